@@ -1,0 +1,47 @@
+# Tarnvik top-level commands. `make demo` and `make test` work on a fresh machine (as root).
+BUILD        ?= build
+SAN_BUILD    ?= build-sanitize
+JOBS         ?= 2
+DEB_PACKAGES := cmake ninja-build make g++ clang pkg-config \
+                libsdl2-dev liblzo2-dev libjpeg62-turbo-dev libsndfile1-dev libpng-dev \
+                libsimpleini-dev nlohmann-json3-dev libpixman-1-dev liblua5.4-dev \
+                libgtest-dev libgmock-dev libbenchmark-dev libclang-rt-14-dev
+
+.PHONY: deps build test sanitize demo fuzz bench clean
+
+deps:
+	@missing=""; for p in $(DEB_PACKAGES); do \
+	  dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q '^install ok installed' || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+	  echo "installing:$$missing"; \
+	  SUDO=""; [ "$$(id -u)" = 0 ] || SUDO=sudo; \
+	  $$SUDO apt-get update -qq && DEBIAN_FRONTEND=noninteractive $$SUDO apt-get install -y -qq --no-install-recommends $$missing >/dev/null; \
+	fi
+
+$(BUILD)/build.ninja:
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release
+
+build: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j$(JOBS)
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
+
+sanitize: deps
+	cmake -S . -B $(SAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTARNVIK_SANITIZE=ON
+	cmake --build $(SAN_BUILD) -j$(JOBS)
+	cd $(SAN_BUILD) && ctest --output-on-failure -j$(JOBS)
+
+demo: build
+	./$(BUILD)/tarnvik
+
+fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTARNVIK_FUZZ=ON
+	cmake --build build-fuzz -j$(JOBS)
+
+bench: build
+	@for b in $(BUILD)/bench/*; do [ -x "$$b" ] && "$$b"; done
+
+clean:
+	rm -rf $(BUILD) $(SAN_BUILD) build-fuzz

@@ -1,0 +1,28 @@
+// Real clock and the engine-clock slot.
+#include "platform/clock.h"
+
+#include <thread>
+
+namespace tarnvik {
+
+RealClock::RealClock() : start_(std::chrono::steady_clock::now()) {}
+
+uint32_t RealClock::now() const {
+  auto elapsed = std::chrono::steady_clock::now() - start_;
+  return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count());
+}
+
+void RealClock::delay(uint32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+namespace {
+RealClock& realClock() {
+  static RealClock clock;
+  return clock;
+}
+Clock* g_clock = nullptr;
+}  // namespace
+
+Clock& engineClock() { return g_clock ? *g_clock : realClock(); }
+void setEngineClock(Clock* clock) { g_clock = clock; }
+
+}  // namespace tarnvik
