@@ -1,0 +1,133 @@
+// Parsing of the player's host options.
+#include "application/host_options.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+
+namespace tarnvik {
+namespace {
+
+bool parseInt(const std::string& text, long long min, long long max, long long& out) {
+  if (text.empty()) return false;
+  char* end = nullptr;
+  errno = 0;
+  long long v = std::strtoll(text.c_str(), &end, 10);
+  if (errno != 0 || *end != '\0' || v < min || v > max) return false;
+  out = v;
+  return true;
+}
+
+std::string dataHome() {
+  const char* xdg = std::getenv("XDG_DATA_HOME");
+  if (xdg && xdg[0] == '/') return xdg;
+  const char* home = std::getenv("HOME");
+  return std::string(home && home[0] ? home : ".") + "/.local/share";
+}
+
+std::string folderName(const std::string& gameFolder) {
+  std::filesystem::path p(gameFolder);
+  while (!p.empty() && p.filename().empty()) p = p.parent_path();  // "games/demo/" -> "games/demo"
+  std::string name = p.filename().string();
+  if (name.empty() || name == "." || name == "..") {
+    std::error_code ec;
+    name = std::filesystem::weakly_canonical(gameFolder.empty() ? "." : gameFolder, ec).filename().string();
+  }
+  return name.empty() ? "game" : name;
+}
+
+}  // namespace
+
+bool parseHostOptions(const std::vector<std::string>& args, HostOptions& out, std::string& error) {
+  out = HostOptions();
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a.size() < 2 || a[0] != '-' || a[1] != '-') {
+      out.engineWords.push_back(a);
+      continue;
+    }
+    auto value = [&](std::string& into) {
+      if (i + 1 >= args.size()) {
+        error = a + " needs a value";
+        return false;
+      }
+      into = args[++i];
+      return true;
+    };
+    std::string v;
+    long long n = 0;
+    if (a == "--headless") {
+      out.headless = true;
+    } else if (a == "--help") {
+      out.help = true;
+    } else if (a == "--version") {
+      out.version = true;
+    } else if (a == "--frames") {
+      if (!value(v)) return false;
+      if (!parseInt(v, 0, 1000000000, n)) return error = "--frames takes a whole number of frames", false;
+      out.frames = static_cast<int>(n);
+    } else if (a == "--frame-ms") {
+      if (!value(v)) return false;
+      if (!parseInt(v, 1, 60000, n)) return error = "--frame-ms takes milliseconds from 1 to 60000", false;
+      out.frameMs = static_cast<int>(n);
+    } else if (a == "--seed") {
+      if (!value(v)) return false;
+      if (!parseInt(v, 0, 4294967295LL, n)) return error = "--seed takes a whole number from 0 to 4294967295", false;
+      out.seed = static_cast<uint32_t>(n);
+    } else if (a == "--log") {
+      if (!value(v)) return false;
+      if (!log::parseLevel(v, out.logLevel)) return error = "--log takes error, warn, info, debug or trace", false;
+    } else if (a == "--settings") {
+      if (!value(out.settingsFile)) return false;
+    } else if (a == "--archive") {
+      if (!value(out.archiveFile)) return false;
+    } else if (a == "--input") {
+      if (!value(out.inputFile)) return false;
+    } else if (a == "--screenshot") {
+      if (!value(out.screenshotFile)) return false;
+    } else {
+      error = "unknown option " + a;
+      return false;
+    }
+  }
+  return true;
+}
+
+std::string hostUsage() {
+  return "usage: tarnvik [host options] [engine options]\n"
+         "Plays the game in the folder given by the engine option -path (default: the bundled demo).\n"
+         "\n"
+         "host options:\n"
+         "  --headless         no window, no audio device; virtual clock\n"
+         "  --frames N         run N frames, then exit (headless default: 600)\n"
+         "  --frame-ms MS      virtual milliseconds per frame in headless mode (default 16)\n"
+         "  --settings FILE    the settings (INI) file (default: $XDG_DATA_HOME/tarnvik/<game>.ini)\n"
+         "  --archive FILE     archive to open for the process\n"
+         "  --input FILE       scripted input for headless runs\n"
+         "  --screenshot FILE  write the last frame as PNG on exit\n"
+         "  --seed N           seed of the random generator\n"
+         "  --log LEVEL        error, warn, info, debug, trace (trace prints every script statement)\n"
+         "  --help, --version\n"
+         "\n"
+         "engine options (single dash, passed to the engine): -path FOLDER, -window, -nomusic, -nosound,\n"
+         "  -res W H, -forceCNV, -2bin, -debug, -cheat, -player NAME, ...\n";
+}
+
+std::string joinEngineWords(const std::vector<std::string>& words) {
+  std::string line;
+  for (const auto& w : words) {
+    if (!line.empty()) line += ' ';
+    line += w;
+  }
+  return line;
+}
+
+std::string defaultSettingsFile(const std::string& gameFolder) {
+  return dataHome() + "/tarnvik/" + folderName(gameFolder) + ".ini";
+}
+
+std::string defaultDataFolder(const std::string& gameFolder) {
+  return dataHome() + "/tarnvik/" + folderName(gameFolder);
+}
+
+}  // namespace tarnvik

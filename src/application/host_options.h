@@ -1,0 +1,42 @@
+// The player's own command line: double-dash host options, the rest passed to the engine unchanged.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "foundation/log.h"
+
+namespace tarnvik {
+
+struct HostOptions {
+  bool headless = false;
+  std::optional<int> frames;  // unset: headless runs 600 frames, windowed runs until the game exits
+  int frameMs = 16;
+  std::string settingsFile;   // empty: the per-game default under $XDG_DATA_HOME/tarnvik/
+  std::string archiveFile;
+  std::string inputFile;
+  std::string screenshotFile;
+  std::optional<uint32_t> seed;
+  log::Level logLevel = log::Level::off;
+  bool help = false;
+  bool version = false;
+  std::vector<std::string> engineWords;  // single-dash engine options and their values, in order
+};
+
+// Parses argv (without the program name). On a usage error returns false with a message in `error`.
+bool parseHostOptions(const std::vector<std::string>& args, HostOptions& out, std::string& error);
+
+std::string hostUsage();
+
+// The engine command line: the engine words joined with blanks.
+std::string joinEngineWords(const std::vector<std::string>& words);
+
+// Default settings file for a game folder: $XDG_DATA_HOME/tarnvik/<folder name>.ini
+// ($HOME/.local/share when XDG_DATA_HOME is unset or not absolute).
+std::string defaultSettingsFile(const std::string& gameFolder);
+// The per-game data folder beside it: $XDG_DATA_HOME/tarnvik/<folder name>/
+std::string defaultDataFolder(const std::string& gameFolder);
+
+}  // namespace tarnvik
