@@ -12,6 +12,9 @@
 #include <typeinfo>
 #include <vector>
 
+#include "foundation/geometry.h"
+#include "foundation/xarray.h"
+
 namespace {
 
 unsigned char lowerAscii(unsigned char c) { return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + 32) : c; }
@@ -255,7 +258,10 @@ std::string formatSafe(const char* pattern, const FormatArg* args, size_t count)
     }
     ++p;
     if (width) spec += std::to_string(width);
-    if (precision >= 0) spec += "." + std::to_string(precision);
+    if (precision >= 0) {
+      spec += '.';
+      spec += std::to_string(precision);
+    }
     const FormatArg* arg = next < count ? &args[next] : nullptr;
     char buffer[2100];
     switch (conv) {
@@ -429,11 +435,11 @@ std::string xfcvt(double value, int digits, int* decimalPosition, bool* negative
 }
 
 CXString CXString::toString(double value) {
-  if (value == 0.0 || std::isnan(value)) return CXString("0");
+  // Infinities and NaN (from overflowing arithmetic) have no digits; they print as zero.
+  if (value == 0.0 || !std::isfinite(value)) return CXString("0");
   int position = 0;
   bool negative = false;
   std::string digits = xfcvt(value, 5, &position, &negative);
-  if (std::isinf(value)) return CXString(negative ? "-0" : "0");
   std::string out = negative ? "-" : "";
   if (position <= 0) {
     out += "0.";
@@ -460,3 +466,56 @@ bool CXString::equals(const CXObject* other) const {
 }
 
 int32_t CXString::hashCode() const { return xstringHash(s_); }
+
+namespace {
+
+// Splits at commas, keeping empty fields, so "1,,3" gives three fields.
+std::vector<std::string> commaFields(const std::string& text) {
+  std::vector<std::string> fields;
+  size_t start = 0;
+  while (true) {
+    size_t comma = text.find(',', start);
+    fields.push_back(text.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+    if (comma == std::string::npos) break;
+    start = comma + 1;
+  }
+  return fields;
+}
+
+}  // namespace
+
+CXPoint CXString::toPoint(const CXString& s) {
+  std::vector<std::string> f = commaFields(s.s_);
+  CXPoint p;
+  p.x = toNumber(CXString(f[0]));
+  if (f.size() > 1) p.y = toNumber(CXString(f[1]));
+  return p;
+}
+
+CXRect CXString::toRect(const CXString& s) {
+  std::vector<std::string> f = commaFields(s.s_);
+  int32_t v[4] = {0, 0, 0, 0};
+  for (size_t i = 0; i < 4 && i < f.size(); ++i) v[i] = toNumber(CXString(f[i]));
+  return CXRect(v[0], v[1], v[2], v[3]);
+}
+
+CXArray* CXString::toVector(const CXString& s, const CXString& delimiters) {
+  auto* array = new CXArray(101, 0.75f);
+  const std::string& t = s.s_;
+  size_t i = 0;
+  while (i < t.size()) {
+    size_t begin = t.find_first_not_of(delimiters.s_, i);
+    if (begin == std::string::npos) break;
+    size_t end = t.find_first_of(delimiters.s_, begin);
+    if (end == std::string::npos) end = t.size();
+    array->add(new CXString(t.substr(begin, end - begin)));
+    i = end;
+  }
+  return array;
+}
+
+void CXString::releaseToVector(CXArray* array) {
+  if (!array) return;
+  for (void* item : *array) delete static_cast<CXString*>(item);
+  delete array;
+}

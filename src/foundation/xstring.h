@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -15,7 +16,9 @@ class CXString : public CXObject {
  public:
   CXString() = default;
   CXString(const char* text) : s_(text ? text : "") {}  // NOLINT: implicit like the original
-  CXString(const char* text, int length) : s_(text ? std::string(text, length < 0 ? 0 : length) : std::string()) {}
+  // At most `length` characters, stopping early at a NUL so a short buffer is never read past its end.
+  CXString(const char* text, int length)
+      : s_(text && length > 0 ? std::string(text, ::strnlen(text, static_cast<size_t>(length))) : std::string()) {}
   CXString(std::string text) : s_(std::move(text)) {}    // NOLINT
   CXString(std::string_view text) : s_(text) {}          // NOLINT
   explicit CXString(int value);
@@ -106,9 +109,11 @@ class CXString : public CXObject {
   static CXString toString(int value);
   static CXString toString(double value);
   CXString toString() const override { return *this; }
+  // toPoint reads "x,y", toRect "left,top,right,bottom" (missing fields are 0).
   static CXPoint toPoint(const CXString& s);
   static CXRect toRect(const CXString& s);
-  // Splits into a new CXArray of new CXStrings; free it with releaseToVector.
+  // toVector splits at any of the delimiters into a new CXArray of new CXStrings, skipping empty
+  // pieces; free it with releaseToVector.
   static CXArray* toVector(const CXString& s, const CXString& delimiters = CXString(", \n\r"));
   static void releaseToVector(CXArray* array);
 
