@@ -1,0 +1,16 @@
+// CMElementCreator: engine objects built straight from elements (used by sequence files).
+#pragma once
+
+class CWindow;
+class CMElement;
+class CPlayable;
+class CGraphicsObject;
+
+class CMElementCreator {
+ public:
+  // TYPE "ANIMO" or "SEQUENCE" gives a playable; anything else none. Until the animation and
+  // sequence types exist in this layer every element gives none.
+  static CPlayable* createPlayable(CWindow* window, CMElement* element);
+  // TYPE "IMAGE" gives an image; until images exist here, none.
+  static CGraphicsObject* createObject(CWindow* window, CMElement* element);
+};
