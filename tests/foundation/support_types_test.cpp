@@ -1,0 +1,262 @@
+// Queues, tokenizer, string arrays, pairs, geometry, versions and random draws.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <set>
+#include <vector>
+
+#include "foundation/geometry.h"
+#include "foundation/quene.h"
+#include "foundation/tokenizer.h"
+#include "foundation/xpair.h"
+#include "foundation/xrandom.h"
+#include "foundation/xversion.h"
+#include "platform/clock.h"
+
+namespace {
+
+int g_alive = 0;
+class Counted : public CXObject {
+ public:
+  explicit Counted(int v) : value(v) { ++g_alive; }
+  ~Counted() override { --g_alive; }
+  int value;
+};
+
+int valueOf(CXObject* o) { return static_cast<Counted*>(o)->value; }
+
+}  // namespace
+
+TEST(Queues, FifoAndLifoOrder) {
+  Counted a(1), b(2), c(3);
+  CFifoQuene fifo;
+  CLifoQuene lifo;
+  for (Counted* x : {&a, &b, &c}) {
+    fifo.push(x);
+    lifo.push(x);
+  }
+  EXPECT_EQ(fifo.size(), 3);
+  EXPECT_EQ(valueOf(fifo.peek()), 1);
+  EXPECT_EQ(valueOf(lifo.peek()), 3);
+  EXPECT_EQ(valueOf(fifo.pop()), 1);
+  EXPECT_EQ(valueOf(fifo.pop()), 2);
+  EXPECT_EQ(valueOf(lifo.pop()), 3);
+  EXPECT_EQ(valueOf(lifo.pop()), 2);
+  fifo.push(&a);
+  EXPECT_EQ(valueOf(fifo.pop()), 3);
+  EXPECT_EQ(valueOf(fifo.pop()), 1);
+  EXPECT_EQ(fifo.pop(), nullptr);
+  EXPECT_EQ(fifo.peek(), nullptr);
+  EXPECT_TRUE(fifo.isEmpty());
+  EXPECT_FALSE(fifo.push(nullptr));
+  EXPECT_EQ(fifo.size(), 0);
+  lifo.clear();
+  EXPECT_EQ(g_alive, 3);
+}
+
+TEST(Queues, OwningQueuesDeleteWhatIsLeft) {
+  g_alive = 0;
+  {
+    CXFifoQuene fifo;
+    CXLifoQuene lifo;
+    for (int i = 0; i < 3; ++i) {
+      fifo.push(new Counted(i));
+      lifo.push(new Counted(10 + i));
+    }
+    std::unique_ptr<CXObject> taken(fifo.pop());
+    EXPECT_EQ(valueOf(taken.get()), 0);
+    taken.reset(lifo.pop());
+    EXPECT_EQ(valueOf(taken.get()), 12);
+    lifo.clear();
+    EXPECT_EQ(g_alive, 3);
+    CQuene* base = &fifo;
+    EXPECT_TRUE(base->isOwner());
+    EXPECT_FALSE(base->isLifo());
+  }
+  EXPECT_EQ(g_alive, 0);
+}
+
+TEST(Tokenizer, SkipsRunsOfDelimiters) {
+  CStringTokenizer t("  a,,b c,", ", ");
+  EXPECT_EQ(t.countTokens(), 3);
+  EXPECT_TRUE(t.hasMoreTokens());
+  EXPECT_EQ(t.nextToken().str(), "a");
+  EXPECT_EQ(t.nextToken().str(), "b");
+  EXPECT_EQ(t.countTokens(), 1);
+  EXPECT_EQ(t.nextToken().str(), "c");
+  EXPECT_FALSE(t.hasMoreTokens());
+  EXPECT_EQ(t.nextToken().str(), "");
+
+  CStringTokenizer change("k=v;x=y", "=");
+  EXPECT_EQ(change.nextToken().str(), "k");
+  EXPECT_EQ(change.nextToken(";").str(), "=v");
+  EXPECT_EQ(change.nextToken().str(), "x=y");
+
+  CStringTokenizer empty("", ",");
+  EXPECT_FALSE(empty.hasMoreTokens());
+  EXPECT_EQ(empty.countTokens(), 0);
+  CStringTokenizer noDelimiters("whole text", "");
+  EXPECT_EQ(noDelimiters.nextToken().str(), "whole text");
+}
+
+TEST(StringArray, EditAndJoin) {
+  CStringArray a = CStringArray::split("one two  three", " ");
+  ASSERT_EQ(a.size(), 3);
+  EXPECT_EQ(a[2].str(), "three");
+  EXPECT_EQ(a.getAt(3).str(), "");
+  EXPECT_TRUE(a.insertAt(0, "zero"));
+  EXPECT_FALSE(a.insertAt(9, "x"));
+  EXPECT_TRUE(a.setAt(1, "ONE"));
+  EXPECT_FALSE(a.setAt(-1, "x"));
+  EXPECT_EQ(a.find("two"), 2);
+  EXPECT_TRUE(a.removeAt(2));
+  EXPECT_FALSE(a.removeAt(3));
+  EXPECT_FALSE(a.contains("two"));
+  EXPECT_EQ(a.join(", ").str(), "zero, ONE, three");
+}
+
+TEST(Pairs, TextPairOwnsItsCopy) {
+  Counted target(5);
+  auto pair = std::make_unique<CXPair>(CXString("name"), &target);
+  CXPair copy(*pair);
+  CXPair assigned;
+  assigned = *pair;
+  pair.reset();
+  EXPECT_EQ(copy.getString().str(), "name");
+  EXPECT_EQ(static_cast<CXString*>(copy.first)->str(), "name");
+  EXPECT_EQ(static_cast<CXString*>(assigned.first)->str(), "name");
+  EXPECT_EQ(copy.second, &target);
+  CXPair plain(&target, nullptr);
+  EXPECT_EQ(plain.getString().str(), "");
+  EXPECT_EQ(plain.getFirst(), &target);
+  CXTriple triple(&target, nullptr, &target);
+  std::unique_ptr<CXObject> clone(triple.clone());
+  EXPECT_EQ(static_cast<CXTriple*>(clone.get())->third, &target);
+}
+
+TEST(Geometry, RectangleOperations) {
+  CXRect r(0, 0, 10, 10);
+  EXPECT_TRUE(r.contains(0, 0));
+  EXPECT_TRUE(r.contains(CXPoint(9, 9)));
+  EXPECT_FALSE(r.contains(10, 5));
+  EXPECT_EQ(r.intersection(CXRect(5, 5, 20, 20)), CXRect(5, 5, 10, 10));
+  EXPECT_TRUE(r.intersection(CXRect(10, 0, 20, 10)).isEmpty());
+  EXPECT_EQ(r.united(CXRect(-5, 2, 3, 12)), CXRect(-5, 0, 10, 12));
+  EXPECT_EQ(r.united(CXRect()), r);
+  CXRect flipped(10, 8, 2, 1);
+  flipped.normalize();
+  EXPECT_EQ(flipped, CXRect(2, 1, 10, 8));
+  flipped.offset(1, -1);
+  EXPECT_EQ(flipped.topLeft(), CXPoint(3, 0));
+  EXPECT_EQ(flipped.size(), CXSize(8, 7));
+  EXPECT_EQ(CXRect(CXPoint(1, 2), CXSize(3, 4)), CXRect(1, 2, 4, 6));
+  EXPECT_EQ(CXPoint(1, 2) + CXPoint(3, 4), CXPoint(4, 6));
+}
+
+TEST(Version, ParsePrintCompare) {
+  CXVersion v(CXString("1.2.3"));
+  EXPECT_EQ(v.getType(), 0);
+  EXPECT_EQ(v.getMajor(), 1);
+  EXPECT_EQ(v.getMinor(), 2);
+  EXPECT_EQ(v.getBuild(), 3);
+  EXPECT_EQ(v.toString().str(), "1.2.3");
+  CXVersion typed(CXString("4.1.2.3"));
+  EXPECT_EQ(typed.getType(), 4);
+  EXPECT_EQ(typed.toString().str(), "4.1.2.3");
+  EXPECT_TRUE(CXVersion(typed.toString()).equals(&typed));
+  EXPECT_EQ(CXVersion(CXString("2")).toString().str(), "2.0.0");
+  EXPECT_EQ(CXVersion(CXString("junk")).toString().str(), "0.0.0");
+  EXPECT_EQ(CXVersion(CXString("1.2.3.4.5")).getBuild(), 4);
+
+  CXVersion older(0, 1, 2, 2), newer(0, 1, 10, 0);
+  EXPECT_TRUE(v.verify(&older));
+  EXPECT_TRUE(v.verify(&v));
+  EXPECT_FALSE(v.verify(&newer));
+  EXPECT_TRUE(v.verify(nullptr));
+  EXPECT_LT(v.compare(&newer), 0);
+}
+
+TEST(Version, CurrentVersionIsTheBuildVersion) {
+  const CXVersion* current = CXVersion::getCurrentVersion();
+  ASSERT_NE(current, nullptr);
+  CXVersion expected{CXString(TARNVIK_VERSION_STRING)};
+  EXPECT_TRUE(current->equals(&expected));
+  EXPECT_EQ(current->toString().str(), expected.toString().str());
+  EXPECT_TRUE(current->verify(current));
+}
+
+class RandomTest : public ::testing::Test {
+ protected:
+  void SetUp() override { tarnvik::setEngineClock(&clock_); }
+  void TearDown() override { tarnvik::setEngineClock(nullptr); }
+  tarnvik::VirtualClock clock_{1000};
+};
+
+TEST_F(RandomTest, GeneratorIsTheFifteenBitRuntimeSequence) {
+  CXRandom::seed(1);
+  EXPECT_EQ(CXRandom::rand(), 41);
+  EXPECT_EQ(CXRandom::rand(), 18467);
+  EXPECT_EQ(CXRandom::rand(), 6334);
+  EXPECT_EQ(CXRandom::rand(), 26500);
+  for (int i = 0; i < 1000; ++i) {
+    int v = CXRandom::rand();
+    ASSERT_GE(v, 0);
+    ASSERT_LE(v, 32767);
+  }
+}
+
+TEST_F(RandomTest, DrawAddsTheClock) {
+  CXRandom::seed(1);
+  clock_.set(1000);
+  EXPECT_EQ(CXRandom::draw(), 41 + 1000);
+}
+
+TEST_F(RandomTest, RangesAndZeroCount) {
+  CXRandom::seed(7);
+  std::set<int> seen;
+  for (int i = 0; i < 2000; ++i) {
+    clock_.advance(16);
+    int v = CXRandom::random(10);
+    ASSERT_GE(v, 0);
+    ASSERT_LT(v, 10);
+    seen.insert(v);
+    int w = CXRandom::random(5, 3);
+    ASSERT_GE(w, 5);
+    ASSERT_LE(w, 7);
+  }
+  EXPECT_EQ(seen.size(), 10u);
+  EXPECT_EQ(CXRandom::random(0), 0);
+  EXPECT_EQ(CXRandom::random(1), 0);
+  EXPECT_EQ(CXRandom::random(5, 0), 5);
+  EXPECT_EQ(CXRandom::random(-3, 1), -3);
+}
+
+TEST_F(RandomTest, SameSeedAndClockRepeatTheDraws) {
+  std::vector<int> first, second;
+  CXRandom::seed(1234);
+  clock_.set(500);
+  for (int i = 0; i < 20; ++i) first.push_back(CXRandom::random(100));
+  CXRandom::seed(1234);
+  clock_.set(500);
+  for (int i = 0; i < 20; ++i) second.push_back(CXRandom::random(100));
+  EXPECT_EQ(first, second);
+}
+
+TEST_F(RandomTest, LateClockGivesNegativeRemaindersWithoutOverflow) {
+  CXRandom::seed(99);
+  int next = CXRandom::rand();
+  // Make the sum exactly the smallest 32-bit value.
+  clock_.set(0x80000000u - static_cast<uint32_t>(next));
+  CXRandom::seed(99);
+  EXPECT_EQ(CXRandom::draw(), INT32_MIN);
+  CXRandom::seed(99);
+  EXPECT_EQ(CXRandom::random(-1), 0);
+  CXRandom::seed(99);
+  EXPECT_EQ(CXRandom::random(INT_MAX, 10), INT_MAX + (INT32_MIN % 10) );
+  clock_.set(0xFFFFFFF0u);
+  for (int i = 0; i < 100; ++i) {
+    int v = CXRandom::random(10);
+    ASSERT_GT(v, -10);
+    ASSERT_LT(v, 10);
+  }
+}
