@@ -4,6 +4,15 @@
 #include <algorithm>
 #include <cstdint>
 
+namespace tarnvik::geometry {
+// Coordinates come from game files; sums and differences saturate instead of overflowing.
+constexpr int32_t clamp32(int64_t v) {
+  return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
+}
+constexpr int32_t add(int32_t a, int32_t b) { return clamp32(static_cast<int64_t>(a) + b); }
+constexpr int32_t sub(int32_t a, int32_t b) { return clamp32(static_cast<int64_t>(a) - b); }
+}  // namespace tarnvik::geometry
+
 struct CXPoint {
   int32_t x = 0;
   int32_t y = 0;
@@ -11,10 +20,14 @@ struct CXPoint {
   constexpr CXPoint() = default;
   constexpr CXPoint(int32_t px, int32_t py) : x(px), y(py) {}
 
-  constexpr CXPoint operator+(const CXPoint& o) const { return CXPoint(x + o.x, y + o.y); }
-  constexpr CXPoint operator-(const CXPoint& o) const { return CXPoint(x - o.x, y - o.y); }
-  CXPoint& operator+=(const CXPoint& o) { x += o.x; y += o.y; return *this; }
-  CXPoint& operator-=(const CXPoint& o) { x -= o.x; y -= o.y; return *this; }
+  constexpr CXPoint operator+(const CXPoint& o) const {
+    return CXPoint(tarnvik::geometry::add(x, o.x), tarnvik::geometry::add(y, o.y));
+  }
+  constexpr CXPoint operator-(const CXPoint& o) const {
+    return CXPoint(tarnvik::geometry::sub(x, o.x), tarnvik::geometry::sub(y, o.y));
+  }
+  CXPoint& operator+=(const CXPoint& o) { return *this = *this + o; }
+  CXPoint& operator-=(const CXPoint& o) { return *this = *this - o; }
   friend constexpr bool operator==(const CXPoint&, const CXPoint&) = default;
 };
 
@@ -39,10 +52,13 @@ struct CXRect {
   constexpr CXRect() = default;
   constexpr CXRect(int32_t l, int32_t t, int32_t r, int32_t b) : left(l), top(t), right(r), bottom(b) {}
   constexpr CXRect(const CXPoint& origin, const CXSize& size)
-      : left(origin.x), top(origin.y), right(origin.x + size.width), bottom(origin.y + size.height) {}
+      : left(origin.x),
+        top(origin.y),
+        right(tarnvik::geometry::add(origin.x, size.width)),
+        bottom(tarnvik::geometry::add(origin.y, size.height)) {}
 
-  constexpr int32_t width() const { return right - left; }
-  constexpr int32_t height() const { return bottom - top; }
+  constexpr int32_t width() const { return tarnvik::geometry::sub(right, left); }
+  constexpr int32_t height() const { return tarnvik::geometry::sub(bottom, top); }
   constexpr CXSize size() const { return CXSize(width(), height()); }
   constexpr CXPoint topLeft() const { return CXPoint(left, top); }
   constexpr bool isEmpty() const { return right <= left || bottom <= top; }
@@ -63,7 +79,13 @@ struct CXRect {
     if (o.isEmpty()) return *this;
     return CXRect(std::min(left, o.left), std::min(top, o.top), std::max(right, o.right), std::max(bottom, o.bottom));
   }
-  void offset(int32_t dx, int32_t dy) { left += dx; right += dx; top += dy; bottom += dy; }
+  void offset(int32_t dx, int32_t dy) {
+    using tarnvik::geometry::add;
+    left = add(left, dx);
+    right = add(right, dx);
+    top = add(top, dy);
+    bottom = add(bottom, dy);
+  }
   // Swaps edges given in the wrong order so that left <= right and top <= bottom.
   void normalize() {
     if (right < left) std::swap(left, right);

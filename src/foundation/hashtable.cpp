@@ -33,8 +33,8 @@ CHashtable::CHashtable(int capacity, double loadFactor, bool owning) : loadFacto
     TLOG_WARN("hash table capacity " << capacity << " raised to 1");
     capacity = 1;
   }
-  // A load factor of zero or less would make every put double the table.
-  if (!(loadFactor_ > 0.0) || !std::isfinite(loadFactor_)) {
+  // A load factor near zero (or invalid) would make every put double the table.
+  if (!(loadFactor_ >= 0.1) || !std::isfinite(loadFactor_)) {
     TLOG_WARN("hash table load factor " << loadFactor << " replaced by 0.75");
     loadFactor_ = 0.75;
   }

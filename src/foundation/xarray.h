@@ -22,7 +22,8 @@ class CXArrayBase : public CXObject {
       TLOG_DEBUG("array capacity " << capacity << " raised to 1");
       capacity = 1;
     }
-    if (!(factor > 0.0f) || !std::isfinite(factor)) {
+    // Tiny or invalid factors would double the buffer on every add.
+    if (!(factor >= 0.1f) || !std::isfinite(factor)) {
       TLOG_WARN("array growth factor " << factor << " replaced by 0.75");
       factor = 0.75f;
     }
@@ -44,7 +45,7 @@ class CXArrayBase : public CXObject {
       TLOG_DEBUG("insertAt index " << index << " outside 0.." << count_);
       return false;
     }
-    while (static_cast<float>(index) >= threshold()) grow();
+    while (static_cast<float>(index) >= threshold() && capacity() < INT32_MAX) grow();
     if (count_ >= capacity()) grow();
     for (int i = count_; i > index; --i) slots_[i] = slots_[i - 1];
     slots_[index] = item;

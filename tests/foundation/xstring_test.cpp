@@ -69,7 +69,6 @@ TEST(CXStringNumbers, ToBoolOnlyTrueIgnoringCase) {
   EXPECT_FALSE(CXString("").toBool());
   EXPECT_EQ(CXString::toString(true).str(), "TRUE");
   EXPECT_EQ(CXString::toString(false).str(), "FALSE");
-  EXPECT_EQ(CXString::toString(-42).str(), "-42");
   EXPECT_EQ(CXString::toString(INT_MIN).str(), "-2147483648");
 }
 
@@ -110,17 +109,6 @@ TEST(CXStringDouble, NonFiniteValuesPrintAsZero) {
   EXPECT_EQ(CXString::toString(std::numeric_limits<double>::quiet_NaN()).str(), "0");
 }
 
-TEST(CXStringDouble, FcvtSplitsDigitsAndPosition) {
-  int position = 0;
-  bool negative = false;
-  EXPECT_EQ(xfcvt(-0.001, 5, &position, &negative), "100");
-  EXPECT_EQ(position, -2);
-  EXPECT_TRUE(negative);
-  EXPECT_EQ(xfcvt(12.5, 2, &position, &negative), "1250");
-  EXPECT_EQ(position, 2);
-  EXPECT_FALSE(negative);
-}
-
 TEST(CXStringSubstrings, LeftRightMidUseIndexes) {
   CXString s("ABCDE");
   EXPECT_EQ(s.Right(2).str(), "CDE");
@@ -133,62 +121,33 @@ TEST(CXStringSubstrings, LeftRightMidUseIndexes) {
   EXPECT_EQ(s.Mid(3, 1).str(), "");
   EXPECT_EQ(s.Mid(-2, 2).str(), "AB");
   EXPECT_EQ(s.Mid(2, 99).str(), "CDE");
-
   CXString t("ABCDE");
   t.mid(1, 4);
   EXPECT_EQ(t.str(), "BCD");
-  t.right(1);
-  EXPECT_EQ(t.str(), "CD");
-  CXString into;
-  s.left(3, into);
-  EXPECT_EQ(into.str(), "ABC");
 }
 
-TEST(CXStringSearch, FindVariants) {
+TEST(CXStringSearch, StartsAndEnds) {
   CXString s("ABCABC");
-  EXPECT_EQ(s.Find('C'), 2);
   EXPECT_EQ(s.Find('C', 3), 5);
   EXPECT_EQ(s.Find('A', 6), -1);
-  EXPECT_EQ(s.Find('Z'), -1);
-  EXPECT_EQ(s.FindLast('A'), 3);
-  EXPECT_EQ(s.FindSubString("CA"), 2);
-  EXPECT_EQ(s.indexOf("BC", 2), 4);
   EXPECT_EQ(s.indexOf("BC", 50), -1);
   EXPECT_EQ(s.findOneOf("XC"), 2);
-  EXPECT_EQ(s.findOneOf(""), -1);
-  EXPECT_EQ(s.getCount('B'), 2);
-  EXPECT_TRUE(s.startsWith("ABC"));
-  EXPECT_TRUE(s.endsWith("CABC"));
   EXPECT_FALSE(s.endsWith("ABCABCA"));
-  EXPECT_TRUE(s.equalsIgnoreCase("abcabc"));
-  EXPECT_FALSE(s.equals(CXString("abcabc")));
-  EXPECT_EQ(s.GetAt(99), '\0');
   EXPECT_EQ(s.GetAt(-1), '\0');
 }
 
 TEST(CXStringEditing, TrimReplaceWords) {
-  CXString s("**a*b**");
-  s.AllTrim('*');
-  EXPECT_EQ(s.str(), "a*b");
-  CXString blanks("  x  ");
-  EXPECT_EQ(CXString(blanks).LTrim().str(), "x  ");
-  EXPECT_EQ(CXString(blanks).RTrim().str(), "  x");
-  EXPECT_EQ(CXString("a.b.c").Replace('.', '/').str(), "a/b/c");
+  EXPECT_EQ(CXString("**a*b**").AllTrim('*').str(), "a*b");
   EXPECT_EQ(CXString("aXbXc").replace("X", "--").str(), "a--b--c");
   EXPECT_EQ(CXString("aaa").replace("", "x").str(), "aaa");
   CXString once("x1x2x3");
   EXPECT_EQ(once.replaceOnce("x", "Y", 1), 2);
   EXPECT_EQ(once.str(), "x1Y2x3");
-  EXPECT_EQ(CXString().FillWith('-', 3).str(), "---");
   EXPECT_EQ(CXString("<b>bold</b> text").removeTag("b").str(), "bold text");
   CXString words("  one   two three ");
   EXPECT_EQ(words.getWord(0).str(), "one");
   EXPECT_EQ(words.getWord(2).str(), "three");
   EXPECT_EQ(words.getWord(3).str(), "");
-  EXPECT_EQ(CXString("MixEd").Upper().str(), "MIXED");
-  EXPECT_TRUE(CXString("ABC1").IsUpper());
-  EXPECT_FALSE(CXString("AbC").IsUpper());
-  EXPECT_TRUE(CXString("AbC").IsUpper(2));
 }
 
 TEST(CXStringConstruction, CountedConstructorStopsAtNul) {
@@ -225,8 +184,6 @@ TEST(CXStringFormat, PlainUse) {
   EXPECT_EQ(s.Format("%s_%d", CXString("obj"), 2).str(), "obj_2");
   EXPECT_EQ(s.Format("%s%d%s", CXString("a"), 1, CXString("b")).str(), "a1b");
   EXPECT_EQ(s.Format("%s:%02d:%02d", CXString("t"), 5, 7).str(), "t:05:07");
-  EXPECT_EQ(s.Format("100%%", 1).str(), "100%");
-  EXPECT_EQ(s.Format("%x", 255).str(), "ff");
 }
 
 TEST(CXStringFormat, HostilePatternsReadOnlyGivenArguments) {
