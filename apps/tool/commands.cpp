@@ -1,0 +1,40 @@
+// The tool's command table, dispatcher and usage text.
+#include "commands.h"
+
+#include <ostream>
+
+namespace tarnvik::tool {
+
+const std::vector<Command>& commands() {
+  static const std::vector<Command> table = {
+      {"code", "FILE [--cycle N]", "write FILE.coded, the coded form of a plain definition file (cycle 6 by default)", runCode},
+      {"decode", "FILE", "write FILE.decoded, the plain form of a coded definition file", runDecode},
+      {"defs", "FILE", "print the elements of a definition file (plain or coded) as JSON", runDefs},
+  };
+  return table;
+}
+
+void printUsage(std::ostream& out) {
+  out << "usage: tarnvik-tool COMMAND [ARGUMENTS]\n\ncommands:\n";
+  for (const Command& command : commands())
+    out << "  " << command.name << " " << command.arguments << "\n      " << command.summary << "\n";
+  out << "\nexit status: 0 success, 1 bad usage, 2 failure\n";
+}
+
+int dispatch(const std::vector<std::string>& args, CommandIo& io) {
+  if (args.empty()) {
+    printUsage(io.err);
+    return kExitUsage;
+  }
+  if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
+    printUsage(io.out);
+    return kExitOk;
+  }
+  for (const Command& command : commands())
+    if (args[0] == command.name) return command.run(std::vector<std::string>(args.begin() + 1, args.end()), io);
+  io.err << "tarnvik-tool: unknown command '" << args[0] << "'\n";
+  printUsage(io.err);
+  return kExitUsage;
+}
+
+}  // namespace tarnvik::tool

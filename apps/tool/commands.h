@@ -1,0 +1,39 @@
+// The tool's commands: one function per command, each returning the process exit status.
+#pragma once
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+namespace tarnvik::tool {
+
+// Exit statuses shared by every command.
+constexpr int kExitOk = 0;
+constexpr int kExitUsage = 1;
+constexpr int kExitFailure = 2;
+
+struct CommandIo {
+  std::ostream& out;
+  std::ostream& err;
+};
+
+using CommandFunction = int (*)(const std::vector<std::string>& args, CommandIo& io);
+
+struct Command {
+  const char* name;
+  const char* arguments;
+  const char* summary;
+  CommandFunction run;
+};
+
+// The table the dispatcher walks; later commands are added here.
+const std::vector<Command>& commands();
+void printUsage(std::ostream& out);
+// Runs the command named by args[0] with the rest of the arguments.
+int dispatch(const std::vector<std::string>& args, CommandIo& io);
+
+int runCode(const std::vector<std::string>& args, CommandIo& io);
+int runDecode(const std::vector<std::string>& args, CommandIo& io);
+int runDefs(const std::vector<std::string>& args, CommandIo& io);
+
+}  // namespace tarnvik::tool

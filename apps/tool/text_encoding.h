@@ -1,0 +1,12 @@
+// Windows-1250 game text converted to UTF-8 for the tool's output.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace tarnvik::tool {
+
+// Every byte maps to one character; bytes the code page leaves undefined become U+FFFD.
+std::string windows1250ToUtf8(std::string_view text);
+
+}  // namespace tarnvik::tool
