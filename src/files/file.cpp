@@ -254,8 +254,9 @@ int CFile::Seek(long offset, int origin) {
                                      : origin == SEEK_END   ? static_cast<long>(memSize_)
                                                             : -1;
     if (base < 0) return -1;
+    long size = static_cast<long>(memSize_);
+    if (offset < -base || offset > size - base) return -1;
     long target = base + offset;
-    if (target < 0 || target > static_cast<long>(memSize_)) return -1;
     memPos_ = static_cast<size_t>(target);
     return 0;
   }

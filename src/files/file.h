@@ -12,8 +12,9 @@
 
 class CLanguageOSVer;
 
-// What file access needs from the window: the language object's folder. A null context stands for "no
-// window", which opens without language variants.
+// What file access needs from the window: the language object's folder. The window passes itself (it
+// derives from this class, or hands over one it owns); a null context stands for "no window", which
+// opens without language variants.
 class CFileContext {
  public:
   CFileContext() = default;
@@ -76,7 +77,8 @@ class CFile : public CXObject {
   virtual int Seek(long offset, int origin);
   // Closes what was open, then opens through the name rules and candidates; returns the error code.
   virtual int Open(CFileContext* window, const CXString& name, int mode);
-  // Byte counts; 0 for n below 1 or a closed file. Text mode reads CR LF as LF.
+  // Byte counts; 0 for n below 1 or a closed file. Text mode reads CR LF as LF; writes are never
+  // translated, so written files keep plain line feeds.
   virtual int Read(void* buffer, int n);
   virtual int Write(const void* buffer, int n);
   // Flushes and closes. A whole-file rewrite becomes visible only here (temporary file renamed over the

@@ -1,6 +1,8 @@
 // Tests of opening files: name rules, letter case, language variants, candidates, text mode, streams.
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include "files/file.h"
 #include "files/filenameresolver.h"
 #include "files/path.h"
@@ -177,14 +179,6 @@ TEST_F(FileOpen, LongLinesAreCutAtTheLineLimit) {
   EXPECT_EQ(f.getLine().str(), "xxxxx\n");
 }
 
-TEST_F(FileOpen, ModeStrings) {
-  EXPECT_EQ(CFile::buildModeString(9), "rt");
-  EXPECT_EQ(CFile::buildModeString(14), "w+t");
-  EXPECT_EQ(CFile::buildModeString(17), "rb");
-  EXPECT_EQ(CFile::buildModeString(22), "w+b");
-  EXPECT_EQ(CFile::buildModeString(5), "r+");
-}
-
 TEST_F(FileOpen, SeekTellLengthAndUpdateInPlace) {
   write("u.bin", "0123456789");
   CFile f(nullptr, CXString("u.bin"), 1 | 4 | 16);
@@ -212,6 +206,8 @@ TEST_F(FileOpen, StreamOverMemory) {
   EXPECT_TRUE(s.eof());
   EXPECT_NE(s.Seek(1, SEEK_END), 0);
   EXPECT_NE(s.Seek(-1, SEEK_SET), 0);
+  EXPECT_NE(s.Seek(LONG_MAX, SEEK_CUR), 0);
+  EXPECT_NE(s.Seek(LONG_MIN, SEEK_END), 0);
   EXPECT_EQ(s.Tell(), 18);
   EXPECT_EQ(s.Write("x", 1), 0);
 
