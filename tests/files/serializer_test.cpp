@@ -98,13 +98,6 @@ TEST(ByteReader, WriterRoundTrip) {
   EXPECT_TRUE(r.atEnd());
 }
 
-TEST(ByteReader, EmptyAndNullData) {
-  ByteReader r(nullptr, 10);
-  EXPECT_EQ(r.size(), 0u);
-  EXPECT_EQ(r.u8(), 0);
-  EXPECT_TRUE(r.failed());
-}
-
 class Archive : public TempTree {
  protected:
   // Writes with `store`, then returns the file's bytes.

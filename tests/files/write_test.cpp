@@ -216,16 +216,6 @@ TEST_F(Folder, MissingFolderIsEmpty) {
   CFolder::releaseFilesList(none);
 }
 
-TEST(Wildcards, MatchLikeTheOriginalPlatform) {
-  EXPECT_TRUE(CPath::wildcardFits("README", "*.*"));
-  EXPECT_TRUE(CPath::wildcardFits("a.ANN", "*.ann"));
-  EXPECT_TRUE(CPath::wildcardFits("scene01.cnv", "scene??.CNV"));
-  EXPECT_FALSE(CPath::wildcardFits("scene1.cnv", "scene??.cnv"));
-  EXPECT_TRUE(CPath::wildcardFits("a.b.c", "*.c"));
-  EXPECT_FALSE(CPath::wildcardFits("a.cnv.bak", "*.cnv"));
-  EXPECT_TRUE(CPath::wildcardFits("abc", "a*b*c*"));
-}
-
 TEST(NativePaths, SeparatorsDrivesAndDots) {
   EXPECT_EQ(CPath::toNative(CXString("C:\\GAME\\.\\Dane\\..\\x")), "/GAME/x");
   EXPECT_EQ(CPath::toNative(CXString("/../a//b/")), "/a/b");
