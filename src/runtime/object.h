@@ -176,11 +176,17 @@ class CMC_Object : public CXObject {
 
  protected:
   // Fetches the event list if not yet fetched and sizes the handler flags to it.
-  const CMC_EventList* events();
+  const CMC_EventList* eventList();
   void setHandlerFlag(int eventIndex);
+  // A token that expires when this object is deleted (for code that fires events and goes on).
+  std::weak_ptr<char> lifeToken();
+  // Back to a fresh unnamed object without handlers or scene, keeping allocated capacity.
+  void resetObjectState();
 
  private:
   CMC_HandlerList* findHandlers(std::string_view key) const;
+  // Runs the handlers under key with the supplied parameters, or each entry's own.
+  bool fire(const CXString& key, CXArray* params, bool supplied);
 
   CXString name_;
   int type_;

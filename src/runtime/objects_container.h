@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "foundation/xstring.h"
@@ -25,6 +26,8 @@ class CMC_ObjectsContainer : public CMC_Object {
   ~CMC_ObjectsContainer() override;
 
   CWindow* getWindow() const { return window_; }
+  // ONINIT, ONDONE, ONSIGNAL; scenes extend it.
+  const CMC_EventList* getBehavioursList() const override { return baseEventList(); }
 
   // Adds an object; an object of the same name already here is removed and deleted first.
   virtual void addObject(CMC_Object* object);
@@ -84,4 +87,6 @@ class CMC_ObjectsContainer : public CMC_Object {
   CMC_NameMap<CMC_Object*> names_;
   CMC_ObjectsContainer* parent_ = nullptr;
   CMC_ObjectsContainer* grandParent_ = nullptr;
+  // While unloading: the objects not yet finished; removeObject takes leavers out.
+  std::unordered_set<CMC_Object*>* unloading_ = nullptr;
 };

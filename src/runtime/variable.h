@@ -98,11 +98,12 @@ class CMC_Variable : public CMC_Object {
   using NetNotifier = void (*)(CMC_Variable* variable);
   static void setNetNotifier(NetNotifier notifier);
 
+  // Clears name, handlers, flags, scene and value for reuse from the pool (no heap use).
+  void resetForPool();
+
  protected:
   // Reads TOINI and NETNOTIFY.
   void readFlags(CMElement* element);
-  // Clears name, handlers, flags and scene for reuse from the pool (no heap use).
-  void resetForPool();
   virtual void resetValue() = 0;
   friend class CMC_VariableFactory;
 
@@ -215,6 +216,8 @@ class CMC_String : public CMC_Variable {
   CMC_String(CMC_ObjectsContainer* scene, CMElement* element);
 
   const CXString& getValue() const { return value_; }
+  // The stored text for editing in place (no events fire).
+  CXString& getValueRef() { return value_; }
   void setValue(const CXString& value) { value_ = value; }
   const CXString& getDefault() const { return default_; }
   void assign(const CXString& value);

@@ -1,0 +1,439 @@
+// CMC_Object: type names, handler binding and removal, signals, clones.
+#include "runtime/object.h"
+
+#include <cstring>
+
+#include "foundation/log.h"
+#include "foundation/xarray.h"
+#include "runtime/behaviour.h"
+#include "runtime/objects_container.h"
+#include "runtime/variable.h"
+#include "runtime/variable_factory.h"
+
+namespace {
+
+struct TypeName {
+  const char* name;
+  int type;
+};
+
+// Names getTypeId knows.
+constexpr TypeName kTypeIds[] = {
+    {"INTEGER", mc::TYPE_INTEGER},
+    {"STRING", mc::TYPE_STRING},
+    {"BOOL", mc::TYPE_BOOL},
+    {"DOUBLE", mc::TYPE_DOUBLE},
+    {"VARIABLE", mc::TYPE_VARIABLE},
+    {"CONDITION", mc::TYPE_CONDITION},
+    {"COMPLEXCONDITION", mc::TYPE_COMPLEXCONDITION},
+    {"EXPRESSION", mc::TYPE_EXPRESSION},
+    {"BEHAVIOUR", mc::TYPE_BEHAVIOUR},
+    {"MOUSE", mc::TYPE_MOUSE},
+    {"KEYBOARD", mc::TYPE_KEYBOARD},
+    {"RANDOM", mc::TYPE_RANDOM},
+    {"CANVASOBSERVER", mc::TYPE_CANVASOBSERVER},
+    {"APPLICATION", mc::TYPE_APPLICATION},
+    {"EPISODE", mc::TYPE_EPISODE},
+    {"SCENE", mc::TYPE_SCENE},
+    {"ANIMO", mc::TYPE_ANIMO},
+    {"BUTTON", mc::TYPE_BUTTON},
+    {"FONT", mc::TYPE_FONT},
+    {"SEQUENCE", mc::TYPE_SEQUENCE},
+    {"SOUND", mc::TYPE_SOUND},
+    {"TEXT", mc::TYPE_TEXT},
+    {"TIMER", mc::TYPE_TIMER},
+    {"IMAGE", mc::TYPE_IMAGE},
+    {"EDITBOX", mc::TYPE_EDITBOX},
+    {"NETPEER", mc::TYPE_NETPEER},
+    {"NETSERVER", mc::TYPE_NETSERVER},
+    {"NETCLIENT", mc::TYPE_NETCLIENT},
+    {"DIALOG", mc::TYPE_DIALOG},
+    {"FILTER", mc::TYPE_FILTER},
+    {"STATICFILTER", mc::TYPE_STATICFILTER},
+    {"VECTOR", mc::TYPE_VECTOR},
+    {"PATH", mc::TYPE_PATH},
+    {"FIFO", mc::TYPE_FIFO},
+    {"LIFO", mc::TYPE_LIFO},
+    {"CANVAS", mc::TYPE_CANVAS},
+    {"PATTERN", mc::TYPE_PATTERN},
+    {"SCROLL", mc::TYPE_SCROLL},
+    {"GROUP", mc::TYPE_GROUP},
+    {"ARRAY", mc::TYPE_ARRAY},
+    {"STRUCTURE", mc::TYPE_STRUCTURE},
+    {"DATABASE", mc::TYPE_DATABASE},
+    {"CLASS", mc::TYPE_CLASS},
+    {"VIRTUAL_GRAPHICSOBJECT", mc::TYPE_VIRTUAL_GRAPHICSOBJECT},
+    {"MULTIARRAY", mc::TYPE_MULTIARRAY},
+    {"KOLOROWANKA", mc::TYPE_KOLOROWANKA},
+    {"MATRIX", mc::TYPE_MATRIX},
+    {"SWF", mc::TYPE_SWF},
+};
+
+// Numbers typeToString writes by name; every other number is written in decimal.
+constexpr TypeName kTypeNames[] = {
+    {"INTEGER", mc::TYPE_INTEGER},
+    {"STRING", mc::TYPE_STRING},
+    {"BOOL", mc::TYPE_BOOL},
+    {"DOUBLE", mc::TYPE_DOUBLE},
+    {"CONDITION", mc::TYPE_CONDITION},
+    {"COMPLEX CONDITION", mc::TYPE_COMPLEXCONDITION},
+    {"EXPRESSION", mc::TYPE_EXPRESSION},
+    {"BEHAVIOUR", mc::TYPE_BEHAVIOUR},
+    {"MOUSE", mc::TYPE_MOUSE},
+    {"RANDOM", mc::TYPE_RANDOM},
+    {"KEYBOARD", mc::TYPE_KEYBOARD},
+    {"CANVAS OBSERVER", mc::TYPE_CANVASOBSERVER},
+    {"APPLICATION", mc::TYPE_APPLICATION},
+    {"EPISODE", mc::TYPE_EPISODE},
+    {"SCENE", mc::TYPE_SCENE},
+    {"ANIMO", mc::TYPE_ANIMO},
+    {"BUTTON", mc::TYPE_BUTTON},
+    {"FONT", mc::TYPE_FONT},
+    {"SEQUENCE", mc::TYPE_SEQUENCE},
+    {"IMAGE", mc::TYPE_IMAGE},
+    {"SOUND", mc::TYPE_SOUND},
+    {"TEXT", mc::TYPE_TEXT},
+    {"NETPEER", mc::TYPE_NETPEER},
+    {"DIALOG", mc::TYPE_DIALOG},
+    {"TIMER", mc::TYPE_TIMER},
+    {"FILTER", mc::TYPE_FILTER},
+    {"ARRAY", mc::TYPE_ARRAY},
+};
+
+// Control codes travel in result pointers; they are never objects.
+bool isControlCode(const void* p) { return reinterpret_cast<uintptr_t>(p) >= static_cast<uintptr_t>(-16); }
+
+std::string_view eventOf(std::string_view key) {
+  size_t caret = key.find('^');
+  return caret == std::string_view::npos ? key : key.substr(0, caret);
+}
+
+std::shared_ptr<CXArray> ownParams(CXArray* params) {
+  if (!params) return nullptr;
+  return std::shared_ptr<CXArray>(params, [](CXArray* a) { CXString::releaseToVector(a); });
+}
+
+}  // namespace
+
+CMC_Object::CMC_Object(CXString name, int type) : name_(std::move(name)), type_(type) {}
+
+CMC_Object::CMC_Object(CMC_ObjectsContainer* scene, CMElement* element, int type)
+    : name_(elementName(element)), type_(type), scene_(scene) {}
+
+CMC_Object::~CMC_Object() = default;
+
+void CMC_Object::init() {
+  if (hasHandlerFlag(mc::EVI_ONINIT)) onSignal(CXString(mc::EV_ONINIT));
+}
+
+bool CMC_Object::done(bool /*unloading*/) {
+  if (hasHandlerFlag(mc::EVI_ONDONE)) onSignal(CXString(mc::EV_ONDONE));
+  return true;
+}
+
+int CMC_Object::getCloneIdx() const {
+  int last = name_.FindLast('_');
+  if (last <= 0 || last >= name_.length() - 1) return 0;
+  return CXString::toNumber(name_.Right(last + 1));
+}
+
+CXString CMC_Object::getCloneName() {
+  ++cloneCount_;
+  return name_ + "_" + CXString::toString(cloneCount_);
+}
+
+void CMC_Object::clone(CMC_Object* copy) {
+  if (!copy || copy == this) return;
+  copy->isClone_ = true;
+  copy->setScene(scene_);
+  copy->setName(getCloneName());
+  copy->events_ = eventList();
+  copy->handlerFlags_ = handlerFlags_;
+  copy->handlers_.reset();
+  if (handlers_) {
+    for (const auto& [key, list] : *handlers_) {
+      if (key == mc::EV_ONINIT) continue;
+      CXString k(key);
+      if (!copy->verifyBehaviour(k)) continue;
+      if (list.empty()) continue;
+      if (!copy->handlers_) copy->handlers_ = std::make_unique<CMC_NameMap<CMC_HandlerList>>();
+      (*copy->handlers_)[key] = list;
+    }
+  }
+  if (!scene_) {
+    TLOG_WARN("clone " << copy->getName().c_str() << " of " << name_.c_str() << " has no scene; dropped");
+    delete copy;
+    return;
+  }
+  scene_->addObject(copy);
+}
+
+void CMC_Object::clone(int n) {
+  for (int i = 0; i < n; ++i) {
+    CXObject* raw = clone();
+    auto* copy = dynamic_cast<CMC_Object*>(raw);
+    if (!copy) {
+      delete raw;
+      TLOG_DEBUG("object " << name_.c_str() << " of type " << type_ << " cannot be cloned");
+      return;
+    }
+    clone(copy);
+  }
+}
+
+void CMC_Object::flush(CMC_Variable* value, bool /*force*/) {
+  if (!value || isControlCode(value)) return;
+  if (value->getPoolIndex() >= 0) CMC_VariableFactory::free(value);
+}
+
+const CMC_EventList* CMC_Object::eventList() {
+  if (!events_) events_ = getBehavioursList();
+  if (events_ && handlerFlags_.size() < events_->size()) handlerFlags_.resize(events_->size(), 0);
+  return events_;
+}
+
+std::weak_ptr<char> CMC_Object::lifeToken() {
+  if (!life_) life_ = std::make_shared<char>(0);
+  return life_;
+}
+
+void CMC_Object::resetObjectState() {
+  name_.str().clear();
+  isClone_ = false;
+  temporary_ = false;
+  overrideSignals_ = true;
+  if (handlers_) handlers_.reset();
+  inlineBehaviours_.clear();
+  std::fill(handlerFlags_.begin(), handlerFlags_.end(), 0);
+  scene_ = nullptr;
+  class_ = nullptr;
+  cloneCount_ = 0;
+}
+
+void CMC_Object::setHandlerFlag(int eventIndex) {
+  if (eventIndex < 0) return;
+  if (static_cast<size_t>(eventIndex) >= handlerFlags_.size()) handlerFlags_.resize(eventIndex + 1, 0);
+  handlerFlags_[eventIndex] = 1;
+}
+
+int CMC_Object::getBehaviourIndex(const CXString& key) {
+  const CMC_EventList* list = eventList();
+  if (!list) return -1;
+  for (size_t i = 0; i < list->size(); ++i)
+    if (key.view().starts_with((*list)[i].view())) return static_cast<int>(i);
+  return -1;
+}
+
+int CMC_Object::getSignalIndex(const CXString& key) {
+  const CMC_EventList* list = eventList();
+  if (!list) return -1;
+  std::string_view event = eventOf(key.view());
+  for (size_t i = 0; i < list->size(); ++i)
+    if ((*list)[i].view() == event) return static_cast<int>(i);
+  return -1;
+}
+
+bool CMC_Object::verifyBehaviour(const CXString& /*key*/) { return true; }
+
+void CMC_Object::initializeBehaviours(CMC_ObjectsContainer* scope, CMElement* element) {
+  inlineBehaviours_.clear();
+  const CMC_EventList* list = eventList();
+  if (!list) return;
+
+  if (!element) {
+    if (!handlers_ || !scope) return;
+    for (auto& [key, entries] : *handlers_) {
+      int index = getSignalIndex(CXString(key));
+      for (auto& entry : entries) {
+        CMC_Object* found = scope->getObject(entry.behaviourName);
+        if (index < 0 || !found || found->getType() != mc::TYPE_BEHAVIOUR) continue;
+        // The previous behaviour object belongs to the container that created it; only the
+        // reference is replaced here.
+        entry.behaviour = static_cast<CMC_Behaviour*>(found);
+        setHandlerFlag(index);
+      }
+    }
+    return;
+  }
+
+  forEachProperty(element, [&](const CXString& key, const CXString& rawValue) {
+    for (size_t i = 0; i < list->size(); ++i) {
+      if (!key.view().starts_with((*list)[i].view())) continue;
+      CXString value = rawValue;
+      value.AllTrim(' ');
+      if (value.isEmpty()) continue;
+      if (!scope) {
+        TLOG_DEBUG("object " << name_.c_str() << ": handler " << key.c_str() << " without a scope");
+        continue;
+      }
+      if (value.GetAt(0) == '{') {
+        CXString behName("beh_");
+        if (scope->getType() == mc::TYPE_CLASS) behName += scope->getName() + "_";
+        behName += name_ + "_" + key;
+        auto* behaviour = new CMC_Behaviour(scope, behName, value);
+        behaviour->init();
+        inlineBehaviours_.emplace_back(behaviour, scope);
+        scope->addObject(behaviour);
+        addBehaviour(key, behaviour, nullptr, scope);
+        setHandlerFlag(static_cast<int>(i));
+        continue;
+      }
+      CXString behName = value;
+      CXArray* args = nullptr;
+      int open = value.Find('(');
+      if (open >= 0) {
+        behName = value.Left(open);
+        behName.AllTrim(' ');
+        int close = value.Find(')', open + 1);
+        CXString argText = close >= 0 ? value.Mid(open + 1, close) : value.Right(open + 1);
+        argText.AllTrim(' ');
+        args = CXString::toVector(argText);
+      }
+      CMC_Object* found = scope->getObject(behName);
+      if (found && found->getType() == mc::TYPE_BEHAVIOUR) {
+        addBehaviour(key, static_cast<CMC_Behaviour*>(found), args, scope);
+        setHandlerFlag(static_cast<int>(i));
+      } else {
+        TLOG_DEBUG("object " << name_.c_str() << ": handler " << key.c_str() << " names no behaviour "
+                             << behName.c_str());
+        CXString::releaseToVector(args);
+      }
+    }
+  });
+}
+
+CMC_HandlerList* CMC_Object::findHandlers(std::string_view key) const {
+  if (!handlers_) return nullptr;
+  auto it = handlers_->find(key);
+  return it == handlers_->end() ? nullptr : &it->second;
+}
+
+void CMC_Object::addBehaviour(const CXString& key, CMC_Behaviour* behaviour, CXArray* params,
+                              CMC_ObjectsContainer* scope) {
+  auto owned = ownParams(params);
+  if (!verifyBehaviour(key)) return;
+  if (!handlers_) handlers_ = std::make_unique<CMC_NameMap<CMC_HandlerList>>();
+  if (overrideSignals_) removeBehaviourForce(key);
+  setHandlerFlag(getSignalIndex(key));
+  CMC_HandlerEntry entry;
+  entry.behaviour = behaviour;
+  entry.params = std::move(owned);
+  entry.scope = scope;
+  if (behaviour) entry.behaviourName = behaviour->getName();
+  (*handlers_)[key.str()].push_back(std::move(entry));
+}
+
+void CMC_Object::removeBehaviour(const CXString& key, CMC_ObjectsContainer* scope) {
+  CMC_HandlerList* list = findHandlers(key.view());
+  if (!list) return;
+  std::erase_if(*list, [scope](const CMC_HandlerEntry& e) { return e.scope == scope; });
+}
+
+void CMC_Object::removeBehaviourForce(const CXString& key) {
+  CMC_HandlerList* list = findHandlers(key.view());
+  if (list) list->clear();
+}
+
+void CMC_Object::removeAllBehaviours() {
+  handlers_.reset();
+  inlineBehaviours_.clear();
+  events_ = nullptr;
+  std::fill(handlerFlags_.begin(), handlerFlags_.end(), 0);
+}
+
+const CMC_HandlerList* CMC_Object::getBehaviour(const CXString& key) const { return findHandlers(key.view()); }
+
+const CMC_HandlerEntry* CMC_Object::getSingleBehaviour(const CXString& key, int index) const {
+  const CMC_HandlerList* list = findHandlers(key.view());
+  if (!list || index < 0 || index >= static_cast<int>(list->size())) return nullptr;
+  return &(*list)[index];
+}
+
+std::vector<CMC_Behaviour*> CMC_Object::getTmpBehList() const {
+  std::vector<CMC_Behaviour*> out;
+  out.reserve(inlineBehaviours_.size());
+  for (const auto& [behaviour, scope] : inlineBehaviours_) out.push_back(behaviour);
+  return out;
+}
+
+std::vector<CXString> CMC_Object::getBehaviourKeys() const {
+  std::vector<CXString> keys;
+  if (!handlers_) return keys;
+  for (const auto& [key, list] : *handlers_)
+    if (!list.empty()) keys.emplace_back(key);
+  return keys;
+}
+
+bool CMC_Object::onSignal(const CXString& key) { return fire(key, nullptr, false); }
+
+bool CMC_Object::onSignal(const CXString& key, CXArray* params) { return fire(key, params, true); }
+
+bool CMC_Object::fire(const CXString& key, CXArray* params, bool supplied) {
+  CMC_HandlerList* list = findHandlers(key.view());
+  if (!list || list->empty()) return false;
+  std::weak_ptr<char> alive = lifeToken();
+  // Handlers may bind, unbind or delete while they run: walk by index and look the list up again
+  // after every run, and keep the entry's parameters alive for the duration of its run.
+  for (size_t i = 0;; ++i) {
+    list = findHandlers(key.view());
+    if (!list || i >= list->size()) break;
+    CMC_Behaviour* behaviour = (*list)[i].behaviour;
+    if (!behaviour) continue;
+    std::shared_ptr<CXArray> keep = (*list)[i].params;
+    behaviour->run(this, supplied ? params : keep.get(), true);
+    if (alive.expired()) break;
+  }
+  return true;
+}
+
+bool CMC_Object::onSignalWithParam(const char* event, const CXString& param, CXArray* params) {
+  CXString key(event);
+  key += '^';
+  key += param;
+  bool bound = params ? onSignal(key, params) : onSignal(key);
+  if (bound) return true;
+  return params ? onSignal(CXString(event), params) : onSignal(CXString(event));
+}
+
+bool CMC_Object::fireEvent(int eventIndex, const char* event, const CXString& param) {
+  if (!hasHandlerFlag(eventIndex)) return false;
+  return onSignalWithParam(event, param);
+}
+
+bool CMC_Object::serialize(CXArchive* /*archive*/) { return true; }
+
+void CMC_Object::onSceneDone(CMC_ObjectsContainer* scope) {
+  std::erase_if(inlineBehaviours_, [scope](const auto& p) { return p.second == scope; });
+  if (!handlers_) return;
+  for (auto it = handlers_->begin(); it != handlers_->end();) {
+    std::erase_if(it->second, [scope](const CMC_HandlerEntry& e) { return e.scope == scope; });
+    if (it->second.empty())
+      it = handlers_->erase(it);
+    else
+      ++it;
+  }
+}
+
+int CMC_Object::getTypeId(const CXString& name) {
+  if (name.isEmpty()) return -1;
+  for (const auto& t : kTypeIds)
+    if (name == t.name) return t.type;
+  return -1;
+}
+
+CXString CMC_Object::typeToString(int type) {
+  for (const auto& t : kTypeNames)
+    if (t.type == type) return CXString(t.name);
+  return CXString::toString(type);
+}
+
+CMC_EventList CMC_Object::makeEventList(std::initializer_list<const char*> own) {
+  CMC_EventList list{CXString(mc::EV_ONINIT), CXString(mc::EV_ONDONE), CXString(mc::EV_ONSIGNAL)};
+  for (const char* e : own) list.emplace_back(e);
+  return list;
+}
+
+const CMC_EventList* CMC_Object::baseEventList() {
+  static const CMC_EventList list = makeEventList({});
+  return &list;
+}

@@ -1,0 +1,320 @@
+// CMC_ObjectsContainer: object table, lookup through parents, creation passes, unloading.
+#include "runtime/objects_container.h"
+
+#include <algorithm>
+#include <initializer_list>
+
+#include "definitions/melement.h"
+#include "foundation/log.h"
+#include "runtime/behaviour.h"
+#include "runtime/variable.h"
+
+namespace {
+
+CMC_NameMap<CMC_ObjectMaker>& registry() {
+  static CMC_NameMap<CMC_ObjectMaker> makers = [] {
+    CMC_NameMap<CMC_ObjectMaker> m;
+    m["BEHAVIOUR"] = [](CMC_ObjectsContainer* s, CMElement* e) -> CMC_Object* { return new CMC_Behaviour(s, e); };
+    m["BOOL"] = [](CMC_ObjectsContainer* s, CMElement* e) -> CMC_Object* { return new CMC_Bool(s, e); };
+    m["DOUBLE"] = [](CMC_ObjectsContainer* s, CMElement* e) -> CMC_Object* { return new CMC_Double(s, e); };
+    m["INTEGER"] = [](CMC_ObjectsContainer* s, CMElement* e) -> CMC_Object* { return new CMC_Integer(s, e); };
+    m["STRING"] = [](CMC_ObjectsContainer* s, CMElement* e) -> CMC_Object* { return new CMC_String(s, e); };
+    return m;
+  }();
+  return makers;
+}
+
+using TypeList = std::initializer_list<const char*>;
+
+// The creation passes in their fixed order; pass 5 (condition binding of behaviours) creates nothing.
+const TypeList kPass1 = {"BEHAVIOUR"};
+const TypeList kPass2 = {"BOOL", "DOUBLE", "INTEGER", "STRING"};
+const TypeList kPass3 = {"CONDITION", "COMPLEXCONDITION", "EXPRESSION", "ARRAY", "MULTIARRAY", "STRUCT", "DATABASE"};
+const TypeList kPass4 = {"CLASS"};
+const TypeList kPass6 = {"IMAGE", "ANIMO", "VIRTUALGRAPHICSOBJECT", "FONT", "SOUND", "VECTOR", "GRBUFFER"};
+const TypeList kPass7 = {"MOUSE",  "KEYBOARD", "JOYSTICK",     "TIMER",   "BUTTON", "SEQUENCE", "CANVAS_OBSERVER",
+                         "GROUP",  "TEXT",     "FILTER",       "STATICFILTER", "EDITBOX", "PATH", "FIFO",
+                         "LIFO",   "CANVAS",   "PATTERN",      "DIALOG",  "SCROLL", "MOVIE",    "INTERNET"};
+
+bool inList(const TypeList& list, const CXString& type) {
+  return std::any_of(list.begin(), list.end(), [&](const char* t) { return type == t; });
+}
+
+bool inAnyPass(const CXString& type) {
+  return inList(kPass1, type) || inList(kPass2, type) || inList(kPass3, type) || inList(kPass4, type) ||
+         inList(kPass6, type) || inList(kPass7, type);
+}
+
+bool isStructureType(int type) {
+  return type == mc::TYPE_APPLICATION || type == mc::TYPE_EPISODE || type == mc::TYPE_SCENE;
+}
+
+const CXString kTypeKey("TYPE");
+
+}  // namespace
+
+CMC_ObjectsContainer::CMC_ObjectsContainer(CWindow* window, CMElement* element, CMC_ObjectsContainer* parent, int type)
+    : CMC_Object(parent, element, type), window_(window) {
+  if (parent) setParent(parent);
+}
+
+CMC_ObjectsContainer::CMC_ObjectsContainer(CWindow* window, CXString name, CMC_ObjectsContainer* parent, int type)
+    : CMC_Object(std::move(name), type), window_(window) {
+  setScene(parent);
+  if (parent) setParent(parent);
+}
+
+CMC_ObjectsContainer::~CMC_ObjectsContainer() {
+  std::vector<CMC_Object*> doomed;
+  doomed.swap(objects_);
+  names_.clear();
+  for (CMC_Object* o : doomed)
+    if (owns(o)) delete o;
+}
+
+bool CMC_ObjectsContainer::owns(const CMC_Object* object) const {
+  return object && !isParentEntry(object) && !isStructureType(object->getType());
+}
+
+void CMC_ObjectsContainer::addObject(CMC_Object* object) {
+  if (!object) return;
+  auto it = names_.find(object->getName().view());
+  if (it != names_.end()) {
+    CMC_Object* old = it->second;
+    if (old == object) return;
+    if (isParentEntry(old)) {
+      names_.erase(it);
+    } else {
+      removeObject(old);
+      if (!isStructureType(old->getType())) delete old;
+    }
+  }
+  names_.emplace(object->getName().str(), object);
+  objects_.push_back(object);
+}
+
+bool CMC_ObjectsContainer::removeObject(CMC_Object* object) {
+  if (!object) return false;
+  auto pos = std::find(objects_.begin(), objects_.end(), object);
+  if (pos == objects_.end()) return false;
+  objects_.erase(pos);
+  if (unloading_) unloading_->erase(object);
+  auto it = names_.find(object->getName().view());
+  if (it != names_.end() && it->second == object) {
+    names_.erase(it);
+  } else {
+    // Renamed after it was added: find its entry by value.
+    for (auto n = names_.begin(); n != names_.end(); ++n)
+      if (n->second == object) {
+        names_.erase(n);
+        break;
+      }
+  }
+  return true;
+}
+
+CMC_Object* CMC_ObjectsContainer::getObject(std::string_view name) const {
+  auto it = names_.find(name);
+  if (it != names_.end()) return it->second;
+  if (name.size() > 2 && name.ends_with("_0")) {
+    if (CMC_Object* base = getObject(name.substr(0, name.size() - 2))) return base;
+  }
+  return parent_ ? parent_->getObject(name) : nullptr;
+}
+
+CMC_Object* CMC_ObjectsContainer::getObject(int index) const {
+  if (index < 0 || index >= static_cast<int>(objects_.size())) return nullptr;
+  return objects_[index];
+}
+
+int CMC_ObjectsContainer::getObjectId(const CXString& name) const {
+  for (size_t i = 0; i < objects_.size(); ++i)
+    if (objects_[i]->getName() == name) return static_cast<int>(i);
+  return -1;
+}
+
+CMC_Variable* CMC_ObjectsContainer::getVariable(std::string_view name) const {
+  CMC_Object* o = getObject(name);
+  if (!o || !CMC_Variable::isValueType(o->getType())) return nullptr;
+  return static_cast<CMC_Variable*>(o);
+}
+
+std::vector<CMC_Object*> CMC_ObjectsContainer::getObjectsOfType(int type) const {
+  std::vector<CMC_Object*> out;
+  for (CMC_Object* o : objects_)
+    if (o->getType() == type) out.push_back(o);
+  return out;
+}
+
+void CMC_ObjectsContainer::getObjects(const CXString& typeName, std::vector<CMC_Object*>& out) const {
+  out.clear();
+  int type = getTypeId(typeName);
+  for (CMC_Object* o : objects_)
+    if (o->getType() == type) out.push_back(o);
+}
+
+void CMC_ObjectsContainer::setParent(CMC_ObjectsContainer* parent) {
+  for (CMC_ObjectsContainer* p = parent; p; p = p->getParent()) {
+    if (p == this) {
+      TLOG_ERROR("container " << getName().c_str() << ": parent " << parent->getName().c_str()
+                              << " would make a cycle; ignored");
+      return;
+    }
+  }
+  for (CMC_Object* old : {static_cast<CMC_Object*>(parent_), static_cast<CMC_Object*>(grandParent_)}) {
+    if (!old) continue;
+    auto it = names_.find(old->getName().view());
+    if (it != names_.end() && it->second == old) names_.erase(it);
+  }
+  parent_ = parent;
+  grandParent_ = parent ? parent->getParent() : nullptr;
+  enterParents();
+}
+
+void CMC_ObjectsContainer::enterParents() {
+  for (CMC_Object* p : {static_cast<CMC_Object*>(parent_), static_cast<CMC_Object*>(grandParent_)}) {
+    if (p && !names_.contains(p->getName().view())) names_.emplace(p->getName().str(), p);
+  }
+}
+
+CMC_Object* CMC_ObjectsContainer::create(const CXString& typeName, CMElement* element) {
+  auto& makers = registry();
+  auto it = makers.find(typeName.view());
+  if (it == makers.end() || !it->second) {
+    TLOG_DEBUG("container " << getName().c_str() << ": no script type " << typeName.c_str() << " for "
+                            << elementName(element).c_str());
+    return nullptr;
+  }
+  CMC_Object* object = it->second(this, element);
+  if (!object) TLOG_DEBUG("container " << getName().c_str() << ": " << typeName.c_str() << " "
+                                       << elementName(element).c_str() << " was not created");
+  return object;
+}
+
+std::vector<CMElement*> CMC_ObjectsContainer::resolveObjects(CMElements* elements) {
+  std::vector<CMElement*> all;
+  if (elements)
+    for (CMElement* e : *elements)
+      if (e) all.push_back(e);
+  std::vector<char> consumed(all.size(), 0);
+  std::vector<CXString> types;
+  types.reserve(all.size());
+  for (CMElement* e : all) types.push_back(e->getPropertyValue(kTypeKey));
+
+  auto pass = [&](const TypeList& list) {
+    for (size_t i = 0; i < all.size(); ++i) {
+      if (consumed[i] || !inList(list, types[i])) continue;
+      if (CMC_Object* object = create(types[i], all[i])) {
+        consumed[i] = 1;
+        addObject(object);
+      }
+    }
+  };
+
+  pass(kPass1);
+  pass(kPass2);
+  pass(kPass3);
+  pass(kPass4);
+  for (CMC_Object* o : std::vector<CMC_Object*>(objects_))
+    if (o->getType() == mc::TYPE_BEHAVIOUR) static_cast<CMC_Behaviour*>(o)->resolveCondition();
+  pass(kPass6);
+
+  for (size_t i = 0; i < all.size(); ++i) {
+    if (consumed[i]) continue;
+    const CXString& type = types[i];
+    CMElement* element = all[i];
+    if (inList(kPass7, type)) {
+      const char* single = nullptr;
+      if (type == "KEYBOARD") single = "KEYBOARD";
+      else if (type == "CANVAS_OBSERVER") single = "CANVASOBSERVER";
+      else if (type == "MOUSE" && element->getName() == "MOUSE") single = "MOUSE";
+      if (single) {
+        if (CMC_Object* existing = getObject(single)) {
+          existing->initializeBehaviours(this, element);
+          continue;
+        }
+      }
+      if (CMC_Object* object = create(type, element)) {
+        consumed[i] = 1;
+        addObject(object);
+      }
+    } else if (!inAnyPass(type)) {
+      if (CMC_Object* object = resolveEx(element)) {
+        consumed[i] = 1;
+        addObject(object);
+      } else {
+        TLOG_DEBUG("container " << getName().c_str() << ": element " << element->getName().c_str()
+                                << " of type '" << type.c_str() << "' creates nothing");
+      }
+    }
+  }
+
+  std::vector<CMElement*> rest;
+  for (size_t i = 0; i < all.size(); ++i)
+    if (!consumed[i]) rest.push_back(all[i]);
+  return rest;
+}
+
+CMC_Object* CMC_ObjectsContainer::resolve(CMElement* element) {
+  if (!element) return nullptr;
+  CMC_Object* object = create(element->getPropertyValue(kTypeKey), element);
+  if (!object) object = resolveEx(element);
+  if (object) addObject(object);
+  return object;
+}
+
+CMC_Object* CMC_ObjectsContainer::resolveEx(CMElement* /*element*/) { return nullptr; }
+
+void CMC_ObjectsContainer::unload() {
+  // Handlers run by done() may add or remove objects: walk a snapshot and skip what left.
+  std::vector<CMC_Object*> snapshot = objects_;
+  std::unordered_set<CMC_Object*> present(objects_.begin(), objects_.end());
+  std::unordered_set<CMC_Object*>* outer = unloading_;
+  unloading_ = &present;
+  auto stillHere = [&](CMC_Object* o) { return present.contains(o); };
+  for (CMC_Object* o : snapshot)
+    if (stillHere(o) && o->getType() == mc::TYPE_CLASS) o->done(true);
+  for (int first = 1; first >= 0; --first) {
+    for (CMC_Object* o : snapshot) {
+      if (!stillHere(o) || o->getType() == mc::TYPE_CLASS || !owns(o)) continue;
+      if (o->doneFirst() == (first == 1)) o->done(true);
+    }
+  }
+
+  unloading_ = outer;
+
+  // The container's own ONDONE runs while its objects still exist: its handlers are usually
+  // behaviours of this very container.
+  if (hasHandlerFlag(mc::EVI_ONDONE)) onSignal(CXString(mc::EV_ONDONE));
+
+  std::vector<CMC_Object*> doomed;
+  doomed.swap(objects_);
+  names_.clear();
+  enterParents();
+  for (CMC_Object* o : doomed)
+    if (owns(o)) delete o;
+  // What this container bound on itself pointed at objects that are gone now.
+  onSceneDone(this);
+}
+
+void CMC_ObjectsContainer::onSubSceneDone(CMC_ObjectsContainer* scope) {
+  onSceneDone(scope);
+  for (CMC_Object* o : std::vector<CMC_Object*>(objects_)) o->onSceneDone(scope);
+  if (parent_) parent_->onSubSceneDone(scope);
+}
+
+void CMC_ObjectsContainer::registerType(const CXString& typeName, CMC_ObjectMaker maker) {
+  registry()[typeName.str()] = std::move(maker);
+}
+
+void CMC_ObjectsContainer::unregisterType(const CXString& typeName) {
+  auto& makers = registry();
+  auto it = makers.find(typeName.view());
+  if (it != makers.end()) makers.erase(it);
+}
+
+bool CMC_ObjectsContainer::isTypeRegistered(const CXString& typeName) {
+  auto& makers = registry();
+  auto it = makers.find(typeName.view());
+  return it != makers.end() && it->second;
+}
