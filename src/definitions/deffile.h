@@ -5,14 +5,14 @@
 
 #include "foundation/xstring.h"
 
-class CWindow;
+class CFileContext;
 
 namespace tarnvik::definitions {
 
 // Reads the whole file in text mode (carriage-return/line-feed pairs become line feeds).
 // Returns 0 on success, otherwise the error code of the failed open (2000: not found).
-int readTextFile(CWindow* window, const CXString& fileName, std::string& out);
+int readTextFile(CFileContext* window, const CXString& fileName, std::string& out);
 // Writes the bytes as the whole file (replacing it atomically); false with a diagnostic on failure.
-bool writeTextFile(CWindow* window, const CXString& fileName, const std::string& bytes);
+bool writeTextFile(CFileContext* window, const CXString& fileName, const std::string& bytes);
 
 }  // namespace tarnvik::definitions

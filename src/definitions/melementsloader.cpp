@@ -119,7 +119,7 @@ void CMElementsLoader::setCodingOptions(bool code, bool decode) {
 bool CMElementsLoader::isToCode() { return gCode; }
 bool CMElementsLoader::isToDecode() { return gDecode; }
 
-CMElements* CMElementsLoader::load(CWindow* window, const CXString& fileName) {
+CMElements* CMElementsLoader::load(CFileContext* window, const CXString& fileName) {
   CTextCoder coder(window, fileName, false);
   if (coder.getErrorCode() != 0) {
     TLOG_DEBUG("definitions: cannot read '" << fileName.str() << "'");
@@ -130,7 +130,7 @@ CMElements* CMElementsLoader::load(CWindow* window, const CXString& fileName) {
   return load(&coder);
 }
 
-CMElements* CMElementsLoader::load(CWindow* window, CTextFileReader* reader) {
+CMElements* CMElementsLoader::load(CFileContext* window, CTextFileReader* reader) {
   if (!reader) return nullptr;
   CTextCoder coder(window, reader, true);
   return load(&coder);

@@ -8,15 +8,15 @@
 #include "definitions/textfilereader.h"
 #include "foundation/xstring.h"
 
-class CWindow;
+class CFileContext;
 
 class CMElementsLoader {
  public:
   // Reads a definition file (plain or coded); null when it cannot be read. With the code or decode
   // option set, the coded or plain form is also written next to it (name + ".coded" / ".decoded").
-  static CMElements* load(CWindow* window, const CXString& fileName);
+  static CMElements* load(CFileContext* window, const CXString& fileName);
   // The same over an existing reader (no side files).
-  static CMElements* load(CWindow* window, CTextFileReader* reader);
+  static CMElements* load(CFileContext* window, CTextFileReader* reader);
   // The parser proper; null when the coder could not open its input.
   static CMElements* load(CTextCoder* coder);
   // One logical line: physical lines joined while they contain '/', every '/' and tab removed.
@@ -25,7 +25,7 @@ class CMElementsLoader {
   // Writes the list as a plain definition file that loads back into the same elements, properties
   // and children in the same order. False when it could not be written, or when something cannot
   // be expressed in the format (that part is written as closely as it can be).
-  static bool save(CWindow* window, const CMElements* elements, const CXString& fileName);
+  static bool save(CFileContext* window, const CMElements* elements, const CXString& fileName);
   // The text save writes; lossless is cleared when something could not be expressed exactly.
   static std::string toText(const CMElements* elements, bool* lossless = nullptr);
 

@@ -133,7 +133,7 @@ std::string CMElementsLoader::toText(const CMElements* elements, bool* lossless)
   return out;
 }
 
-bool CMElementsLoader::save(CWindow* window, const CMElements* elements, const CXString& fileName) {
+bool CMElementsLoader::save(CFileContext* window, const CMElements* elements, const CXString& fileName) {
   bool exact = true;
   std::string text = toText(elements, &exact);
   return tarnvik::definitions::writeTextFile(window, fileName, text) && exact;

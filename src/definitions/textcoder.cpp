@@ -19,14 +19,14 @@ CXString removeTabs(const CXString& text) {
 }
 }  // namespace
 
-CTextCoder::CTextCoder(CWindow* window, const CXString& fileName, bool noAutoDecode)
+CTextCoder::CTextCoder(CFileContext* window, const CXString& fileName, bool noAutoDecode)
     : window_(window), fileName_(fileName) {
   ownedReader_ = std::make_unique<CTextFileReader>(window, fileName);
   reader_ = ownedReader_.get();
   init(noAutoDecode);
 }
 
-CTextCoder::CTextCoder(CWindow* window, CTextFileReader* reader, bool noAutoDecode) : window_(window), reader_(reader) {
+CTextCoder::CTextCoder(CFileContext* window, CTextFileReader* reader, bool noAutoDecode) : window_(window), reader_(reader) {
   if (!reader_) {
     ownedReader_ = std::make_unique<CTextFileReader>(nullptr, 0);
     reader_ = ownedReader_.get();
@@ -166,7 +166,7 @@ bool CTextCoder::decodeBytes(const std::string& coded, std::string& out) {
   return coder.decodeInto(out);
 }
 
-bool CTextCoder::code(CWindow* window, const CXString& source, const CXString& target, int cycle) {
+bool CTextCoder::code(CFileContext* window, const CXString& source, const CXString& target, int cycle) {
   CTextCoder coder(window, source, false);
   if (coder.getErrorCode() != 0) return false;
   if (coder.isCoded()) {
@@ -185,7 +185,7 @@ bool CTextCoder::code(CWindow* window, const CXString& source, const CXString& t
   return tarnvik::definitions::writeTextFile(window, target, out);
 }
 
-bool CTextCoder::decode(CWindow* window, const CXString& source, const CXString& target) {
+bool CTextCoder::decode(CFileContext* window, const CXString& source, const CXString& target) {
   CTextCoder coder(window, source, true);
   if (coder.getErrorCode() != 0 || !coder.isCoded()) return false;
   std::string out;

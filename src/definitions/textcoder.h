@@ -7,7 +7,7 @@
 #include "foundation/xobject.h"
 #include "foundation/xstring.h"
 
-class CWindow;
+class CFileContext;
 
 // The coded form: a header line "{<C:n>}" (or "{<D:n>}"), then physical lines of n coded logical
 // lines, each followed by "<E>". Byte i of the running offset sequence adds +1, -1, +2, -2, ...
@@ -15,9 +15,9 @@ class CTextCoder : public CXObject {
  public:
   // Opens the file. A "{<D:" header writes the plain form next to it (name + ".decoded") unless
   // noAutoDecode is set.
-  CTextCoder(CWindow* window, const CXString& fileName, bool noAutoDecode);
+  CTextCoder(CFileContext* window, const CXString& fileName, bool noAutoDecode);
   // Reads from an existing reader (not owned); no side files.
-  CTextCoder(CWindow* window, CTextFileReader* reader, bool noAutoDecode);
+  CTextCoder(CFileContext* window, CTextFileReader* reader, bool noAutoDecode);
   ~CTextCoder() override;
   CTextCoder(const CTextCoder&) = delete;
   CTextCoder& operator=(const CTextCoder&) = delete;
@@ -43,8 +43,8 @@ class CTextCoder : public CXObject {
   static int offsetAt(int index);
   // Whole-file conversions; true when the target was written. A source already in the requested
   // form, or one that cannot be read or represented, writes nothing and returns false.
-  static bool code(CWindow* window, const CXString& source, const CXString& target, int cycle);
-  static bool decode(CWindow* window, const CXString& source, const CXString& target);
+  static bool code(CFileContext* window, const CXString& source, const CXString& target, int cycle);
+  static bool decode(CFileContext* window, const CXString& source, const CXString& target);
   // The same over bytes in memory (the coded or plain form appended to out).
   static bool codeBytes(const std::string& plain, int cycle, std::string& out);
   static bool decodeBytes(const std::string& coded, std::string& out);
@@ -56,7 +56,7 @@ class CTextCoder : public CXObject {
   bool decodeInto(std::string& out);
   bool codeInto(std::string& out);
 
-  CWindow* window_ = nullptr;
+  CFileContext* window_ = nullptr;
   CXString fileName_;
   CTextFileReader* reader_ = nullptr;
   std::unique_ptr<CTextFileReader> ownedReader_;

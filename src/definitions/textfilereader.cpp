@@ -3,7 +3,7 @@
 
 #include "definitions/deffile.h"
 
-CTextFileReader::CTextFileReader(CWindow* window, const CXString& fileName) : fileName_(fileName), owned_(true) {
+CTextFileReader::CTextFileReader(CFileContext* window, const CXString& fileName) : fileName_(fileName), owned_(true) {
   setErrorCode(tarnvik::definitions::readTextFile(window, fileName, storage_));
   data_ = storage_;
 }

@@ -7,12 +7,12 @@
 #include "foundation/xobject.h"
 #include "foundation/xstring.h"
 
-class CWindow;
+class CFileContext;
 
 class CTextFileReader : public CXObject {
  public:
   // Reads the whole file in text mode; the error code is non-zero when it could not be read.
-  CTextFileReader(CWindow* window, const CXString& fileName);
+  CTextFileReader(CFileContext* window, const CXString& fileName);
   // Reads the caller's bytes in place; the buffer must outlive the reader and is not owned.
   CTextFileReader(const char* buffer, int length);
   // Takes the bytes (owned copy).

@@ -144,6 +144,16 @@ TEST(LoaderFiles, MissingFileGivesNone) {
   EXPECT_FALSE(std::filesystem::exists(dir.file("absent.cnv.coded")));
 }
 
+TEST(LoaderFiles, NamesResolveIgnoringCaseAndBackslashes) {
+  deftest::TempDir dir;
+  std::filesystem::create_directories(dir.path() / "dane" / "scena");
+  deftest::writeFile((dir.path() / "dane" / "scena" / "scena.cnv").string(), "OBJECT=A\n");
+  const std::string name = dir.path().string() + "\\DANE\\Scena\\SCENA.CNV";
+  std::unique_ptr<CMElements> list(CMElementsLoader::load(nullptr, CXString(name)));
+  ASSERT_NE(list, nullptr);
+  EXPECT_EQ(list->size(), 1);
+}
+
 TEST(LoaderFiles, CodeAndDecodeOptionsWriteSideFiles) {
   deftest::TempDir dir;
   const std::string plain = dir.file("scene.cnv");
