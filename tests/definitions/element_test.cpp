@@ -76,15 +76,6 @@ TEST(Element, TypedReadings) {
   EXPECT_EQ(e.getPropertySizeValue("S"), CXSize(640, 0));
 }
 
-TEST(Element, PropertyEqualsComparesNames) {
-  CMProperty a("K", "1"), b("K", "2"), c("L", "1");
-  CXString name("K");
-  EXPECT_TRUE(a.equals(&b));
-  EXPECT_FALSE(a.equals(&c));
-  EXPECT_TRUE(a.equals(&name));
-  EXPECT_FALSE(a.equals(nullptr));
-}
-
 TEST(Elements, LookupAndIndexing) {
   CMElements list(true);
   list.add(new CMElement("A"));
@@ -110,18 +101,6 @@ TEST(Elements, RemovingAnElementDropsItFromChildLists) {
   CMElement stranger("S");
   list->remove(&stranger);  // not a member: untouched
   EXPECT_EQ(list->size(), 1);
-}
-
-TEST(Elements, ChildListsDoNotOwn) {
-  auto owner = std::make_unique<CMElements>(true);
-  owner->add(new CMElement("A"));
-  {
-    CMElements view(false);
-    view.add(owner->getAt(0));
-    view.remove(owner->getAt(0));
-    EXPECT_EQ(view.size(), 0);
-  }
-  EXPECT_EQ(owner->getAt(0)->getName(), "A");
 }
 
 }  // namespace

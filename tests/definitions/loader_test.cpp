@@ -16,109 +16,45 @@ std::unique_ptr<CMElements> load(const std::string& text) {
   return list;
 }
 
-TEST(LoaderStatements, ObjectAndPropertiesInOrder) {
-  auto list = load("OBJECT=A\nA:TYPE=INTEGER\nA:VALUE=5\nA:VALUE=7\n");
-  ASSERT_EQ(list->size(), 1);
-  CMElement* a = list->get("A");
-  ASSERT_NE(a, nullptr);
-  EXPECT_EQ(describe(a), "TYPE=INTEGER;VALUE=5;VALUE=7");
-  EXPECT_EQ(a->getPropertyValue("VALUE"), "5");
-}
+struct StatementCase {
+  const char* what;
+  const char* text;
+  const char* expected;  // describe() of the loaded list
+};
 
-TEST(LoaderStatements, UndeclaredElementsAndTargetsAreDropped) {
-  auto list = load("B:VALUE=1\nOBJECT=A\nA:ADD=C\nA:APPLY=C\nC:X=1\n");
-  EXPECT_EQ(describe(list.get()), "[A]  {}\n");
-}
+const StatementCase kStatementCases[] = {
+    {"declaration and properties in order, duplicates kept", "OBJECT=A\nA:TYPE=INTEGER\nA:VALUE=5\nA:VALUE=7\n",
+     "[A] TYPE=INTEGER;VALUE=5;VALUE=7 {}\n"},
+    {"undeclared names and targets dropped", "B:VALUE=1\nOBJECT=A\nA:ADD=C\nA:APPLY=C\nC:X=1\n", "[A]  {}\n"},
+    {"separators inside values become blanks", "OBJECT=A\nA:TEXT=a=b:c\nA:T2=x  y\n", "[A] TEXT=a b c;T2=x  y {}\n"},
+    {"slash joins lines and disappears", "OBJECT=x\nx:FILENAME=abc/\ndef.ann\nx:P=a/b\n", "[x] FILENAME=abcdef.ann;P=ab {}\n"},
+    {"a lone slash line joins without splitting", "OBJECT=x\nx:F=ab/\n/\ncd\n", "[x] F=abcd {}\n"},
+    {"tabs and edge blanks removed", "\t  OBJECT=A  \nA:K=\tv w \t\n", "[A] K=v w {}\n"},
+    {"comments and the end mark", "#OBJECT=A\nOBJECT=B\n!OBJECT=C\nOBJECT=D\n", "[B]  {}\n"},
+    {"DEF always appends; pieces trimmed; body to the last ')'", "DEF:P(X = 1|Y=2 )\nDEF:P(Z=a=b:c)|more)\n",
+     "[P] X=1;Y=2 {}\n[P] Z=a=b:c) {}\n"},
+    {"DEF pieces without '=' skipped", "DEF:P(A=1|junk||B=|=v)\n", "[P] A=1;B=;=v {}\n"},
+    {"malformed DEF lines dropped", "DEF\nDEF:P\nDEF:Q)(\nDEF:R(A=1\nOBJECT=S\n", "[S]  {}\n"},
+    {"IMPORT declares a sequence once", "IMPORT=S\nS:TYPE=OTHER\nIMPORT=S\n", "[S] TYPE=SEQUENCE;TYPE=OTHER {}\n"},
+    {"a repeated OBJECT drops the rest of its line", "OBJECT=A\nOBJECT=A:A:K=1\nOBJECT=B:B:K=2\n", "[A]  {}\n[B] K=2 {}\n"},
+    {"ADD and APPLY build children and go on", "OBJECT=P\nOBJECT=C\nOBJECT=D\nC:ADD=P:D:ADD=P\nP:APPLY=C:P:X=1\n",
+     "[P] X=1 {C,D,C,}\n[C]  {}\n[D]  {}\n"},
+    {"value-less property only when absent", "OBJECT=A\nA:K\nA:K\nA:V=1\nA:V\n", "[A] K=;V=1 {}\n"},
+    {"keywords and names are case-sensitive", "object=A\nOBJECT=a\nA:K=1\na:K=2\n", "[a] K=2 {}\n"},
+    {"a last line without line feed is read whole", "OBJECT=A\nA:VALUE=12345", "[A] VALUE=12345 {}\n"},
+    {"carriage returns of buffers folded", "OBJECT=A\r\nA:V=1\r\n", "[A] V=1 {}\n"},
+    {"empty and separator-only input", "\n\n:::==\n  \n/", ""},
+};
 
-TEST(LoaderStatements, SeparatorsInsideValuesBecomeBlanks) {
-  auto list = load("OBJECT=A\nA:TEXT=a=b:c\nA:T2=x  y\n");
-  EXPECT_EQ(list->get("A")->getPropertyValue("TEXT"), "a b c");
-  EXPECT_EQ(list->get("A")->getPropertyValue("T2"), "x  y");
-}
-
-TEST(LoaderStatements, SlashJoinsLinesAndIsRemoved) {
-  auto list = load("OBJECT=x\nx:FILENAME=abc/\ndef.ann\nx:P=a/b\n");
-  EXPECT_EQ(list->get("x")->getPropertyValue("FILENAME"), "abcdef.ann");
-  // "a/b" joins the next line too (a '/' anywhere continues); nothing follows here.
-  EXPECT_EQ(list->get("x")->getPropertyValue("P"), "ab");
-}
-
-TEST(LoaderStatements, LoneSlashLineJoinsWithoutSplitting) {
-  auto list = load("OBJECT=x\nx:F=ab/\n/\ncd\n");
-  EXPECT_EQ(list->get("x")->getPropertyValue("F"), "abcd");
-}
-
-TEST(LoaderStatements, TabsAndEdgeBlanksAreRemoved) {
-  auto list = load("\t  OBJECT=A  \nA:K=\tv w \t\n");
-  ASSERT_NE(list->get("A"), nullptr);
-  EXPECT_EQ(list->get("A")->getPropertyValue("K"), "v w");
-}
-
-TEST(LoaderStatements, CommentsAndEndMark) {
-  auto list = load("#OBJECT=A\nOBJECT=B\n!OBJECT=C\nOBJECT=D\n");
-  EXPECT_EQ(describe(list.get()), "[B]  {}\n");
-}
-
-TEST(LoaderStatements, DefLine) {
-  auto list = load("DEF:P(X = 1|Y=2 )\nDEF:P(Z=a=b:c)|more)\n");
-  ASSERT_EQ(list->size(), 2);  // DEF always appends
-  EXPECT_EQ(describe(list->getAt(0)), "X=1;Y=2");
-  EXPECT_EQ(describe(list->getAt(1)), "Z=a=b:c)");
-  EXPECT_EQ(list->get("P"), list->getAt(0));
-}
-
-TEST(LoaderStatements, DefPieceWithoutEqualsIsSkipped) {
-  auto list = load("DEF:P(A=1|junk||B=|=v)\n");
-  EXPECT_EQ(describe(list->getAt(0)), "A=1;B=;=v");
-}
-
-TEST(LoaderStatements, MalformedDefIsDropped) {
-  auto list = load("DEF\nDEF:P\nDEF:Q)(\nDEF:R(A=1\nOBJECT=S\n");
-  EXPECT_EQ(describe(list.get()), "[S]  {}\n");
-}
-
-TEST(LoaderStatements, ImportCreatesSequenceOnce) {
-  auto list = load("IMPORT=S\nS:TYPE=OTHER\nIMPORT=S\n");
-  ASSERT_EQ(list->size(), 1);
-  EXPECT_EQ(describe(list->getAt(0)), "TYPE=SEQUENCE;TYPE=OTHER");
-}
-
-TEST(LoaderStatements, DuplicateObjectDropsTheRestOfTheLine) {
-  auto list = load("OBJECT=A\nOBJECT=A:A:K=1\nOBJECT=B:B:K=2\n");
-  EXPECT_EQ(describe(list->get("A")), "");
-  EXPECT_EQ(describe(list->get("B")), "K=2");
-}
-
-TEST(LoaderStatements, AddAndApplyBuildChildrenAndContinue) {
-  auto list = load("OBJECT=P\nOBJECT=C\nOBJECT=D\nC:ADD=P:D:ADD=P\nP:APPLY=C:P:X=1\n");
-  CMElement* p = list->get("P");
-  ASSERT_EQ(p->getChildren()->size(), 3);
-  EXPECT_EQ(p->getChildren()->getAt(0)->getName(), "C");
-  EXPECT_EQ(p->getChildren()->getAt(1)->getName(), "D");
-  EXPECT_EQ(p->getChildren()->getAt(2)->getName(), "C");
-  EXPECT_EQ(describe(p), "X=1");
-  EXPECT_FALSE(p->getChildren()->isOwning());
-}
-
-TEST(LoaderStatements, ValuelessPropertyOnlyWhenAbsent) {
-  auto list = load("OBJECT=A\nA:K\nA:K\nA:V=1\nA:V\n");
-  EXPECT_EQ(describe(list->get("A")), "K=;V=1");
-}
-
-TEST(LoaderStatements, NamesAndKeywordsAreCaseSensitive) {
-  auto list = load("object=A\nOBJECT=a\nA:K=1\na:K=2\n");
-  ASSERT_EQ(list->size(), 1);
-  EXPECT_EQ(describe(list->get("a")), "K=2");
-}
-
-TEST(LoaderStatements, LastLineWithoutLineFeedIsReadWhole) {
-  auto list = load("OBJECT=A\nA:VALUE=12345");
-  EXPECT_EQ(list->get("A")->getPropertyValue("VALUE"), "12345");
-}
-
-TEST(LoaderStatements, CarriageReturnsFromBuffersAreFolded) {
-  auto list = load("OBJECT=A\r\nA:V=1\r\n");
-  EXPECT_EQ(list->get("A")->getPropertyValue("V"), "1");
+TEST(LoaderStatements, Rules) {
+  for (const StatementCase& c : kStatementCases) {
+    std::unique_ptr<CMElements> list(parse(c.text));
+    ASSERT_NE(list, nullptr) << c.what;
+    EXPECT_EQ(describe(list.get()), c.expected) << c.what;
+  }
+  std::unique_ptr<CMElements> list(parse("OBJECT=A\nA:VALUE=5\nA:VALUE=7\n"));
+  EXPECT_EQ(list->get("A")->getPropertyValue("VALUE"), "5");
+  EXPECT_FALSE(list->getAt(0)->getChildren()->isOwning());
 }
 
 TEST(LoaderStatements, VeryLongLinesAndJoins) {
@@ -129,12 +65,6 @@ TEST(LoaderStatements, VeryLongLinesAndJoins) {
   auto list = load(text);
   EXPECT_EQ(list->get("A")->getPropertyValue("V").length(), 300000);
   EXPECT_EQ(list->get("A")->getPropertyValue("W").length(), 40003);
-}
-
-TEST(LoaderStatements, EmptyAndSeparatorOnlyInput) {
-  EXPECT_EQ(load("")->size(), 0);
-  EXPECT_EQ(load("\n\n:::==\n  \n")->size(), 0);
-  EXPECT_EQ(load("/")->size(), 0);
 }
 
 TEST(LoaderFiles, MissingFileGivesNone) {
