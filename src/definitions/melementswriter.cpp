@@ -1,6 +1,7 @@
 // Writing element lists back as plain definition files that load into the same elements.
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include "definitions/deffile.h"
 #include "definitions/melementsloader.h"
@@ -18,17 +19,25 @@ bool isPlainToken(std::string_view text) {
   return !text.empty() && !hasUnwritable(text) && !hasEdgeBlank(text) && text.find_first_of(":=") == std::string_view::npos;
 }
 
+// The element a name finds: the first one of that name.
+using FirstByName = std::unordered_map<std::string_view, const CMElement*>;
+
+bool isFirstOfName(const FirstByName& first, const CMElement* element) {
+  auto found = first.find(element->getName().view());
+  return found != first.end() && found->second == element;
+}
+
 // The element can be named at the start of a line, and that name finds this element.
-bool isAddressable(const CMElements* list, const CMElement* element) {
+bool isAddressable(const FirstByName& first, const CMElement* element) {
   std::string_view name = element->getName().view();
   if (!isPlainToken(name) || name[0] == '#' || name[0] == '!') return false;
   if (name == "DEF" || name == "OBJECT" || name == "IMPORT") return false;
-  return list->get(element->getName()) == element;
+  return isFirstOfName(first, element);
 }
 
 // A child can be named as the target of APPLY: a plain token that finds this element.
-bool isReachable(const CMElements* list, const CMElement* element) {
-  return isPlainToken(element->getName().view()) && list->get(element->getName()) == element;
+bool isReachable(const FirstByName& first, const CMElement* element) {
+  return isPlainToken(element->getName().view()) && isFirstOfName(first, element);
 }
 
 bool fitsGenericLines(const CMElement* element) {
@@ -106,8 +115,10 @@ std::string CMElementsLoader::toText(const CMElements* elements, bool* lossless)
   bool exact = true;
   std::string out;
   if (elements) {
+    FirstByName first;
+    for (const CMElement* element : *elements) first.emplace(element->getName().view(), element);
     for (const CMElement* element : *elements) {
-      if (isAddressable(elements, element) && fitsGenericLines(element)) {
+      if (isAddressable(first, element) && fitsGenericLines(element)) {
         writeGenericLines(element, out);
       } else if (fitsDefLine(element)) {
         writeDefLine(element, true, out);
@@ -119,7 +130,7 @@ std::string CMElementsLoader::toText(const CMElements* elements, bool* lossless)
     }
     for (const CMElement* element : *elements) {
       for (const CMElement* child : *element->getChildren()) {
-        if (isAddressable(elements, element) && isReachable(elements, child)) {
+        if (isAddressable(first, element) && isReachable(first, child)) {
           out += element->getName().str() + ":APPLY=" + child->getName().str() + "\n";
         } else {
           TLOG_WARN("definitions: child '" << child->getName().str() << "' of '" << element->getName().str()
