@@ -13,6 +13,7 @@ CWindow::CWindow(CCommandLine6* commandLine, CLanguageOSVer* language, tarnvik::
                  int height)
     : commandLine_(commandLine), language_(language), video_(video), width_(width), height_(height) {
   g_current = this;
+  if (language_) setLanguage(language_);
 }
 
 CWindow::~CWindow() {

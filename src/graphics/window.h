@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "files/file.h"
 #include "foundation/xobject.h"
 #include "foundation/xtimer.h"
 
@@ -23,7 +24,8 @@ class CFrameParticipant {
   virtual void frameTick() = 0;
 };
 
-class CWindow : public CXObject {
+// The window is also the file context: file access takes the language folder from it.
+class CWindow : public CXObject, public CFileContext {
  public:
   // The video output may be null (no display at all). The window does not own what it is given.
   CWindow(CCommandLine6* commandLine, CLanguageOSVer* language, tarnvik::VideoOutput* video, int width = 800,

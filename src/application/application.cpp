@@ -1,0 +1,138 @@
+// The start sequence, the structure tick and game reloads.
+#include "application/application.h"
+
+#include "application/mc_application.h"
+#include "application/structure_parser.h"
+#include "definitions/melementsloader.h"
+#include "files/path.h"
+#include "foundation/log.h"
+#include "graphics/window.h"
+#include "runtime/behaviour.h"
+#include "runtime/variable.h"
+#include "settings/commandline.h"
+#include "settings/config.h"
+
+CApplication::CApplication(CWindow* window, const CXString& settingsFile, const CXString& archiveFile,
+                           CCommandLine6* commandLine)
+    : window_(window), commandLine_(commandLine), startDirectory_(CPath::getStartDirectory()) {
+  if (!settingsFile.isEmpty()) {
+    CXString name = CPath::isAbsolute(settingsFile) ? settingsFile : CPath::join(startDirectory_, settingsFile);
+    config_ = std::make_unique<CConfig>(name);
+  } else {
+    config_ = std::make_unique<CConfig>(CXString());
+  }
+  CMC_Variable::setConfig(config_.get());
+  if (!archiveFile.isEmpty()) TLOG_WARN("archive " << archiveFile.view() << ": archives cannot be opened yet");
+  if (commandLine_) CMElementsLoader::setCodingOptions(commandLine_->isToCode(), commandLine_->isToDecode());
+}
+
+CApplication::~CApplication() {
+  OnExit();
+  if (CMC_Variable::getConfig() == config_.get()) CMC_Variable::setConfig(nullptr);
+}
+
+CMC_Application* CApplication::getApplication() const { return parser_ ? parser_->getApplication() : nullptr; }
+
+bool CApplication::fail(const std::string& message) {
+  startError_ = message;
+  if (getErrorCode() == 0) setErrorCode(kErrorNoApplication);
+  TLOG_ERROR(message);
+  return false;
+}
+
+bool CApplication::preinitializeApplication(bool) {
+  CXString folder = commandLine_ ? commandLine_->getPath() : CXString();
+  if (!loadGame(folder)) return false;
+  CMC_Application* application = getApplication();
+  if (commandLine_ && commandLine_->isTo2Bin()) {
+    application->storeBinary();
+    return false;
+  }
+  if (!application->initialize(nullptr))
+    return fail("STARTWITH " + application->getStartWith().str() + " of " + application->getName().str() +
+                " matches no episode or scene");
+  return true;
+}
+
+bool CApplication::loadGame(const CXString& folder) {
+  CPath::setCurrentDirectory(startDirectory_);
+  CXString root = folder.isEmpty() ? startDirectory_ : CPath::makeAbsolute(folder);
+  std::string native;
+  if (!CPath::findExisting(root, native)) return fail("game folder " + folder.str() + " does not exist");
+  root = CXString(native);
+  CPath::setCurrentDirectory(root);
+  CPath::setDataRoot(root);
+  if (window_) {
+    window_->setDataRoot(root.str());
+    window_->setWavPath(CPath::join(root, "Wavs").str());
+  }
+  CPath::clearWritablePlaces();
+  CPath::addWritablePlace(root);
+  if (!dataFolder_.isEmpty()) CPath::addWritablePlace(dataFolder_);
+
+  CXString dane = CPath::join(root, "Dane");
+  if (!CPath::findExisting(dane, native)) return fail(CPath::join(root, "Dane/application.def").str() + " not found");
+  CPath::setCurrentDirectory(CXString(native));
+  if (!(commandLine_ && commandLine_->isForceCNV()) && CPath::findExisting(CPath::join(dane, "application.bin"), native))
+    TLOG_INFO("application.bin found; reading the definition files instead (the precompiled form is not read yet)");
+  parser_ = std::make_unique<CMC_StructureParser>(window_, "application.def");
+  if (!parser_->fileFound()) {
+    parser_.reset();
+    return fail(CPath::join(dane, "application.def").str() + " not found");
+  }
+  if (!parser_->getApplication()) {
+    parser_.reset();
+    return fail(CPath::join(dane, "application.def").str() + " declares no APPLICATION");
+  }
+  finished_ = false;
+  return true;
+}
+
+bool CApplication::domodal() {
+  CMC_Application* application = getApplication();
+  if (!application) return false;
+  if (!application->domodalApplication()) return false;
+
+  // A next game was requested: it replaces this one when its folder exists.
+  CXString next = application->getNextGame();
+  application->setNextGame(CXString());
+  CPath::setCurrentDirectory(startDirectory_);
+  std::string native;
+  if (!CPath::findExisting(CPath::makeAbsolute(next), native)) {
+    TLOG_WARN("RELOAD: game folder " << next.view() << " does not exist; the game goes on");
+    CPath::setCurrentDirectory(CPath::join(CPath::getDataRoot(), "Dane"));
+    return false;
+  }
+  unloadGame();
+  if (loadGame(CXString(native)) && getApplication()->initialize(nullptr)) return false;
+  TLOG_ERROR("RELOAD into " << next.view() << " failed: " << startError_);
+  return false;
+}
+
+void CApplication::unloadGame() {
+  CMC_Application* application = getApplication();
+  if (application && !finished_) {
+    finished_ = true;
+    // Leave the current path from the innermost scene out, then the application itself.
+    std::vector<CMC_Scene*> path;
+    for (CMC_Scene* s = application->getCurrentChild(); s; s = s->getCurrentChild()) path.push_back(s);
+    for (auto it = path.rbegin(); it != path.rend(); ++it) (*it)->unload(nullptr);
+    application->unload(nullptr);
+  }
+  CMC_Behaviour::flushTrash();
+  parser_.reset();
+}
+
+void CApplication::OnExit() {
+  unloadGame();
+  if (config_) config_->flush();
+}
+
+CXString CApplication::getWAVPath(const CXString& name) const {
+  return CPath::join(CPath::join(CPath::getDataRoot(), "Wavs/Sfx"), name);
+}
+
+CXString CApplication::getCurrentSceneName() const {
+  CMC_Application* application = getApplication();
+  return application ? application->getCurrentScene()->getName() : CXString();
+}

@@ -1,0 +1,256 @@
+// Scenes and episodes: entering and leaving, scene files, switching between children.
+#include "application/scene.h"
+
+#include <algorithm>
+
+#include "definitions/melement.h"
+#include "definitions/melementsloader.h"
+#include "files/path.h"
+#include "foundation/log.h"
+#include "foundation/xtimer.h"
+#include "graphics/window.h"
+#include "platform/clock.h"
+#include "runtime/behaviour.h"
+
+namespace {
+
+const CMC_EventList& sceneEvents() {
+  static const CMC_EventList list =
+      CMC_Object::makeEventList({"ONDOMODAL", "ONRESTART", "ONMUSICLOOPED", "ONACTIVATE", "ONDEACTIVATE"});
+  return list;
+}
+
+}  // namespace
+
+CMC_Scene::CMC_Scene(CWindow* window, CMElement* element, CMC_ObjectsContainer* parent, int type)
+    : CMC_ObjectsContainer(window, element, parent, type) {
+  readSceneProperties(element);
+}
+
+CMC_Scene::CMC_Scene(CWindow* window, const CXString& name, CMC_ObjectsContainer* parent, int type)
+    : CMC_ObjectsContainer(window, name, parent, type) {}
+
+CMC_Scene::~CMC_Scene() = default;
+
+void CMC_Scene::readSceneProperties(CMElement* element) {
+  if (!element) return;
+  path_ = elementValue(element, "PATH");
+  background_ = elementValue(element, "BACKGROUND");
+  music_ = elementValue(element, "MUSIC");
+  dlls_ = elementValue(element, "DLLS");
+  deamon_ = elementBool(element, "DEAMON");
+  for (const char* key : {"DESCRIPTION", "AUTHOR", "COAUTHORS", "CREATIONTIME", "LASTMODIFYTIME"})
+    if (elementHas(element, key)) descriptions_.emplace_back(key, elementValue(element, key));
+}
+
+const CMC_EventList* CMC_Scene::getBehavioursList() const { return &sceneEvents(); }
+
+void CMC_Scene::addChild(CMC_Scene* child) {
+  if (child && std::find(children_.begin(), children_.end(), child) == children_.end()) children_.push_back(child);
+}
+
+CMC_Scene* CMC_Scene::find(const CXString& name) const {
+  for (CMC_Scene* child : children_)
+    if (child->getName() == name) return child;
+  return nullptr;
+}
+
+CMC_Scene* CMC_Scene::getCurrentScene() {
+  CMC_Scene* scene = this;
+  while (scene->current_) scene = scene->current_;
+  return scene;
+}
+
+bool CMC_Scene::enterFolder(const CXString& fileName) {
+  CXString relative = path_.isEmpty() ? CXString("Dane") : CPath::join("Dane", path_);
+  std::string native;
+  CXString local = CPath::join(CPath::getStartDirectory(), relative);
+  if (CPath::findExisting(CPath::join(local, fileName), native)) {
+    CPath::setCurrentDirectory(local);
+    return true;
+  }
+  CXString game = CPath::join(CPath::getDataRoot(), relative);
+  CPath::setCurrentDirectory(game);
+  return CPath::findExisting(game, native);
+}
+
+bool CMC_Scene::loadCnv() {
+  CXString fileName = getName() + ".cnv";
+  std::string native;
+  if (!CPath::findExisting(CPath::join(CPath::getCurrentDirectory(), fileName), native)) {
+    TLOG_DEBUG("scene " << getName().view() << ": no file " << fileName.view() << " in "
+                        << CPath::getCurrentDirectory().view() << "; the scene runs empty");
+    return false;
+  }
+  CMElements* elements = CMElementsLoader::load(getWindow(), fileName);
+  if (!elements) {
+    TLOG_WARN("scene " << getName().view() << ": cannot read " << fileName.view());
+    return false;
+  }
+  resolveObjects(elements);
+  // The element named like the scene carries the scene's own event handlers.
+  if (CMElement* own = elements->get(getName())) initializeBehaviours(this, own);
+  delete elements;
+  return true;
+}
+
+void CMC_Scene::onInit() {
+  // init() may add or remove objects: walk a snapshot and skip what has left.
+  std::vector<CMC_Object*> snapshot = objects();
+  for (CMC_Object* object : snapshot) {
+    const auto& now = objects();
+    if (std::find(now.begin(), now.end(), object) != now.end()) object->init();
+  }
+}
+
+void CMC_Scene::runInitBehaviour() {
+  CMC_Object* init = getObject(getObjectId("__INIT__"));
+  if (init && init->getType() == mc::TYPE_BEHAVIOUR) static_cast<CMC_Behaviour*>(init)->run(nullptr, nullptr, true);
+}
+
+bool CMC_Scene::initialize(CMC_Scene* from) {
+  if (!dlls_.isEmpty()) TLOG_DEBUG("scene " << getName().view() << ": extension libraries ignored: " << dlls_.view());
+  enterFolder(getName() + ".cnv");
+  loadCnv();
+  onInit();
+  runInitBehaviour();
+  if (hasHandlerFlag(mc::EVI_ONINIT)) onSignal(CXString(mc::EV_ONINIT));
+  if (!music_.isEmpty() && (!from || from->getMusicFilename() != music_)) startMusic(music_);
+  startTime_ = tarnvik::engineClock().now();
+  loaded_ = true;
+  return true;
+}
+
+void CMC_Scene::unload(CMC_Scene* next) {
+  CMC_ObjectsContainer::unload();
+  // Handlers this scene bound on its own, its episode's and the application's objects go with it.
+  onSceneDone(this);
+  if (CMC_ObjectsContainer* parent = getParent()) parent->onSubSceneDone(this);
+  if (playingMusic_ && (!next || next->getMusicFilename() != music_)) stopMusic();
+  if (paused_) resume();
+  loaded_ = false;
+}
+
+void CMC_Scene::domodal() {
+  if (pending_) {
+    CMC_Scene* next = pending_;
+    pending_ = nullptr;
+    _goto(next, current_);
+  }
+  if (hasHandlerFlag(EVI_ONDOMODAL)) onSignal(CXString("ONDOMODAL"));
+  if (current_) current_->domodal();
+}
+
+void CMC_Scene::_goto(CMC_Scene* next, CMC_Scene* previous) {
+  if (!next) return;
+  if (current_) {
+    if (getType() != mc::TYPE_SCENE && hasHandlerFlag(mc::EVI_ONDONE)) onSignal(CXString(mc::EV_ONDONE));
+    latestScene_ = current_->getName();
+    current_->unload(next);
+  }
+  current_ = next;
+  if (history_.empty() || history_.back() != next) history_.push_back(next);
+  TLOG_INFO("entering " << next->getName().view());
+  next->initialize(previous);
+  onSwitch(previous, next);
+}
+
+void CMC_Scene::_goto(const CXString& name) { pending_ = find(name); }
+
+void CMC_Scene::restart() {
+  if (hasHandlerFlag(EVI_ONRESTART)) onSignal(CXString("ONRESTART"));
+}
+
+void CMC_Scene::startMusic(const CXString& file) {
+  music_ = file;
+  playingMusic_ = !file.isEmpty();
+  TLOG_DEBUG("scene " << getName().view() << ": music " << file.view() << " (no sound output yet)");
+}
+
+void CMC_Scene::stopMusic() { playingMusic_ = false; }
+
+CMC_Object* CMC_Scene::createObject(const CXString& name, const CXString& typeName) {
+  if (name.isEmpty() || !isTypeRegistered(typeName)) return nullptr;
+  CMElement element(name);
+  element.addProperty("TYPE", typeName);
+  CMC_Object* object = resolve(&element);
+  if (object) object->init();
+  return object;
+}
+
+void CMC_Scene::pause(bool keepTimers) {
+  if (paused_) return;
+  paused_ = true;
+  if (CWindow* window = getWindow()) window->pause();
+  if (!keepTimers) CXTimer::enable(false);
+}
+
+void CMC_Scene::resume() {
+  if (!paused_) return;
+  paused_ = false;
+  if (CWindow* window = getWindow()) window->resume();
+  CXTimer::enable(true);
+}
+
+int CMC_Scene::musicVolumeFromScript(int v) {
+  int64_t device = (static_cast<int64_t>(v) - 800) * 4;
+  if (device <= -3100) return -10000;
+  return static_cast<int>(std::min<int64_t>(device, INT32_MAX));
+}
+
+int CMC_Scene::musicPanFromScript(int p) {
+  int64_t device = ((static_cast<int64_t>(p) - 400) * 4) / 2;
+  if (device <= -3100) return -10000;
+  if (device >= 3100) return 10000;
+  return static_cast<int>(device);
+}
+
+// Episodes.
+
+CMC_Episode::CMC_Episode(CWindow* window, CMElement* element, CMC_ObjectsContainer* parent)
+    : CMC_Scene(window, element, parent, mc::TYPE_EPISODE) {
+  startWith_ = elementValue(element, "STARTWITH");
+}
+
+bool CMC_Episode::initialize(CMC_Scene* from) {
+  CMC_Scene::initialize(from);
+  CMC_Scene* start = find(startWith_);
+  if (!start && !getChildren().empty()) start = getChildren().front();
+  if (!start) {
+    TLOG_WARN("episode " << getName().view() << ": STARTWITH " << startWith_.view() << " names none of its scenes");
+    return false;
+  }
+  _goto(start, from);
+  return true;
+}
+
+void CMC_Episode::restart() {
+  CMC_Scene::restart();
+  CMC_Scene* start = find(startWith_);
+  if (!start) return;
+  if (current_ == start) start->restart();
+  else _goto(start, current_);
+}
+
+CMC_Scene* CMC_Episode::nextScene() const {
+  const auto& scenes = getChildren();
+  auto it = std::find(scenes.begin(), scenes.end(), current_);
+  if (it == scenes.end() || it + 1 == scenes.end()) return nullptr;
+  return *(it + 1);
+}
+
+CMC_Scene* CMC_Episode::prevScene() const {
+  const auto& scenes = getChildren();
+  auto it = std::find(scenes.begin(), scenes.end(), current_);
+  if (it == scenes.end() || it == scenes.begin()) return nullptr;
+  return *(it - 1);
+}
+
+bool CMC_Episode::back() {
+  auto& entered = history();
+  if (entered.size() < 2) return false;
+  entered.pop_back();
+  // The scene going back to is the newest entry again; entering it does not add it twice.
+  setPending(entered.back());
+  return true;
+}

@@ -1,0 +1,77 @@
+// Reading the application file into scenes, episodes and the application, in three passes.
+#include "application/structure_parser.h"
+
+#include "application/mc_application.h"
+#include "application/scene.h"
+#include "definitions/melement.h"
+#include "definitions/melementsloader.h"
+#include "files/path.h"
+#include "foundation/log.h"
+#include "graphics/window.h"
+#include "runtime/runner.h"
+#include "runtime/variable_factory.h"
+
+namespace {
+
+std::vector<CXString> memberNames(CMElement* element, const char* key) {
+  std::vector<CXString> names;
+  if (CMProperty* property = element->getProperty(key))
+    for (const CXString& name : property->getList()) names.push_back(name);
+  return names;
+}
+
+}  // namespace
+
+CMC_StructureParser::CMC_StructureParser(CWindow* window, const CXString& fileName) : window_(window) {
+  CMC_VariableFactory::initialize();
+  CMC_RunnerFactory::initialize();
+  std::string native;
+  fileFound_ = CPath::findExisting(CPath::makeAbsolute(fileName), native);
+  std::unique_ptr<CMElements> elements(fileFound_ ? CMElementsLoader::load(window, fileName) : nullptr);
+  if (!elements) return;
+
+  // Scenes first, then episodes, then the application, so that each finds its members by name.
+  for (CMElement* element : *elements)
+    if (element->getPropertyValue("TYPE") == "SCENE" && !get(element->getName()))
+      objects_.push_back(std::make_unique<CMC_Scene>(window, element, nullptr));
+  for (CMElement* element : *elements) {
+    if (element->getPropertyValue("TYPE") != "EPISODE" || get(element->getName())) continue;
+    auto episode = std::make_unique<CMC_Episode>(window, element, nullptr);
+    for (const CXString& name : memberNames(element, "SCENES")) {
+      CMC_Scene* scene = get(name);
+      if (!scene || scene->getType() != mc::TYPE_SCENE) {
+        TLOG_WARN("episode " << element->getName().view() << ": SCENES names " << name.view()
+                             << ", which is not a declared scene");
+        continue;
+      }
+      episode->addChild(scene);
+      scene->setParent(episode.get());
+    }
+    objects_.push_back(std::move(episode));
+  }
+  for (CMElement* element : *elements) {
+    if (element->getPropertyValue("TYPE") != "APPLICATION") continue;
+    auto application = std::make_unique<CMC_Application>(window, element, this);
+    if (application->getName() == "DEMO") application->setName("GAME");
+    // Handlers declared on the application element (ONINIT, ONEXIT, ...): inline code or names.
+    application->initializeBehaviours(application.get(), element);
+    application_ = application.get();
+    objects_.push_back(std::move(application));
+    break;
+  }
+  if (!application_) TLOG_ERROR(fileName.view() << " declares no APPLICATION");
+}
+
+CMC_StructureParser::~CMC_StructureParser() {
+  // The application first: its objects may refer to the episodes and scenes.
+  for (auto it = objects_.rbegin(); it != objects_.rend(); ++it) it->reset();
+  objects_.clear();
+  CMC_RunnerFactory::done();
+  CMC_VariableFactory::done();
+}
+
+CMC_Scene* CMC_StructureParser::get(const CXString& name) const {
+  for (const auto& object : objects_)
+    if (object && object->getName() == name) return object.get();
+  return nullptr;
+}

@@ -1,0 +1,34 @@
+// CMC_StructureParser: builds the application, its episodes and scenes from the application file.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "foundation/xstring.h"
+
+class CWindow;
+class CMC_Application;
+class CMC_Scene;
+
+class CMC_StructureParser {
+ public:
+  // Initialises the variable pool and the runner registry, then loads the file (relative to the
+  // engine's current directory).
+  CMC_StructureParser(CWindow* window, const CXString& fileName);
+  // Deletes the structure and tears the registries down again.
+  ~CMC_StructureParser();
+  CMC_StructureParser(const CMC_StructureParser&) = delete;
+  CMC_StructureParser& operator=(const CMC_StructureParser&) = delete;
+
+  // The application built, or null when the file is missing or has no APPLICATION element.
+  CMC_Application* getApplication() const { return application_; }
+  // The structure object of that name (scene, episode or application), or null.
+  CMC_Scene* get(const CXString& name) const;
+  bool fileFound() const { return fileFound_; }
+
+ private:
+  CWindow* window_;
+  CMC_Application* application_ = nullptr;
+  std::vector<std::unique_ptr<CMC_Scene>> objects_;
+  bool fileFound_ = false;
+};

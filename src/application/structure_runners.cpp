@@ -1,0 +1,326 @@
+// APPLICATION, EPISODE and SCENE methods.
+#include "application/structure_runners.h"
+
+#include "application/mc_application.h"
+#include "application/scene.h"
+#include "foundation/log.h"
+#include "graphics/window.h"
+#include "platform/clock.h"
+#include "runtime/behaviour.h"
+#include "runtime/variable.h"
+#include "runtime/variable_factory.h"
+#include "settings/commandline.h"
+#include "settings/language.h"
+
+namespace {
+
+CMC_Object* integerResult(int32_t value) {
+  CMC_Integer* v = CMC_VariableFactory::allocInteger();
+  v->setValue(value);
+  return v;
+}
+
+CMC_Object* stringResult(const CXString& value) {
+  CMC_String* v = CMC_VariableFactory::allocString();
+  v->setValue(value);
+  return v;
+}
+
+CMC_Object* boolResult(bool value) {
+  CMC_Bool* v = CMC_VariableFactory::allocBool();
+  v->setValue(value);
+  return v;
+}
+
+CMC_Scene* asScene(CMC_Object* target) {
+  if (!target) return nullptr;
+  int type = target->getType();
+  if (type != mc::TYPE_SCENE && type != mc::TYPE_EPISODE && type != mc::TYPE_APPLICATION) return nullptr;
+  return static_cast<CMC_Scene*>(target);
+}
+
+// RUN: object name, method name, further arguments; the object is looked up from `lookIn`.
+CMC_Object* runOnObject(CMC_Runner* self, CMC_ObjectsContainer* lookIn, CMC_ObjectsContainer* scope,
+                        const CMC_Args* args) {
+  if (CMC_Runner::argCount(args) < 2) return nullptr;
+  CMC_Object* object = lookIn->getObject(self->getParameterString(args, 0));
+  if (!object) return nullptr;
+  CMC_Runner* runner = CMC_RunnerFactory::getRunnerFor(object);
+  if (!runner) return nullptr;
+  CXString method = self->getParameterString(args, 1);
+  CMC_Args rest(args->begin() + 2, args->end());
+  return runner->run(method, object, scope, rest.empty() ? nullptr : &rest);
+}
+
+// The object and its clones NAME_1 .. NAME_n, as far as they exist in the scene.
+std::vector<CMC_Object*> clonesOf(CMC_Scene* scene, CMC_Object* object) {
+  std::vector<CMC_Object*> clones;
+  for (int i = 1; i <= object->getClonesNo(); ++i)
+    if (CMC_Object* clone = scene->getObject(object->getName() + "_" + CXString::toString(i))) clones.push_back(clone);
+  return clones;
+}
+
+}  // namespace
+
+// Scenes.
+
+void CMC_Scene_Runner::prepareMthHashSet() {
+  CMC_Runner::prepareMthHashSet();
+  static const char* names[] = {"STARTMUSIC", "STOPMUSIC", "GETDRAGGEDNAME", "GETPLAYINGSEQ", "RUN", "RUNCLONES",
+                                "CREATEOBJECT", "REMOVE", "REMOVECLONES", "SETMUSICVOLUME", "GETMUSICVOLUME",
+                                "SETMUSICPAN", "SETMUSICFREQ", "PAUSE", "RESUME", "SETMINHSPRIORITY",
+                                "SETMAXHSPRIORITY", "GETELEMENTSNO", "TOTIME", "ISPAUSED", "GETPLAYINGANIMO",
+                                "RESUMEONLY", "RESUMESEQONLY", "GETMINHSPRIORITY", "GETMAXHSPRIORITY",
+                                "GETRUNNINGTIMER", "GETOBJECTS"};
+  int id = STARTMUSIC;
+  for (const char* name : names) addMethod(name, id++);
+}
+
+CMC_Object* CMC_Scene_Runner::run(int id, CMC_Object* target, CMC_ObjectsContainer* scope, const CMC_Args* args) {
+  CMC_Scene* scene = asScene(target);
+  if (!scene) return CMC_Runner::run(id, target, scope, args);
+  switch (id) {
+    case STARTMUSIC:
+      scene->startMusic(getParameterString(args, 0));
+      return nullptr;
+    case STOPMUSIC:
+      scene->stopMusic();
+      return nullptr;
+    case GETDRAGGEDNAME:    // nothing can be dragged before buttons exist
+    case GETPLAYINGSEQ:     // name of a playing sequence; none play yet
+    case GETPLAYINGANIMO:   // name of a playing animation; none play yet
+      return stringResult(CXString());
+    case RUN:
+      return runOnObject(this, scene, scope, args);
+    case RUNCLONES: {
+      // RUNCLONES(object, behaviour): runs the behaviour once for each clone, the clone as its
+      // current object and its name as the first parameter.
+      CMC_Object* object = scene->getObject(getParameterString(args, 0));
+      CMC_Object* behaviour = scene->getObject(getParameterString(args, 1));
+      if (!object || !behaviour || behaviour->getType() != mc::TYPE_BEHAVIOUR) return nullptr;
+      for (CMC_Object* clone : clonesOf(scene, object)) {
+        CMC_ParamArray params({clone->getName()});
+        if (static_cast<CMC_Behaviour*>(behaviour)->run(clone, params.get(), true)) break;
+      }
+      return nullptr;
+    }
+    case CREATEOBJECT:
+      // CREATEOBJECT(name, type): an empty object of a registered type.
+      scene->createObject(getParameterString(args, 0), getParameterString(args, 1));
+      return nullptr;
+    case REMOVE: {
+      CMC_Object* object = scene->getObject(scene->getObjectId(getParameterString(args, 0)));
+      if (object && object != scope && object != target) {
+        scene->removeObject(object);
+        object->done(false);
+        CMC_Behaviour::addToTrash(object);  // deleted at the end of the tick, after the running code
+      }
+      return nullptr;
+    }
+    case REMOVECLONES: {
+      // REMOVECLONES(object): removes every clone of the object and starts its clone count again.
+      CMC_Object* object = scene->getObject(getParameterString(args, 0));
+      if (!object) return nullptr;
+      for (CMC_Object* clone : clonesOf(scene, object)) {
+        if (scene->getObjectId(clone->getName()) < 0) continue;
+        scene->removeObject(clone);
+        clone->done(false);
+        CMC_Behaviour::addToTrash(clone);
+      }
+      object->resetClones();
+      return nullptr;
+    }
+    case SETMUSICVOLUME:
+      scene->setMusicVolume(CMC_Scene::musicVolumeFromScript(getParameterInteger(args, 0)));
+      return nullptr;
+    case GETMUSICVOLUME:
+      // Reports the stored device volume mapped once more, as the described engine does.
+      return integerResult(CMC_Scene::musicVolumeFromScript(scene->getMusicVolume()));
+    case SETMUSICPAN:
+      scene->setMusicPan(CMC_Scene::musicPanFromScript(getParameterInteger(args, 0)));
+      return nullptr;
+    case SETMUSICFREQ:
+      scene->setMusicFreq(getParameterInteger(args, 0));
+      return nullptr;
+    case PAUSE:
+      scene->pause(argCount(args) > 0 && getParameterBool(args, 0));
+      return nullptr;
+    case RESUME:
+      scene->resume();
+      return nullptr;
+    case RESUMEONLY:
+      // Resumes the scene's drawing and sound but leaves the timers as they are.
+      if (scene->isPaused()) {
+        bool timers = CXTimer::isEnabled();
+        scene->resume();
+        CXTimer::enable(timers);
+      }
+      return nullptr;
+    case RESUMESEQONLY:  // resumes the playing sequences only; there are none yet
+      return nullptr;
+    case SETMINHSPRIORITY:
+      scene->setMinHSPriority(getParameterInteger(args, 0));
+      return nullptr;
+    case SETMAXHSPRIORITY:
+      scene->setMaxHSPriority(getParameterInteger(args, 0));
+      return nullptr;
+    case GETMINHSPRIORITY:
+      return integerResult(scene->getMinHSPriority());
+    case GETMAXHSPRIORITY:
+      return integerResult(scene->getMaxHSPriority());
+    case GETELEMENTSNO:
+      return integerResult(scene->getElementsNo());
+    case TOTIME:
+      // Milliseconds since the scene was entered.
+      return integerResult(static_cast<int32_t>(tarnvik::engineClock().now() - scene->getStartTime()));
+    case ISPAUSED:
+      return boolResult(scene->isPaused());
+    case GETRUNNINGTIMER: {
+      // Name of the first timer of the scene that is enabled, empty when none.
+      CMC_Object* running = nullptr;
+      for (CMC_Object* timer : scene->getObjectsOfType(mc::TYPE_TIMER)) {
+        auto* state = dynamic_cast<CTimerState*>(timer);
+        if (state && state->isTimerEnabled()) {
+          running = timer;
+          break;
+        }
+      }
+      return stringResult(running ? running->getName() : CXString());
+    }
+    case GETOBJECTS:  // GETOBJECTS(type, group): fills a GROUP; groups arrive with their type
+      return nullptr;
+    default:
+      return CMC_Runner::run(id, target, scope, args);
+  }
+}
+
+// Episodes.
+
+void CMC_Episode_Runner::prepareMthHashSet() {
+  CMC_Runner::prepareMthHashSet();
+  static const char* names[] = {"NEXT", "PREV", "BACK", "RESTART", "GOTO", "GETLATESTSCENE", "GETCURRENTSCENE"};
+  int id = NEXT;
+  for (const char* name : names) addMethod(name, id++);
+}
+
+CMC_Object* CMC_Episode_Runner::run(int id, CMC_Object* target, CMC_ObjectsContainer* scope, const CMC_Args* args) {
+  if (!target || target->getType() != mc::TYPE_EPISODE) return CMC_Runner::run(id, target, scope, args);
+  auto* episode = static_cast<CMC_Episode*>(target);
+  switch (id) {
+    case NEXT:
+      if (CMC_Scene* next = episode->nextScene()) episode->setPending(next);
+      return nullptr;
+    case PREV:
+      if (CMC_Scene* prev = episode->prevScene()) episode->setPending(prev);
+      return nullptr;
+    case BACK:
+      episode->back();
+      return nullptr;
+    case RESTART:
+      episode->restart();
+      return nullptr;
+    case GOTO:
+      episode->_goto(getParameterString(args, 0));
+      return nullptr;
+    case GETLATESTSCENE:
+      return stringResult(episode->getLatestScene());
+    case GETCURRENTSCENE:
+      return stringResult(episode->getCurrentChild() ? episode->getCurrentChild()->getName() : CXString());
+    default:
+      return CMC_Runner::run(id, target, scope, args);
+  }
+}
+
+// The application.
+
+void CMC_Application_Runner::prepareMthHashSet() {
+  CMC_Runner::prepareMthHashSet();
+  static const char* names[] = {"EXIT", "RESTART", "GOTO", "SETLANGUAGE", "GETLANGUAGE", "PRINT", "ENABLEMUSIC",
+                                "DISABLEMUSIC", "RUN", "STOREBINARY", "RUNENV", "EXISTSENV", "STARTDRAGGINGWINDOW",
+                                "STOPDRAGGINGWINDOW", "RELOAD", "GETPLAYER"};
+  int id = EXIT;
+  for (const char* name : names) addMethod(name, id++);
+}
+
+CMC_Object* CMC_Application_Runner::run(int id, CMC_Object* target, CMC_ObjectsContainer* scope,
+                                        const CMC_Args* args) {
+  if (!target || target->getType() != mc::TYPE_APPLICATION) return CMC_Runner::run(id, target, scope, args);
+  auto* application = static_cast<CMC_Application*>(target);
+  CWindow* window = application->getWindow();
+  switch (id) {
+    case EXIT:
+      application->exit();
+      return nullptr;
+    case RESTART:
+      application->restart();
+      return nullptr;
+    case GOTO:
+      application->_goto(getParameterString(args, 0));
+      return nullptr;
+    case SETLANGUAGE:
+      if (window && window->getLanguage()) window->getLanguage()->setLanguageFolder(getParameterString(args, 0));
+      return nullptr;
+    case GETLANGUAGE:
+      return stringResult(window ? window->getLanguageFolder() : CXString());
+    case PRINT:
+      TLOG_INFO("PRINT " << getParameterString(args, 0).view() << ": printing is not supported");
+      return nullptr;
+    case ENABLEMUSIC:
+    case DISABLEMUSIC:
+      TLOG_DEBUG((id == ENABLEMUSIC ? "music on" : "music off") << " (no sound output yet)");
+      return nullptr;
+    case RUN:
+      return runOnObject(this, application->getCurrentScene(), scope, args);
+    case STOREBINARY:
+      application->storeBinary();
+      return nullptr;
+    case RUNENV: {
+      // RUNENV(scene, behaviour): the named behaviour of that scene, run in that scene.
+      CMC_Scene* scene = nullptr;
+      CXString sceneName = getParameterString(args, 0);
+      std::vector<CMC_Scene*> pending{application};
+      while (!pending.empty() && !scene) {
+        CMC_Scene* s = pending.back();
+        pending.pop_back();
+        if (s->getName() == sceneName) scene = s;
+        for (CMC_Scene* child : s->getChildren()) pending.push_back(child);
+      }
+      CMC_Object* behaviour = scene ? scene->getObject(getParameterString(args, 1)) : nullptr;
+      if (behaviour && behaviour->getType() == mc::TYPE_BEHAVIOUR)
+        static_cast<CMC_Behaviour*>(behaviour)->run(nullptr, nullptr, false);
+      return nullptr;
+    }
+    case EXISTSENV: {
+      CXString sceneName = getParameterString(args, 0);
+      CXString objectName = getParameterString(args, 1);
+      std::vector<CMC_Scene*> pending{application};
+      while (!pending.empty()) {
+        CMC_Scene* s = pending.back();
+        pending.pop_back();
+        if (s->getName() == sceneName) return boolResult(s->getObjectId(objectName) >= 0);
+        for (CMC_Scene* child : s->getChildren()) pending.push_back(child);
+      }
+      return boolResult(false);
+    }
+    case STARTDRAGGINGWINDOW:
+    case STOPDRAGGINGWINDOW:  // the window is not moved by the engine on this platform
+      return nullptr;
+    case RELOAD:
+      application->setNextGame(getParameterString(args, 0));
+      return nullptr;
+    case GETPLAYER: {
+      CCommandLine6* commandLine = window ? window->getCommandLine() : nullptr;
+      return stringResult(commandLine ? commandLine->getPlayer() : CXString());
+    }
+    default:
+      return CMC_Runner::run(id, target, scope, args);
+  }
+}
+
+void registerStructureRunners() {
+  CMC_RunnerFactory::registerRunner(mc::TYPE_SCENE, [] { return std::unique_ptr<CMC_Runner>(new CMC_Scene_Runner); });
+  CMC_RunnerFactory::registerRunner(mc::TYPE_EPISODE,
+                                    [] { return std::unique_ptr<CMC_Runner>(new CMC_Episode_Runner); });
+  CMC_RunnerFactory::registerRunner(mc::TYPE_APPLICATION,
+                                    [] { return std::unique_ptr<CMC_Runner>(new CMC_Application_Runner); });
+}

@@ -1,0 +1,51 @@
+// TIMER: a script object over one entry of the window's timer service; counts ticks, fires ONTICK.
+#pragma once
+
+#include <cstdint>
+
+#include "application/structure_runners.h"
+#include "foundation/xtimer.h"
+#include "runtime/object.h"
+#include "runtime/runner.h"
+
+class CXTimer;
+
+class CMC_Timer : public CMC_Object, public CTimerNotificator, public CTimerState {
+ public:
+  static constexpr int EVI_ONTICK = 3;
+
+  CMC_Timer(CMC_ObjectsContainer* scope, CMElement* element);
+  ~CMC_Timer() override;
+
+  const CMC_EventList* getBehavioursList() const override;
+  void onTimer(int id) override;
+  bool isTimerEnabled() const override { return enabled_; }
+
+  void enable();
+  void disable() { enabled_ = false; }
+  void pause();
+  void resume();
+  int getTicks() const { return ticks_; }
+  void reset();
+  void setElapse(int ms);
+  bool isRegistered() const { return registered_; }
+  int getTimerId() const { return id_; }
+
+ private:
+  CXTimer* service() const;
+
+  int id_;
+  bool enabled_ = true;
+  bool registered_ = false;
+  int32_t ticks_ = 0;
+  int32_t limit_ = 0;
+  CXString elapse_;
+};
+
+class CMC_Timer_Runner : public CMC_Runner {
+ public:
+  enum Method { ENABLE = 1, DISABLE, PAUSE, RESUME, GETTICKS, RESET, SETELAPSE };
+  void prepareMthHashSet() override;
+  CMC_Object* run(int id, CMC_Object* target, CMC_ObjectsContainer* scope, const CMC_Args* args) override;
+  using CMC_Runner::run;
+};
