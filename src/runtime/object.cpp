@@ -400,8 +400,6 @@ bool CMC_Object::fireEvent(int eventIndex, const char* event, const CXString& pa
   return onSignalWithParam(event, param);
 }
 
-bool CMC_Object::serialize(CXArchive* /*archive*/) { return true; }
-
 void CMC_Object::onSceneDone(CMC_ObjectsContainer* scope) {
   std::erase_if(inlineBehaviours_, [scope](const auto& p) { return p.second == scope; });
   if (!handlers_) return;

@@ -23,6 +23,7 @@ class CMC_Behaviour;
 class CMC_Class;
 class CMC_Runner;
 class CMC_Variable;
+class CGraphicsObject;
 
 // The event names of a type, in the order its handler flags use. Every list begins with
 // ONINIT, ONDONE, ONSIGNAL. A type keeps one static list; its objects and their clones point at it.
@@ -137,6 +138,9 @@ class CMC_Object : public CXObject {
   virtual std::vector<CMC_Behaviour*> getTmpBehList() const;
   // All keys that have handlers, in no particular order.
   std::vector<CXString> getBehaviourKeys() const;
+
+  // The drawable a graphic type shows (ANIMO, IMAGE, ...); null for every other object.
+  virtual CGraphicsObject* getDrawable() const { return nullptr; }
 
   virtual CMC_Class* getClass() const { return class_; }
   virtual void setClass(CMC_Class* cls) { class_ = cls; }

@@ -153,6 +153,20 @@ void CMC_ObjectsContainer::getObjects(const CXString& typeName, std::vector<CMC_
     if (o->getType() == type) out.push_back(o);
 }
 
+CGraphicsObject* CMC_ObjectsContainer::getGraphicsObject(const CXString& name) const {
+  CMC_Object* o = getObject(name);
+  return o ? o->getDrawable() : nullptr;
+}
+
+CXString CMC_ObjectsContainer::getGraphicsObjectName(const CGraphicsObject* drawable, bool searchParents) const {
+  if (drawable) {
+    for (CMC_Object* o : objects_)
+      if (o->getDrawable() == drawable) return o->getName();
+    if (searchParents && parent_) return parent_->getGraphicsObjectName(drawable, true);
+  }
+  return CXString();
+}
+
 void CMC_ObjectsContainer::setParent(CMC_ObjectsContainer* parent) {
   for (CMC_ObjectsContainer* p = parent; p; p = p->getParent()) {
     if (p == this) {

@@ -51,6 +51,11 @@ class CMC_ObjectsContainer : public CMC_Object {
   // Empties `out`, then adds every object of this container whose type is getTypeId(typeName).
   virtual void getObjects(const CXString& typeName, std::vector<CMC_Object*>& out) const;
   const std::vector<CMC_Object*>& objects() const { return objects_; }
+  // Name-to-drawable translation for the graphic types: the drawable of the named object (parents
+  // included), and the name of the object showing a drawable (empty when none; the parents are
+  // searched too when `searchParents` is set).
+  CGraphicsObject* getGraphicsObject(const CXString& name) const;
+  CXString getGraphicsObjectName(const CGraphicsObject* drawable, bool searchParents) const;
 
   // Sets the enclosing container and enters it and its own parent into the name table.
   void setParent(CMC_ObjectsContainer* parent);

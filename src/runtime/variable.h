@@ -67,6 +67,8 @@ class CMC_Variable : public CMC_Object {
   virtual bool store(CXArchive* archive) const;
   // Reads what store wrote (type, then value) and takes the value without firing events.
   virtual bool restore(CXArchive* archive);
+  // Saved-state record: the handlers, then name, value, default, TOINI and NETNOTIFY.
+  bool serialize(CXArchive* archive) override;
   // Stores the text converted to this type (as set from a STRING), firing the change events.
   virtual void fromString(const CXString& text) = 0;
   // The value as text.
@@ -81,6 +83,9 @@ class CMC_Variable : public CMC_Object {
   // Writes only the value in the serializer's encoding (no type number) / reads it back.
   virtual bool storeValue(CXArchive* archive) const = 0;
   virtual bool restoreValue(CXArchive* archive) = 0;
+  // The same for the default value.
+  virtual bool storeDefault(CXArchive* archive) const = 0;
+  virtual bool restoreDefault(CXArchive* archive) = 0;
 
   // Literal text to a pooled temporary: "..." STRING, numbers INTEGER or DOUBLE, TRUE/FALSE BOOL,
   // anything else STRING.
@@ -148,6 +153,8 @@ class CMC_Integer : public CMC_Variable {
   bool asBool() const override { return value_ != 0; }
   bool storeValue(CXArchive* archive) const override;
   bool restoreValue(CXArchive* archive) override;
+  bool storeDefault(CXArchive* archive) const override;
+  bool restoreDefault(CXArchive* archive) override;
   CXObject* clone() const override;
 
   // 32-bit arithmetic with wrap-around; division and remainder by zero, and INT_MIN / -1, give 0.
@@ -195,6 +202,8 @@ class CMC_Double : public CMC_Variable {
   bool asBool() const override { return value_ != 0.0; }
   bool storeValue(CXArchive* archive) const override;
   bool restoreValue(CXArchive* archive) override;
+  bool storeDefault(CXArchive* archive) const override;
+  bool restoreDefault(CXArchive* archive) override;
   CXObject* clone() const override;
 
  protected:
@@ -242,6 +251,8 @@ class CMC_String : public CMC_Variable {
   bool asBool() const override { return value_.toBool(); }
   bool storeValue(CXArchive* archive) const override;
   bool restoreValue(CXArchive* archive) override;
+  bool storeDefault(CXArchive* archive) const override;
+  bool restoreDefault(CXArchive* archive) override;
   CXObject* clone() const override;
 
  protected:
@@ -286,6 +297,8 @@ class CMC_Bool : public CMC_Variable {
   bool asBool() const override { return value_; }
   bool storeValue(CXArchive* archive) const override;
   bool restoreValue(CXArchive* archive) override;
+  bool storeDefault(CXArchive* archive) const override;
+  bool restoreDefault(CXArchive* archive) override;
   CXObject* clone() const override;
 
  protected:

@@ -16,6 +16,23 @@ void putInt32(unsigned char* p, int32_t v) {
   p[3] = static_cast<unsigned char>(u >> 24);
 }
 
+template <typename T>
+bool writeValue(CXArchive* archive, const T& value) {
+  if (!archive) return false;
+  *archive << value;
+  return archive->isOk();
+}
+
+template <typename T>
+bool readValue(CXArchive* archive, T& out) {
+  if (!archive) return false;
+  T value{};
+  *archive >> value;
+  if (!archive->isOk()) return false;
+  out = std::move(value);
+  return true;
+}
+
 }  // namespace
 
 int CMC_Variable::netstore(void* buffer) const {
@@ -87,54 +104,44 @@ CMC_Variable* CMC_VariableFactory::restore(CXArchive* archive) {
   return v;
 }
 
-bool CMC_Integer::storeValue(CXArchive* archive) const {
-  *archive << value_;
-  return archive->isOk();
-}
-
-bool CMC_Integer::restoreValue(CXArchive* archive) {
-  int32_t v = 0;
-  *archive >> v;
+bool CMC_Variable::serialize(CXArchive* archive) {
+  if (!CMC_Object::serialize(archive)) return false;
+  if (archive->isStoring()) {
+    *archive << getName();
+    storeValue(archive);
+    storeDefault(archive);
+    *archive << ini_ << netNotify_;
+    return archive->isOk();
+  }
+  CXString name;
+  *archive >> name;
+  if (!archive->isOk() || !restoreValue(archive) || !restoreDefault(archive)) return false;
+  bool ini = false;
+  bool net = false;
+  *archive >> ini >> net;
   if (!archive->isOk()) return false;
-  value_ = v;
+  setName(name);
+  ini_ = ini;
+  netNotify_ = net;
   return true;
 }
 
-bool CMC_Double::storeValue(CXArchive* archive) const {
-  *archive << value_;
-  return archive->isOk();
-}
+bool CMC_Integer::storeValue(CXArchive* archive) const { return writeValue(archive, value_); }
+bool CMC_Integer::restoreValue(CXArchive* archive) { return readValue(archive, value_); }
+bool CMC_Integer::storeDefault(CXArchive* archive) const { return writeValue(archive, default_); }
+bool CMC_Integer::restoreDefault(CXArchive* archive) { return readValue(archive, default_); }
 
-bool CMC_Double::restoreValue(CXArchive* archive) {
-  double v = 0.0;
-  *archive >> v;
-  if (!archive->isOk()) return false;
-  value_ = v;
-  return true;
-}
+bool CMC_Double::storeValue(CXArchive* archive) const { return writeValue(archive, value_); }
+bool CMC_Double::restoreValue(CXArchive* archive) { return readValue(archive, value_); }
+bool CMC_Double::storeDefault(CXArchive* archive) const { return writeValue(archive, default_); }
+bool CMC_Double::restoreDefault(CXArchive* archive) { return readValue(archive, default_); }
 
-bool CMC_String::storeValue(CXArchive* archive) const {
-  *archive << value_;
-  return archive->isOk();
-}
+bool CMC_String::storeValue(CXArchive* archive) const { return writeValue(archive, value_); }
+bool CMC_String::restoreValue(CXArchive* archive) { return readValue(archive, value_); }
+bool CMC_String::storeDefault(CXArchive* archive) const { return writeValue(archive, default_); }
+bool CMC_String::restoreDefault(CXArchive* archive) { return readValue(archive, default_); }
 
-bool CMC_String::restoreValue(CXArchive* archive) {
-  CXString v;
-  *archive >> v;
-  if (!archive->isOk()) return false;
-  value_ = std::move(v);
-  return true;
-}
-
-bool CMC_Bool::storeValue(CXArchive* archive) const {
-  *archive << value_;
-  return archive->isOk();
-}
-
-bool CMC_Bool::restoreValue(CXArchive* archive) {
-  bool v = false;
-  *archive >> v;
-  if (!archive->isOk()) return false;
-  value_ = v;
-  return true;
-}
+bool CMC_Bool::storeValue(CXArchive* archive) const { return writeValue(archive, value_); }
+bool CMC_Bool::restoreValue(CXArchive* archive) { return readValue(archive, value_); }
+bool CMC_Bool::storeDefault(CXArchive* archive) const { return writeValue(archive, default_); }
+bool CMC_Bool::restoreDefault(CXArchive* archive) { return readValue(archive, default_); }
