@@ -257,47 +257,50 @@ void CMC_Object::initializeBehaviours(CMC_ObjectsContainer* scope, CMElement* el
   }
 
   forEachProperty(element, [&](const CXString& key, const CXString& rawValue) {
-    for (size_t i = 0; i < list->size(); ++i) {
-      if (!key.view().starts_with((*list)[i].view())) continue;
-      CXString value = rawValue;
-      value.AllTrim(' ');
-      if (value.isEmpty()) continue;
-      if (!scope) {
-        TLOG_DEBUG("object " << name_.c_str() << ": handler " << key.c_str() << " without a scope");
-        continue;
-      }
-      if (value.GetAt(0) == '{') {
-        CXString behName("beh_");
-        if (scope->getType() == mc::TYPE_CLASS) behName += scope->getName() + "_";
-        behName += name_ + "_" + key;
-        auto* behaviour = new CMC_Behaviour(scope, behName, value);
-        behaviour->init();
-        inlineBehaviours_.emplace_back(behaviour, scope);
-        scope->addObject(behaviour);
-        addBehaviour(key, behaviour, nullptr, scope);
-        setHandlerFlag(static_cast<int>(i));
-        continue;
-      }
-      CXString behName = value;
-      CXArray* args = nullptr;
-      int open = value.Find('(');
-      if (open >= 0) {
-        behName = value.Left(open);
-        behName.AllTrim(' ');
-        int close = value.Find(')', open + 1);
-        CXString argText = close >= 0 ? value.Mid(open + 1, close) : value.Right(open + 1);
-        argText.AllTrim(' ');
-        args = CXString::toVector(argText);
-      }
-      CMC_Object* found = scope->getObject(behName);
-      if (found && found->getType() == mc::TYPE_BEHAVIOUR) {
-        addBehaviour(key, static_cast<CMC_Behaviour*>(found), args, scope);
-        setHandlerFlag(static_cast<int>(i));
-      } else {
-        TLOG_DEBUG("object " << name_.c_str() << ": handler " << key.c_str() << " names no behaviour "
-                             << behName.c_str());
-        CXString::releaseToVector(args);
-      }
+    // A key may start with several event names of the list (ONCLICK and ONCLICKED): it is bound
+    // once, and the flag of every matching event is set.
+    std::vector<int> matches;
+    for (size_t i = 0; i < list->size(); ++i)
+      if (key.view().starts_with((*list)[i].view())) matches.push_back(static_cast<int>(i));
+    if (matches.empty()) return;
+    CXString value = rawValue;
+    value.AllTrim(' ');
+    if (value.isEmpty()) return;
+    if (!scope) {
+      TLOG_DEBUG("object " << name_.c_str() << ": handler " << key.c_str() << " without a scope");
+      return;
+    }
+    if (value.GetAt(0) == '{') {
+      CXString behName("beh_");
+      if (scope->getType() == mc::TYPE_CLASS) behName += scope->getName() + "_";
+      behName += name_ + "_" + key;
+      auto* behaviour = new CMC_Behaviour(scope, behName, value);
+      behaviour->init();
+      inlineBehaviours_.emplace_back(behaviour, scope);
+      scope->addObject(behaviour);
+      addBehaviour(key, behaviour, nullptr, scope);
+      for (int i : matches) setHandlerFlag(i);
+      return;
+    }
+    CXString behName = value;
+    CXArray* args = nullptr;
+    int open = value.Find('(');
+    if (open >= 0) {
+      behName = value.Left(open);
+      behName.AllTrim(' ');
+      int close = value.Find(')', open + 1);
+      CXString argText = close >= 0 ? value.Mid(open + 1, close) : value.Right(open + 1);
+      argText.AllTrim(' ');
+      args = CXString::toVector(argText);
+    }
+    CMC_Object* found = scope->getObject(behName);
+    if (found && found->getType() == mc::TYPE_BEHAVIOUR) {
+      addBehaviour(key, static_cast<CMC_Behaviour*>(found), args, scope);
+      for (int i : matches) setHandlerFlag(i);
+    } else {
+      TLOG_DEBUG("object " << name_.c_str() << ": handler " << key.c_str() << " names no behaviour "
+                           << behName.c_str());
+      CXString::releaseToVector(args);
     }
   });
 }

@@ -23,6 +23,19 @@ class Actor : public CMC_Object {
   CXObject* clone() const override { return new Actor(getName()); }
 };
 
+// Event names where one is a prefix of another.
+class Button : public CMC_Object {
+ public:
+  Button(CMC_ObjectsContainer* scope, CMElement* e) : CMC_Object(scope, e, mc::TYPE_BUTTON) {
+    overideSignals(false);
+    initializeBehaviours(scope, e);
+  }
+  const CMC_EventList* getBehavioursList() const override {
+    static const CMC_EventList list = makeEventList({"ONCLICK", "ONCLICKED"});
+    return &list;
+  }
+};
+
 class ObjectTest : public ::testing::Test {
  protected:
   void SetUp() override { runs().clear(); }
@@ -232,6 +245,27 @@ TEST_F(ObjectTest, ElementPropertiesBindNamedBehavioursWithArguments) {
   EXPECT_FALSE(a->hasHandlerFlag(a->getSignalIndex("ONCLICK")));
   EXPECT_TRUE(a->hasHandlerFlag(a->getSignalIndex("ONSIGNAL")));
   EXPECT_EQ(a->getBehaviourKeys().size(), 2u);
+}
+
+TEST_F(ObjectTest, AKeyMatchingSeveralEventNamesIsBoundOnce) {
+  beh("BEHC");
+  std::unique_ptr<CMElement> e(element("BTN", {{"ONCLICKED", "BEHC"}, {"ONCLICK", "{X^Y();}"}}));
+  auto* b = new Button(scene.get(), e.get());
+  scene->addObject(b);
+  ASSERT_NE(b->getBehaviour("ONCLICKED"), nullptr);
+  EXPECT_EQ(b->getBehaviour("ONCLICKED")->size(), 1u);
+  EXPECT_EQ(b->getBehaviour("ONCLICK")->size(), 1u);
+  EXPECT_TRUE(b->hasHandlerFlag(b->getSignalIndex("ONCLICKED")));
+  EXPECT_TRUE(b->hasHandlerFlag(b->getSignalIndex("ONCLICK")));
+  b->onSignal("ONCLICKED");
+  EXPECT_EQ(runNames(), (std::vector<std::string>{"BEHC"}));
+
+  std::unique_ptr<CMElement> inl(element("BTN2", {{"ONCLICKED", "{X^Y();}"}}));
+  auto* b2 = new Button(scene.get(), inl.get());
+  scene->addObject(b2);
+  ASSERT_EQ(b2->getBehaviour("ONCLICKED")->size(), 1u);
+  EXPECT_EQ(b2->getSingleBehaviour("ONCLICKED", 0)->behaviour, scene->getObject("beh_BTN2_ONCLICKED"));
+  EXPECT_TRUE(b2->onSignal("ONCLICKED"));
 }
 
 TEST_F(ObjectTest, InlineCodeBecomesANamedBehaviourInTheScope) {
