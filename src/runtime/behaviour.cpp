@@ -1,8 +1,16 @@
-// CMC_Behaviour: construction from elements and code text; the run is a stub the script layer fills.
+// CMC_Behaviour: parsing once, running with conditions and parameters, temporary objects, the trash;
+// and the BEHAVIOUR methods.
 #include "runtime/behaviour.h"
 
+#include <algorithm>
+
 #include "foundation/log.h"
+#include "foundation/xarray.h"
+#include "runtime/behaviour_entry.h"
+#include "runtime/condition.h"
 #include "runtime/objects_container.h"
+#include "runtime/variable.h"
+#include "runtime/variable_factory.h"
 
 namespace {
 
@@ -15,7 +23,26 @@ CXString cleanCode(CXString code) {
   return code;
 }
 
+std::vector<CMC_Object*>& trash() {
+  static std::vector<CMC_Object*> list;
+  return list;
+}
+
 }  // namespace
+
+CMC_ParamArray::CMC_ParamArray(std::vector<CXString> texts) {
+  for (CXString& t : texts) add(t);
+}
+
+CMC_ParamArray::~CMC_ParamArray() = default;
+
+void CMC_ParamArray::add(const CXString& text) {
+  if (!array_) array_ = std::make_unique<CXArray>(10, 0.75f);
+  texts_.push_back(std::make_unique<CXString>(text));
+  array_->add(texts_.back().get());
+}
+
+int CMC_ParamArray::size() const { return static_cast<int>(texts_.size()); }
 
 CMC_Behaviour::CMC_Behaviour(CMC_ObjectsContainer* scope, CMElement* element)
     : CMC_Object(scope, element, mc::TYPE_BEHAVIOUR) {
@@ -33,21 +60,201 @@ CMC_Behaviour::CMC_Behaviour(CMC_ObjectsContainer* scope) : CMC_Object(CXString(
   setScene(scope);
 }
 
-CMC_Behaviour::~CMC_Behaviour() = default;
+CMC_Behaviour::~CMC_Behaviour() {
+  // Objects a run made and did not remove (the behaviour went away during its own run).
+  for (const TempObject& t : tempObjects_) {
+    CMC_ObjectsContainer* scene = t.object->getScene();
+    if (scene && scene->removeObject(t.object)) delete t.object;
+  }
+}
 
 const CMC_EventList* CMC_Behaviour::getBehavioursList() const { return baseEventList(); }
 
-void CMC_Behaviour::init() { CMC_Object::init(); }
+void CMC_Behaviour::init() {
+  CMC_Object::init();
+  if (code_.GetAt(0) == '{') code_ = code_.Mid(1, code_.length() - 1);
+  parse();
+}
 
-bool CMC_Behaviour::run(CMC_Object* /*current*/, CXArray* /*params*/, bool /*checkCondition*/) {
-  if (!enabled_) return false;
-  TLOG_TRACE("behaviour " << getName().c_str() << " run");
-  return false;
+void CMC_Behaviour::parse() {
+  substituted_ = false;
+  setLines(CMC_Behaviour_Entry::getCodeLines(this, code_));
+}
+
+bool CMC_Behaviour::done(bool unloading) {
+  setLines({});
+  return CMC_Object::done(unloading);
+}
+
+void CMC_Behaviour::setLines(std::vector<std::unique_ptr<CMC_Behaviour_Entry>> lines) {
+  if (runDepth_ > 0) retired_.push_back(std::move(lines_));
+  lines_ = std::move(lines);
+}
+
+void CMC_Behaviour::setParams(CXArray* params) {
+  if (!params || params->size() == 0) {
+    if (substituted_) parse();
+    return;
+  }
+  setLines(CMC_Behaviour_Entry::getCodeLines(this, CMC_Behaviour_Entry::fillParams(code_, params)));
+  substituted_ = true;
 }
 
 void CMC_Behaviour::resolveCondition() {
   condition_ = nullptr;
   if (conditionName_.isEmpty() || !getScene()) return;
-  condition_ = getScene()->getObject(conditionName_);
-  if (!condition_) TLOG_DEBUG("behaviour " << getName().c_str() << ": no condition named " << conditionName_.c_str());
+  CMC_Object* found = getScene()->getObject(conditionName_);
+  if (found && (found->getType() == mc::TYPE_CONDITION || found->getType() == mc::TYPE_COMPLEXCONDITION)) {
+    condition_ = found;
+  } else {
+    TLOG_DEBUG("behaviour " << getName().c_str() << ": no condition named " << conditionName_.c_str());
+  }
+}
+
+bool CMC_Behaviour::checkCondition() {
+  if (!condition_) return true;
+  return static_cast<CMC_BasicCondition*>(condition_)->valid(true);
+}
+
+bool CMC_Behaviour::run(CMC_Object* current, CXArray* params, bool checkCond) {
+  if (!enabled_ || lines_.empty()) return false;
+  if (checkCond && !checkCondition()) return false;
+  if (!mc::ScriptDepth::enter()) {
+    TLOG_ERROR("behaviour " << getName().c_str() << ": runs nested deeper than " << mc::ScriptDepth::LIMIT
+                            << " levels; this run stops as if by BREAK");
+    return true;
+  }
+  ++runDepth_;
+  // The lines may be replaced while they run (setParams, init); the replaced ones stay alive in
+  // retired_ until the outermost run ends, so walking the array taken here is safe.
+  std::unique_ptr<CMC_Behaviour_Entry>* lines = lines_.data();
+  size_t count = lines_.size();
+  bool broke = false;
+  for (size_t i = 0; i < count; ++i) {
+    CMC_Object* r = lines[i]->run(current, params);
+    int code = mc::controlCode(r);
+    if (code) {
+      broke = code == mc::CODE_BREAK;
+      break;
+    }
+    mc::release(r);
+  }
+  if (!tempObjects_.empty()) removeTempObjects(runDepth_);
+  --runDepth_;
+  if (runDepth_ == 0) retired_.clear();
+  mc::ScriptDepth::leave();
+  return broke;
+}
+
+void CMC_Behaviour::addTempObject(CMC_Object* object) {
+  if (object) tempObjects_.push_back({object, runDepth_});
+}
+
+void CMC_Behaviour::removeTempObjects(int fromDepth) {
+  // Only the objects of this run (and of runs nested in it) go; an outer run keeps its own.
+  std::vector<CMC_Object*> leaving;
+  std::erase_if(tempObjects_, [&](const TempObject& t) {
+    if (t.depth < fromDepth) return false;
+    leaving.push_back(t.object);
+    return true;
+  });
+  for (CMC_Object* object : leaving) {
+    CMC_ObjectsContainer* scene = object->getScene();
+    // An object its container no longer holds was replaced (and deleted) there already.
+    if (scene && scene->removeObject(object)) delete object;
+  }
+}
+
+void CMC_Behaviour::_break() {}
+
+void CMC_Behaviour::initTrash() {}
+
+void CMC_Behaviour::addToTrash(CMC_Object* object) {
+  if (!object) return;
+  auto& list = trash();
+  if (std::find(list.begin(), list.end(), object) == list.end()) list.push_back(object);
+}
+
+void CMC_Behaviour::flushTrash() {
+  auto& list = trash();
+  // Deleting may queue more objects; take the list each round.
+  while (!list.empty()) {
+    std::vector<CMC_Object*> round;
+    round.swap(list);
+    for (CMC_Object* object : round) delete object;
+  }
+}
+
+void CMC_Behaviour::doneTrash() { flushTrash(); }
+
+int CMC_Behaviour::trashSize() { return static_cast<int>(trash().size()); }
+
+void CMC_Behaviour_Runner::prepareMthHashSet() {
+  CMC_Runner::prepareMthHashSet();
+  addMethod("RUN", RUN);
+  addMethod("RUNC", RUNC);
+  addMethod("RUNLOOPED", RUNLOOPED);
+  addMethod("BREAK", BREAK);
+  addMethod("ENABLE", ENABLE);
+  addMethod("DISABLE", DISABLE);
+}
+
+std::vector<CXString> CMC_Behaviour_Runner::runParameters(CMC_ObjectsContainer* scope, const CMC_Args* args, int from) {
+  std::vector<CXString> texts;
+  for (int i = from; i < argCount(args); ++i) {
+    CXString text = getParameterString(args, i);
+    CMC_Object* named = (scope && !text.isEmpty()) ? scope->getObject(text) : nullptr;
+    if (named && !CMC_Variable::isValueType(named->getType())) text = CXString("\"") + text + "\"";
+    texts.push_back(std::move(text));
+  }
+  return texts;
+}
+
+CMC_Object* CMC_Behaviour_Runner::runOnce(CMC_Behaviour* behaviour, CMC_ObjectsContainer* scope, const CMC_Args* args,
+                                          bool check) {
+  CMC_ParamArray params(runParameters(scope, args, 0));
+  if (behaviour->run(nullptr, params.get(), check)) return mc::controlResult(mc::CODE_BREAK);
+  CMC_ObjectsContainer* where = scope ? scope : behaviour->getScene();
+  CMC_Variable* ret = where ? where->getVariable("__RETURN__") : nullptr;
+  return ret ? CMC_VariableFactory::copyVariable(ret) : nullptr;
+}
+
+CMC_Object* CMC_Behaviour_Runner::run(int id, CMC_Object* target, CMC_ObjectsContainer* scope, const CMC_Args* args) {
+  if (!target || target->getType() != mc::TYPE_BEHAVIOUR) return CMC_Runner::run(id, target, scope, args);
+  auto* behaviour = static_cast<CMC_Behaviour*>(target);
+  switch (id) {
+    case RUN:
+      return runOnce(behaviour, scope, args, false);
+    case RUNC:
+      return runOnce(behaviour, scope, args, true);
+    case RUNLOOPED: {
+      int64_t start = getParameterInteger(args, 0);
+      int64_t count = getParameterInteger(args, 1);
+      int64_t step = getParameterInteger(args, 2, 1);
+      if (step <= 0) {
+        TLOG_WARN("RUNLOOPED of " << behaviour->getName().c_str() << ": step " << step << " replaced by 1");
+        step = 1;
+      }
+      std::vector<CXString> rest = runParameters(scope, args, 2);
+      for (int64_t counter = start; counter < start + count; counter += step) {
+        CMC_ParamArray params;
+        params.add(CXString::toString(static_cast<int>(counter)));
+        for (const CXString& t : rest) params.add(t);
+        if (behaviour->run(nullptr, params.get(), true)) break;
+      }
+      CMC_ObjectsContainer* where = scope ? scope : behaviour->getScene();
+      return where ? where->getVariable("__RETURN__") : nullptr;
+    }
+    case BREAK:
+      behaviour->_break();
+      return nullptr;
+    case ENABLE:
+      behaviour->enable(true);
+      return nullptr;
+    case DISABLE:
+      behaviour->enable(false);
+      return nullptr;
+    default:
+      return CMC_Runner::run(id, target, scope, args);
+  }
 }

@@ -1,12 +1,18 @@
-// CMC_Behaviour: a named piece of script code bound to events and run with parameters.
+// CMC_Behaviour: a named piece of script code bound to events and run with parameters; its runner.
 #pragma once
+
+#include <memory>
+#include <vector>
 
 #include "foundation/xstring.h"
 #include "runtime/object.h"
+#include "runtime/runner.h"
 
 class CXArray;
 class CMElement;
 class CMC_ObjectsContainer;
+class CMC_Behaviour_Entry;
+class CMC_BasicCondition;
 
 class CMC_Behaviour : public CMC_Object {
  public:
@@ -19,22 +25,95 @@ class CMC_Behaviour : public CMC_Object {
   ~CMC_Behaviour() override;
 
   const CMC_EventList* getBehavioursList() const override;
+  // Fires ONINIT, then parses the code into lines (once; runs reuse them).
   void init() override;
+  // Drops the parsed lines, then finishes like any object.
+  bool done(bool unloading) override;
 
-  // Runs the code for `current` with the parameter texts; true when the run ended by a break.
+  // Runs the lines for `current` with the parameter texts; true when the run ended by a break.
+  // Does nothing (false) while disabled, without lines, or when checkCondition is set and the
+  // condition does not hold.
   virtual bool run(CMC_Object* current, CXArray* params, bool checkCondition);
+  // Registers an object made during the run (deleted when the run that made it ends).
+  virtual void addTempObject(CMC_Object* object);
+  // Stops a timer copy (timers arrive with the timer service; nothing to stop yet).
+  virtual void _break();
 
   const CXString& getCode() const { return code_; }
+  void setCode(const CXString& code) { code_ = code; }
   bool isEnabled() const { return enabled_; }
   void enable(bool enabled) { enabled_ = enabled; }
   const CXString& getConditionName() const { return conditionName_; }
+  void setConditionName(const CXString& name) { conditionName_ = name; }
   CMC_Object* getCondition() const { return condition_; }
-  // Binds the CONDITION name to the condition object visible in the scope.
+  // Binds the CONDITION name to the CONDITION or COMPLEXCONDITION visible in the scope.
   void resolveCondition();
+  // Replaces "$1".."$9" in the code by the parameter texts and parses the result into new lines.
+  void setParams(CXArray* params);
+  // Parses the code now (init does it; engine-made behaviours that skip init may call it).
+  void parse();
+  const std::vector<std::unique_ptr<CMC_Behaviour_Entry>>& getLines() const { return lines_; }
+  bool isRunning() const { return runDepth_ > 0; }
+
+  // Process-wide list of objects waiting to be deleted at the end of the tick.
+  static void initTrash();
+  static void addToTrash(CMC_Object* object);
+  static void flushTrash();
+  static void doneTrash();
+  static int trashSize();
 
  protected:
   CXString code_;
   CXString conditionName_;
   CMC_Object* condition_ = nullptr;
   bool enabled_ = true;
+
+ private:
+  void setLines(std::vector<std::unique_ptr<CMC_Behaviour_Entry>> lines);
+  void removeTempObjects(int fromDepth);
+  bool checkCondition();
+
+  std::vector<std::unique_ptr<CMC_Behaviour_Entry>> lines_;
+  // Lines replaced while the behaviour was running; freed when the outermost run ends.
+  std::vector<std::vector<std::unique_ptr<CMC_Behaviour_Entry>>> retired_;
+  struct TempObject {
+    CMC_Object* object;
+    int depth;
+  };
+  std::vector<TempObject> tempObjects_;
+  int runDepth_ = 0;
+  bool substituted_ = false;
+};
+
+// Methods of BEHAVIOUR objects: RUN, RUNC, RUNLOOPED, BREAK, ENABLE, DISABLE.
+class CMC_Behaviour_Runner : public CMC_Runner {
+ public:
+  enum Method { RUN = 1, RUNC = 2, RUNLOOPED = 3, BREAK = 4, ENABLE = 5, DISABLE = 6 };
+  void prepareMthHashSet() override;
+  CMC_Object* run(int id, CMC_Object* target, CMC_ObjectsContainer* scope, const CMC_Args* args) override;
+  using CMC_Runner::run;
+
+  // Parameter texts of RUN: each argument's text, wrapped in double quotes when it names a visible
+  // object that is not a value variable.
+  static std::vector<CXString> runParameters(CMC_ObjectsContainer* scope, const CMC_Args* args, int from);
+
+ private:
+  CMC_Object* runOnce(CMC_Behaviour* behaviour, CMC_ObjectsContainer* scope, const CMC_Args* args, bool check);
+};
+
+// A parameter array (CXArray of CXString pointers) that owns its texts.
+class CMC_ParamArray {
+ public:
+  CMC_ParamArray() = default;
+  explicit CMC_ParamArray(std::vector<CXString> texts);
+  CMC_ParamArray(const CMC_ParamArray&) = delete;
+  CMC_ParamArray& operator=(const CMC_ParamArray&) = delete;
+  ~CMC_ParamArray();
+  void add(const CXString& text);
+  CXArray* get() { return array_.get(); }
+  int size() const;
+
+ private:
+  std::vector<std::unique_ptr<CXString>> texts_;
+  std::unique_ptr<CXArray> array_;
 };

@@ -1,0 +1,116 @@
+// CMC_Behaviour_Entry: one parsed statement of script code, and the text helpers of the script language.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "foundation/xobject.h"
+#include "foundation/xstring.h"
+#include "runtime/runner.h"
+
+class CXArray;
+class CMC_Behaviour;
+class CMC_Expression;
+class CMC_ObjectsContainer;
+class CMC_Object;
+class CMC_Variable;
+
+class CMC_Behaviour_Entry : public CXObject {
+ public:
+  enum class Kind {
+    Instruction,  // "@NAME(...)": the instruction runner, the behaviour as target
+    Call,         // OBJECT^METHOD(...)
+    ParamCall,    // target name with "$": resolved after parameter substitution
+    FieldCall,    // STRUCTURE|FIELD^METHOD(...)
+    This,         // THIS^METHOD(...)
+    Indirect,     // *VARIABLE^METHOD(...) or *[EXPRESSION]^METHOD(...)
+    Value,        // a value fixed at parse time (object, expression or literal)
+    ValueText,    // a value resolved from its text on every run
+  };
+
+  // Parses one statement of `behaviour` (names are looked up in the behaviour's scene).
+  CMC_Behaviour_Entry(CMC_Behaviour* behaviour, const CXString& statement);
+  // The same with an explicit scope; `behaviour` may be null (operands of declared expressions).
+  // With valueOnly the text is read as a value (a name or a literal), never as a call.
+  CMC_Behaviour_Entry(CMC_ObjectsContainer* scope, CMC_Behaviour* behaviour, const CXString& statement,
+                      bool valueOnly = false);
+  CMC_Behaviour_Entry(const CMC_Behaviour_Entry&) = delete;
+  CMC_Behaviour_Entry& operator=(const CMC_Behaviour_Entry&) = delete;
+  ~CMC_Behaviour_Entry() override;
+
+  // Executes the statement: an object, a pooled temporary (the caller releases it), null, or a
+  // control code (mc::controlCode).
+  CMC_Object* run(CMC_Object* current, CXArray* params);
+
+  Kind kind() const { return kind_; }
+  const CXString& getText() const { return text_; }
+  const CXString& getTargetName() const { return targetName_; }
+  const CXString& getMethodName() const { return methodName_; }
+  int getMethodId() const { return methodId_; }
+  CMC_Object* getTarget() const { return target_; }
+  int getArgumentCount() const;
+  bool allArgumentsConstant() const { return allConstant_; }
+  CMC_ObjectsContainer* getScope() const { return scope_; }
+  CMC_Behaviour* getBehaviour() const { return behaviour_; }
+
+  // Splits code into statements: every blank is dropped, a ";" outside parentheses ends a statement,
+  // and text after the last such ";" is not a statement.
+  static std::vector<std::string> splitStatements(std::string_view code);
+  // Splits an argument list at the commas outside parentheses ("" gives no argument).
+  static std::vector<std::string> splitArguments(std::string_view text);
+  // Parses code into entries of `behaviour`.
+  static std::vector<std::unique_ptr<CMC_Behaviour_Entry>> getCodeLines(CMC_Behaviour* behaviour, const CXString& code);
+  // Replaces "$1".."$9" by the parameter texts the run has; any other "$" stays.
+  static CXString fillParams(const CXString& text, CXArray* params);
+  // The text of a value (a STRING's own text, other values converted, an object's name).
+  static CXString getStringValue(CMC_Object* value) { return mc::textOf(value); }
+  // Next number of the inline behaviours "temp_N" and "xtemp_N".
+  static int nextInlineNumber();
+
+ private:
+  struct Argument;
+  struct RunState;
+
+  void parse(const CXString& statement, bool valueOnly);
+  void parseCall(int caret, int open);
+  void parseValue();
+  void parseArguments(int open);
+  void bindTarget();
+  // A value fixed now for a plain text (an object visible now, a literal), or null.
+  CMC_Object* fixedValueFor(const CXString& text);
+  CMC_Object* runValueText(CXArray* params);
+  bool evaluateArguments(CMC_Object* current, CXArray* params, RunState& state);
+  void releaseArguments(RunState& state);
+  CMC_Object* callOn(CMC_Object* target, const CMC_Args* args);
+  CMC_Object* lookupTarget(const CXString& name) const;
+  const CXString& ownerName() const;
+
+  CMC_ObjectsContainer* scope_ = nullptr;
+  CMC_Behaviour* behaviour_ = nullptr;
+  Kind kind_ = Kind::ValueText;
+  CXString text_;
+  CXString targetName_;
+  CMC_Object* target_ = nullptr;
+  CMC_Runner* runner_ = nullptr;
+  CXString methodName_;
+  int methodId_ = -1;
+  bool methodHasParam_ = false;
+  // The last dynamic target's runner and the method number resolved for it.
+  CMC_Runner* cachedRunner_ = nullptr;
+  int cachedId_ = -1;
+  // Value statements: the fixed value (owned when it is a literal or an expression made here).
+  CMC_Object* value_ = nullptr;
+  std::unique_ptr<CMC_Object> ownedValue_;
+  bool textHasParam_ = false;
+  // Indirect targets: the variable's name or the target expression.
+  std::unique_ptr<CMC_Expression> targetExpression_;
+  CMC_Object* targetVariable_ = nullptr;
+
+  std::vector<Argument> args_;
+  bool hasArgumentList_ = false;
+  bool allConstant_ = true;
+  int running_ = 0;
+  std::unique_ptr<RunState> state_;
+};

@@ -1,0 +1,153 @@
+// CMC_Runner: method dispatch by name for one script type, the common methods, and the registry of runners.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+#include "foundation/xstring.h"
+#include "runtime/object.h"
+
+class CMC_ObjectsContainer;
+class CMC_Variable;
+
+// Arguments of a method call, one object per argument in order: value variables, expressions, or any
+// other object an argument named. A call written without argument text passes null.
+using CMC_Args = std::vector<CMC_Object*>;
+
+namespace mc {
+
+// Control codes a statement or method returns in place of an object.
+inline constexpr int CODE_BREAK = -1;      // stops the behaviour and reports a break to its caller
+inline constexpr int CODE_ONE_BREAK = -2;  // stops the current behaviour only
+inline constexpr int CODE_CONTINUE = -3;   // ends the current run of a loop body
+
+inline CMC_Object* controlResult(int code) { return reinterpret_cast<CMC_Object*>(static_cast<intptr_t>(code)); }
+// The control code a result carries, or 0 for an object pointer or null.
+inline int controlCode(const CMC_Object* result) {
+  intptr_t v = reinterpret_cast<intptr_t>(result);
+  return (v < 0 && v >= -16) ? static_cast<int>(v) : 0;
+}
+inline bool isControl(const CMC_Object* result) { return controlCode(result) != 0; }
+
+// The object as a value variable (INTEGER, STRING, BOOL, DOUBLE or EXPRESSION), else null.
+CMC_Variable* asVariable(CMC_Object* object);
+// Returns a pooled temporary result to its pool; named objects, control codes and null are left alone.
+void release(CMC_Object* result);
+// The text of a value: a STRING's own text, other values converted; any other object gives its name.
+CXString textOf(CMC_Object* object);
+// A fresh pooled temporary holding the value of `object` (a computed expression gives its result).
+// Runners return such copies rather than an argument itself, since the caller releases both.
+CMC_Variable* pooledCopy(CMC_Object* object);
+// A new variable of a value type (INTEGER, STRING, BOOL, DOUBLE) that is not pooled; null otherwise.
+CMC_Variable* makeVariable(int type, const CXString& name);
+// Copies the value of `from` into `to` (converted when the types differ) without firing events.
+void copyValue(CMC_Variable* to, CMC_Variable* from);
+// Whether a code line may keep a pointer to the object from parse time: temporary objects and the
+// "__RETURN__" variable (replaced by every RETURN) are looked up again on every run instead.
+bool isBindable(const CMC_Object* object);
+
+// Finds the variable of a field of a STRUCTURE object ("STRUCT|FIELD"); installed by the structure type.
+using FieldResolver = CMC_Object* (*)(CMC_ObjectsContainer* scope, const CXString& structure, const CXString& field);
+void setFieldResolver(FieldResolver resolver);
+// The field variable named by "STRUCT|FIELD", or null (also while no structure type is installed).
+CMC_Object* resolveField(CMC_ObjectsContainer* scope, const CXString& text);
+
+// Nesting depth of behaviour runs, expression computations and condition evaluations on the (one)
+// script thread. Deeper nesting than LIMIT is refused so that endless recursion cannot exhaust the stack.
+class ScriptDepth {
+ public:
+  static constexpr int LIMIT = 2000;
+  // Enters one level; false (and nothing entered) when the limit is reached.
+  static bool enter() {
+    if (depth_ >= LIMIT) return false;
+    ++depth_;
+    return true;
+  }
+  static void leave() { --depth_; }
+  static int depth() { return depth_; }
+
+ private:
+  static inline int depth_ = 0;
+};
+
+}  // namespace mc
+
+class CMC_Runner : public CXObject {
+ public:
+  // Numbers of the methods every type shares.
+  enum Common {
+    M_SEND = 96,
+    M_ADDTOGROUP = 97,
+    M_ADDTOARRAY = 98,
+    M_GETNAME = 99,
+    M_CLONE = 100,
+    M_ADDBEHAVIOUR = 101,
+    M_GETCLONEINDEX = 102,
+    M_MSGBOX = 103,
+    M_RESETCLONES = 104,
+    M_REMOVEBEHAVIOUR = 105,
+    M_GETCLONESNO = 106,
+    M_REMOVEALLBEHAVIOURS = 107,
+    M_REMOVEBEHAVIOURFORCE = 108,
+    M_OVERIDESIGNALS = 109,
+  };
+
+  CMC_Runner() = default;
+  CMC_Runner(const CMC_Runner&) = delete;
+  CMC_Runner& operator=(const CMC_Runner&) = delete;
+  ~CMC_Runner() override = default;
+
+  // Fills the method table; the base registers the common methods. Type runners call it first.
+  virtual void prepareMthHashSet();
+  virtual void toDebug(const CXString& /*name*/, const CMC_Args* /*args*/) {}
+
+  // Number of arguments of a call (0 for null).
+  static int argCount(const CMC_Args* args) { return args ? static_cast<int>(args->size()) : 0; }
+  // The i-th argument; an EXPRESSION is computed and its result given instead. Null when absent.
+  static CMC_Object* getParameter(const CMC_Args* args, int i);
+  // The i-th argument converted (conversion rules of the value types); `fallback` when absent.
+  static bool getParameterBool(const CMC_Args* args, int i, bool fallback = false);
+  static double getParameterDouble(const CMC_Args* args, int i, double fallback = 0.0);
+  static int32_t getParameterInteger(const CMC_Args* args, int i, int32_t fallback = 0);
+  static CXString getParameterString(const CMC_Args* args, int i, const CXString& fallback = CXString());
+
+  // Runs the method with this number. The base handles the common methods and yields null for any
+  // other number. A pooled result belongs to the caller; negative values are control codes.
+  virtual CMC_Object* run(int id, CMC_Object* target, CMC_ObjectsContainer* scope, const CMC_Args* args);
+  CMC_Object* run(const CXString& name, CMC_Object* target, CMC_ObjectsContainer* scope, const CMC_Args* args) {
+    return run(resolveMethod(name.view()), target, scope, args);
+  }
+  // The number registered under exactly this name, or -1.
+  int resolveMethod(std::string_view name) const;
+
+  // Adds a member to a container object of another type (ARRAY, GROUP). Installed by those types.
+  using MemberAdder = bool (*)(CMC_Object* container, CMC_Object* member);
+  static void setArrayAdder(MemberAdder adder);
+  static void setGroupAdder(MemberAdder adder);
+
+ protected:
+  void addMethod(const char* name, int id);
+
+ private:
+  CMC_NameMap<int> methods_;
+};
+
+// One runner per script type number, shared by all objects of the type.
+class CMC_RunnerFactory {
+ public:
+  using Maker = std::unique_ptr<CMC_Runner> (*)();
+
+  // Creates a runner for every registered type (the script layer's own and those later layers
+  // registered) and fills their method tables; also registers the script layer's object types.
+  static void initialize();
+  static void done();
+  // The runner for the type number, or null.
+  static CMC_Runner* getRunner(int type);
+  // The registry's runner for the object's type, else the object's own.
+  static CMC_Runner* getRunnerFor(CMC_Object* object);
+  // Registers (or replaces) the runner of a type; created at once when the registry is initialised.
+  static void registerRunner(int type, Maker maker);
+  static bool isInitialized();
+};
