@@ -51,8 +51,17 @@ CMC_StructureParser::CMC_StructureParser(CWindow* window, const CXString& fileNa
   }
   for (CMElement* element : *elements) {
     if (element->getPropertyValue("TYPE") != "APPLICATION") continue;
+    // An application named DEMO is GAME, before anything sees its name.
+    std::unique_ptr<CMElement> renamed;
+    if (element->getName() == "DEMO") {
+      renamed = std::make_unique<CMElement>(CXString("GAME"));
+      for (int i = 0; i < element->getProperties().size(); ++i) {
+        CMProperty* property = element->getProperties().getAt(i);
+        renamed->addProperty(property->getName(), property->getValue());
+      }
+      element = renamed.get();
+    }
     auto application = std::make_unique<CMC_Application>(window, element, this);
-    if (application->getName() == "DEMO") application->setName("GAME");
     // Handlers declared on the application element (ONINIT, ONEXIT, ...): inline code or names.
     application->initializeBehaviours(application.get(), element);
     application_ = application.get();

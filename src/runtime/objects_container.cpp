@@ -116,6 +116,8 @@ bool CMC_ObjectsContainer::removeObject(CMC_Object* object) {
 CMC_Object* CMC_ObjectsContainer::getObject(std::string_view name) const {
   auto it = names_.find(name);
   if (it != names_.end()) return it->second;
+  // A scene's code names its own scene (SCENE^PAUSE() inside that scene): the container itself.
+  if (name == getName().view()) return const_cast<CMC_ObjectsContainer*>(this);
   if (name.size() > 2 && name.ends_with("_0")) {
     if (CMC_Object* base = getObject(name.substr(0, name.size() - 2))) return base;
   }
