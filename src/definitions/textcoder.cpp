@@ -7,7 +7,6 @@
 #include "foundation/log.h"
 
 namespace {
-constexpr int kBadHeader = 2001;  // a coded header without a usable cycle
 const CXString kEndMark("<E>");
 
 CXString removeTabs(const CXString& text) {
@@ -51,7 +50,7 @@ void CTextCoder::init(bool noAutoDecode) {
   cycle_ = close > colon ? CXString(first.str().substr(colon + 1, close - colon - 1)).toNumber() : 0;
   if (cycle_ < 1) {
     TLOG_WARN("definitions: coded header without a valid cycle in '" << fileName_.str() << "'");
-    setErrorCode(kBadHeader);
+    setErrorCode(errorBadHeader);
     coded_ = false;
     return;
   }

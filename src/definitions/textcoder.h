@@ -50,6 +50,8 @@ class CTextCoder : public CXObject {
   static bool decodeBytes(const std::string& coded, std::string& out);
 
   static constexpr int kDefaultCycle = 6;
+  // Error code of a coded header without a usable cycle (file errors keep the reader's code).
+  static constexpr int errorBadHeader = 2100;
 
  private:
   void init(bool noAutoDecode);

@@ -100,7 +100,7 @@ TEST(TextCoder, BadHeadersMakeTheCoderUnusable) {
   for (const char* text : {"{<C:0>}\nx<E>\n", "{<C:-4>}\n", "{<C:abc>}\n", "{<D:6\n"}) {
     CTextFileReader reader{std::string(text)};
     CTextCoder coder(nullptr, &reader, true);
-    EXPECT_NE(coder.getErrorCode(), 0) << text;
+    EXPECT_EQ(coder.getErrorCode(), CTextCoder::errorBadHeader) << text;
     EXPECT_TRUE(coder._eof());
     EXPECT_EQ(CMElementsLoader::load(&coder), nullptr);
   }
