@@ -120,8 +120,8 @@ bool CMC_Behaviour::run(CMC_Object* current, CXArray* params, bool checkCond) {
   if (!enabled_ || lines_.empty()) return false;
   if (checkCond && !checkCondition()) return false;
   if (!mc::ScriptDepth::enter()) {
-    TLOG_ERROR("behaviour " << getName().c_str() << ": runs nested deeper than " << mc::ScriptDepth::LIMIT
-                            << " levels; this run stops as if by BREAK");
+    TLOG_ERROR("behaviour " << getName().c_str() << ": runs nested too deep (" << mc::ScriptDepth::depth()
+                            << " levels); this run stops as if by BREAK");
     return true;
   }
   ++runDepth_;

@@ -102,8 +102,8 @@ bool CMC_Condition::valid(bool fire) {
     mc::release(r);
     mc::ScriptDepth::leave();
   } else {
-    TLOG_ERROR("condition " << getName().c_str() << ": evaluated nested deeper than " << mc::ScriptDepth::LIMIT
-                            << " levels; it does not hold");
+    TLOG_ERROR("condition " << getName().c_str() << ": evaluated nested too deep (" << mc::ScriptDepth::depth()
+                            << " levels); it does not hold");
   }
   if (fire) fireOutcome(holds);
   return holds;
@@ -249,7 +249,7 @@ bool CMC_Condition::valid(CMC_ObjectsContainer* scope, const CXString& left, con
     return object && typeToString(object->getType()) == trimmed(right);
   }
   if (!mc::ScriptDepth::enter()) {
-    TLOG_ERROR("condition " << left.c_str() << ": evaluated nested deeper than " << mc::ScriptDepth::LIMIT << " levels");
+    TLOG_ERROR("condition " << left.c_str() << ": evaluated nested too deep (" << mc::ScriptDepth::depth() << " levels)");
     return false;
   }
   CMC_Object* l = resolveOperand(scope, left);
@@ -310,8 +310,8 @@ bool CMC_ComplexCondition::valid(bool fire) {
     }
     mc::ScriptDepth::leave();
   } else {
-    TLOG_ERROR("complex condition " << getName().c_str() << ": evaluated nested deeper than "
-                                    << mc::ScriptDepth::LIMIT << " levels; it does not hold");
+    TLOG_ERROR("complex condition " << getName().c_str() << ": evaluated nested too deep ("
+                                    << mc::ScriptDepth::depth() << " levels); it does not hold");
   }
   if (fire) fireOutcome(holds);
   return holds;

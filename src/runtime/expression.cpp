@@ -123,8 +123,8 @@ CMC_Variable* CMC_Expression::store(CMC_Variable* value) const {
 
 CMC_Variable* CMC_Expression::compute() const {
   if (!mc::ScriptDepth::enter()) {
-    TLOG_ERROR("expression " << getName().c_str() << ": computed nested deeper than " << mc::ScriptDepth::LIMIT
-                             << " levels; result 0");
+    TLOG_ERROR("expression " << getName().c_str() << ": computed nested too deep (" << mc::ScriptDepth::depth()
+                             << " levels); result 0");
     CMC_Variable* z = zero();
     CMC_Variable* out = store(z);
     mc::release(z);

@@ -14,6 +14,7 @@
 namespace {
 
 CMC_Instruction_Runner::Creator g_creator = nullptr;
+long g_whileLimit = CMC_Instruction_Runner::WHILE_LIMIT;
 
 std::vector<CMC_Instruction_Runner::CreateRequest>& pending() {
   static std::vector<CMC_Instruction_Runner::CreateRequest> list;
@@ -91,6 +92,8 @@ CMC_Integer* counterVariable(CMC_ObjectsContainer* scope) {
 
 }  // namespace
 
+void CMC_Instruction_Runner::setWhileLimit(long limit) { g_whileLimit = limit > 0 ? limit : WHILE_LIMIT; }
+long CMC_Instruction_Runner::whileLimit() { return g_whileLimit; }
 void CMC_Instruction_Runner::setCreator(Creator creator) { g_creator = creator; }
 const std::vector<CMC_Instruction_Runner::CreateRequest>& CMC_Instruction_Runner::pendingCreates() { return pending(); }
 void CMC_Instruction_Runner::clearPendingCreates() { pending().clear(); }
@@ -215,9 +218,9 @@ CMC_Object* CMC_Instruction_Runner::runWhile(CMC_Behaviour* self, CMC_ObjectsCon
   CXString leftName = nameFrom(args, 0);
   long iterations = 0;
   while (CMC_Condition::validObjects(scope, (*args)[0], op, (*args)[2], leftName)) {
-    if (++iterations > WHILE_LIMIT) {
+    if (++iterations > g_whileLimit) {
       TLOG_ERROR("WHILE in behaviour " << (self ? self->getName().c_str() : "") << ": condition still holds after "
-                                       << WHILE_LIMIT << " runs; loop stopped");
+                                       << g_whileLimit << " runs; loop stopped");
       break;
     }
     if (!body.behaviour) continue;

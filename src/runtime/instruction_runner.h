@@ -34,6 +34,8 @@ class CMC_Instruction_Runner : public CMC_Runner {
   };
   // A WHILE stops after this many runs of its body, with an error logged.
   static constexpr long WHILE_LIMIT = 10000000;
+  static void setWhileLimit(long limit);
+  static long whileLimit();
 
   // Only the instructions: the common methods are not part of this table.
   void prepareMthHashSet() override;

@@ -1,6 +1,8 @@
 // CMC_Runner: argument readers, the common methods, and the runner registry.
 #include "runtime/runner.h"
 
+#include <pthread.h>
+
 #include <algorithm>
 #include <unordered_map>
 
@@ -16,6 +18,21 @@
 #include "runtime/variable_runner.h"
 
 namespace mc {
+
+size_t ScriptDepth::stackBudget() {
+  static const size_t budget = [] {
+    size_t size = 8u << 20;
+    pthread_attr_t attr;
+    if (pthread_getattr_np(pthread_self(), &attr) == 0) {
+      size_t reported = 0;
+      if (pthread_attr_getstacksize(&attr, &reported) == 0 && reported > 0) size = reported;
+      pthread_attr_destroy(&attr);
+    }
+    size = std::min<size_t>(size, 256u << 20);
+    return size / 4 * 3;
+  }();
+  return budget;
+}
 
 CMC_Variable* asVariable(CMC_Object* object) {
   if (!object || isControl(object)) return nullptr;

@@ -1,6 +1,7 @@
 // CMC_Runner: method dispatch by name for one script type, the common methods, and the registry of runners.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string_view>
@@ -55,21 +56,28 @@ void setFieldResolver(FieldResolver resolver);
 CMC_Object* resolveField(CMC_ObjectsContainer* scope, const CXString& text);
 
 // Nesting depth of behaviour runs, expression computations and condition evaluations on the (one)
-// script thread. Deeper nesting than LIMIT is refused so that endless recursion cannot exhaust the stack.
+// script thread. Nesting deeper than LIMIT levels, or using more than a share of the thread's stack
+// (frames are larger in sanitizer builds), is refused so that endless recursion cannot overflow it.
 class ScriptDepth {
  public:
   static constexpr int LIMIT = 2000;
-  // Enters one level; false (and nothing entered) when the limit is reached.
+  // Enters one level; false (and nothing entered) at the limit.
   static bool enter() {
     if (depth_ >= LIMIT) return false;
+    auto here = reinterpret_cast<uintptr_t>(__builtin_frame_address(0));
+    if (depth_ == 0) base_ = here;
+    else if (base_ > here && base_ - here > stackBudget()) return false;
     ++depth_;
     return true;
   }
   static void leave() { --depth_; }
   static int depth() { return depth_; }
+  // Bytes of stack nested runs may use: three quarters of the thread's stack.
+  static size_t stackBudget();
 
  private:
   static inline int depth_ = 0;
+  static inline uintptr_t base_ = 0;
 };
 
 }  // namespace mc
