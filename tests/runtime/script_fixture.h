@@ -53,7 +53,9 @@ class ScriptTest : public ::testing::Test {
     scene_.reset();
     app_.reset();
     CMC_Behaviour::flushTrash();
-    CMC_VariableFactory::clearPool();
+    // Deep recursion may have grown the process-wide pools: start the next test with fresh ones.
+    CMC_VariableFactory::done();
+    CMC_VariableFactory::initialize();
     tarnvik::log::setSink(nullptr);
     tarnvik::log::setLevel(tarnvik::log::Level::off);
   }
