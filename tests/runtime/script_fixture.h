@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "definitions/melement.h"
 #include "foundation/log.h"
 #include "foundation/xarray.h"
 #include "runtime/behaviour.h"
@@ -93,6 +94,22 @@ class ScriptTest : public ::testing::Test {
   std::string textValue(const char* name) {
     CMC_Variable* v = scene()->getVariable(name);
     return v ? v->toString().str() : "<none>";
+  }
+
+  // Creates objects from definition elements (name, then key/value pairs) as a scene file would, and
+  // initialises them in order.
+  using Props = std::initializer_list<std::pair<const char*, const char*>>;
+  void declare(std::initializer_list<std::pair<const char*, Props>> elements) {
+    CMElements file(true);
+    for (const auto& [name, props] : elements) {
+      auto* e = new CMElement(CXString(name));
+      for (const auto& [k, v] : props) e->addProperty(CXString(k), CXString(v));
+      file.add(e);
+    }
+    size_t before = scene()->objects().size();
+    scene()->resolveObjects(&file);
+    std::vector<CMC_Object*> made(scene()->objects().begin() + before, scene()->objects().end());
+    for (CMC_Object* o : made) o->init();
   }
 
   // Captures log lines of the given level and above.
