@@ -415,6 +415,19 @@ void CMC_Object::onSceneDone(CMC_ObjectsContainer* scope) {
   }
 }
 
+void CMC_Object::removeBehavioursOf(const std::unordered_set<const CMC_Object*>& gone) {
+  if (gone.empty()) return;
+  std::erase_if(inlineBehaviours_, [&](const auto& p) { return gone.contains(p.first); });
+  if (!handlers_) return;
+  for (auto it = handlers_->begin(); it != handlers_->end();) {
+    std::erase_if(it->second, [&](const CMC_HandlerEntry& e) { return gone.contains(e.behaviour); });
+    if (it->second.empty())
+      it = handlers_->erase(it);
+    else
+      ++it;
+  }
+}
+
 int CMC_Object::getTypeId(const CXString& name) {
   if (name.isEmpty()) return -1;
   for (const auto& t : kTypeIds)

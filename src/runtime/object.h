@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -158,6 +159,9 @@ class CMC_Object : public CXObject {
   virtual bool serialize(CXArchive* archive);
   // Drops every handler that `scope` bound.
   virtual void onSceneDone(CMC_ObjectsContainer* scope);
+  // Drops every handler whose behaviour is one of `gone` (objects about to be or already deleted;
+  // the pointers are only compared).
+  void removeBehavioursOf(const std::unordered_set<const CMC_Object*>& gone);
 
   // Type names and numbers.
   static int getTypeId(const CXString& name);

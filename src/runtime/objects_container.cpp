@@ -307,10 +307,13 @@ void CMC_ObjectsContainer::unload() {
   doomed.swap(objects_);
   names_.clear();
   enterParents();
+  std::unordered_set<const CMC_Object*> gone;
+  for (CMC_Object* o : doomed)
+    if (owns(o)) gone.insert(o);
+  // The container's own handlers must not point at the behaviours deleted now.
+  removeBehavioursOf(gone);
   for (CMC_Object* o : doomed)
     if (owns(o)) delete o;
-  // What this container bound on itself pointed at objects that are gone now.
-  onSceneDone(this);
 }
 
 void CMC_ObjectsContainer::onSubSceneDone(CMC_ObjectsContainer* scope) {

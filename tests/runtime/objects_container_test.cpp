@@ -199,6 +199,9 @@ TEST_F(ContainerTest, UnloadFinishesClassesThenFirstsThenTheRest) {
                 {"A2", {{"TYPE", "ANIMO"}}}, {"BDONE", {{"TYPE", "BEHAVIOUR"}}}});
   auto* bdone = static_cast<RecordingBehaviour*>(scene->getObject("BDONE"));
   scene->addBehaviour("ONDONE", bdone, nullptr, scene.get());
+  auto* appBeh = new RecordingBehaviour(app.get(), "APPBEH");
+  app->addObject(appBeh);
+  scene->addBehaviour("ONSIGNAL", appBeh, nullptr, scene.get());
   bdone->action = [&](CMC_Object*) { events().push_back(scene->getObject("A1") ? "ondone with A1" : "ondone"); };
   events().clear();
   scene->unload();
@@ -207,7 +210,8 @@ TEST_F(ContainerTest, UnloadFinishesClassesThenFirstsThenTheRest) {
                              "delete SND", "delete A2"}));
   EXPECT_EQ(scene->getElementsNo(), 0);
   EXPECT_EQ(scene->getObject("GAME"), app.get());
-  EXPECT_FALSE(scene->onSignal("ONDONE"));  // its handlers pointed at deleted behaviours
+  EXPECT_FALSE(scene->onSignal("ONDONE"));  // its handler pointed at a deleted behaviour
+  EXPECT_TRUE(scene->onSignal("ONSIGNAL"));  // one on the application's behaviour stays
 }
 
 TEST_F(ContainerTest, UnloadSurvivesHandlersThatRemoveObjects) {
