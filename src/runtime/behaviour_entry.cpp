@@ -76,6 +76,8 @@ struct CMC_Behaviour_Entry::Argument {
   // ParamSub: the argument text; Inline: the inline behaviour's name.
   CXString text;
   bool inlineHasParam = false;
+  // Inline: the behaviour made for the code (it lives in the scope while this statement does).
+  CMC_Behaviour* inlineBehaviour = nullptr;
 };
 
 struct CMC_Behaviour_Entry::RunState {
@@ -93,7 +95,14 @@ CMC_Behaviour_Entry::CMC_Behaviour_Entry(CMC_ObjectsContainer* scope, CMC_Behavi
   parse(statement, valueOnly);
 }
 
-CMC_Behaviour_Entry::~CMC_Behaviour_Entry() = default;
+CMC_Behaviour_Entry::~CMC_Behaviour_Entry() {
+  // Inline behaviours go with the statement, so re-parsing code (setParams) does not pile them up.
+  // One the scope no longer holds was deleted with the scope already.
+  for (Argument& a : args_) {
+    if (a.inlineBehaviour && scope_ && scope_->removeObject(a.inlineBehaviour))
+      CMC_Behaviour::addToTrash(a.inlineBehaviour);
+  }
+}
 
 int CMC_Behaviour_Entry::getArgumentCount() const { return static_cast<int>(args_.size()); }
 
@@ -320,8 +329,12 @@ void CMC_Behaviour_Entry::parseArguments(int open) {
         a.text = CXString("temp_") + CXString::toString(nextInlineNumber());
         auto* inlineBeh = new CMC_Behaviour(scope_, a.text, code);
         inlineBeh->init();
-        if (scope_) scope_->addObject(inlineBeh);
-        else CMC_Behaviour::addToTrash(inlineBeh);
+        if (scope_) {
+          scope_->addObject(inlineBeh);
+          a.inlineBehaviour = inlineBeh;
+        } else {
+          CMC_Behaviour::addToTrash(inlineBeh);
+        }
         auto* name = new CMC_String(CXString("temp"), a.text);
         a.owned.reset(name);
         a.value = name;
@@ -392,10 +405,7 @@ bool CMC_Behaviour_Entry::evaluateArguments(CMC_Object* current, CXArray* params
         break;
       case Argument::Kind::Inline:
         state.values[i] = a.value;
-        if (a.inlineHasParam && scope_) {
-          CMC_Object* beh = scope_->getObject(a.text);
-          if (beh && beh->getType() == mc::TYPE_BEHAVIOUR) static_cast<CMC_Behaviour*>(beh)->setParams(params);
-        }
+        if (a.inlineHasParam && a.inlineBehaviour) a.inlineBehaviour->setParams(params);
         break;
       case Argument::Kind::Sub: {
         CMC_Object* r = a.sub->run(current, params);

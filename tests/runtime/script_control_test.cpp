@@ -215,6 +215,20 @@ TEST_F(ScriptControl, InlineBehavioursMadePerRunAreRemoved) {
   EXPECT_EQ(scene()->getElementsNo(), before + 2);
 }
 
+TEST_F(ScriptControl, ReparsedInlineCodeDoesNotPileUpBehaviours) {
+  integer("N", 0);
+  CMC_Behaviour* b = behaviour("OUTER", "@IF(1,\"_\",1,{@IF($1,\"_\",1,{N^ADD(1);},\"\");},\"\");");
+  Params one{"1"};
+  b->run(nullptr, one.get(), false);
+  int count = scene()->getElementsNo();
+  for (int i = 0; i < 5; ++i) b->run(nullptr, one.get(), false);
+  EXPECT_EQ(scene()->getElementsNo(), count);
+  EXPECT_EQ(intValue("N"), 6);
+  Params zero{"0"};
+  b->run(nullptr, zero.get(), false);
+  EXPECT_EQ(intValue("N"), 6);
+}
+
 TEST_F(ScriptControl, SendAndBehaviourBinding) {
   integer("N", 0);
   behaviour("OPENER", "N^ADD(1);");
