@@ -34,7 +34,12 @@ class ToolTest : public ::testing::Test {
     return result;
   }
 
-  std::string quoted(const std::string& name) { return "'" + dir_.file(name) + "'"; }
+  std::string quoted(const std::string& name) {
+    std::string text(1, '\'');
+    text += dir_.file(name);
+    text += '\'';
+    return text;
+  }
 
   deftest::TempDir dir_;
   std::string tool_;

@@ -1,0 +1,175 @@
+// The script interpreter against Lua 5.4 on the same loops, in one process; prints both times, their
+// ratio and the heap allocations per statement of a steady-state run.
+#include <benchmark/benchmark.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <new>
+#include <string>
+
+extern "C" {
+#include <lauxlib.h>
+#include <lua.h>
+#include <lualib.h>
+}
+
+#include "definitions/melementsloader.h"
+#include "definitions/textfilereader.h"
+#include "runtime/behaviour.h"
+#include "runtime/objects_container.h"
+#include "runtime/runner.h"
+#include "runtime/variable.h"
+#include "runtime/variable_factory.h"
+
+// Counting allocator: every heap allocation of the process goes through here.
+static std::atomic<long> g_allocations{0};
+void* operator new(std::size_t size) {
+  g_allocations.fetch_add(1, std::memory_order_relaxed);
+  if (void* p = std::malloc(size ? size : 1)) return p;
+  throw std::bad_alloc();
+}
+void* operator new[](std::size_t size) { return operator new(size); }
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+
+namespace {
+
+constexpr int kIterations = 1000000;
+
+const char* kScene =
+    "OBJECT=COUNT\nCOUNT:TYPE=INTEGER\nCOUNT:VALUE=0\n"
+    "OBJECT=A\nA:TYPE=INTEGER\nA:VALUE=3\n"
+    "OBJECT=B\nB:TYPE=INTEGER\nB:VALUE=4\n"
+    "OBJECT=C\nC:TYPE=INTEGER\nC:VALUE=5\n"
+    "OBJECT=R\nR:TYPE=INTEGER\nR:VALUE=0\n"
+    "OBJECT=BEHADD\nBEHADD:TYPE=BEHAVIOUR\nBEHADD:CODE={COUNT^ADD(1);}\n"
+    "OBJECT=BEHEXPR\nBEHEXPR:TYPE=BEHAVIOUR\nBEHEXPR:CODE={R^SET([A*B+C]);}\n"
+    "OBJECT=LOOPADD\nLOOPADD:TYPE=BEHAVIOUR\nLOOPADD:CODE={@LOOP(BEHADD,0,1000000,1);}\n"
+    "OBJECT=LOOPEXPR\nLOOPEXPR:TYPE=BEHAVIOUR\nLOOPEXPR:CODE={@LOOP(BEHEXPR,0,1000000,1);}\n";
+
+// One scene holding the variables and behaviours above, built once.
+struct ScriptScene {
+  CMC_ObjectsContainer scene{nullptr, CXString("SCENE"), nullptr, mc::TYPE_SCENE};
+  ScriptScene() {
+    CMC_VariableFactory::initialize();
+    CMC_RunnerFactory::initialize();
+    CTextFileReader reader{std::string(kScene)};
+    std::unique_ptr<CMElements> elements(CMElementsLoader::load(nullptr, &reader));
+    scene.resolveObjects(elements.get());
+    for (CMC_Object* o : std::vector<CMC_Object*>(scene.objects())) o->init();
+  }
+  CMC_Behaviour* behaviour(const char* name) { return static_cast<CMC_Behaviour*>(scene.getObject(name)); }
+  int32_t value(const char* name) { return static_cast<CMC_Integer*>(scene.getObject(name))->getValue(); }
+  void run(const char* loop) {
+    behaviour(loop)->run(nullptr, nullptr, false);
+    CMC_VariableFactory::clearPool();
+  }
+};
+
+ScriptScene& scriptScene() {
+  static ScriptScene s;
+  return s;
+}
+
+const char* kLua = R"(
+  local count = { value = 0 }
+  local a, b, c, r = { value = 3 }, { value = 4 }, { value = 5 }, { value = 0 }
+  local function add(v, n) v.value = v.value + n end
+  local function set(v, n) v.value = n end
+  function loop_add()
+    for i = 0, 999999 do add(count, 1) end
+    return count.value
+  end
+  function loop_expr()
+    for i = 0, 999999 do set(r, a.value * b.value + c.value) end
+    return r.value
+  end
+)";
+
+lua_State* luaState() {
+  static lua_State* L = [] {
+    lua_State* s = luaL_newstate();
+    luaL_openlibs(s);
+    if (luaL_dostring(s, kLua) != LUA_OK) std::fprintf(stderr, "lua: %s\n", lua_tostring(s, -1));
+    return s;
+  }();
+  return L;
+}
+
+void runLua(const char* function) {
+  lua_State* L = luaState();
+  lua_getglobal(L, function);
+  lua_call(L, 0, 1);
+  benchmark::DoNotOptimize(lua_tointeger(L, -1));
+  lua_pop(L, 1);
+}
+
+void BM_Script_CountingLoop(benchmark::State& state) {
+  ScriptScene& s = scriptScene();
+  for (auto _ : state) s.run("LOOPADD");
+  state.SetItemsProcessed(state.iterations() * kIterations);
+}
+void BM_Lua_CountingLoop(benchmark::State& state) {
+  for (auto _ : state) runLua("loop_add");
+  state.SetItemsProcessed(state.iterations() * kIterations);
+}
+void BM_Script_ExpressionLoop(benchmark::State& state) {
+  ScriptScene& s = scriptScene();
+  for (auto _ : state) s.run("LOOPEXPR");
+  state.SetItemsProcessed(state.iterations() * kIterations);
+}
+void BM_Lua_ExpressionLoop(benchmark::State& state) {
+  for (auto _ : state) runLua("loop_expr");
+  state.SetItemsProcessed(state.iterations() * kIterations);
+}
+BENCHMARK(BM_Script_CountingLoop)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Lua_CountingLoop)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Script_ExpressionLoop)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Lua_ExpressionLoop)->Unit(benchmark::kMillisecond);
+
+// Keeps the real time per iteration of every run for the ratio printed at the end.
+class RatioReporter : public benchmark::ConsoleReporter {
+ public:
+  std::map<std::string, double> times;
+  void ReportRuns(const std::vector<Run>& runs) override {
+    for (const Run& run : runs)
+      if (run.run_type == Run::RT_Iteration) times[run.benchmark_name()] = run.GetAdjustedRealTime();
+    ConsoleReporter::ReportRuns(runs);
+  }
+};
+
+// Heap allocations of one steady-state run of a loop (after a warm-up run), per statement executed.
+double allocationsPerStatement(const char* loop) {
+  ScriptScene& s = scriptScene();
+  s.run(loop);
+  long before = g_allocations.load();
+  s.run(loop);
+  return static_cast<double>(g_allocations.load() - before) / kIterations;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  std::printf("\n");
+  for (const char* name : {"CountingLoop", "ExpressionLoop"}) {
+    auto script = reporter.times.find(std::string("BM_Script_") + name);
+    auto lua = reporter.times.find(std::string("BM_Lua_") + name);
+    if (script == reporter.times.end() || lua == reporter.times.end() || lua->second <= 0) continue;
+    std::printf("%-15s script %8.2f ms   lua %8.2f ms   ratio %.2f\n", name, script->second, lua->second,
+                script->second / lua->second);
+  }
+  std::printf("heap allocations per statement in steady state: counting %.4f, expression %.4f\n",
+              allocationsPerStatement("LOOPADD"), allocationsPerStatement("LOOPEXPR"));
+  ScriptScene& s = scriptScene();
+  std::printf("check: COUNT=%d R=%d\n", s.value("COUNT"), s.value("R"));
+  benchmark::Shutdown();
+  return 0;
+}
