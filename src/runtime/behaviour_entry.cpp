@@ -152,8 +152,10 @@ std::vector<std::string> CMC_Behaviour_Entry::splitArguments(std::string_view te
 std::vector<std::unique_ptr<CMC_Behaviour_Entry>> CMC_Behaviour_Entry::getCodeLines(CMC_Behaviour* behaviour,
                                                                                    const CXString& code) {
   std::vector<std::unique_ptr<CMC_Behaviour_Entry>> lines;
-  for (std::string& statement : splitStatements(code.view()))
+  for (std::string& statement : splitStatements(code.view())) {
     lines.push_back(std::make_unique<CMC_Behaviour_Entry>(behaviour, CXString(std::move(statement))));
+    lines.back()->setResultDiscarded(true);
+  }
   return lines;
 }
 
@@ -470,9 +472,9 @@ CMC_Object* CMC_Behaviour_Entry::callOn(CMC_Object* target, const CMC_Args* args
   return runner->run(cachedId_, target, scope_, args);
 }
 
-CMC_Object* CMC_Behaviour_Entry::run(CMC_Object* current, CXArray* params) {
-  TLOG_TRACE(ownerName().c_str() << ": " << text_.c_str());
-  if (kind_ == Kind::Value) return value_;
+void CMC_Behaviour_Entry::trace() const { TLOG_TRACE(ownerName().c_str() << ": " << text_.c_str()); }
+
+CMC_Object* CMC_Behaviour_Entry::execute(CMC_Object* current, CXArray* params) {
   if (kind_ == Kind::ValueText) return runValueText(params);
 
   const CMC_Args* args = nullptr;
@@ -505,7 +507,9 @@ CMC_Object* CMC_Behaviour_Entry::run(CMC_Object* current, CXArray* params) {
       break;
     case Kind::Call:
       if (target_) {
+        if (discardResult_) mc::ResultUse::discardNext(target_);
         if (runner_) result = runner_->run(methodId_, target_, scope_, args);
+        mc::ResultUse::clear();
       } else {
         result = callOn(lookupTarget(targetName_), args);
       }

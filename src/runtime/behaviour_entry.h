@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "foundation/log.h"
 #include "foundation/xobject.h"
 #include "foundation/xstring.h"
 #include "runtime/runner.h"
@@ -42,8 +43,16 @@ class CMC_Behaviour_Entry : public CXObject {
 
   // Executes the statement: an object, a pooled temporary (the caller releases it), null, or a
   // control code (mc::controlCode).
-  CMC_Object* run(CMC_Object* current, CXArray* params);
+  CMC_Object* run(CMC_Object* current, CXArray* params) {
+    if (tarnvik::log::enabled(tarnvik::log::Level::trace)) trace();
+    if (kind_ == Kind::Value) return value_;
+    return execute(current, params);
+  }
+  // The value of a statement fixed at parse time (an object, an expression or a literal), else null.
+  CMC_Object* fixedValue() const { return kind_ == Kind::Value ? value_ : nullptr; }
 
+  // A line of a behaviour: its result is released unread, so methods need not make one.
+  void setResultDiscarded(bool discarded) { discardResult_ = discarded; }
   Kind kind() const { return kind_; }
   const CXString& getText() const { return text_; }
   const CXString& getTargetName() const { return targetName_; }
@@ -74,6 +83,8 @@ class CMC_Behaviour_Entry : public CXObject {
   struct RunState;
 
   void parse(const CXString& statement, bool valueOnly);
+  void trace() const;
+  CMC_Object* execute(CMC_Object* current, CXArray* params);
   void parseCall(int caret, int open);
   void parseValue();
   void parseArguments(int open);
@@ -112,5 +123,6 @@ class CMC_Behaviour_Entry : public CXObject {
   bool hasArgumentList_ = false;
   bool allConstant_ = true;
   int running_ = 0;
+  bool discardResult_ = false;
   std::unique_ptr<RunState> state_;
 };

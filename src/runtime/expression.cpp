@@ -73,7 +73,11 @@ void CMC_Expression::init() {
 
 void CMC_Expression::parseOperands() {
   operands_.clear();
-  for (const CXString& t : operandTexts_) operands_.push_back(std::make_unique<CMC_Behaviour_Entry>(scope_, owner_, t));
+  fixed_.clear();
+  for (const CXString& t : operandTexts_) {
+    operands_.push_back(std::make_unique<CMC_Behaviour_Entry>(scope_, owner_, t));
+    fixed_.push_back(operands_.back()->fixedValue());
+  }
 }
 
 void CMC_Expression::split(std::string_view text, std::vector<std::string>& operands, std::vector<int>& operators) {
@@ -130,22 +134,47 @@ CMC_Variable* CMC_Expression::compute() const {
     mc::release(z);
     return out;
   }
+  CMC_Variable* out = nullptr;
   CMC_Variable* running = nullptr;
+  // While the running value is an INTEGER it is kept here rather than in pooled temporaries; the
+  // arithmetic is CMC_Integer's, so the result is the same.
+  bool integerRun = false;
+  int32_t integer = 0;
   for (size_t i = 0; i < operands_.size(); ++i) {
-    CMC_Variable* value = operandValue(operands_[i]->run(nullptr, nullptr));
+    CMC_Object* r = fixed_[i] ? fixed_[i] : operands_[i]->run(nullptr, nullptr);
+    CMC_Variable* value = operandValue(r);
     if (i == 0) {
-      running = value;
+      if (value->getType() == mc::TYPE_INTEGER) {
+        integerRun = true;
+        integer = static_cast<CMC_Integer*>(value)->getValue();
+        mc::release(value);
+      } else {
+        running = value;
+      }
       continue;
     }
     int op = i - 1 < operators_.size() ? operators_[i - 1] : 0;
+    if (integerRun) {
+      integer = CMC_Integer::arithmetic(integer, value->asInteger(), op);
+      mc::release(value);
+      continue;
+    }
     CMC_Variable* next = running->calculate(value, op);
     mc::release(running);
     mc::release(value);
     running = next;
   }
-  if (!running) running = zero();
-  CMC_Variable* out = store(running);
-  mc::release(running);
+  if (integerRun) {
+    std::unique_ptr<CMC_Variable>& slot = results_[mc::TYPE_INTEGER - 1];
+    if (!slot) slot.reset(mc::makeVariable(mc::TYPE_INTEGER, CXString()));
+    static_cast<CMC_Integer*>(slot.get())->setValue(integer);
+    result_ = slot.get();
+    out = result_;
+  } else {
+    if (!running) running = zero();
+    out = store(running);
+    mc::release(running);
+  }
   mc::ScriptDepth::leave();
   return out;
 }

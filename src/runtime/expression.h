@@ -83,6 +83,8 @@ class CMC_Expression : public CMC_Variable {
   std::vector<CXString> operandTexts_;
   std::vector<int> operators_;
   std::vector<std::unique_ptr<CMC_Behaviour_Entry>> operands_;
+  // Per operand: its value when fixed at parse time (read without running the statement), else null.
+  std::vector<CMC_Object*> fixed_;
   bool still_ = false;
   mutable CMC_Variable* result_ = nullptr;
   // One result variable per value type, made on first use; the result is copied into them so that it

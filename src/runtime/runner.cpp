@@ -34,13 +34,6 @@ size_t ScriptDepth::stackBudget() {
   return budget;
 }
 
-CMC_Variable* asVariable(CMC_Object* object) {
-  if (!object || isControl(object)) return nullptr;
-  int type = object->getType();
-  if (CMC_Variable::isValueType(type) || type == TYPE_EXPRESSION) return static_cast<CMC_Variable*>(object);
-  return nullptr;
-}
-
 void release(CMC_Object* result) {
   CMC_Variable* v = asVariable(result);
   if (v && v->getPoolIndex() >= 0) CMC_VariableFactory::free(v);
@@ -152,12 +145,8 @@ int CMC_Runner::resolveMethod(std::string_view name) const {
   return it == methods_.end() ? -1 : it->second;
 }
 
-CMC_Object* CMC_Runner::getParameter(const CMC_Args* args, int i) {
-  if (i < 0 || i >= argCount(args)) return nullptr;
-  CMC_Object* arg = (*args)[i];
-  if (mc::isControl(arg)) return nullptr;
-  if (arg && arg->getType() == mc::TYPE_EXPRESSION) return static_cast<CMC_Expression*>(arg)->calculate();
-  return arg;
+CMC_Object* CMC_Runner::computed(CMC_Object* expression) {
+  return static_cast<CMC_Expression*>(expression)->calculate();
 }
 
 bool CMC_Runner::getParameterBool(const CMC_Args* args, int i, bool fallback) {

@@ -9,9 +9,9 @@
 
 #include "foundation/xstring.h"
 #include "runtime/object.h"
+#include "runtime/variable.h"
 
 class CMC_ObjectsContainer;
-class CMC_Variable;
 
 // Arguments of a method call, one object per argument in order: value variables, expressions, or any
 // other object an argument named. A call written without argument text passes null.
@@ -33,7 +33,13 @@ inline int controlCode(const CMC_Object* result) {
 inline bool isControl(const CMC_Object* result) { return controlCode(result) != 0; }
 
 // The object as a value variable (INTEGER, STRING, BOOL, DOUBLE or EXPRESSION), else null.
-CMC_Variable* asVariable(CMC_Object* object);
+inline CMC_Variable* asVariable(CMC_Object* object) {
+  if (!object || isControl(object)) return nullptr;
+  int type = object->getType();
+  if ((type >= TYPE_INTEGER && type <= TYPE_DOUBLE) || type == TYPE_EXPRESSION)
+    return static_cast<CMC_Variable*>(object);
+  return nullptr;
+}
 // Returns a pooled temporary result to its pool; named objects, control codes and null are left alone.
 void release(CMC_Object* result);
 // The text of a value: a STRING's own text, other values converted; any other object gives its name.
@@ -65,8 +71,12 @@ class ScriptDepth {
   static bool enter() {
     if (depth_ >= LIMIT) return false;
     auto here = reinterpret_cast<uintptr_t>(__builtin_frame_address(0));
-    if (depth_ == 0) base_ = here;
-    else if (base_ > here && base_ - here > stackBudget()) return false;
+    if (depth_ == 0) {
+      base_ = here;
+      if (budget_ == 0) budget_ = stackBudget();
+    } else if (base_ > here && base_ - here > budget_) {
+      return false;
+    }
     ++depth_;
     return true;
   }
@@ -78,6 +88,24 @@ class ScriptDepth {
  private:
   static inline int depth_ = 0;
   static inline uintptr_t base_ = 0;
+  static inline size_t budget_ = 0;
+};
+
+// A statement whose result nobody reads (a line of a behaviour) says so right before it calls a
+// method on `target`; the method may then skip making a result. Only a call on that same target, as
+// the first thing it does, can take the note, and taking it clears it.
+class ResultUse {
+ public:
+  static void discardNext(const CMC_Object* target) { discardTarget_ = target; }
+  static bool takeDiscard(const CMC_Object* target) {
+    bool match = target && discardTarget_ == target;
+    discardTarget_ = nullptr;
+    return match;
+  }
+  static void clear() { discardTarget_ = nullptr; }
+
+ private:
+  static inline const CMC_Object* discardTarget_ = nullptr;
 };
 
 }  // namespace mc
@@ -114,7 +142,13 @@ class CMC_Runner : public CXObject {
   // Number of arguments of a call (0 for null).
   static int argCount(const CMC_Args* args) { return args ? static_cast<int>(args->size()) : 0; }
   // The i-th argument; an EXPRESSION is computed and its result given instead. Null when absent.
-  static CMC_Object* getParameter(const CMC_Args* args, int i);
+  static CMC_Object* getParameter(const CMC_Args* args, int i) {
+    if (i < 0 || i >= argCount(args)) return nullptr;
+    CMC_Object* arg = (*args)[i];
+    if (mc::isControl(arg)) return nullptr;
+    if (arg && arg->getType() == mc::TYPE_EXPRESSION) return computed(arg);
+    return arg;
+  }
   // The i-th argument converted (conversion rules of the value types); `fallback` when absent.
   static bool getParameterBool(const CMC_Args* args, int i, bool fallback = false);
   static double getParameterDouble(const CMC_Args* args, int i, double fallback = 0.0);
@@ -137,6 +171,8 @@ class CMC_Runner : public CXObject {
 
  protected:
   void addMethod(const char* name, int id);
+  // The result of an EXPRESSION argument.
+  static CMC_Object* computed(CMC_Object* expression);
 
  private:
   CMC_NameMap<int> methods_;

@@ -110,7 +110,17 @@ void CMC_Variable_Runner::prepareMthHashSet() {
   for (const auto& m : methods) addMethod(m.name, m.id);
 }
 
-CMC_Object* CMC_Variable_Runner::arithmetic(CMC_Variable* self, const CMC_Args* args, int op) {
+CMC_Object* CMC_Variable_Runner::arithmetic(CMC_Variable* self, const CMC_Args* args, int op, bool discard) {
+  if (self->getType() == mc::TYPE_INTEGER) {
+    // The common case computed in place, without temporaries (same rules as CMC_Integer::calculate).
+    CMC_Object* p = getParameter(args, 0);
+    CMC_Variable* v = mc::asVariable(p);
+    if (v || !p) {
+      auto* i = static_cast<CMC_Integer*>(self);
+      i->assign(CMC_Integer::arithmetic(i->getValue(), v ? v->asInteger() : 0, op));
+      return discard ? nullptr : mc::pooledCopy(self);
+    }
+  }
   ArgValue value(args, 0, valueType(self) ? valueType(self) : mc::TYPE_INTEGER);
   CMC_Variable* result = self->calculate(value.get(), op);
   if (!result) return nullptr;
@@ -119,8 +129,25 @@ CMC_Object* CMC_Variable_Runner::arithmetic(CMC_Variable* self, const CMC_Args* 
 }
 
 CMC_Object* CMC_Variable_Runner::run(int id, CMC_Object* target, CMC_ObjectsContainer* scope, const CMC_Args* args) {
+  bool discard = mc::ResultUse::takeDiscard(target);
   CMC_Variable* self = mc::asVariable(target);
   if (!self) return CMC_Runner::run(id, target, scope, args);
+  // The most frequent methods first, in a small frame.
+  if (id == SET && self->getType() != mc::TYPE_EXPRESSION) {
+    CMC_Variable* v = mc::asVariable(getParameter(args, 0));
+    if (v) {
+      self->set(v);
+      return nullptr;
+    }
+  } else if (id == ADD && self->getType() == mc::TYPE_INTEGER) {
+    return arithmetic(self, args, mc::OP_ADD, discard);
+  }
+  return runOther(id, self, scope, args, discard);
+}
+
+CMC_Object* CMC_Variable_Runner::runOther(int id, CMC_Variable* self, CMC_ObjectsContainer* scope,
+                                          const CMC_Args* args, bool discard) {
+  CMC_Object* target = self;
   int type = valueType(self);
   int n = argCount(args);
   switch (id) {
@@ -146,16 +173,16 @@ CMC_Object* CMC_Variable_Runner::run(int id, CMC_Object* target, CMC_ObjectsCont
       self->clear();
       return nullptr;
     case ADD:
-      return arithmetic(self, args, mc::OP_ADD);
+      return arithmetic(self, args, mc::OP_ADD, discard);
     case MUL:
-      return arithmetic(self, args, mc::OP_MUL);
+      return arithmetic(self, args, mc::OP_MUL, discard);
     case DIV:
-      return arithmetic(self, args, mc::OP_DIV);
+      return arithmetic(self, args, mc::OP_DIV, discard);
     case MOD:
-      return arithmetic(self, args, mc::OP_MOD);
+      return arithmetic(self, args, mc::OP_MOD, discard);
     case SUB:
       if (type == mc::TYPE_STRING) return runString(id, self, args);
-      return arithmetic(self, args, mc::OP_SUB);
+      return arithmetic(self, args, mc::OP_SUB, discard);
     case RESETINI:
       self->resetINI();
       return nullptr;

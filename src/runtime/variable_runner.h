@@ -58,7 +58,8 @@ class CMC_Variable_Runner : public CMC_Runner {
   using CMC_Runner::run;
 
  private:
+  CMC_Object* runOther(int id, CMC_Variable* self, CMC_ObjectsContainer* scope, const CMC_Args* args, bool discard);
   CMC_Object* runString(int id, CMC_Variable* self, const CMC_Args* args);
-  CMC_Object* arithmetic(CMC_Variable* self, const CMC_Args* args, int op);
+  CMC_Object* arithmetic(CMC_Variable* self, const CMC_Args* args, int op, bool discard);
   CMC_Object* copyFile(const CMC_Args* args);
 };
