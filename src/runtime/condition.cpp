@@ -170,8 +170,10 @@ CMC_Object* CMC_Condition::resolveOperand(CMC_ObjectsContainer* scope, const CXS
     CMC_Expression expression(scope, t.Mid(1, end));
     return mc::pooledCopy(expression.calculate());
   }
-  if (t.startsWith("CONV") || (t.Find('^') >= 0 && first != '"')) {
-    CMC_Behaviour_Entry line(scope, nullptr, t.startsWith("CONV") ? CXString("@") + t : t);
+  // "CONV(" rather than just "CONV", so that a variable named, say, CONVOY is still a name.
+  bool conv = t.startsWith("CONV(");
+  if (conv || (t.Find('^') >= 0 && first != '"')) {
+    CMC_Behaviour_Entry line(scope, nullptr, conv ? CXString("@") + t : t);
     CMC_Object* r = line.run(nullptr, nullptr);
     if (mc::isControl(r)) return nullptr;
     // A value the line owns dies with it: hand out a copy instead.

@@ -194,7 +194,8 @@ CMC_Object* CMC_Instruction_Runner::runIf(CMC_Behaviour* /*self*/, CMC_ObjectsCo
   int thenIndex, elseIndex;
   if (n >= 4) {
     int op = CMC_Condition::operatorFromText(getParameterString(args, 1));
-    holds = CMC_Condition::validObjects(scope, (*args)[0], op, (*args)[2], nameFrom(args, 0));
+    CXString leftName = op == CMC_Condition::INSTANCEOF ? nameFrom(args, 0) : CXString();
+    holds = CMC_Condition::validObjects(scope, (*args)[0], op, (*args)[2], leftName);
     thenIndex = 3;
     elseIndex = 4;
   } else if (n == 3) {
@@ -215,7 +216,7 @@ CMC_Object* CMC_Instruction_Runner::runWhile(CMC_Behaviour* self, CMC_ObjectsCon
   if (argCount(args) < 4) return nullptr;
   int op = CMC_Condition::operatorFromText(getParameterString(args, 1));
   BehaviourArg body = behaviourFrom(args, 3, scope);
-  CXString leftName = nameFrom(args, 0);
+  CXString leftName = op == CMC_Condition::INSTANCEOF ? nameFrom(args, 0) : CXString();
   long iterations = 0;
   while (CMC_Condition::validObjects(scope, (*args)[0], op, (*args)[2], leftName)) {
     if (++iterations > g_whileLimit) {
