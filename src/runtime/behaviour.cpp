@@ -62,10 +62,9 @@ CMC_Behaviour::CMC_Behaviour(CMC_ObjectsContainer* scope) : CMC_Object(CXString(
 
 CMC_Behaviour::~CMC_Behaviour() {
   // Objects a run made and did not remove (the behaviour went away during its own run).
-  for (const TempObject& t : tempObjects_) {
-    CMC_ObjectsContainer* scene = t.object->getScene();
-    if (scene && scene->removeObject(t.object)) delete t.object;
-  }
+  // The container is asked first: an object it no longer holds is not touched.
+  for (const TempObject& t : tempObjects_)
+    if (t.scene && t.scene->removeObject(t.object)) delete t.object;
 }
 
 const CMC_EventList* CMC_Behaviour::getBehavioursList() const { return baseEventList(); }
@@ -147,21 +146,20 @@ bool CMC_Behaviour::run(CMC_Object* current, CXArray* params, bool checkCond) {
 }
 
 void CMC_Behaviour::addTempObject(CMC_Object* object) {
-  if (object) tempObjects_.push_back({object, runDepth_});
+  if (object) tempObjects_.push_back({object, object->getScene(), runDepth_});
 }
 
 void CMC_Behaviour::removeTempObjects(int fromDepth) {
   // Only the objects of this run (and of runs nested in it) go; an outer run keeps its own.
-  std::vector<CMC_Object*> leaving;
+  std::vector<TempObject> leaving;
   std::erase_if(tempObjects_, [&](const TempObject& t) {
     if (t.depth < fromDepth) return false;
-    leaving.push_back(t.object);
+    leaving.push_back(t);
     return true;
   });
-  for (CMC_Object* object : leaving) {
-    CMC_ObjectsContainer* scene = object->getScene();
+  for (const TempObject& t : leaving) {
     // An object its container no longer holds was replaced (and deleted) there already.
-    if (scene && scene->removeObject(object)) delete object;
+    if (t.scene && t.scene->removeObject(t.object)) delete t.object;
   }
 }
 

@@ -78,6 +78,7 @@ class CMC_Behaviour : public CMC_Object {
   std::vector<std::vector<std::unique_ptr<CMC_Behaviour_Entry>>> retired_;
   struct TempObject {
     CMC_Object* object;
+    CMC_ObjectsContainer* scene;
     int depth;
   };
   std::vector<TempObject> tempObjects_;

@@ -97,10 +97,12 @@ CMC_Behaviour_Entry::CMC_Behaviour_Entry(CMC_ObjectsContainer* scope, CMC_Behavi
 
 CMC_Behaviour_Entry::~CMC_Behaviour_Entry() {
   // Inline behaviours go with the statement, so re-parsing code (setParams) does not pile them up.
-  // One the scope no longer holds was deleted with the scope already.
+  // One the scope no longer holds was deleted with the scope already; one still running is deleted
+  // with the trash.
   for (Argument& a : args_) {
-    if (a.inlineBehaviour && scope_ && scope_->removeObject(a.inlineBehaviour))
-      CMC_Behaviour::addToTrash(a.inlineBehaviour);
+    if (!a.inlineBehaviour || !scope_ || !scope_->removeObject(a.inlineBehaviour)) continue;
+    if (a.inlineBehaviour->isRunning()) CMC_Behaviour::addToTrash(a.inlineBehaviour);
+    else delete a.inlineBehaviour;
   }
 }
 
@@ -454,9 +456,9 @@ void CMC_Behaviour_Entry::releaseArguments(RunState& state) {
   }
   state.expressions.clear();
   for (CMC_Behaviour* beh : state.inlineBehaviours) {
-    // Out of the scope now; deleted with the trash, in case the call kept a handler pointing at it.
     if (scope_) scope_->removeObject(beh);
-    CMC_Behaviour::addToTrash(beh);
+    if (beh->isRunning()) CMC_Behaviour::addToTrash(beh);
+    else delete beh;
   }
   state.inlineBehaviours.clear();
 }

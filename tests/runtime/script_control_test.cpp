@@ -187,6 +187,12 @@ TEST_F(ScriptControl, DisabledBehaviourAndItsCondition) {
   EXPECT_EQ(intValue("N"), 1);
   EXPECT_FALSE(b->run(nullptr, nullptr, true));
   EXPECT_EQ(intValue("N"), 2);
+  // Bound to an event while disabled: firing runs nothing but still reports the handler.
+  CMC_Object* door = animo("DOOR");
+  door->addBehaviour(CXString("ONSIGNAL^OPEN"), b, nullptr, scene());
+  b->enable(false);
+  EXPECT_TRUE(door->onSignal(CXString("ONSIGNAL^OPEN")));
+  EXPECT_EQ(intValue("N"), 2);
 }
 
 TEST_F(ScriptControl, InstructionsGivingNames) {
