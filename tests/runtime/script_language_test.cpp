@@ -61,6 +61,22 @@ TEST_F(ScriptLanguage, WorkedExamplesOfCalls) {
   EXPECT_EQ(recordedCalls(), (Strings{"ANIMO1.PLAY(STOP)", "ANIMO1.PLAY(WALK)", "ANIMO1.PLAY(WALK)"}));
 }
 
+TEST_F(ScriptLanguage, WorkedExamplesOfInstructions) {
+  animo("ANIMO1");
+  integer("COUNT", 5);
+  behaviour("BEHWALK", "ANIMO1^PLAY(\"WALK\");");
+  run("@IF(COUNT,\"_\",5,BEHWALK,\"\");");
+  run("COUNT^SET(4);@IF(COUNT,\"_\",5,BEHWALK,\"\");");
+  EXPECT_EQ(recordedCalls(), (Strings{"ANIMO1.PLAY(WALK)"}));
+  recordedCalls().clear();
+  run("@LOOP({ANIMO1^SETFRAME(_I_);},0,10,1);");
+  ASSERT_EQ(recordedCalls().size(), 10u);
+  EXPECT_EQ(recordedCalls().front(), "ANIMO1.SETFRAME(0)");
+  EXPECT_EQ(recordedCalls().back(), "ANIMO1.SETFRAME(9)");
+  EXPECT_TRUE(run("@BREAK();COUNT^SET(99);"));
+  EXPECT_EQ(intValue("COUNT"), 4);
+}
+
 TEST_F(ScriptLanguage, IndirectTargetByExpressionAndQuotedParameterNames) {
   animo("ANIMO1");
   animo("ANIMO2");
