@@ -236,7 +236,10 @@ void CMC_Behaviour_Entry::parse(const CXString& statement, bool valueOnly) {
       targetExpression_ = std::make_unique<CMC_Expression>(scope_, stripBrackets(targetName_), behaviour_);
     } else if (!contains(targetName_, '$')) {
       CMC_Object* v = lookupTarget(targetName_);
-      if (mc::isBindable(v)) targetVariable_ = v;
+      if (mc::isBindable(v)) {
+        targetVariable_ = v;
+        targetVariableLife_ = mc::lifeOf(v);
+      }
     }
     parseArguments(open);
     return;
@@ -282,7 +285,12 @@ void CMC_Behaviour_Entry::parseValue() {
 CMC_Object* CMC_Behaviour_Entry::fixedValueFor(const CXString& text) {
   if (text.GetAt(0) != '"') {
     CMC_Object* found = lookupTarget(text);
-    if (found) return mc::isBindable(found) ? found : nullptr;
+    if (found) {
+      if (!mc::isBindable(found)) return nullptr;
+      valueBound_ = true;
+      valueLife_ = mc::lifeOf(found);
+      return found;
+    }
   }
   if (!isPlainLiteral(text)) return nullptr;
   ownedValue_ = makeLiteral(text);
@@ -308,6 +316,7 @@ void CMC_Behaviour_Entry::bindTarget() {
   CMC_Object* found = lookupTarget(targetName_);
   if (!mc::isBindable(found)) return;
   target_ = found;
+  targetLife_ = mc::lifeOf(found);
   runner_ = CMC_RunnerFactory::getRunnerFor(found);
   methodId_ = runner_ ? runner_->resolveMethod(methodName_.view()) : -1;
 }
@@ -353,9 +362,8 @@ void CMC_Behaviour_Entry::parseArguments(int open) {
     } else if (text.GetAt(0) == '&') {
       CXString rest = text.Right(1);
       CMC_Variable* v = scope_ ? scope_->getVariable(rest) : nullptr;
-      if (v && mc::isBindable(v)) {
-        a.value = v;
-      } else if (v) {
+      if (v) {
+        // The variable itself, watched like any object a statement names.
         allConstant_ = false;
         a.kind = Argument::Kind::Sub;
         a.sub = std::make_unique<CMC_Behaviour_Entry>(scope_, behaviour_, rest, true);
@@ -365,8 +373,8 @@ void CMC_Behaviour_Entry::parseArguments(int open) {
       }
     } else {
       auto sub = std::make_unique<CMC_Behaviour_Entry>(scope_, behaviour_, text, true);
-      if (sub->kind_ == Kind::Value) {
-        // Fixed now: keep the value (and what owns it) and drop the statement.
+      if (sub->kind_ == Kind::Value && !sub->valueBound_) {
+        // A literal fixed now: keep the value (and what owns it) and drop the statement.
         a.value = sub->value_;
         a.owned = std::move(sub->ownedValue_);
       } else {
@@ -477,6 +485,13 @@ CMC_Object* CMC_Behaviour_Entry::callOn(CMC_Object* target, const CMC_Args* args
 void CMC_Behaviour_Entry::trace() const { TLOG_TRACE(ownerName().c_str() << ": " << text_.c_str()); }
 
 CMC_Object* CMC_Behaviour_Entry::execute(CMC_Object* current, CXArray* params) {
+  if (kind_ == Kind::Value) {
+    if (!valueBound_) return value_;
+    // The object bound at parse time was deleted: from now on the name is looked up on every run.
+    kind_ = Kind::ValueText;
+    value_ = nullptr;
+    valueBound_ = false;
+  }
   if (kind_ == Kind::ValueText) return runValueText(params);
 
   const CMC_Args* args = nullptr;
@@ -508,6 +523,10 @@ CMC_Object* CMC_Behaviour_Entry::execute(CMC_Object* current, CXArray* params) {
       if (runner_) result = runner_->run(methodId_, behaviour_, scope_, args);
       break;
     case Kind::Call:
+      if (target_ && targetLife_.expired()) {
+        target_ = nullptr;
+        runner_ = nullptr;
+      }
       if (target_) {
         if (discardResult_) mc::ResultUse::discardNext(target_);
         if (runner_) result = runner_->run(methodId_, target_, scope_, args);
@@ -539,7 +558,7 @@ CMC_Object* CMC_Behaviour_Entry::execute(CMC_Object* current, CXArray* params) {
       if (targetExpression_) {
         name = mc::textOf(targetExpression_->calculate());
       } else {
-        CMC_Object* v = targetVariable_;
+        CMC_Object* v = targetVariableLife_.expired() ? nullptr : targetVariable_;
         if (!v) v = lookupTarget(unquote(fillParams(targetName_, params)));
         name = mc::textOf(v);
       }

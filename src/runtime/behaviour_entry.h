@@ -45,11 +45,15 @@ class CMC_Behaviour_Entry : public CXObject {
   // control code (mc::controlCode).
   CMC_Object* run(CMC_Object* current, CXArray* params) {
     if (tarnvik::log::enabled(tarnvik::log::Level::trace)) trace();
-    if (kind_ == Kind::Value) return value_;
+    if (CMC_Object* v = boundValue()) return v;
     return execute(current, params);
   }
-  // The value of a statement fixed at parse time (an object, an expression or a literal), else null.
-  CMC_Object* fixedValue() const { return kind_ == Kind::Value ? value_ : nullptr; }
+  // The value fixed at parse time (an object still alive, an expression or a literal), else null.
+  CMC_Object* boundValue() const {
+    return (kind_ == Kind::Value && (!valueBound_ || !valueLife_.expired())) ? value_ : nullptr;
+  }
+  // A value fixed at parse time that the statement owns (an expression or a literal), else null.
+  CMC_Object* ownedValue() const { return ownedValue_ ? value_ : nullptr; }
 
   // A line of a behaviour: its result is released unread, so methods need not make one.
   void setResultDiscarded(bool discarded) { discardResult_ = discarded; }
@@ -104,6 +108,7 @@ class CMC_Behaviour_Entry : public CXObject {
   CXString text_;
   CXString targetName_;
   CMC_Object* target_ = nullptr;
+  std::weak_ptr<char> targetLife_;
   CMC_Runner* runner_ = nullptr;
   CXString methodName_;
   int methodId_ = -1;
@@ -114,10 +119,14 @@ class CMC_Behaviour_Entry : public CXObject {
   // Value statements: the fixed value (owned when it is a literal or an expression made here).
   CMC_Object* value_ = nullptr;
   std::unique_ptr<CMC_Object> ownedValue_;
+  // A value that is an object of the scope: watched, and looked up again by name once deleted.
+  bool valueBound_ = false;
+  std::weak_ptr<char> valueLife_;
   bool textHasParam_ = false;
   // Indirect targets: the variable's name or the target expression.
   std::unique_ptr<CMC_Expression> targetExpression_;
   CMC_Object* targetVariable_ = nullptr;
+  std::weak_ptr<char> targetVariableLife_;
 
   std::vector<Argument> args_;
   bool hasArgumentList_ = false;

@@ -76,7 +76,7 @@ void CMC_Expression::parseOperands() {
   fixed_.clear();
   for (const CXString& t : operandTexts_) {
     operands_.push_back(std::make_unique<CMC_Behaviour_Entry>(scope_, owner_, t));
-    fixed_.push_back(operands_.back()->fixedValue());
+    fixed_.push_back(operands_.back()->ownedValue());
   }
 }
 
@@ -141,7 +141,9 @@ CMC_Variable* CMC_Expression::compute() const {
   bool integerRun = false;
   int32_t integer = 0;
   for (size_t i = 0; i < operands_.size(); ++i) {
-    CMC_Object* r = fixed_[i] ? fixed_[i] : operands_[i]->run(nullptr, nullptr);
+    CMC_Object* r = fixed_[i];
+    if (!r) r = operands_[i]->boundValue();
+    if (!r) r = operands_[i]->run(nullptr, nullptr);
     CMC_Variable* value = operandValue(r);
     if (i == 0) {
       if (value->getType() == mc::TYPE_INTEGER) {

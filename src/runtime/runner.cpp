@@ -86,6 +86,15 @@ bool isBindable(const CMC_Object* object) {
 
 namespace {
 FieldResolver g_fieldResolver = nullptr;
+
+// Reaches the life token every object keeps (the accessor is protected in CMC_Object).
+struct LifeAccess : CMC_Object {
+  static std::weak_ptr<char> of(CMC_Object* object) { return (object->*(&LifeAccess::lifeToken))(); }
+};
+}  // namespace
+
+std::weak_ptr<char> lifeOf(CMC_Object* object) {
+  return object ? LifeAccess::of(object) : std::weak_ptr<char>();
 }
 
 void setFieldResolver(FieldResolver resolver) { g_fieldResolver = resolver; }

@@ -55,6 +55,10 @@ void copyValue(CMC_Variable* to, CMC_Variable* from);
 // "__RETURN__" variable (replaced by every RETURN) are looked up again on every run instead.
 bool isBindable(const CMC_Object* object);
 
+// A token that expires when the object is deleted: statements keep one for every object they bound
+// at parse time and look the name up again once it has expired.
+std::weak_ptr<char> lifeOf(CMC_Object* object);
+
 // Finds the variable of a field of a STRUCTURE object ("STRUCT|FIELD"); installed by the structure type.
 using FieldResolver = CMC_Object* (*)(CMC_ObjectsContainer* scope, const CXString& structure, const CXString& field);
 void setFieldResolver(FieldResolver resolver);

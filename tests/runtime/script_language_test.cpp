@@ -145,6 +145,20 @@ TEST_F(ScriptLanguage, ObjectsCreatedDuringARunAreFoundByName) {
   EXPECT_EQ(scene()->getObject("TMP"), nullptr);
 }
 
+TEST_F(ScriptLanguage, ObjectsReplacedAfterParsingAreFoundAgain) {
+  integer("X", 1);
+  integer("R", 0);
+  string("N", "X");
+  CMC_Behaviour* b = behaviour("USER", "X^ADD(1);R^SET(X);R^ADD([X*10]);*N^ADD(100);");
+  b->run(nullptr, nullptr, false);
+  EXPECT_EQ(intValue("R"), 22);
+  // A same-named object replaces (and deletes) the one the lines were bound to.
+  integer("X", 5);
+  b->run(nullptr, nullptr, false);
+  EXPECT_EQ(intValue("X"), 106);
+  EXPECT_EQ(intValue("R"), 66);
+}
+
 TEST_F(ScriptLanguage, InlineArgumentsSeeTheCallersParameters) {
   integer("COUNT", 0);
   CMC_Behaviour* b = behaviour("ADDER", "@IF(1,\"_\",1,{COUNT^ADD($1);},\"\");");
