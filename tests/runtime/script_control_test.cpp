@@ -75,6 +75,17 @@ TEST_F(ScriptControl, LoopCountsInBothDirectionsWithItsStep) {
   EXPECT_EQ(textValue("SEEN"), "012");
 }
 
+TEST_F(ScriptControl, RunLoopedPassesTheCounterAndTheRestAsParameters) {
+  string("SEEN");
+  integer("GOT", 0);
+  behaviour("EACH", "SEEN^ADD(\"$1.$2.$3/\");@RETURN($1);");
+  run("GOT^SET(EACH^RUNLOOPED(2,3,1,X));");
+  EXPECT_EQ(textValue("SEEN"), "2.1.X/3.1.X/4.1.X/");
+  EXPECT_EQ(intValue("GOT"), 4);
+  run("SEEN^SET(\"\");EACH^RUNLOOPED(0,5,2);");
+  EXPECT_EQ(textValue("SEEN"), "0.2.$3/2.2.$3/4.2.$3/");
+}
+
 TEST_F(ScriptControl, ReturnKeepsRunningAndItsValueStays) {
   integer("GOT", 0);
   integer("AFTER", 0);
