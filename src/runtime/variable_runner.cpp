@@ -18,6 +18,8 @@ namespace {
 
 constexpr double kDegreesPerRadian = 57.29577950560105;
 constexpr double kRadiansPerDegree = 0.017453292;
+// INSERTAT inserts at most this many bytes in one call.
+constexpr size_t kMaxInsertedBytes = 16u << 20;
 
 // An argument as a value variable for the duration of a method; a missing argument reads as the
 // neutral value of `fallbackType`, other objects as their names. Releases what it made.
@@ -371,6 +373,11 @@ CMC_Object* CMC_Variable_Runner::runString(int id, CMC_Variable* self, const CMC
       CXString with = getParameterString(args, 1);
       int times = std::clamp(getParameterInteger(args, 2, 1), 0, INSERT_REPEAT_LIMIT);
       if (pos < 0 || pos > len || times == 0) return nullptr;
+      if (with.str().size() * static_cast<size_t>(times) > kMaxInsertedBytes) {
+        TLOG_WARN("INSERTAT on " << self->getName().c_str() << ": " << times << " copies of a text of "
+                                 << with.length() << " characters refused");
+        return nullptr;
+      }
       std::string inserted;
       for (int i = 0; i < times; ++i) inserted += with.str();
       s.insert(static_cast<size_t>(pos), inserted);
