@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -39,9 +40,8 @@ class PlayerTest : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(dir_); }
 
-  // Runs build/tarnvik with the arguments in the test games folder, XDG_DATA_HOME inside the temp folder.
-  PlayerRun play(const std::vector<std::string>& args) {
-    PlayerRun run;
+  // Starts build/tarnvik with the arguments in the test games folder; returns its process id.
+  pid_t start(const std::vector<std::string>& args) {
     fs::path out = dir_ / "stdout", err = dir_ / "stderr";
     pid_t pid = fork();
     if (pid == 0) {
@@ -59,13 +59,20 @@ class PlayerTest : public ::testing::Test {
       execv(program.c_str(), argv.data());
       _exit(121);
     }
+    return pid;
+  }
+  PlayerRun finish(pid_t pid) {
+    PlayerRun run;
     int status = 0;
     waitpid(pid, &status, 0);
     run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.out = slurp(out);
-    run.err = slurp(err);
+    run.out = slurp(dir_ / "stdout");
+    run.err = slurp(dir_ / "stderr");
     return run;
   }
+
+  // Runs build/tarnvik with the arguments in the test games folder, XDG_DATA_HOME inside the temp folder.
+  PlayerRun play(const std::vector<std::string>& args) { return finish(start(args)); }
 
   // Plays a game headless with its own settings file; returns the run.
   PlayerRun game(const std::string& folder, int frames, const std::vector<std::string>& more = {}) {
@@ -114,6 +121,7 @@ TEST_F(PlayerTest, SceneWithoutFileRunsEmptyAndExitEndsTheRun) {
   PlayerRun run = game("empty", 1000);
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(text("GAME", "STARTED"), "TRUE");
+  EXPECT_EQ(text("GAME", "UPGRADE"), "TRUE");  // the game asks for a newer engine
   EXPECT_NE(run.out.find("13 frames, scene NOFILE"), std::string::npos) << run.out;  // EXIT at 208 ms
 }
 
@@ -167,6 +175,17 @@ TEST_F(PlayerTest, ExitStatuses) {
   EXPECT_EQ(badstart.status, 2);
   EXPECT_NE(badstart.err.find("NOWHERE"), std::string::npos) << badstart.err;
   EXPECT_EQ(game("order", 3).status, 0);
+}
+
+TEST_F(PlayerTest, TerminationSignalEndsTheRunCleanly) {
+  pid_t pid = start({"--headless", "--frames", "1000000000", "--settings", settings().string(), "-path", "order"});
+  for (int i = 0; i < 500 && !fs::exists(settings()); ++i) usleep(10000);
+  usleep(100000);
+  kill(pid, SIGTERM);
+  PlayerRun run = finish(pid);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("frames, scene S2"), std::string::npos) << run.out;
+  EXPECT_EQ(value("S2", "ENTERED"), 1);
 }
 
 TEST_F(PlayerTest, DemoPlaysToItsEndAndKeepsValues) {
