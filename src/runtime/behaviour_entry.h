@@ -44,7 +44,8 @@ class CMC_Behaviour_Entry : public CXObject {
   // Executes the statement: an object, a pooled temporary (the caller releases it), null, or a
   // control code (mc::controlCode).
   CMC_Object* run(CMC_Object* current, CXArray* params) {
-    if (tarnvik::log::enabled(tarnvik::log::Level::trace)) trace();
+    // The lines of behaviours are traced; the parts of a line (arguments, operands) are not.
+    if (discardResult_ && tarnvik::log::enabled(tarnvik::log::Level::trace)) trace();
     if (CMC_Object* v = boundValue()) return v;
     return execute(current, params);
   }
