@@ -447,6 +447,8 @@ bool CMC_Behaviour_Entry::evaluateArguments(CMC_Object* current, CXArray* params
           CMC_Behaviour_Entry fresh(scope_, behaviour_, text);
           r = fresh.run(current, params);
           if (mc::isControl(r)) r = nullptr;
+          // A literal or expression the fresh statement owns dies with it: keep a pooled copy.
+          if (r && r == fresh.ownedValue()) r = mc::pooledCopy(r);
         }
         state.values[i] = r;
         break;
