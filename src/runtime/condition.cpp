@@ -63,6 +63,20 @@ void CMC_BasicCondition::fireOutcome(bool holds) {
   }
 }
 
+bool CMC_BasicCondition::beginEvaluation() {
+  if (evaluating_) {
+    TLOG_ERROR("condition " << getName().c_str() << " refers to itself; it does not hold");
+    return false;
+  }
+  if (!mc::ScriptDepth::enter()) {
+    TLOG_ERROR("condition " << getName().c_str() << ": evaluated nested too deep (" << mc::ScriptDepth::depth()
+                            << " levels); it does not hold");
+    return false;
+  }
+  evaluating_ = true;
+  return true;
+}
+
 CMC_Condition::CMC_Condition(CMC_ObjectsContainer* scope, CMElement* element)
     : CMC_BasicCondition(scope, element, mc::TYPE_CONDITION) {
   left_ = trimmed(elementValue(element, "OPERAND1"));
@@ -92,7 +106,7 @@ void CMC_Condition::parseOperands() {
 bool CMC_Condition::valid(bool fire) {
   if (!leftEntry_ || !rightEntry_) parseOperands();
   bool holds = false;
-  if (mc::ScriptDepth::enter()) {
+  if (beginEvaluation()) {
     CMC_Object* l = leftEntry_->run(nullptr, nullptr);
     CMC_Object* r = rightEntry_->run(nullptr, nullptr);
     if (mc::isControl(l)) l = nullptr;
@@ -100,10 +114,8 @@ bool CMC_Condition::valid(bool fire) {
     holds = l && r && compareValues(l, r, operator_);
     mc::release(l);
     mc::release(r);
+    endEvaluation();
     mc::ScriptDepth::leave();
-  } else {
-    TLOG_ERROR("condition " << getName().c_str() << ": evaluated nested too deep (" << mc::ScriptDepth::depth()
-                            << " levels); it does not hold");
   }
   if (fire) fireOutcome(holds);
   return holds;
@@ -303,17 +315,15 @@ bool CMC_ComplexCondition::valid(bool fire) {
     return nullptr;
   };
   bool holds = false;
-  if (mc::ScriptDepth::enter()) {
+  if (beginEvaluation()) {
     CMC_BasicCondition* a = lookup(first_);
     CMC_BasicCondition* b = lookup(second_);
     if (a && b) {
       if (join_ == AND) holds = a->valid(true) && b->valid(true);
       else if (join_ == OR) holds = a->valid(true) || b->valid(true);
     }
+    endEvaluation();
     mc::ScriptDepth::leave();
-  } else {
-    TLOG_ERROR("complex condition " << getName().c_str() << ": evaluated nested too deep ("
-                                    << mc::ScriptDepth::depth() << " levels); it does not hold");
   }
   if (fire) fireOutcome(holds);
   return holds;

@@ -28,6 +28,13 @@ class CMC_BasicCondition : public CMC_Object {
  protected:
   // Runs the first handler under ONRUNTIMESUCCESS or ONRUNTIMEFAILED, its own condition checked.
   void fireOutcome(bool holds);
+  // Enters an evaluation; false (with an error logged) when this condition is being evaluated
+  // already, which means it refers to itself.
+  bool beginEvaluation();
+  void endEvaluation() { evaluating_ = false; }
+
+ private:
+  bool evaluating_ = false;
 };
 
 class CMC_Condition : public CMC_BasicCondition {

@@ -126,14 +126,16 @@ CMC_Variable* CMC_Expression::store(CMC_Variable* value) const {
 }
 
 CMC_Variable* CMC_Expression::compute() const {
-  if (!mc::ScriptDepth::enter()) {
-    TLOG_ERROR("expression " << getName().c_str() << ": computed nested too deep (" << mc::ScriptDepth::depth()
-                             << " levels); result 0");
+  if (computing_ || !mc::ScriptDepth::enter()) {
+    if (computing_) TLOG_ERROR("expression " << getName().c_str() << " refers to itself; result 0");
+    else TLOG_ERROR("expression " << getName().c_str() << ": computed nested too deep (" << mc::ScriptDepth::depth()
+                                  << " levels); result 0");
     CMC_Variable* z = zero();
     CMC_Variable* out = store(z);
     mc::release(z);
     return out;
   }
+  computing_ = true;
   CMC_Variable* out = nullptr;
   CMC_Variable* running = nullptr;
   // While the running value is an INTEGER it is kept here rather than in pooled temporaries; the
@@ -177,6 +179,7 @@ CMC_Variable* CMC_Expression::compute() const {
     out = store(running);
     mc::release(running);
   }
+  computing_ = false;
   mc::ScriptDepth::leave();
   return out;
 }

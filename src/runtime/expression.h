@@ -86,6 +86,8 @@ class CMC_Expression : public CMC_Variable {
   // Per operand: its value when fixed at parse time (read without running the statement), else null.
   std::vector<CMC_Object*> fixed_;
   bool still_ = false;
+  // Set while the expression computes: meeting it again then is a cycle (it refers to itself).
+  mutable bool computing_ = false;
   mutable CMC_Variable* result_ = nullptr;
   // One result variable per value type, made on first use; the result is copied into them so that it
   // outlives the tick's pool.

@@ -75,7 +75,7 @@ TEST_F(ScriptExpression, DeclaredExpressionsAreComputedWhenRead) {
 }
 
 TEST_F(ScriptExpression, SelfReferenceIsCappedNotFatal) {
-  declare({{"LOOPY", {{"TYPE", "EXPRESSION"}, {"OPERAND1", "LOOPY"}, {"OPERAND2", "1"}, {"OPERATOR", "ADD"}}}});
+  declare({{"LOOPY", {{"TYPE", "EXPRESSION"}, {"OPERAND1", "LOOPY"}, {"OPERAND2", "LOOPY"}, {"OPERATOR", "ADD"}}}});
   integer("R", 5);
   captureLog(tarnvik::log::Level::error);
   run("R^SET(LOOPY);");
@@ -168,6 +168,15 @@ TEST_F(ScriptCondition, ComplexConditionsShortCircuit) {
   EXPECT_TRUE(cond("EITHER")->valid(true));
   EXPECT_EQ(intValue("FIRED"), 1);  // YES evaluated once, NO not at all
   EXPECT_FALSE(cond("BROKEN")->valid(true));
+}
+
+TEST_F(ScriptCondition, SelfReferringComplexConditionIsCapped) {
+  declare({{"ROUND", {{"TYPE", "COMPLEXCONDITION"}, {"CONDITION1", "ROUND"}, {"CONDITION2", "ROUND"},
+                      {"OPERATOR", "OR"}}}});
+  captureLog(tarnvik::log::Level::error);
+  EXPECT_FALSE(static_cast<CMC_BasicCondition*>(scene()->getObject("ROUND"))->valid(true));
+  EXPECT_FALSE(logLines().empty());
+  EXPECT_EQ(mc::ScriptDepth::depth(), 0);
 }
 
 TEST_F(ScriptCondition, ConditionMethodsAndBehaviourConditions) {
