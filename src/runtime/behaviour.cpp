@@ -118,9 +118,12 @@ bool CMC_Behaviour::checkCondition() {
 bool CMC_Behaviour::run(CMC_Object* current, CXArray* params, bool checkCond) {
   if (!enabled_ || lines_.empty()) return false;
   if (checkCond && !checkCondition()) return false;
-  if (!mc::ScriptDepth::enter()) {
-    TLOG_ERROR("behaviour " << getName().c_str() << ": runs nested too deep (" << mc::ScriptDepth::depth()
-                            << " levels); this run stops as if by BREAK");
+  bool tripped = mc::ScriptDepth::tripped();
+  if (!mc::ScriptDepth::enterRun()) {
+    if (!tripped)
+      TLOG_ERROR("behaviour " << getName().c_str() << ": runs nested too deep (" << mc::ScriptDepth::depth()
+                              << " levels); this run stops as if by BREAK, and so do the runs nested in the"
+                                 " same outermost run until it ends");
     return true;
   }
   ++runDepth_;

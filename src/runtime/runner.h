@@ -84,7 +84,18 @@ class ScriptDepth {
     ++depth_;
     return true;
   }
-  static void leave() { --depth_; }
+  // For behaviour runs: once a run was refused, every run nested in the same outermost run is refused
+  // too, so that loops around a runaway recursion unwind at once instead of starting it again.
+  static bool enterRun() {
+    if (tripped_ && depth_ > 0) return false;
+    if (enter()) return true;
+    tripped_ = true;
+    return false;
+  }
+  static bool tripped() { return tripped_; }
+  static void leave() {
+    if (--depth_ == 0) tripped_ = false;
+  }
   static int depth() { return depth_; }
   // Bytes of stack nested runs may use: three quarters of the thread's stack.
   static size_t stackBudget();
@@ -93,6 +104,7 @@ class ScriptDepth {
   static inline int depth_ = 0;
   static inline uintptr_t base_ = 0;
   static inline size_t budget_ = 0;
+  static inline bool tripped_ = false;
 };
 
 // A statement whose result nobody reads (a line of a behaviour) says so right before it calls a

@@ -187,6 +187,14 @@ TEST_F(ScriptControl, EndlessRecursionIsCappedAndNamed) {
   EXPECT_GT(intValue("COUNT"), 100);
   run("COUNT^SET(42);");
   EXPECT_EQ(intValue("COUNT"), 42);
+  // Loops around a runaway recursion do not start it again (that would take 2^levels runs).
+  behaviour("TWICE", "COUNT^ADD(1);@LOOP(TWICE,0,2,1);");
+  logLines().clear();
+  run("COUNT^SET(0);TWICE^RUN();");
+  EXPECT_LT(intValue("COUNT"), 2 * mc::ScriptDepth::LIMIT);
+  EXPECT_EQ(logLines().size(), 1u);
+  run("COUNT^SET(7);");
+  EXPECT_EQ(intValue("COUNT"), 7);
 }
 
 TEST_F(ScriptControl, DisabledBehaviourAndItsCondition) {
