@@ -22,6 +22,7 @@ CApplication::CApplication(CWindow* window, const CXString& settingsFile, const 
     config_ = std::make_unique<CConfig>(CXString());
   }
   CMC_Variable::setConfig(config_.get());
+  CMC_Behaviour::setTimerService(window_ ? window_->getTimer() : nullptr);
   if (!archiveFile.isEmpty()) TLOG_WARN("archive " << archiveFile.view() << ": archives cannot be opened yet");
   if (commandLine_) CMElementsLoader::setCodingOptions(commandLine_->isToCode(), commandLine_->isToDecode());
 }
@@ -29,6 +30,7 @@ CApplication::CApplication(CWindow* window, const CXString& settingsFile, const 
 CApplication::~CApplication() {
   OnExit();
   if (CMC_Variable::getConfig() == config_.get()) CMC_Variable::setConfig(nullptr);
+  if (window_ && CMC_Behaviour::getTimerService() == window_->getTimer()) CMC_Behaviour::setTimerService(nullptr);
 }
 
 CMC_Application* CApplication::getApplication() const { return parser_ ? parser_->getApplication() : nullptr; }

@@ -61,6 +61,8 @@ CMC_Behaviour::CMC_Behaviour(CMC_ObjectsContainer* scope) : CMC_Object(CXString(
 }
 
 CMC_Behaviour::~CMC_Behaviour() {
+  if (timerId_ != 0)
+    if (CXTimer* service = getTimerService()) service->remove(timerId_);
   // Objects a run made and did not remove (the behaviour went away during its own run).
   // The container is asked first: an object it no longer holds is not touched.
   for (const TempObject& t : tempObjects_)
@@ -166,7 +168,70 @@ void CMC_Behaviour::removeTempObjects(int fromDepth) {
   }
 }
 
-void CMC_Behaviour::_break() {}
+namespace {
+CXTimer* g_timerService = nullptr;
+int nextTimerId() {
+  static int next = 0x40000000;
+  return ++next;
+}
+}  // namespace
+
+void CMC_Behaviour::setTimerService(CXTimer* service) { g_timerService = service; }
+CXTimer* CMC_Behaviour::getTimerService() { return g_timerService; }
+
+void CMC_Behaviour::runOnTimer(int interval, int count, CXArray* params, CMC_Behaviour* final) {
+  CXTimer* service = getTimerService();
+  if (!service) {
+    TLOG_DEBUG("behaviour " << getName().c_str() << ": no timer service, so it does not run on a timer");
+    return;
+  }
+  if (timerId_ != 0) service->remove(timerId_);
+  timerId_ = nextTimerId();
+  timerTicks_ = 0;
+  timerLimit_ = count;
+  timerFinal_ = final;
+  timerParams_.clear();
+  for (int i = 0; params && i < params->getCount(); ++i)
+    if (auto* text = static_cast<CXString*>(params->elementAt(i))) timerParams_.push_back(*text);
+  service->add(timerId_, static_cast<uint32_t>(interval < 0 ? 0 : interval), this);
+}
+
+void CMC_Behaviour::onTimer(int id) {
+  if (id != timerId_ || timerId_ == 0) return;
+  ++timerTicks_;
+  std::vector<CXString> texts{CXString::toString(timerTicks_)};
+  texts.insert(texts.end(), timerParams_.begin(), timerParams_.end());
+  CMC_ParamArray params(texts);
+  bool broke = run(this, params.get(), false);
+  if (timerId_ == 0) return;  // the run stopped it (BEHAVIOUR^BREAK)
+  if (!broke && !(timerLimit_ >= 1 && timerTicks_ >= timerLimit_)) return;
+  CMC_Behaviour* final = timerFinal_;
+  stopTimer();
+  if (final) {
+    final->run(nullptr, params.get(), true);
+    discardTimerCopy(final);
+  }
+}
+
+void CMC_Behaviour::_break() {
+  if (timerId_ == 0) return;
+  CMC_Behaviour* final = timerFinal_;
+  stopTimer();
+  if (final) discardTimerCopy(final);
+}
+
+void CMC_Behaviour::stopTimer() {
+  if (CXTimer* service = getTimerService()) service->remove(timerId_);
+  timerId_ = 0;
+  timerFinal_ = nullptr;
+  discardTimerCopy(this);
+}
+
+void CMC_Behaviour::discardTimerCopy(CMC_Behaviour* copy) {
+  // The copy leaves its scene now and is deleted at the end of the tick, after any run of it ended.
+  if (CMC_ObjectsContainer* scene = copy->getScene()) scene->removeObject(copy);
+  addToTrash(copy);
+}
 
 void CMC_Behaviour::initTrash() {}
 

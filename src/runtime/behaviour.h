@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "foundation/xstring.h"
+#include "foundation/xtimer.h"
 #include "runtime/object.h"
 #include "runtime/runner.h"
 
@@ -14,7 +15,7 @@ class CMC_ObjectsContainer;
 class CMC_Behaviour_Entry;
 class CMC_BasicCondition;
 
-class CMC_Behaviour : public CMC_Object {
+class CMC_Behaviour : public CMC_Object, public CTimerNotificator {
  public:
   // From a definition element: CODE (trimmed, one pair of outer braces removed), CONDITION.
   CMC_Behaviour(CMC_ObjectsContainer* scope, CMElement* element);
@@ -36,8 +37,19 @@ class CMC_Behaviour : public CMC_Object {
   virtual bool run(CMC_Object* current, CXArray* params, bool checkCondition);
   // Registers an object made during the run (deleted when the run that made it ends).
   virtual void addTempObject(CMC_Object* object);
-  // Stops a timer copy (timers arrive with the timer service; nothing to stop yet).
+  // Starts this behaviour on the timer service: on every tick it runs (its condition not evaluated)
+  // with the tick number as its first parameter. After a tick whose run ends by BREAK, or on tick
+  // `count` when count is at least 1, it stops, `final` (when given) runs with the same parameters
+  // (its condition evaluated), and both leave their scene. Nothing starts without a timer service.
+  virtual void runOnTimer(int interval, int count, CXArray* params, CMC_Behaviour* final);
+  // Stops a timer copy without running its final behaviour; both leave their scene.
   virtual void _break();
+  void onTimer(int id) override;
+  bool isOnTimer() const { return timerId_ != 0; }
+  int getTimerTicks() const { return timerTicks_; }
+  // The application's timer service, which RUNONTIMER copies run on.
+  static void setTimerService(CXTimer* service);
+  static CXTimer* getTimerService();
 
   const CXString& getCode() const { return code_; }
   void setCode(const CXString& code) { code_ = code; }
@@ -73,7 +85,16 @@ class CMC_Behaviour : public CMC_Object {
   void removeTempObjects(int fromDepth);
   bool checkCondition();
 
+  // Ends a timer run: off the service, out of the scene, into the trash.
+  void stopTimer();
+  static void discardTimerCopy(CMC_Behaviour* copy);
+
   std::vector<std::unique_ptr<CMC_Behaviour_Entry>> lines_;
+  int timerId_ = 0;
+  int timerTicks_ = 0;
+  int timerLimit_ = 0;
+  std::vector<CXString> timerParams_;
+  CMC_Behaviour* timerFinal_ = nullptr;
   // Lines replaced while the behaviour was running; freed when the outermost run ends.
   std::vector<std::vector<std::unique_ptr<CMC_Behaviour_Entry>>> retired_;
   struct TempObject {

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "foundation/log.h"
+#include "foundation/xrandom.h"
 #include "runtime/behaviour.h"
 #include "runtime/condition.h"
 #include "runtime/objects_container.h"
@@ -162,8 +163,7 @@ CMC_Object* CMC_Instruction_Runner::run(int id, CMC_Object* target, CMC_ObjectsC
       return scope ? scope->getObject(getParameterString(args, 0)) : nullptr;
     }
     case RUNONTIMER:
-      TLOG_DEBUG("RUNONTIMER: no timer service yet; nothing started");
-      return nullptr;
+      return runOnTimer(scope, args);
     case CREATE:
       return runCreate(scope, args);
     case GETAPPLICATIONNAME: {
@@ -186,6 +186,39 @@ CMC_Object* CMC_Instruction_Runner::run(int id, CMC_Object* target, CMC_ObjectsC
     default:
       return nullptr;
   }
+}
+
+namespace {
+
+// A copy of a behaviour's code (and condition) named "timer_" and a random number, in the scope.
+CMC_Behaviour* timerCopy(CMC_ObjectsContainer* scope, CMC_Behaviour* source) {
+  CXString name;
+  do {
+    name = CXString("timer_") + CXString::toString(CXRandom::rand());
+  } while (scope->getObject(name));
+  auto* copy = new CMC_Behaviour(scope, name, source->getCode());
+  copy->setConditionName(source->getConditionName());
+  scope->addObject(copy);
+  copy->init();
+  copy->resolveCondition();
+  return copy;
+}
+
+}  // namespace
+
+CMC_Object* CMC_Instruction_Runner::runOnTimer(CMC_ObjectsContainer* scope, const CMC_Args* args) {
+  if (!scope || argCount(args) < 3) return nullptr;
+  if (!CMC_Behaviour::getTimerService()) {
+    TLOG_DEBUG("RUNONTIMER: no timer service; nothing started");
+    return nullptr;
+  }
+  BehaviourArg body = behaviourFrom(args, 2, scope);
+  if (!body.behaviour) return nullptr;
+  BehaviourArg final = behaviourFrom(args, 3, scope);
+  CMC_Behaviour* copy = timerCopy(scope, body.behaviour);
+  CMC_Behaviour* finalCopy = final.behaviour ? timerCopy(scope, final.behaviour) : nullptr;
+  copy->runOnTimer(getParameterInteger(args, 0), getParameterInteger(args, 1), nullptr, finalCopy);
+  return nullptr;
 }
 
 CMC_Object* CMC_Instruction_Runner::runIf(CMC_Behaviour* /*self*/, CMC_ObjectsContainer* scope, const CMC_Args* args) {

@@ -55,6 +55,7 @@ class CMC_Instruction_Runner : public CMC_Runner {
 
  private:
   CMC_Object* runIf(CMC_Behaviour* self, CMC_ObjectsContainer* scope, const CMC_Args* args);
+  CMC_Object* runOnTimer(CMC_ObjectsContainer* scope, const CMC_Args* args);
   CMC_Object* runWhile(CMC_Behaviour* self, CMC_ObjectsContainer* scope, const CMC_Args* args);
   CMC_Object* runReturn(CMC_Behaviour* self, CMC_ObjectsContainer* scope, const CMC_Args* args);
   CMC_Object* runDeclare(int type, CMC_Behaviour* self, CMC_ObjectsContainer* scope, const CMC_Args* args);

@@ -161,6 +161,20 @@ TEST_F(PlayerTest, RandomDrawsStayInRangeAndRepeatWithTheSameSeed) {
   EXPECT_NE(slurp(settings()), first);
 }
 
+TEST_F(PlayerTest, RunOnTimerWithCountBreakAndBreakMethod) {
+  PlayerRun run = game("runontimer", 60);
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(value("R", "TICKS"), 1 + 2 + 3);  // the tick number is the first parameter
+  EXPECT_EQ(value("R", "DONE"), 3);           // the final behaviour gets the same parameters
+  EXPECT_EQ(value("R", "COUNT2"), 4);         // ended by BREAK on tick 4
+  EXPECT_EQ(value("R", "FINAL2"), 4);
+  EXPECT_EQ(value("R", "COUNT3"), 1);         // BEHAVIOUR^BREAK: no more ticks, no final behaviour
+  EXPECT_NE(text("R", "FINAL3"), "TRUE");
+  // Every timer copy has left the scene: 12 declared objects, the two handlers written inline
+  // (beh_R_ONINIT, beh_LEFT_ONTICK) and the three inline arguments of RUNONTIMER (temp_...).
+  EXPECT_EQ(value("R", "ELEMENTS"), 12 + 2 + 3);
+}
+
 TEST_F(PlayerTest, ExitStatuses) {
   EXPECT_EQ(play({"--frames"}).status, 1);
   EXPECT_EQ(play({"--bogus"}).status, 1);
