@@ -52,6 +52,7 @@ class CMC_Scene : public CMC_ObjectsContainer {
   // The innermost current scene below this one (this scene itself when it has no current child).
   CMC_Scene* getCurrentScene();
   CMC_Scene* getCurrentChild() const { return current_; }
+  using CMC_ObjectsContainer::getScene;
   CMC_Scene* getScene(const CXString& name) const { return find(name); }
   bool isBinary() const { return binary_; }
   const CXString& getPath() const { return path_; }

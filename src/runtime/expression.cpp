@@ -112,7 +112,7 @@ int CMC_Expression::operatorFromWord(const CXString& word) {
   return 0;
 }
 
-CMC_Variable* CMC_Expression::store(CMC_Variable* value) const {
+CMC_Variable* CMC_Expression::keepResult(CMC_Variable* value) const {
   if (value && value->getType() == mc::TYPE_EXPRESSION) value = static_cast<CMC_Expression*>(value)->calculate();
   if (!value || !isValueType(value->getType())) {
     result_ = nullptr;
@@ -131,7 +131,7 @@ CMC_Variable* CMC_Expression::compute() const {
     else TLOG_ERROR("expression " << getName().c_str() << ": computed nested too deep (" << mc::ScriptDepth::depth()
                                   << " levels); result 0");
     CMC_Variable* z = zero();
-    CMC_Variable* out = store(z);
+    CMC_Variable* out = keepResult(z);
     mc::release(z);
     return out;
   }
@@ -176,7 +176,7 @@ CMC_Variable* CMC_Expression::compute() const {
     out = result_;
   } else {
     if (!running) running = zero();
-    out = store(running);
+    out = keepResult(running);
     mc::release(running);
   }
   computing_ = false;

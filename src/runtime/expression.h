@@ -76,7 +76,7 @@ class CMC_Expression : public CMC_Variable {
  private:
   void parseOperands();
   CMC_Variable* compute() const;
-  CMC_Variable* store(CMC_Variable* value) const;
+  CMC_Variable* keepResult(CMC_Variable* value) const;
 
   CMC_ObjectsContainer* scope_ = nullptr;
   CMC_Behaviour* owner_ = nullptr;
