@@ -22,7 +22,7 @@ std::vector<CXString> memberNames(CMElement* element, const char* key) {
 
 }  // namespace
 
-CMC_StructureParser::CMC_StructureParser(CWindow* window, const CXString& fileName) : window_(window) {
+CMC_StructureParser::CMC_StructureParser(CWindow* window, const CXString& fileName) {
   CMC_VariableFactory::initialize();
   CMC_RunnerFactory::initialize();
   std::string native;

@@ -27,7 +27,6 @@ class CMC_StructureParser {
   bool fileFound() const { return fileFound_; }
 
  private:
-  CWindow* window_;
   CMC_Application* application_ = nullptr;
   std::vector<std::unique_ptr<CMC_Scene>> objects_;
   bool fileFound_ = false;

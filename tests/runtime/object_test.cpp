@@ -21,6 +21,7 @@ class Actor : public CMC_Object {
     static const CMC_EventList list = makeEventList({"ONFINISHED", "ONCLICK", "ONCLICKED"});
     return &list;
   }
+  using CMC_Object::clone;
   CXObject* clone() const override { return new Actor(getName()); }
 };
 
