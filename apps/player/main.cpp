@@ -109,6 +109,8 @@ int main(int argc, char** argv) {
     CApplication application(&window, settingsFile, options.archiveFile, &commandLine);
     application.setDataFolder(dataFolder);
     if (!application.preinitializeApplication()) {
+      // No error means the start sequence did its whole job without a game to run (precompiling).
+      if (application.getStartError().empty()) return 0;
       std::fprintf(stderr, "tarnvik: %s\n", application.getStartError().c_str());
       return 2;
     }

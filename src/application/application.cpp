@@ -47,7 +47,7 @@ bool CApplication::preinitializeApplication(bool) {
   if (!loadGame(folder)) return false;
   CMC_Application* application = getApplication();
   if (commandLine_ && commandLine_->isTo2Bin()) {
-    application->storeBinary();
+    if (!application->storeBinary()) return fail("the precompiled form (-2bin) cannot be written yet");
     return false;
   }
   if (!application->initialize(nullptr))
