@@ -24,7 +24,9 @@ extern "C" {
 #include "runtime/variable.h"
 #include "runtime/variable_factory.h"
 
-// Counting allocator: every heap allocation of the process goes through here.
+// Counting allocator: every heap allocation of the process goes through here. GCC cannot see that
+// these replacements pair malloc with free, and warns where it inlines them.
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 static std::atomic<long> g_allocations{0};
 void* operator new(std::size_t size) {
   g_allocations.fetch_add(1, std::memory_order_relaxed);
