@@ -14,24 +14,6 @@
 
 namespace {
 
-CMC_Object* integerResult(int32_t value) {
-  CMC_Integer* v = CMC_VariableFactory::allocInteger();
-  v->setValue(value);
-  return v;
-}
-
-CMC_Object* stringResult(const CXString& value) {
-  CMC_String* v = CMC_VariableFactory::allocString();
-  v->setValue(value);
-  return v;
-}
-
-CMC_Object* boolResult(bool value) {
-  CMC_Bool* v = CMC_VariableFactory::allocBool();
-  v->setValue(value);
-  return v;
-}
-
 CMC_Scene* asScene(CMC_Object* target) {
   if (!target) return nullptr;
   int type = target->getType();
@@ -89,7 +71,7 @@ CMC_Object* CMC_Scene_Runner::run(int id, CMC_Object* target, CMC_ObjectsContain
     case GETDRAGGEDNAME:    // nothing can be dragged before buttons exist
     case GETPLAYINGSEQ:     // name of a playing sequence; none play yet
     case GETPLAYINGANIMO:   // name of a playing animation; none play yet
-      return stringResult(CXString());
+      return CMC_VariableFactory::string(CXString());
     case RUN:
       return runOnObject(this, scene, scope, args);
     case RUNCLONES: {
@@ -135,7 +117,7 @@ CMC_Object* CMC_Scene_Runner::run(int id, CMC_Object* target, CMC_ObjectsContain
       return nullptr;
     case GETMUSICVOLUME:
       // Reports the stored device volume mapped once more, as the described engine does.
-      return integerResult(CMC_Scene::musicVolumeFromScript(scene->getMusicVolume()));
+      return CMC_VariableFactory::integer(CMC_Scene::musicVolumeFromScript(scene->getMusicVolume()));
     case SETMUSICPAN:
       scene->setMusicPan(CMC_Scene::musicPanFromScript(getParameterInteger(args, 0)));
       return nullptr;
@@ -165,16 +147,16 @@ CMC_Object* CMC_Scene_Runner::run(int id, CMC_Object* target, CMC_ObjectsContain
       scene->setMaxHSPriority(getParameterInteger(args, 0));
       return nullptr;
     case GETMINHSPRIORITY:
-      return integerResult(scene->getMinHSPriority());
+      return CMC_VariableFactory::integer(scene->getMinHSPriority());
     case GETMAXHSPRIORITY:
-      return integerResult(scene->getMaxHSPriority());
+      return CMC_VariableFactory::integer(scene->getMaxHSPriority());
     case GETELEMENTSNO:
-      return integerResult(scene->getElementsNo());
+      return CMC_VariableFactory::integer(scene->getElementsNo());
     case TOTIME:
       // Milliseconds since the scene was entered.
-      return integerResult(static_cast<int32_t>(tarnvik::engineClock().now() - scene->getStartTime()));
+      return CMC_VariableFactory::integer(static_cast<int32_t>(tarnvik::engineClock().now() - scene->getStartTime()));
     case ISPAUSED:
-      return boolResult(scene->isPaused());
+      return CMC_VariableFactory::boolean(scene->isPaused());
     case GETRUNNINGTIMER: {
       // Name of the first timer of the scene that is enabled, empty when none.
       CMC_Object* running = nullptr;
@@ -185,7 +167,7 @@ CMC_Object* CMC_Scene_Runner::run(int id, CMC_Object* target, CMC_ObjectsContain
           break;
         }
       }
-      return stringResult(running ? running->getName() : CXString());
+      return CMC_VariableFactory::string(running ? running->getName() : CXString());
     }
     case GETOBJECTS:  // GETOBJECTS(type, group): fills a GROUP; groups arrive with their type
       return nullptr;
@@ -223,9 +205,9 @@ CMC_Object* CMC_Episode_Runner::run(int id, CMC_Object* target, CMC_ObjectsConta
       episode->_goto(getParameterString(args, 0));
       return nullptr;
     case GETLATESTSCENE:
-      return stringResult(episode->getLatestScene());
+      return CMC_VariableFactory::string(episode->getLatestScene());
     case GETCURRENTSCENE:
-      return stringResult(episode->getCurrentChild() ? episode->getCurrentChild()->getName() : CXString());
+      return CMC_VariableFactory::string(episode->getCurrentChild() ? episode->getCurrentChild()->getName() : CXString());
     default:
       return CMC_Runner::run(id, target, scope, args);
   }
@@ -261,7 +243,7 @@ CMC_Object* CMC_Application_Runner::run(int id, CMC_Object* target, CMC_ObjectsC
       if (window && window->getLanguage()) window->getLanguage()->setLanguageFolder(getParameterString(args, 0));
       return nullptr;
     case GETLANGUAGE:
-      return stringResult(window ? window->getLanguageFolder() : CXString());
+      return CMC_VariableFactory::string(window ? window->getLanguageFolder() : CXString());
     case PRINT:
       TLOG_INFO("PRINT " << getParameterString(args, 0).view() << ": printing is not supported");
       return nullptr;
@@ -297,10 +279,10 @@ CMC_Object* CMC_Application_Runner::run(int id, CMC_Object* target, CMC_ObjectsC
       while (!pending.empty()) {
         CMC_Scene* s = pending.back();
         pending.pop_back();
-        if (s->getName() == sceneName) return boolResult(s->getObjectId(objectName) >= 0);
+        if (s->getName() == sceneName) return CMC_VariableFactory::boolean(s->getObjectId(objectName) >= 0);
         for (CMC_Scene* child : s->getChildren()) pending.push_back(child);
       }
-      return boolResult(false);
+      return CMC_VariableFactory::boolean(false);
     }
     case STARTDRAGGINGWINDOW:
     case STOPDRAGGINGWINDOW:  // the window is not moved by the engine on this platform
@@ -310,7 +292,7 @@ CMC_Object* CMC_Application_Runner::run(int id, CMC_Object* target, CMC_ObjectsC
       return nullptr;
     case GETPLAYER: {
       CCommandLine6* commandLine = window ? window->getCommandLine() : nullptr;
-      return stringResult(commandLine ? commandLine->getPlayer() : CXString());
+      return CMC_VariableFactory::string(commandLine ? commandLine->getPlayer() : CXString());
     }
     default:
       return CMC_Runner::run(id, target, scope, args);

@@ -44,12 +44,9 @@ CMC_Object* CMC_Rand_Runner::run(int id, CMC_Object* target, CMC_ObjectsContaine
   if (!target || target->getType() != mc::TYPE_RANDOM) return CMC_Runner::run(id, target, scope, args);
   switch (id) {
     case GET: {
-      CMC_Integer* v = CMC_VariableFactory::allocInteger();
       if (argCount(args) >= 2)
-        v->setValue(CXRandom::random(getParameterInteger(args, 0), getParameterInteger(args, 1)));
-      else
-        v->setValue(CXRandom::random(getParameterInteger(args, 0)));
-      return v;
+        return CMC_VariableFactory::integer(CXRandom::random(getParameterInteger(args, 0), getParameterInteger(args, 1)));
+      return CMC_VariableFactory::integer(CXRandom::random(getParameterInteger(args, 0)));
     }
     case GETPLENTY: {
       // GETPLENTY(array, count, first, n, unique): the values go to the named ARRAY.

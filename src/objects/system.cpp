@@ -31,24 +31,6 @@ std::tm calendar() {
   return fields;
 }
 
-CMC_Object* integerResult(int32_t value) {
-  CMC_Integer* v = CMC_VariableFactory::allocInteger();
-  v->setValue(value);
-  return v;
-}
-
-CMC_Object* stringResult(const CXString& value) {
-  CMC_String* v = CMC_VariableFactory::allocString();
-  v->setValue(value);
-  return v;
-}
-
-CMC_Object* boolResult(bool value) {
-  CMC_Bool* v = CMC_VariableFactory::allocBool();
-  v->setValue(value);
-  return v;
-}
-
 CWindow* windowOf(CMC_ObjectsContainer* scope) {
   return scope && scope->getWindow() ? scope->getWindow() : CWindow::getCurrent();
 }
@@ -109,29 +91,29 @@ CMC_Object* CMC_System_Runner::run(int id, CMC_Object* target, CMC_ObjectsContai
   switch (id) {
     case GETDATE: {
       std::tm t = calendar();
-      return integerResult((t.tm_year + 1900 - 2000) * 10000 + (t.tm_mon + 1) * 100 + t.tm_mday);
+      return CMC_VariableFactory::integer((t.tm_year + 1900 - 2000) * 10000 + (t.tm_mon + 1) * 100 + t.tm_mday);
     }
     case GETDATESTRING: {
       std::tm t = calendar();
-      return stringResult(CXString(std::to_string(t.tm_mday) + "/" + kMonthNames[t.tm_mon] + "/" +
+      return CMC_VariableFactory::string(CXString(std::to_string(t.tm_mday) + "/" + kMonthNames[t.tm_mon] + "/" +
                                    std::to_string(t.tm_year + 1900)));
     }
-    case GETDAY: return integerResult(calendar().tm_mday);
-    case GETDAYOFWEEK: return integerResult(calendar().tm_wday + 1);
-    case GETDAYOFWEEKSTRING: return stringResult(kDayNames[calendar().tm_wday]);
-    case GETMONTH: return integerResult(calendar().tm_mon + 1);
-    case GETMONTHSTRING: return stringResult(kMonthNames[calendar().tm_mon]);
-    case GETYEAR: return integerResult(calendar().tm_year + 1900);
+    case GETDAY: return CMC_VariableFactory::integer(calendar().tm_mday);
+    case GETDAYOFWEEK: return CMC_VariableFactory::integer(calendar().tm_wday + 1);
+    case GETDAYOFWEEKSTRING: return CMC_VariableFactory::string(kDayNames[calendar().tm_wday]);
+    case GETMONTH: return CMC_VariableFactory::integer(calendar().tm_mon + 1);
+    case GETMONTHSTRING: return CMC_VariableFactory::string(kMonthNames[calendar().tm_mon]);
+    case GETYEAR: return CMC_VariableFactory::integer(calendar().tm_year + 1900);
     case GETTIMESTRING: {
       // The hour and the minutes as "%d:%d" (no zero padding: "9:5" at five past nine).
       std::tm t = calendar();
-      return stringResult(CXString(std::to_string(t.tm_hour) + ":" + std::to_string(t.tm_min)));
+      return CMC_VariableFactory::string(CXString(std::to_string(t.tm_hour) + ":" + std::to_string(t.tm_min)));
     }
-    case GETHOUR: return integerResult(calendar().tm_hour);
-    case GETMINUTES: return integerResult(calendar().tm_min);
-    case GETSECONDS: return integerResult(calendar().tm_sec);
-    case GETSYSTEMTIME: return integerResult(static_cast<int32_t>(tarnvik::engineClock().now()));
-    case GETMHZ: return integerResult(CMC_System::getMHz());
+    case GETHOUR: return CMC_VariableFactory::integer(calendar().tm_hour);
+    case GETMINUTES: return CMC_VariableFactory::integer(calendar().tm_min);
+    case GETSECONDS: return CMC_VariableFactory::integer(calendar().tm_sec);
+    case GETSYSTEMTIME: return CMC_VariableFactory::integer(static_cast<int32_t>(tarnvik::engineClock().now()));
+    case GETMHZ: return CMC_VariableFactory::integer(CMC_System::getMHz());
     case DELAY: {
       int ms = getParameterInteger(args, 0);
       if (ms <= 0) return nullptr;
@@ -151,12 +133,12 @@ CMC_Object* CMC_System_Runner::run(int id, CMC_Object* target, CMC_ObjectsContai
     case ISCMDLINEPARAMETER: {
       CWindow* window = windowOf(scope);
       CCommandLine6* commandLine = window ? window->getCommandLine() : nullptr;
-      return boolResult(commandLine && commandLine->isParameter(getParameterString(args, 0)));
+      return CMC_VariableFactory::boolean(commandLine && commandLine->isParameter(getParameterString(args, 0)));
     }
     case GETCMDLINEPARAMETER: {
       CWindow* window = windowOf(scope);
       CCommandLine6* commandLine = window ? window->getCommandLine() : nullptr;
-      return stringResult(commandLine ? commandLine->getParameter(getParameterString(args, 0)) : CXString());
+      return CMC_VariableFactory::string(commandLine ? commandLine->getParameter(getParameterString(args, 0)) : CXString());
     }
     case INSTALL:
     case UNINSTALL:

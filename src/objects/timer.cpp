@@ -108,9 +108,7 @@ CMC_Object* CMC_Timer_Runner::run(int id, CMC_Object* target, CMC_ObjectsContain
     case PAUSE: timer->pause(); return nullptr;
     case RESUME: timer->resume(); return nullptr;
     case GETTICKS: {
-      CMC_Integer* v = CMC_VariableFactory::allocInteger();
-      v->setValue(timer->getTicks());
-      return v;
+      return CMC_VariableFactory::integer(timer->getTicks());
     }
     case RESET: timer->reset(); return nullptr;
     case SETELAPSE: timer->setElapse(getParameterInteger(args, 0)); return nullptr;

@@ -22,6 +22,27 @@ class CMC_VariableFactory {
   static CMC_String* allocString();
   // By type number (INTEGER, STRING, BOOL, DOUBLE); null for any other.
   static CMC_Variable* alloc(int type);
+  // Pooled temporaries holding a value: the usual results of methods.
+  static CMC_Integer* integer(int32_t value) {
+    CMC_Integer* v = allocInteger();
+    v->setValue(value);
+    return v;
+  }
+  static CMC_Double* number(double value) {
+    CMC_Double* v = allocDouble();
+    v->setValue(value);
+    return v;
+  }
+  static CMC_Bool* boolean(bool value) {
+    CMC_Bool* v = allocBool();
+    v->setValue(value);
+    return v;
+  }
+  static CMC_String* string(const CXString& value) {
+    CMC_String* v = allocString();
+    v->setValue(value);
+    return v;
+  }
 
   // Marks the variable's slot free; ignores null, control codes and variables not from a pool.
   static void free(CMC_Variable* variable);

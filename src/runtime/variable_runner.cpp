@@ -45,32 +45,14 @@ class ArgValue {
   bool owned_ = false;
 };
 
-CMC_Integer* pooledInteger(int32_t v) {
-  CMC_Integer* out = CMC_VariableFactory::allocInteger();
-  out->setValue(v);
-  return out;
-}
-
-CMC_Double* pooledDouble(double v) {
-  CMC_Double* out = CMC_VariableFactory::allocDouble();
-  out->setValue(v);
-  return out;
-}
-
-CMC_Bool* pooledBool(bool v) {
-  CMC_Bool* out = CMC_VariableFactory::allocBool();
-  out->setValue(v);
-  return out;
-}
-
 // Stores `value` into the variable (converted, firing the change events) and hands the value back.
 CMC_Object* storeAndReturn(CMC_Variable* self, CMC_Variable* value) {
   self->set(value);
   return value;
 }
 
-CMC_Object* storeDouble(CMC_Variable* self, double v) { return storeAndReturn(self, pooledDouble(v)); }
-CMC_Object* storeInteger(CMC_Variable* self, int32_t v) { return storeAndReturn(self, pooledInteger(v)); }
+CMC_Object* storeDouble(CMC_Variable* self, double v) { return storeAndReturn(self, CMC_VariableFactory::number(v)); }
+CMC_Object* storeInteger(CMC_Variable* self, int32_t v) { return storeAndReturn(self, CMC_VariableFactory::integer(v)); }
 
 bool isNumeric(int type) { return type == mc::TYPE_INTEGER || type == mc::TYPE_DOUBLE; }
 
@@ -205,7 +187,7 @@ CMC_Object* CMC_Variable_Runner::runOther(int id, CMC_Variable* self, CMC_Object
       return storeInteger(self, self->asInteger() ^ getParameterInteger(args, 0));
     case NOT:
       if (type == mc::TYPE_INTEGER) return storeInteger(self, self->asInteger() == 0 ? 1 : 0);
-      if (type == mc::TYPE_BOOL) return storeAndReturn(self, pooledBool(!self->asBool()));
+      if (type == mc::TYPE_BOOL) return storeAndReturn(self, CMC_VariableFactory::boolean(!self->asBool()));
       if (type == mc::TYPE_STRING) return runString(id, self, args);
       return nullptr;
     case POWER: {
@@ -231,7 +213,7 @@ CMC_Object* CMC_Variable_Runner::runOther(int id, CMC_Variable* self, CMC_Object
     case SGN: {
       if (type != mc::TYPE_DOUBLE) return nullptr;
       double x = self->asDouble();
-      return pooledInteger(x > 0.0 ? 1 : (x < 0.0 ? -1 : 0));
+      return CMC_VariableFactory::integer(x > 0.0 ? 1 : (x < 0.0 ? -1 : 0));
     }
     case CLAMP: {
       if (type == mc::TYPE_INTEGER) {
@@ -247,7 +229,7 @@ CMC_Object* CMC_Variable_Runner::runOther(int id, CMC_Variable* self, CMC_Object
       return nullptr;
     }
     case LENGTH: {
-      if (type == mc::TYPE_STRING) return pooledInteger(textValue(self).length());
+      if (type == mc::TYPE_STRING) return CMC_VariableFactory::integer(textValue(self).length());
       if (!isNumeric(type)) return nullptr;
       double x = getParameterDouble(args, 0), y = getParameterDouble(args, 1);
       double len = std::sqrt(x * x + static_cast<double>(static_cast<float>(y * y)));
@@ -292,15 +274,15 @@ CMC_Object* CMC_Variable_Runner::runOther(int id, CMC_Variable* self, CMC_Object
       if (type != mc::TYPE_STRING) return nullptr;
       return runString(id, self, args);
     case ISUPPERLETTER:
-      if (type != mc::TYPE_STRING) return pooledBool(false);
+      if (type != mc::TYPE_STRING) return CMC_VariableFactory::boolean(false);
       return runString(id, self, args);
     case ROUND: {
       if (type != mc::TYPE_DOUBLE) return nullptr;
       double v = self->asDouble();
-      if (!std::isfinite(v) || v >= 2147483647.0 || v <= -2147483648.0) return pooledInteger(CMC_Variable::roundToInt(v));
+      if (!std::isfinite(v) || v >= 2147483647.0 || v <= -2147483648.0) return CMC_VariableFactory::integer(CMC_Variable::roundToInt(v));
       int64_t whole = static_cast<int64_t>(v);
       int64_t decimals = static_cast<int64_t>(v * 100.0) % 100;
-      return pooledInteger(wrapInt(whole + (decimals >= 50 ? 1 : 0)));
+      return CMC_VariableFactory::integer(wrapInt(whole + (decimals >= 50 ? 1 : 0)));
     }
     case COPYFILE:
       return copyFile(args);
@@ -309,7 +291,7 @@ CMC_Object* CMC_Variable_Runner::runOther(int id, CMC_Variable* self, CMC_Object
       if (n == 1) r = CXRandom::random(getParameterInteger(args, 0));
       else if (n >= 2) r = CXRandom::random(getParameterInteger(args, 0), getParameterInteger(args, 1));
       if (self->getType() == mc::TYPE_INTEGER) static_cast<CMC_Integer*>(self)->assign(r);
-      return pooledInteger(r);
+      return CMC_VariableFactory::integer(r);
     }
     default:
       return CMC_Runner::run(id, target, scope, args);
@@ -352,7 +334,7 @@ CMC_Object* CMC_Variable_Runner::runString(int id, CMC_Variable* self, const CMC
       CXString what = getParameterString(args, 0);
       int start = getParameterInteger(args, 1, 0);
       if (start < 0) start = 0;
-      return pooledInteger(what.isEmpty() && start <= len ? start : text.FindSubString(what, start));
+      return CMC_VariableFactory::integer(what.isEmpty() && start <= len ? start : text.FindSubString(what, start));
     }
     case CUT: {
       int start = getParameterInteger(args, 0), count = getParameterInteger(args, 1);
@@ -393,7 +375,7 @@ CMC_Object* CMC_Variable_Runner::runString(int id, CMC_Variable* self, const CMC
     case ISUPPERLETTER: {
       int index = getParameterInteger(args, 0);
       char c = (index >= 0 && index < len) ? s[index] : '\0';
-      return pooledBool(c >= 'A' && c <= 'Z');
+      return CMC_VariableFactory::boolean(c >= 'A' && c <= 'Z');
     }
     default:
       return nullptr;
