@@ -240,8 +240,8 @@ std::string formatSafe(const char* pattern, const FormatArg* args, size_t count)
       ++p;
       continue;
     }
-    std::string spec = "%";
-    while (*p && std::strchr("-+ #0", *p)) spec += *p++;
+    std::string conversion = "%";
+    while (*p && std::strchr("-+ #0", *p)) conversion += *p++;
     int width = 0;
     while (*p && std::isdigit(static_cast<unsigned char>(*p))) width = std::min(width * 10 + (*p++ - '0'), 1000);
     int precision = -1;
@@ -257,10 +257,10 @@ std::string formatSafe(const char* pattern, const FormatArg* args, size_t count)
       break;
     }
     ++p;
-    if (width) spec += std::to_string(width);
+    if (width) conversion += std::to_string(width);
     if (precision >= 0) {
-      spec += '.';
-      spec += std::to_string(precision);
+      conversion += '.';
+      conversion += std::to_string(precision);
     }
     const FormatArg* arg = next < count ? &args[next] : nullptr;
     char buffer[2100];
@@ -269,8 +269,8 @@ std::string formatSafe(const char* pattern, const FormatArg* args, size_t count)
         if (!arg) break;
         ++next;
         int value = arg->isText ? arg->text->toNumber() : arg->number;
-        spec += conv;
-        std::snprintf(buffer, sizeof buffer, spec.c_str(), value);
+        conversion += conv;
+        std::snprintf(buffer, sizeof buffer, conversion.c_str(), value);
         out += buffer;
         break;
       }
@@ -279,7 +279,7 @@ std::string formatSafe(const char* pattern, const FormatArg* args, size_t count)
         ++next;
         std::string text = arg->isText ? arg->text->str() : std::to_string(arg->number);
         if (precision >= 0 && static_cast<size_t>(precision) < text.size()) text.resize(precision);
-        bool leftAlign = spec.find('-') != std::string::npos;
+        bool leftAlign = conversion.find('-') != std::string::npos;
         if (static_cast<size_t>(width) > text.size()) {
           std::string pad(width - text.size(), ' ');
           text = leftAlign ? text + pad : pad + text;
