@@ -115,10 +115,7 @@ void CApplication::unloadGame() {
   CMC_Application* application = getApplication();
   if (application && !finished_) {
     finished_ = true;
-    // Leave the current path from the innermost scene out, then the application itself.
-    std::vector<CMC_Scene*> path;
-    for (CMC_Scene* s = application->getCurrentChild(); s; s = s->getCurrentChild()) path.push_back(s);
-    for (auto it = path.rbegin(); it != path.rend(); ++it) (*it)->unload(nullptr);
+    // Leaves the current path from the innermost scene out, then the application itself.
     application->unload(nullptr);
   }
   CMC_Behaviour::flushTrash();

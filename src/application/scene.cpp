@@ -122,6 +122,12 @@ bool CMC_Scene::initialize(CMC_Scene* from) {
 }
 
 void CMC_Scene::unload(CMC_Scene* next) {
+  // An episode (or the application) leaves its current scene first.
+  pending_ = nullptr;
+  if (CMC_Scene* child = current_) {
+    current_ = nullptr;
+    child->unload(next);
+  }
   CMC_ObjectsContainer::unload();
   // Handlers this scene bound on its own, its episode's and the application's objects go with it.
   onSceneDone(this);

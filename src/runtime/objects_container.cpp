@@ -282,6 +282,10 @@ CMC_Object* CMC_ObjectsContainer::resolve(CMElement* element) {
 CMC_Object* CMC_ObjectsContainer::resolveEx(CMElement* /*element*/) { return nullptr; }
 
 void CMC_ObjectsContainer::unload() {
+  // The container's own ONDONE runs first, while its objects are still alive and unfinished: its
+  // handlers are usually behaviours of this very container, and a finished behaviour runs nothing.
+  if (hasHandlerFlag(mc::EVI_ONDONE)) onSignal(CXString(mc::EV_ONDONE));
+
   // Handlers run by done() may add or remove objects: walk a snapshot and skip what left.
   std::vector<CMC_Object*> snapshot = objects_;
   std::unordered_set<CMC_Object*> present(objects_.begin(), objects_.end());
@@ -298,10 +302,6 @@ void CMC_ObjectsContainer::unload() {
   }
 
   unloading_ = outer;
-
-  // The container's own ONDONE runs while its objects still exist: its handlers are usually
-  // behaviours of this very container.
-  if (hasHandlerFlag(mc::EVI_ONDONE)) onSignal(CXString(mc::EV_ONDONE));
 
   std::vector<CMC_Object*> doomed;
   doomed.swap(objects_);

@@ -109,6 +109,14 @@ TEST_F(PlayerTest, DemoIsGameAndGotoInOnInitWaitsForTheNextTick) {
   EXPECT_EQ(value("B", "ENTERED"), 20);  // B was entered by the first tick
 }
 
+TEST_F(PlayerTest, LeavingAnEpisodeLeavesItsSceneAndItsHandlers) {
+  PlayerRun run = game("episodes", 60);
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(text("S2", "ARRIVED"), "TRUE");
+  EXPECT_EQ(value("GAME", "LEFTS1"), 1);  // S1 finished exactly once
+  EXPECT_EQ(value("GAME", "PINGS"), 3);   // S1's handler on the application's timer went with S1
+}
+
 TEST_F(PlayerTest, ReloadIntoMissingFolderThenAnotherGame) {
   PlayerRun run = game("reload_a", 30);
   ASSERT_EQ(run.status, 0) << run.err;

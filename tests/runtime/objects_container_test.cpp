@@ -205,8 +205,8 @@ TEST_F(ContainerTest, UnloadFinishesClassesThenFirstsThenTheRest) {
   bdone->action = [&](CMC_Object*) { events().push_back(scene->getObject("A1") ? "ondone with A1" : "ondone"); };
   events().clear();
   scene->unload();
-  // The container's own ONDONE runs after every done and before the objects are deleted.
-  EXPECT_EQ(events(), (Names{"done K", "done SND", "done A1", "done A2", "ondone with A1", "delete K", "delete A1",
+  // The container's own ONDONE runs first, while its objects (and its handler behaviours) are unfinished.
+  EXPECT_EQ(events(), (Names{"ondone with A1", "done K", "done SND", "done A1", "done A2", "delete K", "delete A1",
                              "delete SND", "delete A2"}));
   EXPECT_EQ(scene->getElementsNo(), 0);
   EXPECT_EQ(scene->getObject("GAME"), app.get());
