@@ -24,19 +24,9 @@ class Shown : public CMC_Object {
   CGraphicsObject* drawable_;
 };
 
-class RecordTest : public ::testing::Test {
+class RecordTest : public ::testing::Test, public ArchiveFile {
  protected:
   void SetUp() override { runs().clear(); }
-  void TearDown() override { std::filesystem::remove(path); }
-  template <typename Fn>
-  void io(bool storing, Fn fn) {
-    CFile f(nullptr, CXString(path.string()), storing ? CFile::modeBinary : CFile::modeRead | CFile::modeBinary);
-    ASSERT_TRUE(f.isOpen());
-    CXArchive ar(&f, storing);
-    fn(ar);
-  }
-  std::filesystem::path path =
-      std::filesystem::temp_directory_path() / ("tarnvik_rt_" + std::to_string(std::random_device{}()) + ".bin");
 };
 
 TEST_F(RecordTest, HandlersRoundTripAndBindByNameLater) {

@@ -1,12 +1,18 @@
 // Helpers for the runtime tests: behaviours that record their runs, element builders.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <filesystem>
 #include <memory>
+#include <random>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "definitions/melement.h"
+#include "files/file.h"
+#include "files/xarchive.h"
 #include "foundation/xarray.h"
 #include "runtime/behaviour.h"
 #include "runtime/objects_container.h"
@@ -76,3 +82,18 @@ inline CXArray* params(std::initializer_list<const char*> items) {
 }
 
 }  // namespace rt_test
+
+// A temporary binary file that tests write and read back through the serializer.
+class ArchiveFile {
+ public:
+  ~ArchiveFile() { std::filesystem::remove(path); }
+  template <typename Fn>
+  void io(bool storing, Fn fn) {
+    CFile f(nullptr, CXString(path.string()), storing ? CFile::modeBinary : CFile::modeRead | CFile::modeBinary);
+    ASSERT_TRUE(f.isOpen());
+    CXArchive ar(&f, storing);
+    fn(ar);
+  }
+  std::filesystem::path path =
+      std::filesystem::temp_directory_path() / ("tarnvik_rt_" + std::to_string(std::random_device{}()) + ".bin");
+};

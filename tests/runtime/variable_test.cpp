@@ -226,19 +226,7 @@ TEST_F(IniTest, InitReadsOrCreatesTheEntryAndChangesWriteIt) {
   EXPECT_EQ(config->GetInt("S1", "LEVEL"), 1);
 }
 
-class StoreTest : public VariableTest {
- protected:
-  void TearDown() override { std::filesystem::remove(path); }
-  template <typename Fn>
-  void io(bool storing, Fn fn) {
-    CFile f(nullptr, CXString(path.string()), storing ? CFile::modeBinary : CFile::modeRead | CFile::modeBinary);
-    ASSERT_TRUE(f.isOpen());
-    CXArchive ar(&f, storing);
-    fn(ar);
-  }
-  std::filesystem::path path =
-      std::filesystem::temp_directory_path() / ("tarnvik_rt_" + std::to_string(std::random_device{}()) + ".bin");
-};
+class StoreTest : public VariableTest, public ArchiveFile {};
 
 TEST_F(StoreTest, RoundTripsAndTruncation) {
   CMC_String s("S", std::string("a\0b", 3));
