@@ -1,6 +1,7 @@
 // Headless video output.
 #include "platform/video.h"
 
+#include <algorithm>
 #include <cstddef>
 
 namespace tarnvik {
@@ -13,9 +14,19 @@ bool HeadlessVideo::open(int width, int height, bool) {
   return true;
 }
 
-void HeadlessVideo::present(const uint16_t* pixels, int width, int height) {
-  if (!pixels || width != width_ || height != height_) return;
-  frame_.assign(pixels, pixels + static_cast<size_t>(width) * height);
+void HeadlessVideo::present(const uint16_t* pixels, int pitch, int width, int height,
+                            const std::vector<PixelRect>& dirty) {
+  if (!pixels || width != width_ || height != height_ || pitch < width) return;
+  auto copyRect = [&](int x, int y, int w, int h) {
+    x = std::clamp(x, 0, width);
+    y = std::clamp(y, 0, height);
+    w = std::clamp(w, 0, width - x);
+    h = std::clamp(h, 0, height - y);
+    for (int row = y; row < y + h; ++row)
+      std::copy_n(pixels + static_cast<size_t>(row) * pitch + x, w, frame_.begin() + static_cast<ptrdiff_t>(row) * width + x);
+  };
+  if (dirty.empty()) copyRect(0, 0, width, height);
+  for (const PixelRect& r : dirty) copyRect(r.x, r.y, r.w, r.h);
   ++presented_;
 }
 

@@ -1,27 +1,57 @@
-// Video output: receives the composed 16-bit 5-6-5 frame and presents it. Headless keeps it in memory.
+// Video output: receives the composed 16-bit 5-6-5 frame with its changed rectangles and presents it.
+// Also the window-side host events (close, focus, keys the host itself handles). Headless keeps the
+// frame in memory.
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <string>
 #include <vector>
 
 namespace tarnvik {
+
+// A rectangle of the logical screen in pixels.
+struct PixelRect {
+  int x = 0, y = 0, w = 0, h = 0;
+};
+
+// What the window system tells the host between frames.
+struct HostEvent {
+  enum Kind {
+    kQuit,         // the window was closed
+    kFocusGained,  // the window became the active one
+    kFocusLost,
+    kScreenshot,   // the person asked for a screenshot (F12 or Alt+S)
+    kMuteToggle,   // Ctrl+M
+  };
+  Kind kind = kQuit;
+};
 
 class VideoOutput {
  public:
   virtual ~VideoOutput() = default;
   // Opens the output at the given logical size; false when no display can be had.
   virtual bool open(int width, int height, bool windowed) = 0;
-  // Shows the frame (width x height pixels, row after row, 5-6-5).
-  virtual void present(const uint16_t* pixels, int width, int height) = 0;
+  // Shows the frame: `pitch` pixels from one row to the next, 5-6-5. Only the dirty rectangles
+  // changed since the previous call; an empty list means the whole frame.
+  virtual void present(const uint16_t* pixels, int pitch, int width, int height,
+                       const std::vector<PixelRect>& dirty) = 0;
   virtual void minimize() = 0;
   virtual bool isMinimized() const = 0;
+  // Window-side events since the last call, in order.
+  virtual void pollEvents(std::vector<HostEvent>& /*out*/) {}
+  // A message for the person (a message box in a window); the text is UTF-8.
+  virtual void showMessage(const std::string& /*title*/, const std::string& /*text*/) {}
+  // True when the output is a real window on a display.
+  virtual bool isWindowed() const { return false; }
 };
 
 // No display: the last frame presented is kept so it can be inspected or written out.
 class HeadlessVideo final : public VideoOutput {
  public:
   bool open(int width, int height, bool windowed) override;
-  void present(const uint16_t* pixels, int width, int height) override;
+  void present(const uint16_t* pixels, int pitch, int width, int height,
+               const std::vector<PixelRect>& dirty) override;
   void minimize() override { minimized_ = true; }
   bool isMinimized() const override { return minimized_; }
 

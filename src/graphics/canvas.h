@@ -1,0 +1,58 @@
+// Pixel copies between drawables: plain, alpha, alpha as mask, blended by opacity, and onto a
+// canvas that keeps its own alpha plane. 16-bit sources into 15, 16 or 32-bit destinations.
+#pragma once
+
+#include <cstdint>
+
+#include "foundation/geometry.h"
+
+// One side of a pixel copy.
+struct _canvas {
+  void* pixels = nullptr;     // row 0, column 0 of the surface
+  uint8_t* alpha = nullptr;   // alpha plane with the same row length, or null
+  int bpp = 16;               // 15, 16, 24 or 32
+  int x = 0, y = 0;           // source only: its position in the destination
+  int width = 0, height = 0;  // width is the row length in pixels
+  CXRect clip;                // source only: the part of the source to copy (empty = all of it)
+};
+
+namespace tarnvik::canvas {
+
+// Row kernels: n pixels of one row. The blends follow one rule per channel c (5 or 6 bits):
+//   blend(s, t, w) = (t * 256 + (s - t) * w) >> 8
+// alpha:       a == 0 skip, a == 255 copy, else min(blend(s, t, a) + 1, channel max)
+// blend:       w = opacity (0 skips the row), blend(s, t, w)
+// alphaBlend:  v = a * opacity; only when v > 255: blend(s, t, v >> 8)
+struct Kernels {
+  void (*alpha16)(const uint16_t* s, const uint8_t* a, uint16_t* d, int n);
+  void (*alpha15)(const uint16_t* s, const uint8_t* a, uint16_t* d, int n);
+  void (*blend16)(const uint16_t* s, uint16_t* d, int n, int opacity);
+  void (*blend15)(const uint16_t* s, uint16_t* d, int n, int opacity);
+  void (*alphaBlend16)(const uint16_t* s, const uint8_t* a, uint16_t* d, int n, int opacity);
+  void (*alphaBlend15)(const uint16_t* s, const uint8_t* a, uint16_t* d, int n, int opacity);
+};
+
+// The portable kernels, the reference for every faster path.
+const Kernels& scalarKernels();
+// The fastest kernels this processor runs (SSE2 on x86-64); entries without a faster form are scalar.
+const Kernels& simdKernels();
+// The kernels the copies below use: SIMD unless switched off (tests compare both).
+const Kernels& activeKernels();
+void useSimd(bool on);
+
+// The copies. The source's clip (or its whole size) is drawn at (x + clip.left, y + clip.top) of the
+// destination, further cut to the destination's bounds, so nothing is ever written outside it.
+// Each returns false when nothing could be drawn for a reason other than an empty area
+// (no pixels, unsupported depths).
+bool copyPlain(const _canvas& src, const _canvas& dst);
+bool copyAlpha(const _canvas& src, const _canvas& dst);
+bool copyAlphaAsMask(const _canvas& src, const _canvas& dst);
+// Opacity 0-255 (values outside are clamped). With a source alpha plane the alpha-blend rule applies.
+bool copyBlend(const _canvas& src, const _canvas& dst, int opacity);
+// Onto a destination with its own alpha plane (15 or 16-bit, same depth as the source).
+bool copyToCanvas(const _canvas& src, const _canvas& dst);
+
+// 5-6-5 or 5-5-5 pixel to 0x00RRGGBB with the low bits zero (the display's 32-bit conversion).
+uint32_t to32(uint16_t pixel, int bpp);
+
+}  // namespace tarnvik::canvas
