@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 #include "definitions/melementcreator.h"
 #include "foundation/log.h"
@@ -10,6 +11,7 @@
 #include "graphics/refresh_screen.h"
 #include "graphics/window.h"
 #include "objects/drawable_owner.h"
+#include "objects/graphic_methods.h"
 #include "runtime/instruction_runner.h"
 #include "runtime/objects_container.h"
 #include "runtime/variable.h"
@@ -31,20 +33,6 @@ CCollisionInspector* inspector() {
 CFileContext* fileContext(CMC_ObjectsContainer* scope) {
   CWindow* window = scope && scope->getWindow() ? scope->getWindow() : CWindow::getCurrent();
   return window;
-}
-
-// 5-6-5 (or 5-5-5) channels widened to 8 bits by repeating their top bits.
-void channels(uint16_t p, int bpp, int& r, int& g, int& b) {
-  int r5 = bpp == 15 ? (p >> 10) & 31 : p >> 11, b5 = p & 31;
-  r = (r5 << 3) | (r5 >> 2);
-  b = (b5 << 3) | (b5 >> 2);
-  if (bpp == 15) {
-    int g5 = (p >> 5) & 31;
-    g = (g5 << 3) | (g5 >> 2);
-  } else {
-    int g6 = (p >> 5) & 63;
-    g = (g6 << 2) | (g6 >> 4);
-  }
 }
 
 }  // namespace
@@ -226,51 +214,33 @@ void CMC_Image_Runner::prepareMthHashSet() {
 
 namespace {
 
-// The drawable of the object argument i names, or null.
-CGraphicsObject* drawableArgument(const CMC_Args* args, int i, CMC_ObjectsContainer* scope) {
-  CMC_Object* object = tarnvik::objectArgument(args, i, scope);
-  return object ? object->getDrawable() : nullptr;
-}
-
-// Combines another drawable's alpha (placed at x, y of the image) into the image's alpha plane.
-void mergeAlpha(CImage& image, const CGraphicsObject& other, int x, int y, int mode) {
-  if (!image.GetDataPtr()) return;
-  if (!image.hasAlpha()) {
-    image.setAlphaPlane(true);
-    if (uint8_t* a = image.GetAlphaPtr()) std::memset(a, 255, static_cast<size_t>(image.Width()) * image.Height());
+std::optional<tarnvik::GraphicMethod> sharedMethod(int id) {
+  using M = tarnvik::GraphicMethod;
+  switch (id) {
+    case CMC_Image_Runner::CLEARCLIPPING: return M::ClearClipping;
+    case CMC_Image_Runner::SETCLIPPING: return M::SetClipping;
+    case CMC_Image_Runner::GETWIDTH: return M::GetWidth;
+    case CMC_Image_Runner::GETHEIGHT: return M::GetHeight;
+    case CMC_Image_Runner::ISNEAR: return M::IsNear;
+    case CMC_Image_Runner::ISINSIDE:
+    case CMC_Image_Runner::ISAT: return M::IsInside;
+    case CMC_Image_Runner::GETALPHA: return M::GetAlpha;
+    case CMC_Image_Runner::GETPIXEL: return M::GetPixel;
+    case CMC_Image_Runner::MERGEALPHA: return M::MergeAlpha;
+    case CMC_Image_Runner::MERGEALPHA2: return M::MergeAlpha2;
+    case CMC_Image_Runner::GETCENTERX: return M::GetCenterX;
+    case CMC_Image_Runner::GETCENTERY: return M::GetCenterY;
+    case CMC_Image_Runner::ISVISIBLE: return M::IsVisible;
+    case CMC_Image_Runner::SETOPACITY: return M::SetOpacity;
+    case CMC_Image_Runner::GETOPACITY: return M::GetOpacity;
+    case CMC_Image_Runner::SETANCHOR: return M::SetAnchor;
+    case CMC_Image_Runner::FLIPH: return M::FlipH;
+    case CMC_Image_Runner::FLIPV: return M::FlipV;
+    case CMC_Image_Runner::RESETFLIPS: return M::ResetFlips;
+    case CMC_Image_Runner::DRAWONTO: return M::DrawOnto;
+    case CMC_Image_Runner::REPLACECOLOR: return M::ReplaceColor;
+    default: return std::nullopt;
   }
-  uint8_t* alpha = image.GetAlphaPtr();
-  if (!alpha) return;
-  for (int oy = 0; oy < other.Height(); ++oy) {
-    int iy = y + oy;
-    if (iy < 0 || iy >= image.Height()) continue;
-    for (int ox = 0; ox < other.Width(); ++ox) {
-      int ix = x + ox;
-      if (ix < 0 || ix >= image.Width()) continue;
-      uint8_t& mine = alpha[static_cast<size_t>(iy) * image.Width() + ix];
-      int theirs = other.GetAlpha(ox, oy);
-      if (mode == 0) mine = static_cast<uint8_t>(mine * theirs / 255);
-      else if (mode == 1) mine = static_cast<uint8_t>(std::max<int>(mine, theirs));
-      else mine = static_cast<uint8_t>(std::min<int>(mine, theirs));
-    }
-  }
-}
-
-// The anchor point of a named place of the image's rectangle, in its own coordinates.
-bool namedAnchor(const CXString& name, int w, int h, CXPoint& out) {
-  struct Place {
-    const char* name;
-    int fx, fy;  // halves of the width and height: 0, 1 (middle) or 2 (far edge)
-  };
-  static const Place places[] = {{"CENTER", 1, 1},    {"LEFTUPPER", 0, 0}, {"RIGHTUPPER", 2, 0},
-                                 {"LEFTLOWER", 0, 2}, {"RIGHTLOWER", 2, 2}, {"LEFT", 0, 1},
-                                 {"RIGHT", 2, 1},     {"TOP", 1, 0},       {"BOTTOM", 1, 2}};
-  for (const Place& p : places)
-    if (name.equalsIgnoreCase(p.name)) {
-      out = CXPoint(p.fx == 1 ? w / 2 : p.fx == 2 ? w : 0, p.fy == 1 ? h / 2 : p.fy == 2 ? h : 0);
-      return true;
-    }
-  return false;
 }
 
 }  // namespace
@@ -283,6 +253,10 @@ CMC_Object* CMC_Image_Runner::run(int id, CMC_Object* target, CMC_ObjectsContain
   auto integer = [](int64_t v) { return CMC_VariableFactory::integer(static_cast<int32_t>(v)); };
   const CXPoint place = image.GetPosition() + image.getAnchor();
   const CXRect box = image.GetBoundingBox();
+  if (auto shared = sharedMethod(id)) {
+    tarnvik::GraphicTarget target{&image, &image, [object] { object->invalidate(); }, {}};
+    return tarnvik::runGraphicMethod(*shared, target, scope, args);
+  }
   switch (id) {
     case SHOW: object->show(true); return nullptr;
     case HIDE: object->show(false); return nullptr;
@@ -291,54 +265,8 @@ CMC_Object* CMC_Image_Runner::run(int id, CMC_Object* target, CMC_ObjectsContain
     case SETRESETPOSITION: object->setResetPosition(arg(0), arg(1)); return nullptr;
     case MOVE: object->move(arg(0), arg(1)); return nullptr;
     case LOAD: object->load(getParameterString(args, 0)); return nullptr;
-    case CLEARCLIPPING:
-      image.SetClippingRect(CXRect());
-      object->invalidate();
-      return nullptr;
-    case SETCLIPPING: {
-      CXRect clip;
-      if (argCount(args) >= 4) {
-        clip = CXRect(arg(0), arg(1), arg(2), arg(3));
-      } else if (CGraphicsObject* other = drawableArgument(args, 0, scope)) {
-        clip = other->GetBoundingBox();
-        clip.offset(-box.left, -box.top);
-      } else {
-        return nullptr;
-      }
-      clip.normalize();
-      // An empty rectangle would mean "no clipping": clip to nothing with a rectangle outside instead.
-      if (clip.isEmpty()) clip = CXRect(-2, -2, -1, -1);
-      object->invalidate();
-      image.SetClippingRect(clip);
-      object->invalidate();
-      return nullptr;
-    }
     case GETPOSITIONX: return integer(place.x);
     case GETPOSITIONY: return integer(place.y);
-    case GETWIDTH: return integer(image.Width());
-    case GETHEIGHT: return integer(image.Height());
-    case ISNEAR: {
-      CXRect other;
-      int distance = 0;
-      if (argCount(args) >= 5) {
-        other = CXRect(arg(0), arg(1), arg(2), arg(3));
-        other.normalize();
-        distance = arg(4);
-      } else if (CGraphicsObject* drawable = drawableArgument(args, 0, scope)) {
-        other = drawable->GetBoundingBox();
-        distance = arg(1);
-      } else {
-        return CMC_VariableFactory::boolean(false);
-      }
-      CXRect grown(box.left - distance, box.top - distance, box.right + distance, box.bottom + distance);
-      // Touching counts as near: compare with the edges included.
-      bool near = grown.left <= other.right && other.left <= grown.right && grown.top <= other.bottom &&
-                  other.top <= grown.bottom;
-      return CMC_VariableFactory::boolean(near && !image.Size().isEmpty());
-    }
-    case ISINSIDE:
-    case ISAT:
-      return CMC_VariableFactory::boolean(image.testHit(arg(0), arg(1), !getParameterBool(args, 2)));
     case MONITORCOLLISION: object->monitorCollisions(getParameterBool(args, 0)); return nullptr;
     case REMOVEMONITORCOLLISION: object->stopMonitoringCollisions(); return nullptr;
     case SETSCALEFACTOR:
@@ -346,22 +274,9 @@ CMC_Object* CMC_Image_Runner::run(int id, CMC_Object* target, CMC_ObjectsContain
       return nullptr;
     case SETPRIORITY: object->setPriority(arg(0)); return nullptr;
     case GETPRIORITY: return integer(object->getPriority());
-    case GETALPHA: return integer(image.GetDataPtr() ? image.GetAlpha(arg(0), arg(1)) : 0);
-    case GETPIXEL: return integer(image.GetPixel(arg(0), arg(1)));
-    case MERGEALPHA:
-    case MERGEALPHA2: {
-      CGraphicsObject* other = drawableArgument(args, 2, scope);
-      if (!other) return nullptr;
-      mergeAlpha(image, *other, arg(0), arg(1), id == MERGEALPHA ? 0 : getParameterBool(args, 3) ? 1 : 2);
-      object->invalidate();
-      return nullptr;
-    }
     case INVALIDATE: object->invalidate(); return nullptr;
-    case GETCENTERX: return integer((static_cast<int64_t>(box.left) + box.right) / 2);
-    case GETCENTERY: return integer((static_cast<int64_t>(box.top) + box.bottom) / 2);
-    case ISVISIBLE: return CMC_VariableFactory::boolean(image.isVisible());
     case LINK: {
-      CGraphicsObject* other = drawableArgument(args, 0, scope);
+      CGraphicsObject* other = tarnvik::drawableArgument(args, 0, scope);
       if (!other || !other->hasAlpha() || other->Size() != image.Size()) {
         TLOG_DEBUG("IMAGE " << object->getName().view() << ": LINK needs an image of the same size with alpha");
         return nullptr;
@@ -373,43 +288,15 @@ CMC_Object* CMC_Image_Runner::run(int id, CMC_Object* target, CMC_ObjectsContain
       return nullptr;
     }
     case SETASBUTTON: object->setAsButton(getParameterBool(args, 0)); return nullptr;
-    case SETOPACITY:
-      image.SetOpacity(arg(0));
-      object->invalidate();
-      return nullptr;
-    case GETOPACITY: return integer(image.GetOpacity());
     case SAVE:
       if (!image.Save(getParameterString(args, 0), CImage::kNone))
         TLOG_WARN("IMAGE " << object->getName().view() << ": cannot save " << getParameterString(args, 0).view());
       return nullptr;
-    case SETANCHOR: {
-      CXPoint anchor;
-      if (argCount(args) >= 2) anchor = CXPoint(arg(0), arg(1));
-      else if (!namedAnchor(getParameterString(args, 0), image.Width(), image.Height(), anchor)) return nullptr;
-      // The picture stays where it is: the stored position keeps, the anchor changes what it means.
-      image.setAnchor(anchor.x, anchor.y);
-      return nullptr;
-    }
-    case FLIPH:
-    case FLIPV:
-    case RESETFLIPS:
-      if (id == FLIPH) image.FlipH();
-      else if (id == FLIPV) image.FlipV();
-      else image.resetFlips();
-      object->invalidate();
-      return nullptr;
-    case DRAWONTO: {
-      CGraphicsObject* other = drawableArgument(args, 0, scope);
-      if (!other || other == &image) return nullptr;
-      other->addObject(&image);
-      other->Invalidate();
-      return nullptr;
-    }
     case GETSLIDECOMPS: {
       // The part of a move (dx, dy) that keeps the image out of the other object: each axis on its
       // own, kept when moving along it alone does not overlap. The x part is returned; with two
       // more names, both parts are stored in those variables.
-      CGraphicsObject* other = drawableArgument(args, 0, scope);
+      CGraphicsObject* other = tarnvik::drawableArgument(args, 0, scope);
       int dx = arg(1), dy = arg(2);
       double sx = dx, sy = dy;
       if (other) {
@@ -433,21 +320,9 @@ CMC_Object* CMC_Image_Runner::run(int id, CMC_Object* target, CMC_ObjectsContain
       int r = 0, g = 0, b = 0;
       int x = arg(0), y = arg(1);
       if (image.GetDataPtr() && x >= 0 && y >= 0 && x < image.Width() && y < image.Height())
-        channels(image.GetPixel(x, y), image.GetRealBpp(), r, g, b);
+        tarnvik::widenChannels(image.GetPixel(x, y), image.GetRealBpp(), r, g, b);
       int value = id == GETCOLORAT ? (r << 16) | (g << 8) | b : id == GETCOLORRAT ? r : id == GETCOLORGAT ? g : b;
       return integer(value);
-    }
-    case REPLACECOLOR: {
-      if (!image.pixels16()) return nullptr;
-      CColor from(arg(1), arg(2), arg(3)), to(arg(4), arg(5), arg(6));
-      int bpp = image.GetRealBpp();
-      auto f = static_cast<uint16_t>(from.GetInBPP(bpp)), t = static_cast<uint16_t>(to.GetInBPP(bpp));
-      for (int y = 0; y < image.Height(); ++y) {
-        uint16_t* row = image.pixels16() + static_cast<size_t>(y) * image.GetPitch();
-        std::replace(row, row + image.Width(), f, t);
-      }
-      object->invalidate();
-      return nullptr;
     }
     default: return CMC_Runner::run(id, target, scope, args);
   }

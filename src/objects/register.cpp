@@ -3,6 +3,7 @@
 
 #include "application/mc_application.h"
 #include "application/structure_runners.h"
+#include "objects/animo.h"
 #include "objects/canvas_observer.h"
 #include "objects/image.h"
 #include "objects/rand.h"
@@ -28,13 +29,16 @@ void registerEngineTypes() {
   CMC_RunnerFactory::registerRunner(mc::TYPE_SYSTEM, [] { return std::unique_ptr<CMC_Runner>(new CMC_System_Runner); });
 
   registerImageType();
+  registerAnimoType();
   // CREATE makes empty objects of the graphic and sound types that exist.
   CMC_Instruction_Runner::setCreator(
       [](CMC_ObjectsContainer* scope, const CXString& type, const CXString& name) -> CMC_Object* {
-        if (!scope || type != "IMAGE") return nullptr;
-        auto* image = new CMC_Image(scope, name);
-        scope->addObject(image);
-        return image;
+        if (!scope) return nullptr;
+        CMC_Object* made = nullptr;
+        if (type == "IMAGE") made = new CMC_Image(scope, name);
+        else if (type == "ANIMO") made = new CMC_Animo(scope, name);
+        if (made) scope->addObject(made);
+        return made;
       });
   for (const char* name : {"CANVAS_OBSERVER", "CANVASOBSERVER"})
     CMC_ObjectsContainer::registerType(name, [](CMC_ObjectsContainer* scope, CMElement* element) -> CMC_Object* {

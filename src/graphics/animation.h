@@ -1,0 +1,248 @@
+// CAnimo: an animation of frames and named events, read from and written to ANN files, played by
+// the animation manager. CAnimo6 is the form the ANIMO script type uses.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "graphics/graphics_object.h"
+#include "graphics/playable.h"
+
+class CFile;
+class CFileContext;
+class CWindow;
+class CAnimo;
+
+// One entry of an event: the frame it shows, its optional name, text and sound, its own offset,
+// and three values the format carries without a settled meaning (kept and written back).
+struct CAnimoEntry {
+  int frame = 0;
+  bool hasName = false, hasText = false, hasSound = false;
+  CXString name, text, sound;
+  int16_t x = 0, y = 0;
+  int32_t value1 = -1;
+  int32_t value2 = 0;
+  uint8_t value3 = 255;
+  std::array<uint8_t, 5> reserved{};
+};
+
+struct CAnimoEvent {
+  enum Flags : uint32_t { kBackAndForth = 0x20000, kNoInterrupt = 0x40000, kWaitForSound = 0x100000 };
+  CXString name;
+  std::vector<CAnimoEntry> entries;
+  int loopStart = 0;
+  int loopEnd = 0;    // entry index; 0 = no loop
+  int loopCount = 0;  // 0 = endless
+  int loopCounter = 0;
+  int fps = 15;
+  uint32_t flags = 0;
+  uint8_t opacity = 255;
+  std::array<uint8_t, 12> reserved{};
+};
+
+// A frame: its own pixels and alpha; its position is its offset from the animation's position.
+class CAnimoFrame : public CGraphicsObject {
+ public:
+  using CGraphicsObject::CGraphicsObject;
+  // The compression type it was stored with, and the first three extra header values.
+  int compression = 0;
+  std::array<uint32_t, 3> extra{};
+  // Extra header values past the alpha size (kept from the file, written back).
+  std::vector<uint32_t> more;
+};
+
+class CAnimo : public CGraphicsObject, public CPlayable {
+ public:
+  // File layouts.
+  enum Layout { kNVP = 0, kNVPlus = 1, kPIK = 2 };
+  // Animation flags (bits under 0xFFFF00).
+  enum Flags : uint32_t {
+    kNoInterrupt = 0x40000,
+    kOtherLayout = 0x200000,  // read from a file with an unknown tag
+    kNoSounds = 0x400000,     // do not load the entries' sounds
+    kContinue = 0x800000,     // at an event's end go on with the next event
+  };
+  enum Direction { kForward = 0, kBackward = 1 };
+
+  static constexpr const char* kDefaultAuthor = "Tarnvik";
+
+  // Told when an entry with a sound is shown (the sound layer fills this in); the entry keeps the
+  // sound's file name.
+  using SoundHook = void (*)(CAnimo* animo, const CAnimoEntry& entry);
+  static void setSoundHook(SoundHook hook);
+  // Asked whether the sound of an entry still plays (for events that wait for their sound).
+  using SoundQuery = bool (*)(CAnimo* animo, const CAnimoEntry& entry);
+  static void setSoundQuery(SoundQuery query);
+
+  CAnimo();
+  ~CAnimo() override;
+
+  // --- files ---
+  // Loads by name through the file rules; logs "CAnimo ->" lines. On failure the animation has no
+  // frames and false is returned.
+  bool Load(CFileContext* context, const CXString& name);
+  bool Load(CFile* file);
+  // Reads any supported layout from memory. A file that cannot be read whole leaves no frames.
+  bool LoadFromMemory(const uint8_t* data, size_t size);
+  // Writes the animation ("NVP" unless another layout is asked for); the compression applies to
+  // every frame (0 or 4). False when nothing could be written.
+  bool Save(const CXString& name, int compression);
+  bool Save(CFile* file, int compression);
+  bool SaveToMemory(int compression, std::vector<uint8_t>& out, Layout layout = kNVP) const;
+  Layout getLayout() const { return layout_; }
+
+  CXString Author, Description;
+
+  // --- frames ---
+  int GetNOF() const { return static_cast<int>(frames_.size()); }
+  CAnimoFrame* GetFrame(int n) const;
+  // Takes ownership; returns the frame's number.
+  int AddFrame(std::unique_ptr<CAnimoFrame> frame);
+  // Entries showing the frame are dropped; later frame numbers move down.
+  void RemoveFrame(int n);
+  void RemoveAllFrames();
+  // The frame of the first entry with this name (any event), or null / -1.
+  CAnimoFrame* getFrame(const CXString& name) const;
+  int getFrameNo(const CXString& name) const;
+  CXPoint GetFramePosition(int n) const;
+  int GetMaxWidth() const;
+  int GetMaxHeight() const;
+
+  // --- events ---
+  int GetNOE() const { return static_cast<int>(events_.size()); }
+  CAnimoEvent* GetEventInfo(int n);
+  const CAnimoEvent* GetEventInfo(int n) const;
+  // Entries naming frames that do not exist are dropped. Returns the event's number.
+  int AddEvent(const CAnimoEvent& event);
+  void RemoveEvent(int n);
+  void RemoveAllEvents() { events_.clear(); currentEvent_ = -1; }
+  // Compared ignoring case; -1 when absent.
+  int GetEventNo(const CXString& name) const;
+  CXString GetEventName(int n) const;
+  int GetNOFInEvent(int n) const;
+  int GetNOFInEvent(const CXString& name) const { return GetNOFInEvent(GetEventNo(name)); }
+  // The loop count; start and end through the references.
+  int GetLoop(int event, int& start, int& end) const;
+  const CAnimoEntry* GetFrameInfo(int event, int entry) const;
+  CAnimoEntry* GetFrameInfo(int event, int entry);
+
+  // --- playback ---
+  int GetCurrentEvent() const { return currentEvent_; }
+  int GetCurrentFrameInSequence() const { return currentEntry_; }
+  CXString getCurrentEventName() const { return GetEventName(currentEvent_); }
+  // The shown frame (-1 when none).
+  int Current() const { return currentFrame_; }
+  // Plays the event from the entry; false when it does not exist, has no entries, or the running
+  // event may not be interrupted.
+  bool Play(int event, int entry = 0);
+  bool Play(const CXString& event, int entry = 0);
+  // Plays "<name>_reverse", making it from the named event's entries in reverse order when absent.
+  bool playReverse(const CXString& event, int entry = 0);
+  // Plays the event from a random entry between the two (inclusive, cut to the event).
+  bool playRandom(const CXString& event, int first, int last);
+  void Stop() { stopPlaying(true); }
+  void StopNoNotify() { stopPlaying(false); }
+  void Pause();
+  void Resume();
+  // Advances one entry as the animation manager does.
+  void Next();
+  // One entry back within the current event (no notification of an end).
+  void Prev();
+  // Shows an entry of the current event, or a frame; true when the shown frame changed.
+  bool Seek(int entry);
+  bool SetFrame(int frame);
+  // Shows an entry of an event: plays its sound and makes its frame current.
+  bool SetEventFrame(int event, int entry);
+  int GetStatus() const { return state_; }
+  bool IsPlaying() const { return state_ == kPlaying; }
+
+  // Frame rate: set explicitly (below 1 becomes 1) or, when never set, the current event's rate.
+  void SetFPS(int fps);
+  void clearFPS() { fpsOverride_ = 0; }
+  int GetFPS() const;
+  bool hasOwnFPS() const { return fpsOverride_ > 0; }
+  void SetAnimoFlags(uint32_t flags) { animoFlags_ = flags; }
+  uint32_t GetAnimoFlags() const { return animoFlags_; }
+  int RandomFramesNumber = 0;
+  void SetDirection(int direction) { direction_ = direction == kBackward ? kBackward : kForward; }
+  int GetDirection() const { return direction_; }
+
+  // The place of the animation (through its anchor); frames are drawn at it plus their offsets.
+  void SetPosition(int x, int y) override;
+  void Move(int dx, int dy);
+  CXPoint GetGlobalPosition() const { return place_; }
+  // Top-left of the shown frame on the screen.
+  CXPoint getCurrFramePosition() const { return GetPosition(); }
+
+  // Flip every frame (and the shown picture); resetFlips undoes them.
+  void FlipH() override;
+  void FlipV() override;
+
+  bool isVisible() const override { return CGraphicsObject::isVisible(); }
+  void setVisibility(bool visible) override { Visible(visible); }
+
+  // --- CPlayable ---
+  void play(const CXString& name) override { Play(name); }
+  void play() override { Play(currentEvent_ < 0 ? 0 : currentEvent_); }
+  void stop(bool notifyObservers) override { stopPlaying(notifyObservers); }
+  void pause() override { Pause(); }
+  void resume() override { Resume(); }
+  bool isPlaying() const override { return state_ == kPlaying; }
+  void next() override { Next(); }
+  void previous() override { Prev(); }
+  int getFPS() const override { return GetFPS(); }
+
+  bool redraw(CGraphicsObject* destination) override;
+
+  // Makes the animation's own picture the shown frame's again: pixels, alpha and place (after the
+  // frame's pixels were edited).
+  void placeFrame();
+  // Becomes a copy of the other animation: frames (own pixels), events, flags and place.
+  void copyFrom(const CAnimo& other);
+
+  // The last warning of loading (empty when it went well).
+  const CXString& lastProblem() const { return problem_; }
+
+ protected:
+  // Shows the frame at its offset plus the entry's: invalidates the old and the new area when
+  // visible; true when something changed.
+  bool showFrame(int frame, CXPoint entryOffset);
+  CXPoint frameOffset() const;
+  void stopPlaying(bool notifyObservers);
+
+ private:
+  void restartTiming();
+  bool entrySoundPlays(const CAnimoEvent& event);
+  // The current event has run out: go on with the next one (kContinue) or stop.
+  void eventEnded();
+  void flipFrames(bool horizontal);
+  bool readNVP(const uint8_t* data, size_t size, bool plus);
+  bool readOldest(const uint8_t* data, size_t size, int compression);
+  void resetContent();
+
+  std::vector<std::unique_ptr<CAnimoFrame>> frames_;
+  std::vector<CAnimoEvent> events_;
+  Layout layout_ = kNVP;
+  int currentEvent_ = -1, currentEntry_ = 0, currentFrame_ = -1;
+  int fpsOverride_ = 0;
+  uint32_t animoFlags_ = 0;
+  int direction_ = kForward;
+  CXPoint place_;  // the requested place minus the anchor
+  CXPoint entryOffset_;  // the shown entry's own offset
+  CXString problem_;
+  std::array<uint8_t, 12> headerText_{};
+  int headerFps_ = 15;
+};
+
+// The animation as the ANIMO script type shows it.
+class CAnimo6 : public CAnimo {
+ public:
+  using CAnimo::CAnimo;
+  bool getLoadAtStart() const { return loadAtStart_; }
+  void setLoadAtStart(bool on) { loadAtStart_ = on; }
+
+ private:
+  bool loadAtStart_ = true;
+};
