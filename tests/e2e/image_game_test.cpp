@@ -2,35 +2,20 @@
 // results and collision events through TOINI values, the composed screen through --screenshot.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "e2e/generated_game.h"
 #include "graphics/image.h"
-#include "settings/config.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-class ImageGameTest : public ::testing::Test {
+class ImageGameTest : public GeneratedGameTest {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("tarnvik-img-" + std::to_string(getpid()) + "-" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_ / "game" / "Dane" / "S");
-  }
-  void TearDown() override { if (!HasFailure()) fs::remove_all(dir_); }
-
-  void write(const fs::path& relative, const std::string& text) {
-    std::ofstream(dir_ / "game" / relative, std::ios::binary) << text;
-  }
   // An IMG file whose pixels and alpha come from the functions (alpha absent when none is given).
   void writeImage(const fs::path& relative, int w, int h, int x, int y, const std::function<uint16_t(int, int)>& pixel,
                   const std::function<uint8_t(int, int)>& alpha = {}) {
@@ -44,53 +29,9 @@ class ImageGameTest : public ::testing::Test {
     image.SetPosition(x, y);
     std::vector<uint8_t> bytes;
     ASSERT_TRUE(image.SaveToMemory(CImage::kNone, bytes));
-    std::ofstream(dir_ / "game" / relative, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                                   static_cast<std::streamsize>(bytes.size()));
+    writeBytes(relative, bytes);
   }
-  void scene(const std::string& cnv, const std::string& sceneKeys = "") {
-    write("Dane/application.def",
-          "OBJECT=GAME\nGAME:TYPE=APPLICATION\nGAME:SCENES=S\nGAME:STARTWITH=S\n\n"
-          "OBJECT=S\nS:TYPE=SCENE\nS:PATH=S\n" + sceneKeys);
-    write("Dane/S/S.cnv", cnv);
-  }
-  // Plays the game headless; returns the exit status.
-  int play(int frames, const std::vector<std::string>& more = {}) {
-    pid_t pid = fork();
-    if (pid == 0) {
-      if (!freopen((dir_ / "out").c_str(), "w", stdout) || !freopen((dir_ / "err").c_str(), "w", stderr)) _exit(120);
-      setenv("XDG_DATA_HOME", (dir_ / "xdg").c_str(), 1);
-      std::string program = std::string(TARNVIK_BUILD_DIR) + "/tarnvik";
-      std::vector<std::string> args{program, "--headless", "--frames", std::to_string(frames), "--settings",
-                                    (dir_ / "settings.ini").string()};
-      args.insert(args.end(), more.begin(), more.end());
-      args.insert(args.end(), {"-path", (dir_ / "game").string()});
-      std::vector<char*> argv;
-      for (auto& a : args) argv.push_back(a.data());
-      argv.push_back(nullptr);
-      execv(program.c_str(), argv.data());
-      _exit(121);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
-  std::string err() const {
-    std::ifstream in(dir_ / "err");
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
-  int value(const char* key) const { return CConfig((dir_ / "settings.ini").string()).GetInt("S", key, -999); }
-  std::string text(const char* key) const {
-    return CConfig((dir_ / "settings.ini").string()).GetString("S", key, "<absent>").str();
-  }
-  fs::path dir_;
 };
-
-// Declares TOINI integers.
-std::string integers(std::initializer_list<const char*> names) {
-  std::string out;
-  for (const char* n : names) out += std::string("OBJECT=") + n + "\n" + n + ":TYPE=INTEGER\n" + n + ":TOINI=TRUE\n";
-  return out;
-}
 
 TEST_F(ImageGameTest, MethodsReportSizesPositionsPixelsAndPriorities) {
   writeImage("Dane/S/a.img", 10, 6, 100, 50, [](int x, int y) { return static_cast<uint16_t>(x + 16 * y); },
