@@ -444,13 +444,20 @@ bool CFile::readAll(CFileContext* window, const CXString& name, std::vector<uint
   out.clear();
   CFile file(window, name, modeRead | modeBinary);
   if (file.getErrorCode() != 0) return false;
-  long length = file.Length();
-  if (length < 0) return false;
+  return readAll(&file, out);
+}
+
+bool CFile::readAll(CFile* file, std::vector<uint8_t>& out) {
+  out.clear();
+  if (!file || !file->isOpen()) return false;
+  long length = file->Length();
+  if (length < 0 || length > (1L << 30)) return false;
+  file->Seek(0, SEEK_SET);
   out.resize(static_cast<size_t>(length));
   size_t done = 0;
   while (done < out.size()) {
     int chunk = static_cast<int>(std::min<size_t>(out.size() - done, 1 << 30));
-    int got = file.Read(out.data() + done, chunk);
+    int got = file->Read(out.data() + done, chunk);
     if (got <= 0) break;
     done += static_cast<size_t>(got);
   }

@@ -118,6 +118,8 @@ class CFile : public CXObject {
   static long fTell(FILE* stream);
   // Reads a whole file through the name rules (for binary parsers); false when it cannot be read.
   static bool readAll(CFileContext* window, const CXString& name, std::vector<uint8_t>& out);
+  // Reads an open file whole, from its start (at most 1 GiB); false when it cannot be read.
+  static bool readAll(CFile* file, std::vector<uint8_t>& out);
   // Replaces a file whole and atomically (temporary file, then rename) inside the writable places.
   static bool writeFileAtomic(const CXString& name, const void* data, size_t size);
   static bool deleteFile(const CXString& name);

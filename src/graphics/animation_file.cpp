@@ -13,7 +13,6 @@ using tarnvik::ByteWriter;
 
 namespace {
 
-constexpr size_t kHeaderSize = 44;
 constexpr size_t kEventRecord = 67;
 constexpr size_t kEntryRecord = 30;
 constexpr size_t kFrameHeader = 52;
@@ -100,6 +99,11 @@ std::unique_ptr<CAnimoFrame> makeFrame(const FrameHeader& h, int depth, std::spa
   frame->more = h.more;
   frame->SetPosition(h.x, h.y);
   if (h.width == 0 || h.height == 0) return frame;
+  if (h.width > CGraphicsObject::kMaxSide || h.height > CGraphicsObject::kMaxSide) {
+    problem = "frame " + std::to_string(index) + " is too large";
+    TLOG_WARN("animation: " << problem.view());
+    return frame;
+  }
   std::vector<uint16_t> pixels;
   std::vector<uint8_t> alphaPlane;
   if (!tarnvik::framecodec::unpack(h.compression, color, alpha, h.width, h.height, pixels, alphaPlane) ||
@@ -134,13 +138,8 @@ bool CAnimo::Load(CFileContext* context, const CXString& name) {
 }
 
 bool CAnimo::Load(CFile* file) {
-  if (!file || !file->isOpen()) return false;
-  long length = file->Length();
-  if (length <= 0 || length > (1L << 30)) return false;
-  std::vector<uint8_t> bytes(static_cast<size_t>(length));
-  file->Seek(0, SEEK_SET);
-  if (file->Read(bytes.data(), static_cast<int>(length)) != length) return false;
-  return LoadFromMemory(bytes.data(), bytes.size());
+  std::vector<uint8_t> bytes;
+  return CFile::readAll(file, bytes) && LoadFromMemory(bytes.data(), bytes.size());
 }
 
 bool CAnimo::LoadFromMemory(const uint8_t* data, size_t size) {

@@ -14,6 +14,8 @@ constexpr int kRLE = 4;
 template <typename U>
 bool rleDecode(std::span<const uint8_t> in, size_t count, std::vector<U>& out) {
   out.clear();
+  // No group gives more than 127 units: a count the data cannot reach is refused before allocating.
+  if (count / 127 > in.size()) return false;
   out.reserve(count);
   size_t at = 0;
   auto unit = [&](U& value) {

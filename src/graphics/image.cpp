@@ -23,13 +23,8 @@ bool CImage::Load(CFileContext* context, const CXString& name) {
 }
 
 bool CImage::Load(CFile* file) {
-  if (!file || !file->isOpen()) return false;
-  long length = file->Length();
-  if (length <= 0 || length > (1L << 30)) return false;
-  std::vector<uint8_t> bytes(static_cast<size_t>(length));
-  file->Seek(0, SEEK_SET);
-  if (file->Read(bytes.data(), static_cast<int>(length)) != length) return false;
-  return LoadFromMemory(bytes.data(), bytes.size());
+  std::vector<uint8_t> bytes;
+  return CFile::readAll(file, bytes) && LoadFromMemory(bytes.data(), bytes.size());
 }
 
 bool CImage::LoadFromMemory(const uint8_t* data, size_t size) {
