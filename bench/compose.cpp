@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "graphics/canvas.h"
 #include "graphics/graphics_object.h"
 #include "graphics/refresh_screen.h"
@@ -228,6 +230,8 @@ BENCHMARK(BM_Ours_PartialFrame)->Unit(benchmark::kMicrosecond)->ComputeStatistic
 // --benchmark_repetitions the fastest repetition stands for the benchmark.
 class FigureReporter : public benchmark::ConsoleReporter {
  public:
+  // Colours only on a terminal, so that piped output stays plain text.
+  FigureReporter() : ConsoleReporter(isatty(fileno(stdout)) ? OO_Defaults : OO_Tabular) {}
   std::map<std::string, double> microseconds;
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& run : runs)
