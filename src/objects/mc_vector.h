@@ -9,6 +9,8 @@
 
 class CMC_Vector : public CMC_Object {
  public:
+  using CMC_Object::clone;
+
   // SIZE, EXPAND and saved state never make more components than this.
   static constexpr int kMaxSize = 1 << 20;
 
