@@ -4,6 +4,7 @@
 #include "foundation/log.h"
 #include "objects/data_files.h"
 #include "objects/structure.h"
+#include "objects/value_args.h"
 #include "runtime/objects_container.h"
 #include "runtime/variable.h"
 #include "runtime/variable_factory.h"
@@ -231,20 +232,8 @@ void CMC_Database_Runner::prepareMthHashSet() {
 
 namespace {
 
-// The structure an argument names: the STRUCT object itself, or the one its text names in scope.
 CMC_Structure* structureArgument(const CMC_Args* args, int i, CMC_ObjectsContainer* scope) {
-  CMC_Object* arg = CMC_Runner::getParameter(args, i);
-  if (!arg || arg->getType() != mc::TYPE_STRUCTURE)
-    arg = scope ? scope->getObject(CMC_Runner::getParameterString(args, i)) : nullptr;
-  return arg && arg->getType() == mc::TYPE_STRUCTURE ? static_cast<CMC_Structure*>(arg) : nullptr;
-}
-
-// A comparison value from an argument; `owned` receives a temporary to release afterwards.
-CMC_Variable* valueArgument(const CMC_Args* args, int i, CMC_Variable*& owned) {
-  CMC_Object* arg = CMC_Runner::getParameter(args, i);
-  CMC_Variable* v = mc::asVariable(arg);
-  owned = v ? nullptr : mc::pooledCopy(arg);
-  return v ? v : owned;
+  return static_cast<CMC_Structure*>(tarnvik::args::objectOfType(args, i, scope, mc::TYPE_STRUCTURE));
 }
 
 }  // namespace
@@ -266,16 +255,13 @@ CMC_Object* CMC_Database_Runner::run(int id, CMC_Object* target, CMC_ObjectsCont
     }
     case REMOVE:
     case FIND: {
-      CMC_Variable* owned = nullptr;
-      CMC_Variable* value = valueArgument(args, 1, owned);
+      tarnvik::args::Value value(args, 1);
       CXString field = getParameterString(args, 0);
-      CMC_Object* result = nullptr;
-      if (id == REMOVE)
-        db->remove(field, value);
-      else
-        result = CMC_VariableFactory::integer(db->find(field, value, getParameterInteger(args, 2)));
-      mc::release(owned);
-      return result;
+      if (id == REMOVE) {
+        db->remove(field, value.get());
+        return nullptr;
+      }
+      return CMC_VariableFactory::integer(db->find(field, value.get(), getParameterInteger(args, 2)));
     }
     case REMOVEAT: db->removeAt(getParameterInteger(args, 0)); return nullptr;
     case REMOVEALL: db->removeAll(); return nullptr;

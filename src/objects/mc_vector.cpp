@@ -7,6 +7,7 @@
 #include "definitions/melement.h"
 #include "files/xarchive.h"
 #include "foundation/log.h"
+#include "objects/value_args.h"
 #include "runtime/objects_container.h"
 #include "runtime/variable_factory.h"
 
@@ -136,14 +137,8 @@ void CMC_Vector_Runner::prepareMthHashSet() {
 
 namespace {
 
-// The VECTOR an argument names: the object itself, or the one its text names in scope; else null.
 CMC_Vector* vectorArgument(const CMC_Args* args, int i, CMC_ObjectsContainer* scope) {
-  CMC_Object* arg = CMC_Runner::getParameter(args, i);
-  if (!arg || arg->getType() != mc::TYPE_VECTOR) {
-    if (!mc::asVariable(arg) || mc::asVariable(arg)->getType() != mc::TYPE_STRING) return nullptr;
-    arg = scope ? scope->getObject(CMC_Runner::getParameterString(args, i)) : nullptr;
-  }
-  return arg && arg->getType() == mc::TYPE_VECTOR ? static_cast<CMC_Vector*>(arg) : nullptr;
+  return static_cast<CMC_Vector*>(tarnvik::args::objectOfType(args, i, scope, mc::TYPE_VECTOR));
 }
 
 }  // namespace

@@ -7,23 +7,9 @@
 #include "files/xarchive.h"
 #include "foundation/log.h"
 #include "objects/data_files.h"
+#include "objects/value_args.h"
 #include "runtime/variable.h"
 #include "runtime/variable_factory.h"
-
-namespace {
-
-// A stored copy of a value (value types only; any other object is stored as its name).
-CMC_Variable* storedCopy(CMC_Object* value) {
-  CMC_Variable* v = mc::asVariable(value);
-  CMC_Variable* owned = v ? nullptr : mc::pooledCopy(value);
-  CMC_Variable* from = v ? v : owned;
-  CMC_Variable* copy = from ? mc::makeVariable(from->getType(), CXString()) : nullptr;
-  if (copy) mc::copyValue(copy, from);
-  mc::release(owned);
-  return copy;
-}
-
-}  // namespace
 
 CMC_MultiArray::CMC_MultiArray(CMC_ObjectsContainer* scope, CMElement* element)
     : CMC_Object(scope, element, mc::TYPE_MULTIARRAY) {
@@ -118,7 +104,7 @@ bool CMC_MultiArray::set(const std::vector<int32_t>& coords, CMC_Object* value) 
                              << " dimensions; nothing stored");
     return false;
   }
-  CMC_Variable* copy = storedCopy(value);
+  CMC_Variable* copy = tarnvik::args::ownedCopy(value);
   if (!copy) return false;
   cells_[static_cast<int32_t>(index)].reset(copy);
   return true;
@@ -250,12 +236,8 @@ CMC_Object* CMC_MultiArray_Runner::run(int id, CMC_Object* target, CMC_ObjectsCo
       return CMC_VariableFactory::integer(0);
     }
     case COUNT: {
-      CMC_Object* arg = getParameter(args, 0);
-      CMC_Variable* v = mc::asVariable(arg);
-      CMC_Variable* owned = v ? nullptr : mc::pooledCopy(arg);
-      int c = grid->count(v ? v : owned);
-      mc::release(owned);
-      return CMC_VariableFactory::integer(c);
+      tarnvik::args::Value value(args, 0);
+      return CMC_VariableFactory::integer(grid->count(value.get()));
     }
     case GETSIZE: return CMC_VariableFactory::integer(grid->getSize(getParameterInteger(args, 0)));
     case SAVE: grid->save(getParameterString(args, 0)); return nullptr;

@@ -2,6 +2,7 @@
 #include "objects/queues.h"
 
 #include "foundation/log.h"
+#include "objects/value_args.h"
 #include "runtime/variable.h"
 #include "runtime/variable_factory.h"
 
@@ -34,12 +35,7 @@ bool CMC_Queue::push(CMC_Object* value) {
                                              << " values queued already; the value is dropped");
     return false;
   }
-  CMC_Variable* v = mc::asVariable(value);
-  CMC_Variable* owned = v ? nullptr : mc::pooledCopy(value);
-  CMC_Variable* from = v ? v : owned;
-  CMC_Variable* copy = from ? mc::makeVariable(from->getType(), CXString()) : nullptr;
-  if (copy) mc::copyValue(copy, from);
-  mc::release(owned);
+  CMC_Variable* copy = tarnvik::args::ownedCopy(value);
   return copy && queue_->push(copy);
 }
 

@@ -2,6 +2,7 @@
 #include "objects/structure.h"
 
 #include "foundation/log.h"
+#include "objects/value_args.h"
 #include "runtime/objects_container.h"
 #include "runtime/variable_factory.h"
 
@@ -179,40 +180,24 @@ CXString CMC_Structure::toString() const {
   return CXString(std::move(out));
 }
 
+// The saved forms apply the same operation to every field in order and stop at the first failure.
 bool CMC_Structure::store(CXArchive* archive) const {
-  for (CMC_Variable* f : fields_)
-    if (!f->store(archive)) return false;
-  return true;
+  return eachField([&](CMC_Variable* f) { return f->store(archive); });
 }
-
 bool CMC_Structure::restore(CXArchive* archive) {
-  for (CMC_Variable* f : fields_)
-    if (!f->restore(archive)) return false;
-  return true;
+  return eachField([&](CMC_Variable* f) { return f->restore(archive); });
 }
-
 bool CMC_Structure::storeValue(CXArchive* archive) const {
-  for (CMC_Variable* f : fields_)
-    if (!f->storeValue(archive)) return false;
-  return true;
+  return eachField([&](CMC_Variable* f) { return f->storeValue(archive); });
 }
-
 bool CMC_Structure::restoreValue(CXArchive* archive) {
-  for (CMC_Variable* f : fields_)
-    if (!f->restoreValue(archive)) return false;
-  return true;
+  return eachField([&](CMC_Variable* f) { return f->restoreValue(archive); });
 }
-
 bool CMC_Structure::storeDefault(CXArchive* archive) const {
-  for (CMC_Variable* f : fields_)
-    if (!f->storeDefault(archive)) return false;
-  return true;
+  return eachField([&](CMC_Variable* f) { return f->storeDefault(archive); });
 }
-
 bool CMC_Structure::restoreDefault(CXArchive* archive) {
-  for (CMC_Variable* f : fields_)
-    if (!f->restoreDefault(archive)) return false;
-  return true;
+  return eachField([&](CMC_Variable* f) { return f->restoreDefault(archive); });
 }
 
 void CMC_Structure::installFieldResolver() { mc::setFieldResolver(&findField); }
@@ -231,10 +216,7 @@ CMC_Object* CMC_Structure_Runner::run(int id, CMC_Object* target, CMC_ObjectsCon
     case SET: {
       int n = argCount(args);
       if (n == 1) {
-        CMC_Object* source = getParameter(args, 0);
-        if (!source || source->getType() != mc::TYPE_STRUCTURE)
-          source = scope ? scope->getObject(getParameterString(args, 0)) : nullptr;
-        if (source && source->getType() == mc::TYPE_STRUCTURE)
+        if (CMC_Object* source = tarnvik::args::objectOfType(args, 0, scope, mc::TYPE_STRUCTURE))
           s->set(static_cast<CMC_Structure*>(source));
         else
           TLOG_WARN("STRUCT " << s->getName().view() << "^SET: no STRUCT named " << getParameterString(args, 0).view());
@@ -243,12 +225,7 @@ CMC_Object* CMC_Structure_Runner::run(int id, CMC_Object* target, CMC_ObjectsCon
       if (n > s->getFieldsNo())
         TLOG_WARN("STRUCT " << s->getName().view() << "^SET: " << n << " values for " << s->getFieldsNo()
                             << " fields; the extra ones are ignored");
-      for (int i = 0; i < n && i < s->getFieldsNo(); ++i) {
-        CMC_Variable* value = mc::asVariable(getParameter(args, i));
-        CMC_Variable* owned = value ? nullptr : mc::pooledCopy(getParameter(args, i));
-        s->setField(i, value ? value : owned);
-        mc::release(owned);
-      }
+      for (int i = 0; i < n && i < s->getFieldsNo(); ++i) s->setField(i, tarnvik::args::Value(args, i).get());
       return nullptr;
     }
     case SETFIELD: {
@@ -257,11 +234,8 @@ CMC_Object* CMC_Structure_Runner::run(int id, CMC_Object* target, CMC_ObjectsCon
         TLOG_WARN("STRUCT " << s->getName().view() << "^SETFIELD: no field " << getParameterString(args, 0).view());
         return nullptr;
       }
-      CMC_Object* arg = getParameter(args, 1);
-      CMC_Variable* value = mc::asVariable(arg);
-      CMC_Variable* owned = value ? nullptr : mc::pooledCopy(arg);
-      if (value || owned) field->set(value ? value : owned);
-      mc::release(owned);
+      tarnvik::args::Value value(args, 1);
+      if (value.get()) field->set(value.get());
       return nullptr;
     }
     case GETFIELD: {

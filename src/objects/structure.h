@@ -83,6 +83,13 @@ class CMC_Structure : public CMC_Variable {
   void resetValue() override {}
 
  private:
+  template <class Operation>
+  bool eachField(Operation operation) const {
+    for (CMC_Variable* f : fields_)
+      if (!operation(f)) return false;
+    return true;
+  }
+
   std::vector<std::unique_ptr<CMC_Variable>> own_;
   std::vector<CMC_Variable*> fields_;
   bool mapped_ = false;
