@@ -1,5 +1,7 @@
 // STRUCT fields, copying, comparison, text form and the STRUCT|FIELD notation; DATABASE rows, the
 // cursor, searching, removal and the row file.
+#include "files/file.h"
+#include "files/xarchive.h"
 #include "objects/data_fixture.h"
 #include "objects/database.h"
 #include "objects/structure.h"
@@ -90,9 +92,31 @@ TEST_F(StructureTest, FieldNotationInCallsOperandsConditionsAndParameters) {
   EXPECT_EQ(s->getField(1)->toString().str(), "named");
   run("$2|X^SET(40);", p.get());
   EXPECT_EQ(s->getField(0)->asInteger(), 40);
+  string("PTR", "S|NAME");
+  run("*PTR^SET(\"pointed\");");  // an indirect target holding STRUCT|FIELD
+  EXPECT_EQ(s->getField(1)->toString().str(), "pointed");
   // Unknown structures and fields do nothing.
   run("S|NOPE^SET(1);NOSTRUCT|X^SET(1);V^SET(S|NOPE);");
   EXPECT_EQ(s->getField(0)->asInteger(), 40);
+}
+
+TEST_F(StructureTest, StoreAndRestoreWalkEveryField) {
+  CMC_Structure* s = declareStruct("S", "X<INTEGER>,NAME<STRING>,OK<BOOL>");
+  CMC_Structure* t = declareStruct("T", "A<INTEGER>,B<STRING>,C<BOOL>");
+  s->fromString(CXString("-7|seven|TRUE"));
+  CXString path((dir_ / "s.bin").string());
+  {
+    CFile out(nullptr, path, CFile::modeBinary);
+    CXArchive archive(&out, true);
+    ASSERT_TRUE(s->store(&archive));
+  }
+  // Each field as type number and value: 1, -7; 2, 5, "seven"; 3, one byte.
+  EXPECT_EQ(readFile("s.bin").size(), 8u + 13u + 5u);
+  CFile in(nullptr, path, CFile::modeRead | CFile::modeBinary);
+  CXArchive archive(&in, false);
+  ASSERT_TRUE(t->restore(&archive));
+  EXPECT_EQ(t->toString().str(), "-7|seven|TRUE");
+  EXPECT_FALSE(t->restore(&archive));  // nothing left to read
 }
 
 class DatabaseTest : public StructureTest {
