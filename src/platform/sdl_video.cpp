@@ -27,7 +27,16 @@ class SdlVideo final : public SdlVideoOutput {
     // Whole-pixel scaling: the nearest pixel, never a blur.
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
     Uint32 flags = SDL_WINDOW_ALLOW_HIGHDPI | (windowed ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP);
-    window_ = SDL_CreateWindow("Tarnvik", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height, flags);
+    // Full screen starts as large as the desktop: without a window manager to honour the full-screen
+    // request (a bare X server) the window would otherwise keep the logical size and cut the picture.
+    int x = SDL_WINDOWPOS_CENTERED, y = SDL_WINDOWPOS_CENTERED, w = width, h = height;
+    SDL_DisplayMode desktop;
+    if (!windowed && SDL_GetDesktopDisplayMode(0, &desktop) == 0 && desktop.w > 0 && desktop.h > 0) {
+      x = y = 0;
+      w = desktop.w;
+      h = desktop.h;
+    }
+    window_ = SDL_CreateWindow("Tarnvik", x, y, w, h, flags);
     if (!window_) return fail("cannot make a window");
     renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_PRESENTVSYNC);
     if (!renderer_) renderer_ = SDL_CreateRenderer(window_, -1, 0);
@@ -121,6 +130,9 @@ class SdlVideo final : public SdlVideoOutput {
       if (SDL_SetWindowFullscreen(window_, fullscreen_ ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) != 0) {
         error_ = std::string("cannot switch full screen: ") + SDL_GetError();
         fullscreen_ = !fullscreen_;
+      } else if (!fullscreen_) {
+        SDL_SetWindowSize(window_, width_, height_);
+        SDL_SetWindowPosition(window_, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
       }
       show();
       return true;
