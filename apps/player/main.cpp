@@ -102,6 +102,10 @@ int main(int argc, char** argv) {
   HeadlessVideo video;
   video.open(width, height, commandLine.isWindowMode());
   CWindow window(&commandLine, &language, &video, width, height);
+  if (window.SetDisplayMode() != 0) {
+    window.ShowError(CXString("tarnvik"));
+    return 2;
+  }
   registerEngineTypes();
 
   int frames = 0;

@@ -8,6 +8,8 @@
 #include "files/path.h"
 #include "foundation/log.h"
 #include "foundation/xtimer.h"
+#include "graphics/color.h"
+#include "graphics/refresh_screen.h"
 #include "graphics/window.h"
 #include "platform/clock.h"
 #include "runtime/behaviour.h"
@@ -112,6 +114,7 @@ bool CMC_Scene::initialize(CMC_Scene* from) {
   if (!dlls_.isEmpty()) TLOG_DEBUG("scene " << getName().view() << ": extension libraries ignored: " << dlls_.view());
   enterFolder(getName() + ".cnv");
   loadCnv();
+  if (getType() == mc::TYPE_SCENE) enterDrawing();
   onInit();
   runInitBehaviour();
   if (hasHandlerFlag(mc::EVI_ONINIT)) onSignal(CXString(mc::EV_ONINIT));
@@ -119,6 +122,17 @@ bool CMC_Scene::initialize(CMC_Scene* from) {
   startTime_ = tarnvik::engineClock().now();
   loaded_ = true;
   return true;
+}
+
+void CMC_Scene::enterDrawing() {
+  CWindow* window = getWindow();
+  CRefreshScreen* screen = window ? window->getRefreshScreen() : nullptr;
+  if (!screen) return;
+  // The new scene starts from its own background (black without one) and is composed in full once
+  // its initial update has run.
+  screen->requestInitialUpdate();
+  if (background_.isEmpty() || !screen->SetBackground(background_))
+    screen->SetBackground(static_cast<const CColor*>(nullptr));
 }
 
 void CMC_Scene::unload(CMC_Scene* next) {

@@ -99,6 +99,8 @@ class CMC_Scene : public CMC_ObjectsContainer {
   // Called after the current child changed.
   virtual void onSwitch(CMC_Scene* /*from*/, CMC_Scene* /*to*/) {}
   void readSceneProperties(CMElement* element);
+  // The scene's drawing: its background and the initial update of the refresh manager.
+  void enterDrawing();
 
   CMC_Scene* current_ = nullptr;
   CMC_Scene* pending_ = nullptr;

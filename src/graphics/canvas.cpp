@@ -113,7 +113,7 @@ const uint8_t* alphaRowOf(const uint8_t* base, int rowLength, int x, int y) {
 enum class Mode { plain, alpha, mask, blend, alphaBlend };
 
 bool run(const _canvas& s, const _canvas& d, Mode mode, int opacity) {
-  if (!is16(s.bpp)) return false;
+  if (!is16(s.bpp) || !s.pixels || !d.pixels) return false;
   if ((mode == Mode::alpha || mode == Mode::mask || mode == Mode::alphaBlend) && !s.alpha) mode = Mode::plain;
   if (mode == Mode::blend && s.alpha) mode = Mode::alphaBlend;
   if (d.bpp == 24) return true;  // drawn as nothing, as the 24-bit display path always was
@@ -188,7 +188,7 @@ bool copyBlend(const _canvas& s, const _canvas& d, int opacity) {
 }
 
 bool copyToCanvas(const _canvas& s, const _canvas& d) {
-  if (!is16(s.bpp) || s.bpp != d.bpp || !d.alpha) return false;
+  if (!is16(s.bpp) || s.bpp != d.bpp || !d.alpha || !s.pixels || !d.pixels) return false;
   Area a;
   if (!resolve(s, d, a)) return true;
   for (int row = 0; row < a.h; ++row) {

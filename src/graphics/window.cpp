@@ -3,6 +3,13 @@
 
 #include <algorithm>
 
+#include "foundation/log.h"
+#include "foundation/xstring.h"
+#include "graphics/color.h"
+#include "graphics/fps_text.h"
+#include "graphics/refresh_screen.h"
+#include "graphics/surface.h"
+#include "platform/clock.h"
 #include "platform/video.h"
 
 namespace {
@@ -17,7 +24,116 @@ CWindow::CWindow(CCommandLine6* commandLine, CLanguageOSVer* language, tarnvik::
 }
 
 CWindow::~CWindow() {
+  // Drawables still registered must not reach a refresh manager that is gone.
+  refresh_.reset();
   if (g_current == this) g_current = nullptr;
+}
+
+int CWindow::SetDisplayMode(int width, int height, int bpp) {
+  if (width == 0 && height == 0) {
+    width = width_;
+    height = height_;
+  }
+  refresh_.reset();
+  backBuffer_.reset();
+  display_.reset();
+  if (width < 1 || height < 1 || width > 16384 || height > 16384 || (bpp != 15 && bpp != 16 && bpp != 24 && bpp != 32)) {
+    TLOG_ERROR("display mode " << width << "x" << height << "x" << bpp << " is not available");
+    setErrorCode(kErrorGraphics);
+    return getErrorCode();
+  }
+  width_ = width;
+  height_ = height;
+  display_ = std::make_unique<CSurface>(video_, CXSize(width, height), bpp, false);
+  // Composition is 16-bit; deeper displays get 5-6-5 converted on the way out.
+  int bufferBpp = bpp == 15 ? 15 : 16;
+  backBuffer_ = std::make_unique<CDirectDrawSurface>(this, CXSize(width, height), bufferBpp);
+  refresh_ = std::make_unique<CRefreshScreen>(this, CXSize(width, height), bufferBpp);
+  refresh_->SetBackground(static_cast<const CColor*>(nullptr));
+  setErrorCode(0);
+  return 0;
+}
+
+int CWindow::CreateSurface() {
+  int code = SetDisplayMode(width_, height_, 16);
+  if (code == 0) display_ = std::make_unique<CSurface>(video_, CXSize(width_, height_), 16, true);
+  return code;
+}
+
+int CWindow::GetBpp() const { return display_ ? display_->GetBpp() : 16; }
+
+const uint16_t* CWindow::GetScreenPtr() const { return backBuffer_ ? backBuffer_->pixels16() : nullptr; }
+int CWindow::GetScreenPitch() const { return backBuffer_ ? backBuffer_->GetPitch() : 0; }
+CXSize CWindow::GetScreenSize() const { return backBuffer_ ? backBuffer_->Size() : CXSize(width_, height_); }
+
+void CWindow::Redraw(bool force) {
+  if (!refresh_ || !backBuffer_ || !display_) return;
+  if (!force && (!active_ || refresh_->isPaused())) return;
+  bool ranInitialUpdate = false;
+  if (refresh_->Redraw(backBuffer_.get(), display_.get(), ranInitialUpdate)) {
+    const CRefreshRegion& region = refresh_->region();
+    CXRect screen(CXPoint(0, 0), backBuffer_->Size());
+    for (const CXRect& entry : region.rects()) {
+      CXRect rect = region.isFullScreen() ? screen : entry.intersection(screen);
+      if (!rect.isEmpty()) display_->Blt(backBuffer_.get(), rect.left, rect.top, &rect);
+    }
+    refresh_->clearRegion();
+  }
+  if (showFPS_) drawFPS();
+  display_->Present();
+  // The frame after a scene's initial update is composed in full.
+  if (ranInitialUpdate) refresh_->Invalidate();
+}
+
+void CWindow::drawFPS() {
+  uint32_t now = tarnvik::engineClock().now();
+  ++fpsCount_;
+  if (now - fpsSince_ >= 1000) {
+    fpsShown_ = fpsCount_;
+    fpsCount_ = 0;
+    fpsSince_ = now;
+  }
+  std::string text = "FPS: " + std::to_string(fpsShown_);
+  CXRect drawn = tarnvik::drawFpsText(*backBuffer_, 10, 10, text);
+  if (!drawn.isEmpty()) display_->Blt(backBuffer_.get(), drawn.left, drawn.top, &drawn);
+}
+
+void CWindow::Invalidate() {
+  if (refresh_) refresh_->Invalidate();
+}
+
+void CWindow::Invalidate(const CXRect* area) {
+  if (refresh_) refresh_->Invalidate(area);
+}
+
+void CWindow::Invalidate(CGraphicsObject* object) {
+  if (refresh_) refresh_->Invalidate(object);
+}
+
+void CWindow::SetBackground(CGraphicsObject* object) {
+  if (refresh_) refresh_->SetBackground(object);
+}
+
+void CWindow::SetBackground(const CColor* color) {
+  if (refresh_) refresh_->SetBackground(color);
+}
+
+bool CWindow::SetBackground(const CXString& fileName) { return refresh_ && refresh_->SetBackground(fileName); }
+
+const char* CWindow::errorText(int code) {
+  switch (code) {
+    case 0: return "";
+    case kErrorGraphics: return "Nieprawidłowe działanie karty graficznej.";
+    case kErrorSound: return "Nieprawidłowe działanie karty dźwiękowej.";
+    default: return "Nieznany błąd krytyczny.";
+  }
+}
+
+void CWindow::ShowError(const CXString& caption) {
+  if (getErrorCode() == 0) return;
+  const char* text = errorText(getErrorCode());
+  TLOG_ERROR(caption.view() << ": " << text);
+  if (video_ && video_->isWindowed()) video_->showMessage(caption.str(), text);
 }
 
 CWindow* CWindow::getCurrent() { return g_current; }
@@ -25,7 +141,9 @@ CWindow* CWindow::getCurrent() { return g_current; }
 void CWindow::Tick() {
   if (!active_) return;
   ++frames_;
+  Redraw(false);
   timer_.domodal();
+  animations_.domodal();
   // Participants may register or leave while ticking: walk a copy.
   auto snapshot = participants_;
   for (auto& [phase, participant] : snapshot) {
@@ -42,6 +160,15 @@ bool CWindow::domodal() {
 void CWindow::OnActivateApp(bool active) {
   if (active == active_) return;
   active_ = active;
+  if (!refresh_) return;
+  if (active) {
+    refresh_->resume();
+    refresh_->Invalidate();
+    refresh_->onFocusOn();
+  } else {
+    refresh_->pause();
+    refresh_->onFocusOff();
+  }
 }
 
 void CWindow::minimize() {

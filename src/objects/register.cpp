@@ -3,6 +3,7 @@
 
 #include "application/mc_application.h"
 #include "application/structure_runners.h"
+#include "objects/canvas_observer.h"
 #include "objects/rand.h"
 #include "objects/system.h"
 #include "objects/timer.h"
@@ -24,11 +25,21 @@ void registerEngineTypes() {
   CMC_RunnerFactory::registerRunner(mc::TYPE_RANDOM, [] { return std::unique_ptr<CMC_Runner>(new CMC_Rand_Runner); });
   CMC_RunnerFactory::registerRunner(mc::TYPE_SYSTEM, [] { return std::unique_ptr<CMC_Runner>(new CMC_System_Runner); });
 
+  for (const char* name : {"CANVAS_OBSERVER", "CANVASOBSERVER"})
+    CMC_ObjectsContainer::registerType(name, [](CMC_ObjectsContainer* scope, CMElement* element) -> CMC_Object* {
+      return new CMC_CanvasObserver(scope, element);
+    });
+  CMC_RunnerFactory::registerRunner(mc::TYPE_CANVASOBSERVER,
+                                    [] { return std::unique_ptr<CMC_Runner>(new CMC_CanvasObserver_Runner); });
+
   // Every application has RANDOM, SYSTEM and the definition-file loader without declaring them.
   CMC_Application::registerBuiltin([](CMC_Application*) -> CMC_Object* { return new CMC_Rand("RANDOM"); });
   CMC_Application::registerBuiltin([](CMC_Application*) -> CMC_Object* { return new CMC_System("SYSTEM"); });
   CMC_Application::registerBuiltin(
       [](CMC_Application*) -> CMC_Object* { return new CMC_Object(CXString("CNVLOADER"), mc::TYPE_CNVLOADER); });
+  // ... and the canvas observer that scenes bind their CANVAS_OBSERVER handlers to.
+  CMC_Application::registerBuiltin(
+      [](CMC_Application*) -> CMC_Object* { return new CMC_CanvasObserver(CXString("CANVASOBSERVER")); });
 }
 
 }  // namespace tarnvik

@@ -226,3 +226,19 @@ TEST_F(PlayerTest, DemoPlaysToItsEndAndKeepsValues) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(PlayerTest, CanvasObserverSeesEachScenesInitialUpdateAndComposedFrames) {
+  PlayerRun run = game("canvas", 40);
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(value("S1", "BEFORE"), 1);
+  EXPECT_EQ(value("S1", "AFTER"), 1);
+  // The initial update's frame, the full frame after it, and the frame after REFRESH.
+  EXPECT_EQ(value("S1", "COMPOSED"), 3);
+  EXPECT_EQ(value("S2", "BEFORE"), 1);
+  EXPECT_EQ(text("S2", "GREY"), "TRUE");
+  EXPECT_NE(run.out.find("scene S2"), std::string::npos) << run.out;
+}
+
+}  // namespace

@@ -1,0 +1,180 @@
+// CGraphicsObject: a drawable rectangle of 16-bit pixels with an optional alpha plane, a position
+// and anchor, opacity, clipping, flips, children, and the invalidation that drives screen refresh.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "foundation/geometry.h"
+#include "foundation/xobject.h"
+#include "foundation/xstring.h"
+
+class CColor;
+class CGraphicsObject;
+class CRefreshScreen;
+
+// Told whenever a drawable invalidates an area (its bounding box).
+class CInvalidateObserver {
+ public:
+  virtual ~CInvalidateObserver() = default;
+  virtual void onInvalidate(CGraphicsObject* /*object*/, const CXRect& /*area*/) {}
+};
+
+class CGraphicsObject : public CXObject, public CInvalidateObserver {
+ public:
+  // Largest width or height a drawable may have; larger requests are refused.
+  static constexpr int kMaxSide = 32768;
+
+  CGraphicsObject() = default;
+  // A drawable with its own zeroed pixels (and alpha plane when asked); empty when the size is refused.
+  CGraphicsObject(int width, int height, int bpp = 16, bool withAlpha = false);
+  ~CGraphicsObject() override;
+  CGraphicsObject(const CGraphicsObject&) = delete;
+  CGraphicsObject& operator=(const CGraphicsObject&) = delete;
+
+  // --- pixels ---
+  // Allocates zeroed pixels (15 or 16 bpp: 2 bytes, 32: 4 bytes) and optionally an alpha plane.
+  // False (and no pixels) for a size outside 1..kMaxSide or another depth.
+  bool create(int width, int height, int bpp = 16, bool withAlpha = false);
+  // Uses pixels the caller keeps alive (pitch in pixels); the object does not own them.
+  void SetDataPtr(void* pixels, int width, int height, int bpp, int pitch);
+  // Adds a zeroed (fully transparent) alpha plane, or drops it.
+  void setAlphaPlane(bool present);
+  // Expands kept-compressed pixels; the base class keeps them unpacked, so these do nothing.
+  virtual bool DeCompress() { return true; }
+  virtual bool bringBackCompressed() { return true; }
+  virtual bool pack() { return true; }
+  virtual bool unpack() { return true; }
+
+  virtual void* GetDataPtr() { return pixels_; }
+  const void* pixels() const { return pixels_; }
+  uint16_t* pixels16() { return bpp_ == 32 ? nullptr : static_cast<uint16_t*>(pixels_); }
+  uint8_t* GetAlphaPtr() { return alpha_.empty() ? nullptr : alpha_.data(); }
+  const uint8_t* GetAlphaPtr() const { return alpha_.empty() ? nullptr : alpha_.data(); }
+  bool hasAlpha() const { return !alpha_.empty(); }
+  int GetRealBpp() const { return bpp_; }
+  int GetPitch() const { return pitch_; }
+  virtual int Width() const { return width_; }
+  virtual int Height() const { return height_; }
+  CXSize Size() const { return CXSize(Width(), Height()); }
+  // Converts the pixels between 5-6-5 (16) and 5-5-5 (15); false for other depths.
+  bool Convert(int bpp);
+
+  // Pixel value (0 outside), alpha (255 without a plane, 0 outside).
+  uint16_t GetPixel(int x, int y) const;
+  int GetAlpha(int x, int y) const;
+  void Fill(const CColor* color);
+  void Fill(CXRect area, const CColor* color);
+
+  // --- position ---
+  // Stores the requested position minus the anchor.
+  virtual void SetPosition(int x, int y);
+  void SetPosition(const CXPoint& p) { SetPosition(p.x, p.y); }
+  void Move(int dx, int dy);
+  // The stored (top-left) position.
+  CXPoint GetPosition() const { return position_; }
+  void setAnchor(int x, int y) { anchor_ = CXPoint(x, y); }
+  CXPoint getAnchor() const { return anchor_; }
+  CXRect GetBoundingBox() const { return CXRect(position_, Size()); }
+  // True when the point (in destination coordinates) lies on the object: inside its box and, unless
+  // ignored or absent, on a pixel whose alpha is not zero.
+  virtual bool testHit(int x, int y, bool ignoreAlpha = false) const;
+
+  // --- appearance ---
+  bool isVisible() const { return visible_; }
+  virtual void Visible(bool visible);
+  void Show() { Visible(true); }
+  void Hide() { Visible(false); }
+  int GetOpacity() const { return opacity_; }
+  // Clamped to 0..255.
+  virtual void SetOpacity(int opacity);
+  void AddOpacity(int delta) { SetOpacity(opacity_ + delta); }
+  void setAlphaAsMask(bool on) { alphaAsMask_ = on; }
+  bool isAlphaAsMask() const { return alphaAsMask_; }
+  void SetFlags(int flags) { flags_ = flags; }
+  int GetFlags() const { return flags_; }
+  // FlipH exchanges rows (top to bottom), FlipV mirrors each row; each toggles its state.
+  virtual void FlipH();
+  virtual void FlipV();
+  // Undoes the flips whose state is set.
+  void resetFlips();
+  bool isFlippedH() const { return flippedH_; }
+  bool isFlippedV() const { return flippedV_; }
+
+  // Clipping in the object's own coordinates; empty means none.
+  void SetClippingRect(const CXRect& clip) { clip_ = clip; }
+  const CXRect& GetClippingRect() const { return clip_; }
+  void SetAutoClip(bool on) { autoClip_ = on; }
+  bool isAutoClip() const { return autoClip_; }
+
+  // --- drawing ---
+  void SetCanvas(CRefreshScreen* canvas) { canvas_ = canvas; }
+  CRefreshScreen* GetCanvas() const { return canvas_; }
+  void SetDestiny(CGraphicsObject* destination) { destiny_ = destination; }
+  CGraphicsObject* GetDestiny() const { return destiny_; }
+  // Draws this object into the destination at its position; false when nothing could be drawn.
+  virtual bool redraw(CGraphicsObject* destination);
+  // Children into this object (over the kept copy of its own pixels), then this into its destination.
+  virtual void Redraw();
+
+  // Child drawables, redrawn into this object. The object keeps a copy of its own pixels once it has
+  // children, so each redraw starts from them. Children are not owned.
+  void addObject(CGraphicsObject* child);
+  void removeObject(CGraphicsObject* child);
+  void removeAllObjects();
+
+  // --- invalidation ---
+  // The bounding box goes to the canvas as a dirty area, observers are told, the flag is set.
+  virtual void Invalidate();
+  virtual void Invalidate(const CXRect* area);
+  // Returns the flag and clears it.
+  bool isInvalidated() {
+    bool was = invalidated_;
+    invalidated_ = false;
+    return was;
+  }
+  void addInvalidateObserver(CInvalidateObserver* observer);
+  void removeInvalidateObserver(CInvalidateObserver* observer);
+  void notifyInvalidate(const CXRect& area);
+
+  void setMonitorCollisions(bool on) { monitorCollisions_ = on; }
+  bool getMonitorCollisionsFlag() const { return monitorCollisions_; }
+
+  const CXString& getFileName() const { return fileName_; }
+  void setFileName(const CXString& name) { fileName_ = name; }
+
+ protected:
+  // Called after the position changed while collisions are monitored.
+  virtual void onMoved() {}
+  void setSize(int width, int height) {
+    width_ = width;
+    height_ = height;
+  }
+
+ private:
+  size_t pixelBytes() const { return bpp_ == 32 ? 4 : 2; }
+  void dropKept();
+
+  CXString fileName_;
+  CRefreshScreen* canvas_ = nullptr;
+  CGraphicsObject* destiny_ = nullptr;
+  CGraphicsObject* parent_ = nullptr;
+  std::vector<uint8_t> owned_;      // pixel storage when the object owns its pixels
+  std::vector<uint8_t> alpha_;
+  std::vector<uint8_t> kept_;       // own pixels before children were drawn in
+  void* pixels_ = nullptr;
+  int bpp_ = 16;
+  int width_ = 0, height_ = 0, pitch_ = 0;
+  CXPoint position_, anchor_;
+  CXRect clip_;
+  bool autoClip_ = false;
+  bool visible_ = true;
+  int opacity_ = 255;
+  bool alphaAsMask_ = false;
+  int flags_ = 0;
+  bool flippedH_ = false, flippedV_ = false;
+  bool invalidated_ = false;
+  bool monitorCollisions_ = false;
+  std::vector<CInvalidateObserver*> observers_;
+  std::vector<CGraphicsObject*> children_;
+};

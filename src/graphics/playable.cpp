@@ -1,0 +1,85 @@
+// Playables and the animation manager that steps them.
+#include "graphics/playable.h"
+
+#include <algorithm>
+
+#include "platform/clock.h"
+
+CPlayable::~CPlayable() = default;
+
+void CPlayable::setNotifier(CPlayableObserver* observer) {
+  observers_.clear();
+  addNotifier(observer);
+}
+
+void CPlayable::addNotifier(CPlayableObserver* observer) {
+  if (observer && std::find(observers_.begin(), observers_.end(), observer) == observers_.end())
+    observers_.push_back(observer);
+}
+
+void CPlayable::removeNotifier(CPlayableObserver* observer) {
+  observers_.erase(std::remove(observers_.begin(), observers_.end(), observer), observers_.end());
+  if (generic_ == observer) generic_ = nullptr;
+}
+
+bool CPlayable::notify(int event) {
+  auto copy = observers_;
+  if (generic_) copy.push_back(generic_);
+  bool answer = true;
+  for (CPlayableObserver* observer : copy) {
+    switch (event) {
+      case kStarted: answer = observer->onPlayableStarted(this); break;
+      case kTick: answer = observer->onPlayableTick(this); break;
+      case kFinished: answer = observer->onPlayableFinished(this); break;
+      case kFourth: answer = observer->onPlayableEvent4(this); break;
+      default: break;
+    }
+  }
+  return answer;
+}
+
+void CAnimationManager::add(CPlayable* playable, CRefreshScreen* screen) {
+  if (!playable || contains(playable)) return;
+  entries_.push_back(Entry{playable, screen, false, tarnvik::engineClock().now()});
+}
+
+void CAnimationManager::remove(CPlayable* playable) {
+  entries_.erase(std::remove_if(entries_.begin(), entries_.end(), [playable](const Entry& e) { return e.playable == playable; }),
+                 entries_.end());
+}
+
+bool CAnimationManager::contains(const CPlayable* playable) const {
+  return std::any_of(entries_.begin(), entries_.end(), [playable](const Entry& e) { return e.playable == playable; });
+}
+
+void CAnimationManager::domodal() {
+  const uint32_t now = tarnvik::engineClock().now();
+  for (Entry& e : entries_) {
+    if (!e.playable->isPlaying()) continue;
+    int fps = e.playable->getFPS();
+    if (fps <= 0) continue;
+    if (static_cast<uint32_t>(1000 / fps) <= now - e.lastStep) {
+      e.lastStep = now;
+      e.due = true;
+    }
+  }
+  // Stepping runs script code that may add or remove members: walk a copy, check each is still here.
+  std::vector<CPlayable*> due;
+  for (Entry& e : entries_)
+    if (e.due) {
+      e.due = false;
+      due.push_back(e.playable);
+    }
+  for (CPlayable* playable : due)
+    if (contains(playable)) playable->next();
+}
+
+void CAnimationManager::pause() {
+  for (Entry& e : entries_)
+    if (e.playable->isPlaying()) e.playable->pause();
+}
+
+void CAnimationManager::resume(int group) {
+  for (Entry& e : entries_)
+    if (e.playable->isPaused() && (group == 0 || e.playable->getGroup() == group)) e.playable->resume();
+}

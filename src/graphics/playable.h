@@ -1,0 +1,107 @@
+// CPlayable: the base of animations and sounds, with started, frame-changed and finished
+// notifications to observers. CAnimationManager steps every playing one at its own frame rate.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "foundation/xobject.h"
+#include "foundation/xstring.h"
+
+class CPlayable;
+class CRefreshScreen;
+
+class CPlayableObserver {
+ public:
+  virtual ~CPlayableObserver() = default;
+  virtual bool onPlayableStarted(CPlayable* /*playable*/) { return true; }
+  virtual bool onPlayableTick(CPlayable* /*playable*/) { return true; }
+  virtual bool onPlayableFinished(CPlayable* /*playable*/) { return true; }
+  virtual bool onPlayableEvent4(CPlayable* /*playable*/) { return true; }
+};
+
+class CPlayable : public CXObject {
+ public:
+  enum Event { kStarted = 1, kTick = 2, kFinished = 3, kFourth = 4 };
+  enum State { kStopped = 0, kPlaying = 1, kPaused = 2 };
+
+  ~CPlayable() override;
+
+  virtual void play(const CXString& /*name*/) { play(); }
+  virtual void play() { state_ = kPlaying; }
+  virtual void stop(bool /*notify*/) { state_ = kStopped; }
+  virtual void pause() {
+    if (state_ == kPlaying) state_ = kPaused;
+  }
+  virtual void resume() {
+    if (state_ == kPaused) state_ = kPlaying;
+  }
+  virtual bool isPlaying() const { return state_ == kPlaying; }
+  virtual bool isPaused() const { return state_ == kPaused; }
+  // One step forward (the animation manager calls this when a frame is due).
+  virtual void next() {}
+  virtual void previous() {}
+  virtual int getFPS() const { return fps_; }
+  void setFPS(int fps) { fps_ = fps; }
+  virtual bool isVisible() const { return visible_; }
+  virtual void setVisibility(bool visible) { visible_ = visible; }
+  virtual void setVolume(int volume) { volume_ = volume; }
+  virtual void setPanning(int pan) { pan_ = pan; }
+  virtual void setFrequency(int frequency) { frequency_ = frequency; }
+  int getVolume() const { return volume_; }
+  int getPanning() const { return pan_; }
+  int getFrequency() const { return frequency_; }
+  int getState() const { return state_; }
+  // The group resume(group) picks members by (0: none).
+  int getGroup() const { return group_; }
+  void setGroup(int group) { group_ = group; }
+
+  const CXString& getName() const { return name_; }
+  void setName(const CXString& name) { name_ = name; }
+
+  // Observers are not owned. The generic notifier is told after the others.
+  void setNotifier(CPlayableObserver* observer);
+  void addNotifier(CPlayableObserver* observer);
+  void removeNotifier(CPlayableObserver* observer);
+  void clearNotifiers() { observers_.clear(); }
+  void setGenericNotifier(CPlayableObserver* observer) { generic_ = observer; }
+  // Tells every observer (on a copy of the list); the last observer's answer, true when none.
+  bool notify(int event);
+
+ protected:
+  int state_ = kStopped;
+
+ private:
+  CXString name_;
+  int fps_ = 0;
+  bool visible_ = true;
+  int volume_ = 0, pan_ = 0, frequency_ = 0;
+  int group_ = 0;
+  std::vector<CPlayableObserver*> observers_;
+  CPlayableObserver* generic_ = nullptr;
+};
+
+class CAnimationManager {
+ public:
+  struct Entry {
+    CPlayable* playable = nullptr;
+    CRefreshScreen* screen = nullptr;
+    bool due = false;
+    uint32_t lastStep = 0;
+  };
+
+  // Adds the playable (once); its last step time is now.
+  void add(CPlayable* playable, CRefreshScreen* screen);
+  void remove(CPlayable* playable);
+  bool contains(const CPlayable* playable) const;
+  // Once per frame: every playing member whose period (1000 / fps ms) has passed since its last step
+  // moves one frame. The step time is reset to now, so late frames are not made up.
+  void domodal();
+  void pause();
+  // Resumes the paused members, or only those of the group (when not 0).
+  void resume(int group = 0);
+  size_t size() const { return entries_.size(); }
+
+ private:
+  std::vector<Entry> entries_;
+};

@@ -1,0 +1,373 @@
+// Frame composition: the refresh order, dirty areas, the background and the canvas observers.
+#include "graphics/refresh_screen.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "foundation/log.h"
+#include "graphics/canvas.h"
+#include "graphics/color.h"
+#include "graphics/surface.h"
+
+namespace {
+CRefreshScreen::ImageLoader& imageLoader() {
+  static CRefreshScreen::ImageLoader loader;
+  return loader;
+}
+
+int64_t positiveMod(int64_t v, int64_t m) { return ((v % m) + m) % m; }
+}  // namespace
+
+// --- the refresh order ---
+
+void CValidationQuene::insert(CGraphicsObject* object, int priority, int flags) {
+  auto at = std::upper_bound(items_.begin(), items_.end(), priority,
+                             [](int p, const CValidationElement& e) { return p < e.priority; });
+  CValidationElement element;
+  element.object = object;
+  element.priority = priority;
+  element.flags = flags;
+  items_.insert(at, element);
+}
+
+int CValidationQuene::find(const CGraphicsObject* object) const {
+  for (size_t i = 0; i < items_.size(); ++i)
+    if (items_[i].object == object) return static_cast<int>(i);
+  return -1;
+}
+
+bool CValidationQuene::remove(const CGraphicsObject* object) {
+  int i = find(object);
+  if (i < 0) return false;
+  items_.erase(items_.begin() + i);
+  return true;
+}
+
+void CValidationQuene::clearMarks() {
+  for (auto& e : items_) e.mark = false;
+}
+
+// --- the background ---
+
+class CRefreshScreen::CBackgroundManager {
+ public:
+  std::unique_ptr<CDirectDrawSurface> surface;
+  int mode = kNoScroll;
+
+  // Copies the background under every dirty rectangle, wrapping around as the scroll mode says.
+  void Redraw(CGraphicsObject* destination, const CRefreshRegion& region) {
+    if (!surface || !surface->GetDataPtr() || !destination->GetDataPtr()) return;
+    const int64_t w = surface->Width(), h = surface->Height();
+    int64_t px = positiveMod(surface->GetPosition().x, w), py = positiveMod(surface->GetPosition().y, h);
+    if (mode == kNoScroll && (px || py)) mode = px ? kHorizontal : kVertical;
+    bool wrapX = mode == kHorizontal || mode == kBoth, wrapY = mode == kVertical || mode == kBoth;
+    CXRect screen(CXPoint(0, 0), region.screen());
+    _canvas src;
+    src.pixels = surface->GetDataPtr();
+    src.bpp = surface->GetRealBpp();
+    src.width = surface->GetPitch();
+    src.height = surface->Height();
+    _canvas dst;
+    dst.pixels = destination->GetDataPtr();
+    dst.bpp = destination->GetRealBpp();
+    dst.width = destination->GetPitch();
+    dst.height = destination->Height();
+    for (const CXRect& entry : region.rects()) {
+      CXRect rect = region.isFullScreen() ? screen : entry.intersection(screen);
+      if (rect.isEmpty()) continue;
+      // Copies start one background width (height) before the offset when wrapping, and repeat
+      // until the rectangle is covered: two per axis for a background at least as large as the screen.
+      for (int64_t ty = wrapY ? py - h : py; ty < rect.bottom; ty += h) {
+        if (ty + h <= rect.top) continue;
+        for (int64_t tx = wrapX ? px - w : px; tx < rect.right; tx += w) {
+          if (tx + w > rect.left) {
+            CXRect tile(static_cast<int32_t>(tx), static_cast<int32_t>(ty), static_cast<int32_t>(tx + w),
+                        static_cast<int32_t>(ty + h));
+            CXRect part = tile.intersection(rect);
+            if (!part.isEmpty()) {
+              src.x = static_cast<int>(tx);
+              src.y = static_cast<int>(ty);
+              src.clip = CXRect(part.left - tile.left, part.top - tile.top, part.right - tile.left,
+                                part.bottom - tile.top);
+              tarnvik::canvas::copyPlain(src, dst);
+            }
+          }
+          if (!wrapX) break;
+        }
+        if (!wrapY) break;
+      }
+    }
+  }
+};
+
+// --- the refresh manager ---
+
+void CRefreshScreen::setImageLoader(ImageLoader loader) { imageLoader() = std::move(loader); }
+
+CRefreshScreen::CRefreshScreen(CWindow* window, const CXSize& screen, int bpp)
+    : window_(window), region_(screen), background_(std::make_unique<CBackgroundManager>()), screenBpp_(bpp) {
+  setSize(screen.width, screen.height);
+}
+
+CRefreshScreen::~CRefreshScreen() {
+  for (size_t i = 0; i < queue_.size(); ++i)
+    if (queue_.at(i).object->GetCanvas() == this) queue_.at(i).object->SetCanvas(nullptr);
+}
+
+void CRefreshScreen::put(CGraphicsObject* object, int priority) {
+  if (!object || object == this || contains(object)) return;
+  if (object->GetCanvas() && object->GetCanvas() != this) *object->GetCanvas() >> object;
+  object->SetCanvas(this);
+  queue_.insert(object, priority);
+  object->Invalidate();
+}
+
+CRefreshScreen& CRefreshScreen::operator>>(CGraphicsObject* object) {
+  if (object && queue_.remove(object) && object->GetCanvas() == this) object->SetCanvas(nullptr);
+  return *this;
+}
+
+void CRefreshScreen::remove(CGraphicsObject* object) {
+  if (!object || !contains(object)) return;
+  CXRect box = object->GetBoundingBox();
+  if (object->isVisible()) Invalidate(&box);
+  *this >> object;
+}
+
+void CRefreshScreen::forget(CGraphicsObject* object) {
+  // A drawable going away leaves a hole to recompose.
+  if (queue_.find(object) < 0) return;
+  CXRect box = object->GetBoundingBox();
+  if (object->isVisible()) Invalidate(&box);
+  queue_.remove(object);
+}
+
+void CRefreshScreen::SetPriority(CGraphicsObject* object, int priority) {
+  if (!queue_.remove(object)) return;
+  queue_.insert(object, priority);
+  Invalidate(object);
+}
+
+int CRefreshScreen::GetPriority(const CGraphicsObject* object) const {
+  int i = queue_.find(object);
+  return i < 0 ? -1 : queue_.at(static_cast<size_t>(i)).priority;
+}
+
+int CRefreshScreen::GetFlags(const CGraphicsObject* object) const {
+  int i = queue_.find(object);
+  return i < 0 ? 0 : queue_.at(static_cast<size_t>(i)).flags;
+}
+
+void CRefreshScreen::SetFlags(CGraphicsObject* object, int flags) {
+  if (!object) {
+    if ((flags ^ refreshFlags_) & kGrey) Invalidate();  // the whole picture changes colour
+    refreshFlags_ = flags;
+    return;
+  }
+  int i = queue_.find(object);
+  if (i >= 0) queue_.at(static_cast<size_t>(i)).flags = flags;
+}
+
+void CRefreshScreen::setAllVisible(bool visible) {
+  for (size_t i = 0; i < queue_.size(); ++i) queue_.at(i).object->Visible(visible);
+}
+
+void CRefreshScreen::Invalidate(CGraphicsObject* object) {
+  if (!object || !object->isVisible() || !contains(object)) return;
+  CXRect box = object->GetBoundingBox();
+  Invalidate(&box);
+}
+
+void CRefreshScreen::Invalidate(const CXRect* area) {
+  if (!area) {
+    region_.add(nullptr);
+    return;
+  }
+  CXRect cut = area->intersection(CXRect(CXPoint(0, 0), Size()));
+  if (!cut.isEmpty()) region_.add(&cut);
+}
+
+void CRefreshScreen::requestInitialUpdate(std::function<void()> update) {
+  initialUpdated_ = false;
+  initialUpdate_ = std::move(update);
+}
+
+bool CRefreshScreen::Redraw(CGraphicsObject* destination, CSurface*, bool& ranInitialUpdate) {
+  ranInitialUpdate = false;
+  if (!destination || !destination->GetDataPtr()) return false;
+  if (!initialUpdated_) {
+    if (notify_) notify(CCanvasObserver::kBeforeInitialUpdate);
+    initialUpdated_ = true;
+    if (auto update = std::move(initialUpdate_)) update();
+    initialUpdate_ = nullptr;
+    Invalidate();
+    ranInitialUpdate = true;
+  }
+  bool composed = compose(destination);
+  if (ranInitialUpdate && notify_) notify(CCanvasObserver::kInitialUpdateDone);
+  return composed;
+}
+
+bool CRefreshScreen::compose(CGraphicsObject* destination) {
+  const bool dirty = !region_.isEmpty();
+  ++frames_;
+  background_->Redraw(destination, region_);
+  if (!queue_.empty() && notify_) notify(CCanvasObserver::kFrameStarted);
+  const CXRect screen(CXPoint(0, 0), Size());
+  // Drawing runs no script code, so the order cannot change under the walk.
+  for (size_t i = 0; i < queue_.size(); ++i) {
+    CValidationElement& element = queue_.at(i);
+    CGraphicsObject* object = element.object;
+    if (!object->isVisible()) continue;
+    if (object->isInvalidated()) {
+      drawClipped(object, destination, screen, element);
+      continue;
+    }
+    for (const CXRect& rect : region_.rects()) {
+      if (element.mark) break;
+      if (region_.isFullScreen() || object->GetBoundingBox().intersects(rect))
+        drawClipped(object, destination, region_.isFullScreen() ? screen : rect, element);
+    }
+  }
+  if (dirty && notify_) notify(CCanvasObserver::kFrameComposed);
+  queue_.clearMarks();
+  if (dirty && (refreshFlags_ & kGrey)) toGrey(destination);
+  return dirty;
+}
+
+void CRefreshScreen::drawClipped(CGraphicsObject* object, CGraphicsObject* destination, const CXRect& screenPart,
+                                 CValidationElement& element) {
+  const CXRect box = object->GetBoundingBox();
+  CXRect part = box.intersection(screenPart).intersection(CXRect(CXPoint(0, 0), Size()));
+  if (part.isEmpty()) return;
+  part.offset(-box.left, -box.top);
+  // The object's own clipping is kept and narrowed, never replaced: a script's clipping holds in
+  // every frame, and no pixel outside the dirty part is drawn (blends must not apply twice).
+  const CXRect own = object->GetClippingRect();
+  CXRect used = own.isEmpty() ? part : own.intersection(part);
+  if (used.isEmpty()) return;
+  object->SetDestiny(destination);
+  object->SetClippingRect(used);
+  object->Redraw();
+  object->SetClippingRect(own);
+  if (used == CXRect(0, 0, object->Width(), object->Height())) element.mark = true;
+}
+
+void CRefreshScreen::toGrey(CGraphicsObject* destination) {
+  if (destination->GetRealBpp() == 32) return;
+  const bool is565 = destination->GetRealBpp() == 16;
+  auto* pixels = static_cast<uint16_t*>(destination->GetDataPtr());
+  const CXRect screen = CXRect(CXPoint(0, 0), Size()).intersection(CXRect(0, 0, destination->Width(), destination->Height()));
+  for (const CXRect& entry : region_.rects()) {
+    CXRect rect = region_.isFullScreen() ? screen : entry.intersection(screen);
+    for (int y = rect.top; y < rect.bottom; ++y)
+      for (int x = rect.left; x < rect.right; ++x) {
+        uint16_t& p = pixels[static_cast<size_t>(y) * destination->GetPitch() + x];
+        int r5 = is565 ? p >> 11 : (p >> 10) & 31, b5 = p & 31;
+        int r = (r5 << 3) | (r5 >> 2), b = (b5 << 3) | (b5 >> 2);
+        int g = is565 ? (((p >> 5) & 63) << 2) | (((p >> 5) & 63) >> 4) : (((p >> 5) & 31) << 3) | (((p >> 5) & 31) >> 2);
+        // Luma weights of the usual television formula, in 8-bit fixed point.
+        int l = (r * 77 + g * 150 + b * 29) >> 8;
+        p = is565 ? static_cast<uint16_t>(((l >> 3) << 11) | ((l >> 2) << 5) | (l >> 3))
+                  : static_cast<uint16_t>(((l >> 3) << 10) | ((l >> 3) << 5) | (l >> 3));
+      }
+  }
+}
+
+CGraphicsObject* CRefreshScreen::getGraphicsAt(int x, int y, bool onlyVisible, int lowestPriority,
+                                               int highestPriority, bool ignoreAlpha) const {
+  CGraphicsObject* found = nullptr;
+  for (size_t i = 0; i < queue_.size(); ++i) {
+    const CValidationElement& e = queue_.at(i);
+    if (lowestPriority >= 0 && e.priority < lowestPriority) continue;
+    if (highestPriority >= 0 && e.priority > highestPriority) continue;
+    if (onlyVisible && !e.object->isVisible()) continue;
+    if (e.object->testHit(x, y, ignoreAlpha)) found = e.object;
+  }
+  return found;
+}
+
+// --- background ---
+
+void CRefreshScreen::setBackground(std::unique_ptr<CDirectDrawSurface> surface) {
+  if (surface && surface->GetRealBpp() != screenBpp_) surface->Convert(screenBpp_);
+  background_->surface = std::move(surface);
+  background_->mode = kNoScroll;
+  if (CDirectDrawSurface* s = background_->surface.get()) {
+    bool wider = s->Width() > Width(), taller = s->Height() > Height();
+    background_->mode = wider && taller              ? kBoth
+                        : s->Height() == Height()    ? kHorizontal
+                        : s->Width() == Width()      ? kVertical
+                                                     : kNoScroll;
+  }
+  Invalidate();
+}
+
+void CRefreshScreen::SetBackground(CGraphicsObject* object) {
+  if (!object || !object->GetDataPtr()) {
+    SetBackground(static_cast<const CColor*>(nullptr));
+    return;
+  }
+  auto surface = std::make_unique<CDirectDrawSurface>(window_, object->Size(), screenBpp_);
+  if (object->GetRealBpp() != screenBpp_) object->Convert(screenBpp_);
+  _canvas src;
+  src.pixels = object->GetDataPtr();
+  src.alpha = object->GetAlphaPtr();
+  src.bpp = object->GetRealBpp();
+  src.width = object->GetPitch();
+  src.height = object->Height();
+  _canvas dst;
+  dst.pixels = surface->GetDataPtr();
+  dst.bpp = surface->GetRealBpp();
+  dst.width = surface->GetPitch();
+  dst.height = surface->Height();
+  if (src.alpha) tarnvik::canvas::copyAlpha(src, dst);
+  else tarnvik::canvas::copyPlain(src, dst);
+  surface->applyToRestore(object);
+  surface->SetPosition(object->GetPosition().x, object->GetPosition().y);
+  setBackground(std::move(surface));
+}
+
+void CRefreshScreen::SetBackground(const CColor* color) {
+  auto surface = std::make_unique<CDirectDrawSurface>(window_, Size(), screenBpp_);
+  CColor black(0, 0, 0);
+  surface->Fill(color ? color : &black);
+  setBackground(std::move(surface));
+  background_->mode = kNoScroll;
+}
+
+bool CRefreshScreen::SetBackground(const CXString& fileName) {
+  if (!imageLoader()) {
+    TLOG_WARN("background " << fileName.view() << ": images cannot be loaded in this build");
+    return false;
+  }
+  std::unique_ptr<CGraphicsObject> image = imageLoader()(fileName);
+  if (!image || !image->GetDataPtr()) {
+    TLOG_WARN("background " << fileName.view() << " could not be loaded");
+    return false;
+  }
+  SetBackground(image.get());
+  if (background_->surface) background_->surface->applyToRestore(nullptr);  // the image goes away now
+  return true;
+}
+
+CDirectDrawSurface* CRefreshScreen::getBackgroundIfc() const { return background_->surface.get(); }
+int CRefreshScreen::getScrollMode() const { return background_->mode; }
+
+// --- observers ---
+
+void CRefreshScreen::addNotifier(CCanvasObserver* observer) {
+  if (observer && std::find(observers_.begin(), observers_.end(), observer) == observers_.end())
+    observers_.push_back(observer);
+}
+
+void CRefreshScreen::removeNotifier(CCanvasObserver* observer) {
+  observers_.erase(std::remove(observers_.begin(), observers_.end(), observer), observers_.end());
+}
+
+void CRefreshScreen::notify(int event) {
+  // Observers run script code, which may add or remove observers.
+  auto copy = observers_;
+  for (CCanvasObserver* observer : copy)
+    if (std::find(observers_.begin(), observers_.end(), observer) != observers_.end()) observer->onCanvasEvent(event);
+}

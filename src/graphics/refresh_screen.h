@@ -1,0 +1,167 @@
+// CRefreshScreen: the refresh manager. Keeps the drawables of the running scene in priority order,
+// collects dirty areas, and composes each frame: the background, then every visible drawable clipped
+// to the dirty areas, into the back buffer.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "graphics/graphics_object.h"
+#include "graphics/refresh_region.h"
+
+class CColor;
+class CDirectDrawSurface;
+class CSurface;
+class CWindow;
+
+// Told of the refresh manager's events (the script type CANVAS_OBSERVER builds on this).
+class CCanvasObserver {
+ public:
+  enum Event {
+    kBeforeInitialUpdate = 0,  // before the scene's initial update
+    kFrameStarted = 1,         // a frame with drawables starts
+    kFrameComposed = 2,        // after a frame that had dirty areas
+    kFocusOn = 3,
+    kFocusOff = 4,
+    kInitialUpdateDone = 5,    // after the frame that ran the initial update
+  };
+  virtual ~CCanvasObserver() = default;
+  virtual void onCanvasEvent(int event) = 0;
+};
+
+// One drawable in the refresh order.
+struct CValidationElement {
+  CGraphicsObject* object = nullptr;
+  int priority = 0;
+  int flags = 0;
+  bool draw = true;
+  bool mark = false;  // drawn whole in the current frame
+};
+
+// The drawables sorted by priority; equal priorities keep their insertion order.
+class CValidationQuene {
+ public:
+  // Inserts after every element of the same or lower priority.
+  void insert(CGraphicsObject* object, int priority, int flags = 0);
+  // Index of the object, -1 when absent.
+  int find(const CGraphicsObject* object) const;
+  bool remove(const CGraphicsObject* object);
+  void removeAll() { items_.clear(); }
+  void clearMarks();
+  size_t size() const { return items_.size(); }
+  bool empty() const { return items_.empty(); }
+  CValidationElement& at(size_t i) { return items_[i]; }
+  const CValidationElement& at(size_t i) const { return items_[i]; }
+
+ private:
+  std::vector<CValidationElement> items_;
+};
+
+class CRefreshScreen : public CGraphicsObject {
+ public:
+  enum RefreshFlags { kGrey = 2 };
+  // Scroll modes of the background.
+  enum ScrollMode { kNoScroll = 0, kHorizontal = 1, kVertical = 2, kBoth = 3 };
+
+  // Loads a named image for SetBackground(name); filled in by the image layer at start.
+  using ImageLoader = std::function<std::unique_ptr<CGraphicsObject>(const CXString& name)>;
+  static void setImageLoader(ImageLoader loader);
+
+  CRefreshScreen(CWindow* window, const CXSize& screen, int bpp);
+  ~CRefreshScreen() override;
+
+  // --- the drawables ---
+  // Adds the object (when not yet present) with the priority and invalidates its area.
+  void put(CGraphicsObject* object, int priority);
+  CRefreshScreen& operator<<(CGraphicsObject* object) {
+    put(object, 0);
+    return *this;
+  }
+  // Removes the object without invalidating.
+  CRefreshScreen& operator>>(CGraphicsObject* object);
+  // Removes the object and invalidates the area it covered (for drawables that leave the screen).
+  void remove(CGraphicsObject* object);
+  // Called by a drawable that is being destroyed while registered.
+  void forget(CGraphicsObject* object);
+  bool contains(const CGraphicsObject* object) const { return queue_.find(object) >= 0; }
+  void SetPriority(CGraphicsObject* object, int priority);
+  int GetPriority(const CGraphicsObject* object) const;
+  int GetFlags(const CGraphicsObject* object) const;
+  // With no object: the refresh flags (kGrey).
+  void SetFlags(CGraphicsObject* object, int flags);
+  int getRefreshFlags() const { return refreshFlags_; }
+  int getIndex(const CGraphicsObject* object) const { return queue_.find(object); }
+  size_t count() const { return queue_.size(); }
+  void Empty() { queue_.removeAll(); }
+  // Shows or hides every registered drawable.
+  void setAllVisible(bool visible);
+
+  // --- dirty areas ---
+  // The object's bounding box, when it is visible and registered.
+  void Invalidate(CGraphicsObject* object);
+  // Nothing means the whole screen; otherwise the area cut to the screen.
+  void Invalidate(const CXRect* area) override;
+  void Invalidate() override { Invalidate(static_cast<const CXRect*>(nullptr)); }
+  const CRefreshRegion& region() const { return region_; }
+  void clearRegion() { region_.clear(); }
+
+  // --- composition ---
+  // Composes the dirty areas into the destination. Runs the scene's initial update first when it
+  // is due (`ranInitialUpdate` tells). True when something was composed.
+  bool Redraw(CGraphicsObject* destination, CSurface* display, bool& ranInitialUpdate);
+  // A new scene: its initial update runs before the next frame (the function may be empty).
+  void requestInitialUpdate(std::function<void()> update = {});
+  bool wasInitiallyUpdated() const { return initialUpdated_; }
+  int getFrameCount() const { return frames_; }
+
+  // The topmost drawable at the point within the priority bounds (negative = no bound), or null.
+  CGraphicsObject* getGraphicsAt(int x, int y, bool onlyVisible = true, int lowestPriority = -1,
+                                 int highestPriority = -1, bool ignoreAlpha = false) const;
+
+  // --- background ---
+  void SetBackground(CGraphicsObject* object);
+  void SetBackground(const CColor* color);
+  // Loads the named image through the image loader; false (background unchanged) when it cannot.
+  bool SetBackground(const CXString& fileName);
+  void setBackground(std::unique_ptr<CDirectDrawSurface> surface);
+  CDirectDrawSurface* getBackgroundIfc() const;
+  int getScrollMode() const;
+
+  // --- observers and focus ---
+  void addNotifier(CCanvasObserver* observer);
+  void removeNotifier(CCanvasObserver* observer);
+  void enableNotifyFlag(bool on) { notify_ = on; }
+  bool isNotifyEnabled() const { return notify_; }
+  void notify(int event);
+  void onFocusOn() {
+    if (notify_) notify(CCanvasObserver::kFocusOn);
+  }
+  void onFocusOff() {
+    if (notify_) notify(CCanvasObserver::kFocusOff);
+  }
+  // While paused (window inactive) no frame is composed.
+  void pause() { paused_ = true; }
+  void resume() { paused_ = false; }
+  bool isPaused() const { return paused_; }
+
+ private:
+  class CBackgroundManager;
+  bool compose(CGraphicsObject* destination);
+  void drawClipped(CGraphicsObject* object, CGraphicsObject* destination, const CXRect& screenPart,
+                   CValidationElement& element);
+  void toGrey(CGraphicsObject* destination);
+
+  CWindow* window_;
+  CValidationQuene queue_;
+  CRefreshRegion region_;
+  std::unique_ptr<CBackgroundManager> background_;
+  int screenBpp_;
+  int refreshFlags_ = 0;
+  bool notify_ = false;
+  bool paused_ = false;
+  bool initialUpdated_ = true;
+  std::function<void()> initialUpdate_;
+  int frames_ = 0;
+  std::vector<CCanvasObserver*> observers_;
+};
