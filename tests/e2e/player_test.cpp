@@ -1,95 +1,17 @@
 // Game folders run end to end through the headless player; the settings files they write are checked.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include "settings/config.h"
-
-namespace fs = std::filesystem;
+#include "e2e/player_fixture.h"
 
 namespace {
 
-struct PlayerRun {
-  int status = -1;
-  std::string out, err;
-};
-
-std::string slurp(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-class PlayerTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("tarnvik-e2e-" + std::to_string(getpid()) + "-" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
-  // Starts build/tarnvik with the arguments in the test games folder; returns its process id.
-  pid_t start(const std::vector<std::string>& args) {
-    fs::path out = dir_ / "stdout", err = dir_ / "stderr";
-    pid_t pid = fork();
-    if (pid == 0) {
-      if (chdir(TARNVIK_TEST_GAMES) != 0) _exit(120);
-      int o = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      dup2(o, 1);
-      dup2(e, 2);
-      setenv("XDG_DATA_HOME", (dir_ / "xdg").c_str(), 1);
-      std::string program = std::string(TARNVIK_BUILD_DIR) + "/tarnvik";
-      std::vector<char*> argv{program.data()};
-      std::vector<std::string> copy = args;
-      for (auto& a : copy) argv.push_back(a.data());
-      argv.push_back(nullptr);
-      execv(program.c_str(), argv.data());
-      _exit(121);
-    }
-    return pid;
-  }
-  PlayerRun finish(pid_t pid) {
-    PlayerRun run;
-    int status = 0;
-    waitpid(pid, &status, 0);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.out = slurp(dir_ / "stdout");
-    run.err = slurp(dir_ / "stderr");
-    return run;
-  }
-
-  // Runs build/tarnvik with the arguments in the test games folder, XDG_DATA_HOME inside the temp folder.
-  PlayerRun play(const std::vector<std::string>& args) { return finish(start(args)); }
-
-  // Plays a game headless with its own settings file; returns the run.
-  PlayerRun game(const std::string& folder, int frames, const std::vector<std::string>& more = {}) {
-    std::vector<std::string> args{"--headless", "--frames", std::to_string(frames), "--settings", settings().string()};
-    args.insert(args.end(), more.begin(), more.end());
-    args.insert(args.end(), {"-path", folder});
-    return play(args);
-  }
-
-  fs::path settings() const { return dir_ / "settings.ini"; }
-  int value(const char* section, const char* key) const { return CConfig(settings().string()).GetInt(section, key, -999); }
-  std::string text(const char* section, const char* key) const {
-    return CConfig(settings().string()).GetString(section, key, "<absent>").str();
-  }
-
-  fs::path dir_;
-};
+using namespace tarnvik::e2e;
 
 TEST_F(PlayerTest, EpisodesDeclaredFirstAndEdgesOfNavigation) {
   PlayerRun run = game("order", 100);  // 1.6 s of game time
