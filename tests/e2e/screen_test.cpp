@@ -197,6 +197,19 @@ TEST_F(ScreenTest, SettingsWrittenOncePerSecondAtSceneChangesAndAtTheEnd) {
   EXPECT_EQ(slurp(settings()), first);
 }
 
+TEST_F(ScreenTest, WithoutADisplayTheRunGoesOnHeadlessOnTheRealClock) {
+  fs::path shot = dir_ / "shot.png";
+  pid_t pid = spawn({"env", "-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", program(), "--frames", "5", "--settings",
+                     settings().string(), "--screenshot", shot.string(), "-res", "64", "48", "-path", "still"});
+  PlayerRun run = finish(pid);
+  ASSERT_EQ(run.status, 0) << run.err;
+  size_t said = run.err.find("running headless on the real clock");
+  ASSERT_NE(said, std::string::npos) << run.err;
+  EXPECT_EQ(run.err.find("running headless", said + 1), std::string::npos) << run.err;  // once
+  EXPECT_NE(run.out.find("5 frames, scene S"), std::string::npos) << run.out;
+  EXPECT_EQ(readPng(shot).width, 64);
+}
+
 // The player in a window on an X server of its own: full screen on 800 x 600 with a 320 x 240 game
 // screen, so the picture is doubled and centred with black bars.
 TEST_F(ScreenTest, WindowShowsTheComposedFrameScaled) {
