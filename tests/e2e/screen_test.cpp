@@ -13,6 +13,7 @@
 
 #include "e2e/player_fixture.h"
 #include "graphics/fps_text.h"
+#include "graphics/image.h"
 #include "graphics/png.h"
 
 namespace {
@@ -38,11 +39,11 @@ Rgb at(const png::Image& image, int x, int y) {
 }
 
 // The frame counter as the window draws it: a white box from (10, 10), one pixel of margin, glyphs
-// of 5 x 7 on a 6-pixel advance in black; everything else black (the still game draws nothing).
-Rgb expectedStill(const std::string& text, int x, int y) {
+// of 5 x 7 on a 6-pixel advance in black; elsewhere the given colour.
+Rgb withCounter(const std::string& text, int x, int y, Rgb elsewhere) {
   int gx = x - 11, gy = y - 11;
   bool inBox = x >= 10 && y >= 10 && x < 10 + static_cast<int>(text.size()) * tarnvik::kFpsAdvance + 1 && y < 19;
-  if (!inBox) return {0, 0, 0};
+  if (!inBox) return elsewhere;
   if (gx >= 0 && gy >= 0 && gy < tarnvik::kFpsGlyphHeight && gx % tarnvik::kFpsAdvance < tarnvik::kFpsGlyphWidth) {
     size_t index = static_cast<size_t>(gx / tarnvik::kFpsAdvance);
     const unsigned char* rows = index < text.size() ? tarnvik::fpsGlyph(text[index]) : nullptr;
@@ -114,11 +115,50 @@ bool parseXwd(const std::string& bytes, WindowDump& out, std::string& error) {
 // replication or by rounding; both keep the top bits).
 Rgb top565(Rgb c) { return {static_cast<uint8_t>(c.r >> 3), static_cast<uint8_t>(c.g >> 2), static_cast<uint8_t>(c.b >> 3)}; }
 
-class ScreenTest : public PlayerTest {};
+uint16_t backgroundPixel(int x, int y) {
+  return static_cast<uint16_t>((x * 31 / 319) << 11 | (y * 63 / 239) << 5 | ((x + y) & 31));
+}
+
+class ScreenTest : public PlayerTest {
+ protected:
+  void writeImage(const fs::path& file, int w, int h, int x, int y, uint16_t (*pixel)(int, int),
+                  uint8_t (*alpha)(int, int) = nullptr) {
+    CImage image;
+    ASSERT_TRUE(image.create(w, h, 16, alpha != nullptr));
+    for (int py = 0; py < h; ++py)
+      for (int px = 0; px < w; ++px) {
+        image.pixels16()[py * w + px] = pixel(px, py);
+        if (alpha) image.GetAlphaPtr()[py * w + px] = alpha(px, py);
+      }
+    image.SetPosition(x, y);
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(image.SaveToMemory(CImage::kNone, bytes));
+    std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                static_cast<std::streamsize>(bytes.size()));
+  }
+  // A game that never changes its 320 x 240 screen: a background of gradients and, when asked, a
+  // sprite with soft alpha edges on it. Returns its folder (named "still").
+  fs::path stillGame(bool sprite) {
+    fs::path folder = dir_ / "still", scene = folder / "Dane" / "S";
+    fs::create_directories(scene);
+    std::ofstream(folder / "Dane" / "application.def")
+        << "OBJECT=GAME\nGAME:TYPE=APPLICATION\nGAME:SCENES=S\nGAME:STARTWITH=S\n\n"
+           "OBJECT=S\nS:TYPE=SCENE\nS:PATH=S\nS:BACKGROUND=bg.img\n";
+    std::ofstream cnv(scene / "S.cnv");
+    cnv << "OBJECT=SEEN\nSEEN:TYPE=BOOL\nSEEN:TOINI=TRUE\nSEEN:VALUE=TRUE\n";
+    if (sprite) cnv << "OBJECT=SPRITE\nSPRITE:TYPE=IMAGE\nSPRITE:FILENAME=sprite.img\nSPRITE:TOCANVAS=TRUE\nSPRITE:VISIBLE=TRUE\n";
+    writeImage(scene / "bg.img", 320, 240, 0, 0, backgroundPixel);
+    if (sprite)
+      writeImage(
+          scene / "sprite.img", 64, 48, 40, 30, [](int x, int) { return static_cast<uint16_t>(0xF800 | x); },
+          [](int x, int y) { return static_cast<uint8_t>(std::min(255, (x + y) * 4)); });
+    return folder;
+  }
+};
 
 TEST_F(ScreenTest, HeadlessScreenshotIsTheComposedFrame) {
   fs::path shot = dir_ / "shot.png";
-  PlayerRun run = game("still", 10, {"--screenshot", shot.string(), "-res", "320", "240", "-debug"});
+  PlayerRun run = game(stillGame(false).string(), 10, {"--screenshot", shot.string(), "-res", "320", "240", "-debug"});
   ASSERT_EQ(run.status, 0) << run.err;
   png::Image image = readPng(shot);
   ASSERT_EQ(image.width, 320);
@@ -127,8 +167,10 @@ TEST_F(ScreenTest, HeadlessScreenshotIsTheComposedFrame) {
   int white = 0, mismatches = 0;
   for (int y = 0; y < 240; ++y)
     for (int x = 0; x < 320; ++x) {
-      Rgb want = expectedStill("FPS: 0", x, y);  // less than a second of game time
-      white += want.r == 255;
+      uint16_t p = backgroundPixel(x, y);
+      Rgb back{png::expand5(p >> 11), png::expand6((p >> 5) & 63), png::expand5(p & 31)};
+      Rgb want = withCounter("FPS: 0", x, y, back);  // less than a second of game time
+      white += want == Rgb{255, 255, 255};
       if (!(at(image, x, y) == want) && ++mismatches < 5) ADD_FAILURE() << "pixel " << x << ", " << y;
     }
   EXPECT_EQ(mismatches, 0);
@@ -216,14 +258,15 @@ TEST_F(ScreenTest, WindowShowsTheComposedFrameScaled) {
   for (const char* tool : {"xvfb-run", "xwd", "xdotool"})
     if (!onPath(tool)) GTEST_SKIP() << tool << " is not installed (make deps installs it)";
 
+  std::string still = stillGame(true).string();
   fs::path headless = dir_ / "headless.png";
-  ASSERT_EQ(game("still", 30, {"--screenshot", headless.string(), "-res", "320", "240"}).status, 0);
+  ASSERT_EQ(game(still, 30, {"--screenshot", headless.string(), "-res", "320", "240"}).status, 0);
 
   // 1. A plain windowed run ends by itself after its frames and leaves the same screenshot.
   // 2. With the frame counter on, the window is dumped while it plays, and F12 asks for a screenshot.
-  const std::string script = R"(P="$1"; D="$2"
-"$P" --frames 30 --screenshot "$D/window.png" --settings "$D/w.ini" -res 320 240 -path still || exit 10
-"$P" --frames 200 --screenshot "$D/debug.png" --settings "$D/d.ini" --log info -res 320 240 -debug -path still &
+  const std::string script = R"(P="$1"; D="$2"; G="$3"
+"$P" --frames 30 --screenshot "$D/window.png" --settings "$D/w.ini" -res 320 240 -path "$G" || exit 10
+"$P" --frames 200 --screenshot "$D/debug.png" --settings "$D/d.ini" --log info -res 320 240 -debug -path "$G" &
 pid=$!
 # SDL may make its window again when it picks a renderer: look for it once it has played a while.
 sleep 1.5
@@ -239,15 +282,17 @@ xdotool mousemove 400 300 key F12
 wait $pid
 )";
   pid_t pid = spawn({"xvfb-run", "-a", "-s", "-screen 0 800x600x24 -nolisten tcp", "sh", "-c", script, "sh",
-                     program(), dir_.string()});
+                     program(), dir_.string(), still});
   PlayerRun run = finish(pid);
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.err.find("running headless"), std::string::npos) << run.err;
   EXPECT_NE(run.err.find("full screen"), std::string::npos) << run.err;
+  EXPECT_EQ(run.err.find(": warn:"), std::string::npos) << run.err;  // the background and the sprite loaded
 
-  png::Image window = readPng(dir_ / "window.png"), still = readPng(headless);
+  png::Image window = readPng(dir_ / "window.png"), headlessShot = readPng(headless);
   EXPECT_EQ(window.width, 320);
-  EXPECT_EQ(window.pixels, still.pixels);
+  EXPECT_EQ(window.pixels, headlessShot.pixels);
+  EXPECT_NE(window.pixels, std::vector<uint8_t>(window.pixels.size(), 0));
 
   png::Image composed = readPng(dir_ / "debug.png");
   ASSERT_EQ(composed.width, 320);
@@ -262,7 +307,7 @@ wait $pid
   ASSERT_EQ(scale, 2);
   // The counter's digits change while the window plays; everything else matches the final frame.
   auto digits = [](int x, int y) { return x >= 41 && x < 59 && y >= 10 && y < 19; };
-  int mismatches = 0, lit = 0;
+  int mismatches = 0, lit = 0, bars = 0;
   for (int y = 0; y < screen.height; ++y)
     for (int x = 0; x < screen.width; ++x) {
       int sx = (x - left) / scale, sy = (y - top) / scale;
@@ -270,11 +315,13 @@ wait $pid
       if (inside && digits(sx, sy)) continue;
       Rgb want = inside ? top565(at(composed, sx, sy)) : Rgb{};
       Rgb got = top565(screen.at(x, y));
-      lit += got.r != 0;
+      lit += got == Rgb{31, 63, 31};
+      bars += !inside;
       if (!(got == want) && ++mismatches < 5) ADD_FAILURE() << "screen " << x << ", " << y;
     }
   EXPECT_EQ(mismatches, 0);
   EXPECT_GT(lit, 4 * 100);  // the counter's white box is there, doubled
+  EXPECT_EQ(bars, 800 * 600 - 640 * 480);
 
   // F12 wrote a numbered screenshot of the same frame size into the per-game data folder.
   png::Image numbered = readPng(dir_ / "xdg" / "tarnvik" / "still" / "screenshot-0001.png");
