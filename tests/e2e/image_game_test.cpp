@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "e2e/player_fixture.h"
 #include "graphics/image.h"
 #include "settings/config.h"
 
@@ -34,18 +35,7 @@ class ImageGameTest : public ::testing::Test {
   // An IMG file whose pixels and alpha come from the functions (alpha absent when none is given).
   void writeImage(const fs::path& relative, int w, int h, int x, int y, const std::function<uint16_t(int, int)>& pixel,
                   const std::function<uint8_t(int, int)>& alpha = {}) {
-    CImage image;
-    ASSERT_TRUE(image.create(w, h, 16, static_cast<bool>(alpha)));
-    for (int py = 0; py < h; ++py)
-      for (int px = 0; px < w; ++px) {
-        image.pixels16()[py * w + px] = pixel(px, py);
-        if (alpha) image.GetAlphaPtr()[py * w + px] = alpha(px, py);
-      }
-    image.SetPosition(x, y);
-    std::vector<uint8_t> bytes;
-    ASSERT_TRUE(image.SaveToMemory(CImage::kNone, bytes));
-    std::ofstream(dir_ / "game" / relative, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                                   static_cast<std::streamsize>(bytes.size()));
+    ASSERT_TRUE(tarnvik::e2e::writeImageFile(dir_ / "game" / relative, w, h, x, y, pixel, alpha));
   }
   void scene(const std::string& cnv, const std::string& sceneKeys = "") {
     write("Dane/application.def",

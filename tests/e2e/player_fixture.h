@@ -10,10 +10,12 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "graphics/image.h"
 #include "settings/config.h"
 
 namespace tarnvik::e2e {
@@ -24,6 +26,26 @@ struct PlayerRun {
   int status = -1;
   std::string out, err;
 };
+
+// Writes an uncompressed IMG file whose pixels and alpha come from the functions (alpha absent when
+// none is given); false when it could not be made.
+inline bool writeImageFile(const fs::path& file, int w, int h, int x, int y,
+                           const std::function<uint16_t(int, int)>& pixel,
+                           const std::function<uint8_t(int, int)>& alpha = {}) {
+  CImage image;
+  if (!image.create(w, h, 16, static_cast<bool>(alpha))) return false;
+  for (int py = 0; py < h; ++py)
+    for (int px = 0; px < w; ++px) {
+      image.pixels16()[py * w + px] = pixel(px, py);
+      if (alpha) image.GetAlphaPtr()[py * w + px] = alpha(px, py);
+    }
+  image.SetPosition(x, y);
+  std::vector<uint8_t> bytes;
+  if (!image.SaveToMemory(CImage::kNone, bytes)) return false;
+  std::ofstream out(file, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  return static_cast<bool>(out);
+}
 
 inline std::string slurp(const fs::path& file) {
   std::ifstream in(file, std::ios::binary);

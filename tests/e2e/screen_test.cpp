@@ -13,7 +13,6 @@
 
 #include "e2e/player_fixture.h"
 #include "graphics/fps_text.h"
-#include "graphics/image.h"
 #include "graphics/png.h"
 
 namespace {
@@ -121,21 +120,6 @@ uint16_t backgroundPixel(int x, int y) {
 
 class ScreenTest : public PlayerTest {
  protected:
-  void writeImage(const fs::path& file, int w, int h, int x, int y, uint16_t (*pixel)(int, int),
-                  uint8_t (*alpha)(int, int) = nullptr) {
-    CImage image;
-    ASSERT_TRUE(image.create(w, h, 16, alpha != nullptr));
-    for (int py = 0; py < h; ++py)
-      for (int px = 0; px < w; ++px) {
-        image.pixels16()[py * w + px] = pixel(px, py);
-        if (alpha) image.GetAlphaPtr()[py * w + px] = alpha(px, py);
-      }
-    image.SetPosition(x, y);
-    std::vector<uint8_t> bytes;
-    ASSERT_TRUE(image.SaveToMemory(CImage::kNone, bytes));
-    std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                static_cast<std::streamsize>(bytes.size()));
-  }
   // A game that never changes its 320 x 240 screen: a background of gradients and, when asked, a
   // sprite with soft alpha edges on it. Returns its folder (named "still").
   fs::path stillGame(bool sprite) {
@@ -147,11 +131,12 @@ class ScreenTest : public PlayerTest {
     std::ofstream cnv(scene / "S.cnv");
     cnv << "OBJECT=SEEN\nSEEN:TYPE=BOOL\nSEEN:TOINI=TRUE\nSEEN:VALUE=TRUE\n";
     if (sprite) cnv << "OBJECT=SPRITE\nSPRITE:TYPE=IMAGE\nSPRITE:FILENAME=sprite.img\nSPRITE:TOCANVAS=TRUE\nSPRITE:VISIBLE=TRUE\n";
-    writeImage(scene / "bg.img", 320, 240, 0, 0, backgroundPixel);
-    if (sprite)
-      writeImage(
+    EXPECT_TRUE(writeImageFile(scene / "bg.img", 320, 240, 0, 0, backgroundPixel));
+    if (sprite) {
+      EXPECT_TRUE(writeImageFile(
           scene / "sprite.img", 64, 48, 40, 30, [](int x, int) { return static_cast<uint16_t>(0xF800 | x); },
-          [](int x, int y) { return static_cast<uint8_t>(std::min(255, (x + y) * 4)); });
+          [](int x, int y) { return static_cast<uint8_t>(std::min(255, (x + y) * 4)); }));
+    }
     return folder;
   }
 };
