@@ -5,7 +5,12 @@
 #include "application/structure_runners.h"
 #include "objects/canvas_observer.h"
 #include "objects/image.h"
+#include "objects/database.h"
+#include "objects/mc_vector.h"
+#include "objects/multiarray.h"
+#include "objects/queues.h"
 #include "objects/rand.h"
+#include "objects/structure.h"
 #include "objects/system.h"
 #include "objects/timer.h"
 #include "runtime/instruction_runner.h"
@@ -42,6 +47,32 @@ void registerEngineTypes() {
     });
   CMC_RunnerFactory::registerRunner(mc::TYPE_CANVASOBSERVER,
                                     [] { return std::unique_ptr<CMC_Runner>(new CMC_CanvasObserver_Runner); });
+  // Data tables and values: STRUCT, DATABASE, MULTIARRAY, VECTOR, FIFO, LIFO.
+  CMC_ObjectsContainer::registerType("STRUCT", [](CMC_ObjectsContainer* scope, CMElement* element) -> CMC_Object* {
+    return new CMC_Structure(scope, element);
+  });
+  CMC_ObjectsContainer::registerType("DATABASE", [](CMC_ObjectsContainer* scope, CMElement* element) -> CMC_Object* {
+    return new CMC_Database(scope, element);
+  });
+  CMC_ObjectsContainer::registerType("MULTIARRAY", [](CMC_ObjectsContainer* scope, CMElement* element) -> CMC_Object* {
+    return new CMC_MultiArray(scope, element);
+  });
+  CMC_ObjectsContainer::registerType("VECTOR", [](CMC_ObjectsContainer* scope, CMElement* element) -> CMC_Object* {
+    return new CMC_Vector(scope, element);
+  });
+  CMC_ObjectsContainer::registerType("FIFO", [](CMC_ObjectsContainer* scope, CMElement* element) -> CMC_Object* {
+    return new CMC_Queue(scope, element, mc::TYPE_FIFO);
+  });
+  CMC_ObjectsContainer::registerType("LIFO", [](CMC_ObjectsContainer* scope, CMElement* element) -> CMC_Object* {
+    return new CMC_Queue(scope, element, mc::TYPE_LIFO);
+  });
+  CMC_RunnerFactory::registerRunner(mc::TYPE_STRUCTURE, [] { return std::unique_ptr<CMC_Runner>(new CMC_Structure_Runner); });
+  CMC_RunnerFactory::registerRunner(mc::TYPE_DATABASE, [] { return std::unique_ptr<CMC_Runner>(new CMC_Database_Runner); });
+  CMC_RunnerFactory::registerRunner(mc::TYPE_MULTIARRAY, [] { return std::unique_ptr<CMC_Runner>(new CMC_MultiArray_Runner); });
+  CMC_RunnerFactory::registerRunner(mc::TYPE_VECTOR, [] { return std::unique_ptr<CMC_Runner>(new CMC_Vector_Runner); });
+  CMC_RunnerFactory::registerRunner(mc::TYPE_FIFO, [] { return std::unique_ptr<CMC_Runner>(new CMC_Queue_Runner); });
+  CMC_RunnerFactory::registerRunner(mc::TYPE_LIFO, [] { return std::unique_ptr<CMC_Runner>(new CMC_Queue_Runner); });
+  CMC_Structure::installFieldResolver();
 
   // Every application has RANDOM, SYSTEM and the definition-file loader without declaring them.
   CMC_Application::registerBuiltin([](CMC_Application*) -> CMC_Object* { return new CMC_Rand("RANDOM"); });
