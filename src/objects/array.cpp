@@ -6,6 +6,7 @@
 
 #include "files/bytereader.h"
 #include "files/file.h"
+#include "files/path.h"
 #include "files/xarchive.h"
 #include "foundation/log.h"
 #include "graphics/window.h"
@@ -597,8 +598,14 @@ CMC_Object* CMC_Array_Runner::run(int id, CMC_Object* target, CMC_ObjectsContain
     case DIR: {
       // DIR(pattern): the array becomes the names of the files matching the pattern, sorted.
       array->removeAll();
+      CXString pattern = getParameterString(args, 0);
+      if (pattern.indexOf(CXString("..")) >= 0 || CPath::isAbsolute(pattern)) {
+        TLOG_WARN("array " << array->getName().view() << ": DIR of " << pattern.view()
+                           << " refused: listings stay inside the game's folders");
+        return nullptr;
+      }
       CFindData info;
-      intptr_t handle = CFile::findFirst(getParameterString(args, 0), info);
+      intptr_t handle = CFile::findFirst(pattern, info);
       std::vector<CXString> names;
       for (int more = handle == -1 ? -1 : 0; more == 0 && names.size() < 100000; more = CFile::findNext(handle, info))
         if (!info.isDirectory) names.push_back(info.name);

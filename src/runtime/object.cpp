@@ -393,9 +393,12 @@ bool CMC_Object::fire(const CXString& key, CXArray* params, bool supplied) {
   for (size_t i = 0;; ++i) {
     list = findHandlers(key.view());
     if (!list || i >= list->size()) break;
-    CMC_Behaviour* behaviour = (*list)[i].live();
+    CMC_HandlerEntry& entry = (*list)[i];
+    CMC_Behaviour* behaviour = entry.live();
     if (!behaviour) {
-      list->erase(list->begin() + static_cast<std::ptrdiff_t>(i--));
+      // Deleted since it was bound: the entry stays unbound, by name, like one restored before its
+      // behaviour exists.
+      entry.behaviour = nullptr;
       continue;
     }
     std::shared_ptr<CXArray> keep = (*list)[i].params;

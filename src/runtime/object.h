@@ -41,7 +41,7 @@ struct CMC_HandlerEntry {
   // Name of the behaviour, so an entry can be bound again by name after its object is gone.
   CXString behaviourName;
   // Expires when the behaviour is deleted (inline code of a re-parsed statement, for one): such an
-  // entry is skipped and dropped instead of being run.
+  // entry is never run again; it stays unbound, by name.
   std::weak_ptr<char> life;
 
   // The behaviour, or null once it was deleted.
