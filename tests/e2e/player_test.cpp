@@ -245,6 +245,7 @@ TEST_F(PlayerTest, ArraysAndGroupsFromScripts) {
   EXPECT_EQ(value("A", "VCOUNT"), 4);
   EXPECT_EQ(value("A", "VCOUNT2"), 5);
   EXPECT_EQ(value("A", "EMPTYSIZE"), 1);
+  EXPECT_EQ(value("A", "ACOUNT"), 1);  // the application's GETOBJECTS refilled the group with RANDOM
 }
 
 TEST_F(PlayerTest, ArraySavedInOneRunIsReadBackInTheNext) {
