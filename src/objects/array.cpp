@@ -244,8 +244,9 @@ bool CMC_Array::clampAt(int i, CMC_Variable* low, CMC_Variable* high) {
 bool CMC_Array::swap(int i, int j) {
   if (!get(i) || !get(j)) return false;
   std::swap(elements_[static_cast<size_t>(i)], elements_[static_cast<size_t>(j)]);
+  std::weak_ptr<char> alive = lifeToken();
   notify(std::min(i, j));
-  if (i != j) notify(std::max(i, j));
+  if (i != j && !alive.expired()) notify(std::max(i, j));
   return true;
 }
 
@@ -456,11 +457,10 @@ CMC_Object* elementCopy(CMC_Variable* element) {
 void appendCloneNames(CMC_Array* array, const CXString& name, int first, int last) {
   constexpr int kMaxNames = 100000;
   if (last - first >= kMaxNames) last = first + kMaxNames - 1;
-  for (int i = first; i <= last; ++i) {
-    CMC_String s{CXString()};
-    s.setValue(name + "_" + CXString::toString(i));
-    array->add(&s);
-  }
+  int before = array->getSize();
+  for (int i = first; i <= last; ++i)
+    array->appendOwned(std::make_unique<CMC_String>(CXString(), name + "_" + CXString::toString(i)));
+  array->notifyFrom(before);
 }
 
 }  // namespace
@@ -470,9 +470,12 @@ CMC_Object* CMC_Array_Runner::run(int id, CMC_Object* target, CMC_ObjectsContain
   auto* array = static_cast<CMC_Array*>(target);
   CMC_ObjectsContainer* where = scopeOf(scope, target);
   switch (id) {
-    case ADD:
-      for (int i = 0; i < argCount(args); ++i) array->add(getParameter(args, i));
+    case ADD: {
+      // A change handler may delete the array between two values.
+      std::weak_ptr<char> alive = mc::lifeOf(array);
+      for (int i = 0; i < argCount(args) && !alive.expired(); ++i) array->add(getParameter(args, i));
       return nullptr;
+    }
     case GETSIZE:
       return CMC_VariableFactory::integer(array->getSize());
     case INSERTAT:

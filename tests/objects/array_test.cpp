@@ -157,6 +157,30 @@ TEST_F(ArrayTest, HandlerThatEmptiesTheArrayDuringNotification) {
   EXPECT_EQ(arr()->getSize(), 0);
 }
 
+// A change handler that deletes the array (as a container deleting it at once would).
+struct ArrayDeleter : CMC_Behaviour {
+  using CMC_Behaviour::CMC_Behaviour;
+  bool run(CMC_Object* current, CXArray*, bool) override {
+    auto* array = static_cast<CMC_Array*>(current);
+    array->getScene()->removeObject(array);
+    delete array;
+    return false;
+  }
+};
+
+TEST_F(ArrayTest, HandlerThatDeletesTheArrayStopsTheMethod) {
+  auto* killer = add(new ArrayDeleter(scene(), CXString("KILLER"), CXString("")));
+  arr()->setSendOnChange(true);
+  arr()->addBehaviour(CXString("ONCHANGED"), killer, nullptr, scene());
+  run("ARR^ADD(1,2,3);");
+  EXPECT_EQ(scene()->getObject("ARR"), nullptr);
+  declare({{"ARR", {{"TYPE", "ARRAY"}, {"SENDONCHANGE", "TRUE"}}}});
+  run("ARR^ADD(1,2);");
+  arr()->addBehaviour(CXString("ONCHANGED"), killer, nullptr, scene());
+  run("ARR^SWAP(0,1);");  // two notifications; the first deletes the array
+  EXPECT_EQ(scene()->getObject("ARR"), nullptr);
+}
+
 TEST_F(ArrayTest, IniEntryRoundTrip) {
   CConfig config{CXString()};
   CMC_Variable::setConfig(&config);
