@@ -147,10 +147,6 @@ TEST_F(PlayerTest, DemoPlaysToItsEndAndKeepsValues) {
   EXPECT_EQ(value("COUNTING", "TOTAL"), 20);
 }
 
-}  // namespace
-
-namespace {
-
 TEST_F(PlayerTest, CanvasObserverSeesEachScenesInitialUpdateAndComposedFrames) {
   PlayerRun run = game("canvas", 40);
   ASSERT_EQ(run.status, 0) << run.err;
@@ -161,6 +157,75 @@ TEST_F(PlayerTest, CanvasObserverSeesEachScenesInitialUpdateAndComposedFrames) {
   EXPECT_EQ(value("S2", "BEFORE"), 1);
   EXPECT_EQ(text("S2", "GREY"), "TRUE");
   EXPECT_NE(run.out.find("scene S2"), std::string::npos) << run.out;
+}
+
+TEST_F(PlayerTest, ArraysAndGroupsFromScripts) {
+  PlayerRun run = game("arrays", 5);
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(value("A", "SIZE"), 4);
+  EXPECT_EQ(text("A", "SECOND"), "3");
+  EXPECT_EQ(text("A", "OUT"), "NULL");
+  EXPECT_EQ(text("A", "ARR"), "6,4,10,x1");
+  EXPECT_EQ(text("A", "NEXTVAL"), "10");
+  EXPECT_EQ(value("A", "EMPTYPOS"), -1);
+  EXPECT_EQ(text("A", "SORTED"), "TRUE,2,3,a,b");
+  EXPECT_EQ(value("A", "FOUND"), 3);
+  EXPECT_EQ(value("A", "PSIZE"), 5);
+  EXPECT_EQ(value("A", "GSIZE"), 2);
+  EXPECT_EQ(value("A", "N1"), 2);
+  EXPECT_EQ(value("A", "N2"), 3);
+  EXPECT_EQ(value("A", "VCOUNT"), 4);
+  EXPECT_EQ(value("A", "VCOUNT2"), 5);
+  EXPECT_EQ(value("A", "EMPTYSIZE"), 1);
+  EXPECT_EQ(value("A", "ACOUNT"), 1);  // the application's GETOBJECTS refilled the group with RANDOM
+}
+
+TEST_F(PlayerTest, ArraySavedInOneRunIsReadBackInTheNext) {
+  fs::path copy = dir_ / "arraysave";
+  fs::copy(fs::path(TARNVIK_TEST_GAMES) / "arraysave", copy, fs::copy_options::recursive);
+  PlayerRun first = game(copy.string(), 20);
+  ASSERT_EQ(first.status, 0) << first.err;
+  EXPECT_EQ(value("S", "RUNS"), 1);
+  EXPECT_EQ(text("S", "ARR"), "7,seven,FALSE,2");
+  const std::string expected("\x04\0\0\0"
+                             "\x01\0\0\0\x07\0\0\0"
+                             "\x02\0\0\0\x05\0\0\0seven"
+                             "\x03\0\0\0\x00"
+                             "\x01\0\0\0\x02\0\0\0",
+                             38);
+  EXPECT_EQ(slurp(copy / "Dane" / "S" / "saved.arr"), expected);
+  PlayerRun second = game(copy.string(), 5);
+  ASSERT_EQ(second.status, 0) << second.err;
+  EXPECT_EQ(value("S", "RUNS"), 2);
+  EXPECT_EQ(value("S", "LSIZE"), 4);
+  EXPECT_EQ(value("S", "L0"), 7);
+  EXPECT_EQ(text("S", "L1"), "seven");
+  EXPECT_EQ(text("S", "L2"), "FALSE");
+  EXPECT_EQ(value("S", "LSIZE2"), 8);
+  EXPECT_EQ(text("S", "L5"), "seven");
+}
+
+TEST_F(PlayerTest, ClassesAndRunTimeLoading) {
+  PlayerRun run = game("classes", 5);
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(value("C", "MADE"), 1);
+  EXPECT_EQ(value("C", "GOT"), 8);
+  EXPECT_EQ(text("C", "SHOWN"), "child");
+  EXPECT_EQ(text("C", "SUPERSHOWN"), "base");
+  EXPECT_EQ(value("C", "DESTR"), 1);
+  EXPECT_EQ(value("C", "ALIVE"), 1) << "the runaway constructor stopped and the game went on";
+  EXPECT_EQ(text("C", "LOG"), "cdi1i2o1o2");
+  EXPECT_EQ(value("C", "LOADED"), 7);  // E1, E2, EB and the behaviours of the four inline handlers
+  EXPECT_EQ(value("C", "SUMV"), 5);
+  EXPECT_EQ(value("C", "HIT"), 1);
+  EXPECT_EQ(text("C", "GONE"), "FALSE");
+}
+
+TEST_F(PlayerTest, VariableNamedLikeItsSceneLeavesTheHandlersToTheScene) {
+  PlayerRun run = game("scenetwin", 5);
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(value("S1", "RAN"), 1);
+  EXPECT_EQ(text("S1", "SEEN"), "hello");
 }
 
 }  // namespace
