@@ -90,8 +90,18 @@ bool CMC_Scene::loadCnv() {
     return false;
   }
   resolveObjects(elements);
-  // The element named like the scene carries the scene's own event handlers.
-  if (CMElement* own = elements->get(getName())) initializeBehaviours(this, own);
+  // The element named like the scene carries the scene's own event handlers. When it also has a
+  // TYPE, the object made from it keeps its name and value but not those handlers: they are the
+  // scene's, and binding them twice would run them twice.
+  if (CMElement* own = elements->get(getName())) {
+    int at = getObjectId(getName());
+    if (CMC_Object* twin = at >= 0 ? getObject(at) : nullptr) {
+      for (CMC_Behaviour* inlineCode : twin->getTmpBehList())
+        if (removeObject(inlineCode)) delete inlineCode;
+      twin->removeAllBehaviours();
+    }
+    initializeBehaviours(this, own);
+  }
   delete elements;
   return true;
 }

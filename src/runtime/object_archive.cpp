@@ -16,7 +16,7 @@ bool CMC_Object::serialize(CXArchive* archive) {
       for (const auto& [key, list] : *handlers_) {
         for (const CMC_HandlerEntry& entry : list) {
           *archive << CXString(key);
-          *archive << (entry.behaviour ? entry.behaviour->getName() : entry.behaviourName);
+          *archive << (entry.live() ? entry.behaviour->getName() : entry.behaviourName);
           CXArray* params = entry.getParams();
           int32_t n = params ? params->size() : 0;
           *archive << n;
@@ -62,7 +62,7 @@ bool CMC_Object::serialize(CXArchive* archive) {
     eventList();
     setHandlerFlag(getSignalIndex(key));
     CMC_HandlerEntry entry;
-    entry.behaviour = behaviour;
+    entry.bind(behaviour);
     entry.params = params ? std::shared_ptr<CXArray>(params, [](CXArray* a) { CXString::releaseToVector(a); }) : nullptr;
     entry.scope = scope;
     entry.behaviourName = behaviourName;

@@ -1,5 +1,6 @@
-// Fixture of the data-object tests: the script fixture with the engine's types registered, a
-// temporary folder as the engine's current directory, and a call helper that returns text.
+// Fixtures of the data-object tests: the script fixture with the engine's types registered (DataTest,
+// for ARRAY, GROUP and CLASS), and with a temporary folder as the engine's current directory and a
+// call helper that returns text (DataObjectsTest).
 #pragma once
 
 #include <unistd.h>
@@ -58,4 +59,16 @@ class DataObjectsTest : public ScriptTest {
 
   std::filesystem::path dir_;
   CXString savedDir_;
+};
+
+class DataTest : public ScriptTest {
+ protected:
+  void SetUp() override {
+    tarnvik::registerEngineTypes();
+    ScriptTest::SetUp();
+  }
+  template <class T>
+  T* named(const char* name) {
+    return static_cast<T*>(scene()->getObject(name));
+  }
 };
