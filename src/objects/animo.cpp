@@ -10,7 +10,6 @@
 #include "foundation/log.h"
 #include "graphics/refresh_screen.h"
 #include "graphics/window.h"
-#include "objects/drawable_owner.h"
 #include "objects/graphic_methods.h"
 #include "runtime/instruction_runner.h"
 #include "runtime/objects_container.h"
@@ -26,11 +25,6 @@ const CMC_EventList& animoEvents() {
   return list;
 }
 
-CCollisionInspector* inspector() {
-  CWindow* window = CWindow::getCurrent();
-  return window ? window->getCollisionInspector() : nullptr;
-}
-
 CXString upper(const CXString& text) {
   CXString out = text;
   out.Upper();
@@ -39,22 +33,22 @@ CXString upper(const CXString& text) {
 
 }  // namespace
 
+namespace {
+constexpr CMC_DrawableObject::EventIndexes kAnimoEvents{CMC_Animo::EVI_ONCLICK,    CMC_Animo::EVI_ONRELEASE,
+                                                        CMC_Animo::EVI_ONFOCUSON,  CMC_Animo::EVI_ONFOCUSOFF,
+                                                        CMC_Animo::EVI_ONCOLLISION, CMC_Animo::EVI_ONCOLLISIONFINISHED};
+}  // namespace
+
 CMC_Animo::CMC_Animo(CMC_ObjectsContainer* scope, CMElement* element)
-    : CMC_Object(scope, element, mc::TYPE_ANIMO), animo_(std::make_unique<CAnimo6>()) {
-  toCanvas_ = elementBool(element, "TOCANVAS");
-  priority_ = elementInt(element, "PRIORITY");
-  asButton_ = elementBool(element, "ASBUTTON");
-  flushAfterPlayed_ = elementBool(element, "FLUSHAFTERPLAYED");
+    : CMC_DrawableObject(scope, element, mc::TYPE_ANIMO, kAnimoEvents), animo_(std::make_unique<CAnimo6>()) {
+  readCommonKeys(element);
   onFirstFrame_ = elementBool(element, "ONFIRSTFRAME");
   // Absent or empty PRELOAD counts as TRUE; frames are unpacked when loaded either way.
   animo_->setLoadAtStart(!elementHas(element, "PRELOAD") || elementValue(element, "PRELOAD").isEmpty() ||
                          elementBool(element, "PRELOAD"));
   CXString file = elementValue(element, "FILENAME");
   if (!file.isEmpty()) load(file);
-  if (elementBool(element, "MONITORCOLLISIONALPHA")) monitorCollisions(true);
-  else if (elementBool(element, "MONITORCOLLISION")) monitorCollisions(false);
-  if (toCanvas_)
-    if (CRefreshScreen* refresh = screen()) refresh->put(animo_.get(), priority_);
+  placeFromElement(element);
   animo_->Visible(elementBool(element, "VISIBLE"));
   // Without FPS the events play at their own rates; 0 gives 15, other values below 1 give 1.
   if (elementHas(element, "FPS")) {
@@ -62,56 +56,31 @@ CMC_Animo::CMC_Animo(CMC_ObjectsContainer* scope, CMElement* element)
     animo_->SetFPS(fps == 0 ? 15 : fps);
   }
   animo_->addNotifier(this);
-  if (CCollisionInspector* collisions = inspector()) collisions->addNotifier(this);
   initializeBehaviours(scope, element);
 }
 
 CMC_Animo::CMC_Animo(CMC_ObjectsContainer* scope, const CXString& name)
-    : CMC_Object(name, mc::TYPE_ANIMO), animo_(std::make_unique<CAnimo6>()) {
-  setScene(scope);
+    : CMC_DrawableObject(scope, name, mc::TYPE_ANIMO, kAnimoEvents), animo_(std::make_unique<CAnimo6>()) {
   animo_->Visible(false);
   animo_->addNotifier(this);
-  if (CCollisionInspector* collisions = inspector()) collisions->addNotifier(this);
 }
 
-CMC_Animo::~CMC_Animo() {
-  if (CCollisionInspector* collisions = inspector()) collisions->removeNotifier(this);
-  animo_->removeNotifier(this);
-  // The animation leaves the screen, the animation manager and the collision inspector as it goes.
-}
+CMC_Animo::~CMC_Animo() { animo_->removeNotifier(this); }
 
 const CMC_EventList* CMC_Animo::getBehavioursList() const { return &animoEvents(); }
-
-CRefreshScreen* CMC_Animo::screen() {
-  CWindow* window = CWindow::getCurrent();
-  return window ? window->getRefreshScreen() : nullptr;
-}
 
 bool CMC_Animo::done(bool unloading) {
   animo_->StopNoNotify();
   if (CWindow* window = CWindow::getCurrent()) window->getAnimationManager()->remove(animo_.get());
-  if (CRefreshScreen* refresh = animo_->GetCanvas()) refresh->remove(animo_.get());
-  if (monitoring_)
-    if (CCollisionInspector* collisions = inspector()) collisions->forget(animo_.get());
-  monitoring_ = false;
-  animo_->setMonitorCollisions(false);
-  return CMC_Object::done(unloading);
+  return CMC_DrawableObject::done(unloading);
 }
 
 CXObject* CMC_Animo::clone() const {
   auto* copy = new CMC_Animo(getScene(), getName());
-  CAnimo6& to = *copy->animo_;
-  to.copyFrom(*animo_);
-  to.setLoadAtStart(animo_->getLoadAtStart());
-  copy->priority_ = priority_;
-  copy->toCanvas_ = toCanvas_;
-  copy->asButton_ = asButton_;
-  copy->flushAfterPlayed_ = flushAfterPlayed_;
+  copy->animo_->copyFrom(*animo_);
+  copy->animo_->setLoadAtStart(animo_->getLoadAtStart());
   copy->onFirstFrame_ = onFirstFrame_;
-  if (animo_->GetCanvas()) animo_->GetCanvas()->put(copy->animo_.get(), priority_);
-  if (monitoring_)
-    if (CMonitoredObject* record = inspector() ? inspector()->find(animo_.get()) : nullptr)
-      copy->monitorCollisions(record->alpha);
+  copyDrawableState(*copy);
   return copy;
 }
 
@@ -129,49 +98,7 @@ bool CMC_Animo::load(const CXString& file) {
   return ok;
 }
 
-void CMC_Animo::show(bool visible) { animo_->Visible(visible); }
-
-void CMC_Animo::invalidate() {
-  if (animo_->isVisible()) animo_->Invalidate();
-}
-
-void CMC_Animo::setPosition(int x, int y) {
-  invalidate();
-  animo_->SetPosition(x, y);
-  invalidate();
-}
-
-void CMC_Animo::move(int dx, int dy) {
-  invalidate();
-  animo_->Move(dx, dy);
-  invalidate();
-}
-
-void CMC_Animo::setPriority(int priority) {
-  priority_ = priority;
-  CRefreshScreen* refresh = animo_->GetCanvas() ? animo_->GetCanvas() : screen();
-  if (!refresh) return;
-  if (refresh->contains(animo_.get())) refresh->SetPriority(animo_.get(), priority);
-  else refresh->put(animo_.get(), priority);
-}
-
-int CMC_Animo::getPriority() const {
-  CRefreshScreen* refresh = animo_->GetCanvas();
-  return refresh ? refresh->GetPriority(animo_.get()) : -1;
-}
-
-void CMC_Animo::monitorCollisions(bool alpha) {
-  CCollisionInspector* collisions = inspector();
-  if (!collisions) return;
-  collisions->addMonitoredObject(animo_.get(), alpha);
-  if (CMonitoredObject* record = collisions->find(animo_.get())) record->alpha = alpha;
-  monitoring_ = true;
-  collisions->onPositionChanged(animo_.get());
-}
-
-void CMC_Animo::stopMonitoringCollisions() {
-  if (CCollisionInspector* collisions = inspector()) collisions->removeMonitoredObject(animo_.get());
-}
+void CMC_Animo::moveDrawable(int dx, int dy) { animo_->Move(dx, dy); }
 
 // --- playback ---
 
@@ -253,38 +180,6 @@ bool CMC_Animo::onPlayableFinished(CPlayable*) {
   if (onFirstFrame_ && animo_->GetCurrentEvent() >= 0) animo_->SetEventFrame(animo_->GetCurrentEvent(), 0);
   fireNamed(EVI_ONFINISHED, "ONFINISHED", name);
   return true;
-}
-
-// --- mouse and collisions ---
-
-void CMC_Animo::onMouseMove(int x, int y) {
-  if (!asButton_) return;
-  bool on = animo_->isVisible() && animo_->testHit(x, y);
-  if (on == focused_) return;
-  focused_ = on;
-  if (hasHandlerFlag(on ? EVI_ONFOCUSON : EVI_ONFOCUSOFF)) onSignal(CXString(on ? "ONFOCUSON" : "ONFOCUSOFF"));
-}
-
-void CMC_Animo::onMouseButton(const CXString& button, bool pressed, int x, int y) {
-  if (!asButton_ || !animo_->isVisible() || !animo_->testHit(x, y)) return;
-  if (pressed) fireEvent(EVI_ONCLICK, "ONCLICK", button);
-  else fireEvent(EVI_ONRELEASE, "ONRELEASE", button);
-}
-
-void CMC_Animo::collisionEvent(int index, const char* event, CGraphicsObject* a, CGraphicsObject* b) {
-  CGraphicsObject* mine = animo_.get();
-  CGraphicsObject* other = a == mine ? b : b == mine ? a : nullptr;
-  if (!other || !hasHandlerFlag(index)) return;
-  CMC_Object* owner = tarnvik::findDrawableOwner(getScene(), other);
-  fireEvent(index, event, owner ? owner->getName() : CXString());
-}
-
-void CMC_Animo::onCollision(CGraphicsObject* a, CGraphicsObject* b) {
-  collisionEvent(EVI_ONCOLLISION, "ONCOLLISION", a, b);
-}
-
-void CMC_Animo::onCollisionFinished(CGraphicsObject* a, CGraphicsObject* b) {
-  collisionEvent(EVI_ONCOLLISIONFINISHED, "ONCOLLISIONFINISHED", a, b);
 }
 
 // --- methods ---

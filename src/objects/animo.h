@@ -5,13 +5,10 @@
 #include <memory>
 
 #include "graphics/animation.h"
-#include "graphics/collision.h"
-#include "runtime/object.h"
+#include "objects/drawable_object.h"
 #include "runtime/runner.h"
 
-class CRefreshScreen;
-
-class CMC_Animo : public CMC_Object, public CCollisionObserver, public CPlayableObserver {
+class CMC_Animo : public CMC_DrawableObject, public CPlayableObserver {
  public:
   enum {
     EVI_ONSTARTED = 3,
@@ -42,21 +39,9 @@ class CMC_Animo : public CMC_Object, public CCollisionObserver, public CPlayable
   CAnimo6* getAnimo() const { return animo_.get(); }
   // Loads another file; false (no frames, warning logged) when it cannot.
   bool load(const CXString& file);
-  void show(bool visible);
-  // Through the anchor; the old and the new area are redrawn.
-  void setPosition(int x, int y);
-  void move(int dx, int dy);
-  void setPriority(int priority);
-  // -1 when the animation is not on the screen.
-  int getPriority() const;
-  void monitorCollisions(bool alpha);
-  void stopMonitoringCollisions();
-  bool isAsButton() const { return asButton_; }
-  void setAsButton(bool on) { asButton_ = on; }
   bool getOnFirstFrame() const { return onFirstFrame_; }
   void setOnFirstFrame(bool on) { onFirstFrame_ = on; }
   bool getFlushAfterPlayed() const { return flushAfterPlayed_; }
-  void invalidate();
 
   // Playback through the object: it is the animation's observer while it plays.
   bool play(const CXString& event, int entry = 0);
@@ -67,31 +52,19 @@ class CMC_Animo : public CMC_Object, public CCollisionObserver, public CPlayable
   void pause();
   void resume();
 
-  // As a button (the input layer calls these): the point is in screen coordinates.
-  void onMouseMove(int x, int y);
-  void onMouseButton(const CXString& button, bool pressed, int x, int y);
-
-  void onCollision(CGraphicsObject* a, CGraphicsObject* b) override;
-  void onCollisionFinished(CGraphicsObject* a, CGraphicsObject* b) override;
-
   bool onPlayableStarted(CPlayable* playable) override;
   bool onPlayableTick(CPlayable* playable) override;
   bool onPlayableFinished(CPlayable* playable) override;
 
+ protected:
+  void moveDrawable(int dx, int dy) override;
+
  private:
-  void collisionEvent(int index, const char* event, CGraphicsObject* a, CGraphicsObject* b);
   // Fires event^NAME (the event's name in upper case), then for a "_REVERSE" event event^ its base
   // name, then the plain event: the first one bound runs.
   void fireNamed(int index, const char* event, const CXString& eventName);
-  static CRefreshScreen* screen();
 
   std::unique_ptr<CAnimo6> animo_;
-  int priority_ = 0;
-  bool toCanvas_ = false;
-  bool asButton_ = false;
-  bool focused_ = false;
-  bool monitoring_ = false;
-  bool flushAfterPlayed_ = false;
   bool onFirstFrame_ = false;
 };
 

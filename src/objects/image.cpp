@@ -25,11 +25,6 @@ const CMC_EventList& imageEvents() {
   return list;
 }
 
-CCollisionInspector* inspector() {
-  CWindow* window = CWindow::getCurrent();
-  return window ? window->getCollisionInspector() : nullptr;
-}
-
 CFileContext* fileContext(CMC_ObjectsContainer* scope) {
   CWindow* window = scope && scope->getWindow() ? scope->getWindow() : CWindow::getCurrent();
   return window;
@@ -37,50 +32,30 @@ CFileContext* fileContext(CMC_ObjectsContainer* scope) {
 
 }  // namespace
 
+namespace {
+constexpr CMC_DrawableObject::EventIndexes kImageEvents{CMC_Image::EVI_ONCLICK,    CMC_Image::EVI_ONRELEASE,
+                                                        CMC_Image::EVI_ONFOCUSON,  CMC_Image::EVI_ONFOCUSOFF,
+                                                        CMC_Image::EVI_ONCOLLISION, CMC_Image::EVI_ONCOLLISIONFINISHED};
+}  // namespace
+
 CMC_Image::CMC_Image(CMC_ObjectsContainer* scope, CMElement* element)
-    : CMC_Object(scope, element, mc::TYPE_IMAGE), image_(std::make_unique<CImage>()) {
-  toCanvas_ = elementBool(element, "TOCANVAS");
-  priority_ = elementInt(element, "PRIORITY");
-  asButton_ = elementBool(element, "ASBUTTON");
-  flushAfterPlayed_ = elementBool(element, "FLUSHAFTERPLAYED");
+    : CMC_DrawableObject(scope, element, mc::TYPE_IMAGE, kImageEvents), image_(std::make_unique<CImage>()) {
+  readCommonKeys(element);
   CXString file = elementValue(element, "FILENAME");
   if (!file.isEmpty()) load(file);
   image_->Visible(elementBool(element, "VISIBLE"));
-  if (elementBool(element, "MONITORCOLLISIONALPHA")) monitorCollisions(true);
-  else if (elementBool(element, "MONITORCOLLISION")) monitorCollisions(false);
-  if (toCanvas_)
-    if (CRefreshScreen* refresh = screen()) refresh->put(image_.get(), priority_);
-  if (CCollisionInspector* collisions = inspector()) collisions->addNotifier(this);
+  placeFromElement(element);
   initializeBehaviours(scope, element);
 }
 
 CMC_Image::CMC_Image(CMC_ObjectsContainer* scope, const CXString& name)
-    : CMC_Object(name, mc::TYPE_IMAGE), image_(std::make_unique<CImage>()) {
-  setScene(scope);
+    : CMC_DrawableObject(scope, name, mc::TYPE_IMAGE, kImageEvents), image_(std::make_unique<CImage>()) {
   image_->Visible(false);
-  if (CCollisionInspector* collisions = inspector()) collisions->addNotifier(this);
 }
 
-CMC_Image::~CMC_Image() {
-  if (CCollisionInspector* collisions = inspector()) collisions->removeNotifier(this);
-  // The drawable leaves the screen and the collision inspector as it goes (its own destructor).
-}
+CMC_Image::~CMC_Image() = default;
 
 const CMC_EventList* CMC_Image::getBehavioursList() const { return &imageEvents(); }
-
-CRefreshScreen* CMC_Image::screen() {
-  CWindow* window = CWindow::getCurrent();
-  return window ? window->getRefreshScreen() : nullptr;
-}
-
-bool CMC_Image::done(bool unloading) {
-  if (CRefreshScreen* refresh = image_->GetCanvas()) refresh->remove(image_.get());
-  if (monitoring_)
-    if (CCollisionInspector* collisions = inspector()) collisions->forget(image_.get());
-  monitoring_ = false;
-  image_->setMonitorCollisions(false);
-  return CMC_Object::done(unloading);
-}
 
 CXObject* CMC_Image::clone() const {
   auto* copy = new CMC_Image(getScene(), getName());
@@ -100,14 +75,8 @@ CXObject* CMC_Image::clone() const {
   to.SetOpacity(from.GetOpacity());
   to.SetClippingRect(from.GetClippingRect());
   to.Visible(from.isVisible());
-  copy->priority_ = priority_;
-  copy->toCanvas_ = toCanvas_;
-  copy->asButton_ = asButton_;
   copy->resetPosition_ = resetPosition_;
-  if (image_->GetCanvas()) image_->GetCanvas()->put(copy->image_.get(), priority_);
-  if (monitoring_)
-    if (CMonitoredObject* record = inspector() ? inspector()->find(image_.get()) : nullptr)
-      copy->monitorCollisions(record->alpha);
+  copyDrawableState(*copy);
   return copy;
 }
 
@@ -120,81 +89,6 @@ bool CMC_Image::load(const CXString& file) {
   resetPosition_ = image_->GetPosition() + image_->getAnchor();
   invalidate();
   return ok;
-}
-
-void CMC_Image::show(bool visible) { image_->Visible(visible); }
-
-void CMC_Image::invalidate() {
-  if (image_->isVisible()) image_->Invalidate();
-}
-
-void CMC_Image::setPosition(int x, int y) {
-  invalidate();
-  image_->SetPosition(x, y);
-  invalidate();
-}
-
-void CMC_Image::move(int dx, int dy) {
-  invalidate();
-  image_->Move(dx, dy);
-  invalidate();
-}
-
-void CMC_Image::setPriority(int priority) {
-  priority_ = priority;
-  CRefreshScreen* refresh = image_->GetCanvas() ? image_->GetCanvas() : screen();
-  if (!refresh) return;
-  if (refresh->contains(image_.get())) refresh->SetPriority(image_.get(), priority);
-  else refresh->put(image_.get(), priority);
-}
-
-int CMC_Image::getPriority() const {
-  CRefreshScreen* refresh = image_->GetCanvas();
-  return refresh ? refresh->GetPriority(image_.get()) : -1;
-}
-
-void CMC_Image::monitorCollisions(bool alpha) {
-  CCollisionInspector* collisions = inspector();
-  if (!collisions) return;
-  collisions->addMonitoredObject(image_.get(), alpha);
-  if (CMonitoredObject* record = collisions->find(image_.get())) record->alpha = alpha;
-  monitoring_ = true;
-  // Tested at the next tick, as if it had just moved there.
-  collisions->onPositionChanged(image_.get());
-}
-
-void CMC_Image::stopMonitoringCollisions() {
-  if (CCollisionInspector* collisions = inspector()) collisions->removeMonitoredObject(image_.get());
-}
-
-void CMC_Image::onMouseMove(int x, int y) {
-  if (!asButton_) return;
-  bool on = image_->isVisible() && image_->testHit(x, y);
-  if (on == focused_) return;
-  focused_ = on;
-  if (hasHandlerFlag(on ? EVI_ONFOCUSON : EVI_ONFOCUSOFF)) onSignal(CXString(on ? "ONFOCUSON" : "ONFOCUSOFF"));
-}
-
-void CMC_Image::onMouseButton(const CXString& button, bool pressed, int x, int y) {
-  if (!asButton_ || !image_->isVisible() || !image_->testHit(x, y)) return;
-  if (pressed) fireEvent(EVI_ONCLICK, "ONCLICK", button);
-  else fireEvent(EVI_ONRELEASE, "ONRELEASE", button);
-}
-
-void CMC_Image::collisionEvent(int index, const char* event, CGraphicsObject* a, CGraphicsObject* b) {
-  CGraphicsObject* mine = image_.get();
-  CGraphicsObject* other = a == mine ? b : b == mine ? a : nullptr;
-  if (!other || !hasHandlerFlag(index)) return;
-  CMC_Object* owner = tarnvik::findDrawableOwner(getScene(), other);
-  fireEvent(index, event, owner ? owner->getName() : CXString());
-}
-
-void CMC_Image::onCollision(CGraphicsObject* a, CGraphicsObject* b) {
-  collisionEvent(EVI_ONCOLLISION, "ONCOLLISION", a, b);
-}
-
-void CMC_Image::onCollisionFinished(CGraphicsObject* a, CGraphicsObject* b) {
-  collisionEvent(EVI_ONCOLLISIONFINISHED, "ONCOLLISIONFINISHED", a, b);
 }
 
 // --- methods ---

@@ -4,14 +4,11 @@
 
 #include <memory>
 
-#include "graphics/collision.h"
 #include "graphics/image.h"
-#include "runtime/object.h"
+#include "objects/drawable_object.h"
 #include "runtime/runner.h"
 
-class CRefreshScreen;
-
-class CMC_Image : public CMC_Object, public CCollisionObserver {
+class CMC_Image : public CMC_DrawableObject {
  public:
   enum {
     EVI_ONCLICK = 3,
@@ -31,48 +28,16 @@ class CMC_Image : public CMC_Object, public CCollisionObserver {
   CGraphicsObject* getDrawable() const override { return image_.get(); }
   CXObject* clone() const override;
   using CMC_Object::clone;
-  bool done(bool unloading) override;
 
   CImage* getImage() const { return image_.get(); }
   // Loads another file into the image; false (empty image, warning logged) when it cannot.
   bool load(const CXString& file);
-  void show(bool visible);
-  // Moves through the anchor; the old and the new area are redrawn.
-  void setPosition(int x, int y);
-  void move(int dx, int dy);
   void resetPosition() { setPosition(resetPosition_.x, resetPosition_.y); }
   void setResetPosition(int x, int y) { resetPosition_ = CXPoint(x, y); }
   CXPoint getResetPosition() const { return resetPosition_; }
-  // Registers with the refresh manager at the priority (or moves there when registered).
-  void setPriority(int priority);
-  // -1 when the image is not on the screen.
-  int getPriority() const;
-  void monitorCollisions(bool alpha);
-  void stopMonitoringCollisions();
-  bool isAsButton() const { return asButton_; }
-  void setAsButton(bool on) { asButton_ = on; }
-  // Redraws the image's area (after its pixels or clipping changed).
-  void invalidate();
-
-  // As a button (the input layer calls these): the point is in screen coordinates.
-  void onMouseMove(int x, int y);
-  void onMouseButton(const CXString& button, bool pressed, int x, int y);
-
-  // Collision events from the inspector.
-  void onCollision(CGraphicsObject* a, CGraphicsObject* b) override;
-  void onCollisionFinished(CGraphicsObject* a, CGraphicsObject* b) override;
 
  private:
-  void collisionEvent(int index, const char* event, CGraphicsObject* a, CGraphicsObject* b);
-  static CRefreshScreen* screen();
-
   std::unique_ptr<CImage> image_;
-  int priority_ = 0;
-  bool toCanvas_ = false;
-  bool asButton_ = false;
-  bool focused_ = false;
-  bool monitoring_ = false;
-  bool flushAfterPlayed_ = false;
   CXPoint resetPosition_;
 };
 

@@ -1,0 +1,70 @@
+// CMC_DrawableObject: what the script types that show one drawable (IMAGE, ANIMO) have in common:
+// placement on the screen, priority, as-button mouse events and collision events.
+#pragma once
+
+#include "graphics/collision.h"
+#include "runtime/object.h"
+
+class CGraphicsObject;
+class CRefreshScreen;
+
+class CMC_DrawableObject : public CMC_Object, public CCollisionObserver {
+ public:
+  // Where a type's mouse and collision events sit in its event list.
+  struct EventIndexes {
+    int click, release, focusOn, focusOff, collision, collisionFinished;
+  };
+
+  CMC_DrawableObject(CMC_ObjectsContainer* scope, CMElement* element, int type, EventIndexes events);
+  CMC_DrawableObject(CMC_ObjectsContainer* scope, const CXString& name, int type, EventIndexes events);
+  ~CMC_DrawableObject() override;
+
+  // Leaves the screen and the collision inspector.
+  bool done(bool unloading) override;
+
+  void show(bool visible);
+  // Redraws the drawable's area (after its pixels, clipping or frame changed).
+  void invalidate();
+  // Moves through the anchor; the old and the new area are redrawn.
+  void setPosition(int x, int y);
+  void move(int dx, int dy);
+  // Registers with the refresh manager at the priority (or moves there when registered).
+  void setPriority(int priority);
+  // -1 when the drawable is not on the screen.
+  int getPriority() const;
+  void monitorCollisions(bool alpha);
+  void stopMonitoringCollisions();
+  bool isAsButton() const { return asButton_; }
+  void setAsButton(bool on) { asButton_ = on; }
+
+  // As a button (the input layer calls these): the point is in screen coordinates.
+  void onMouseMove(int x, int y);
+  void onMouseButton(const CXString& button, bool pressed, int x, int y);
+
+  void onCollision(CGraphicsObject* a, CGraphicsObject* b) override;
+  void onCollisionFinished(CGraphicsObject* a, CGraphicsObject* b) override;
+
+ protected:
+  // The keys every such type reads: TOCANVAS, PRIORITY, ASBUTTON, FLUSHAFTERPLAYED.
+  void readCommonKeys(CMElement* element);
+  // Puts the drawable on the screen when TOCANVAS asked for it; collision monitoring as the
+  // element's keys say.
+  void placeFromElement(CMElement* element);
+  // Copies the shared state into a clone and gives it the same place on the screen and in the
+  // collision inspector.
+  void copyDrawableState(CMC_DrawableObject& copy) const;
+  // Moves the drawable itself (types whose drawable moves differently override it).
+  virtual void moveDrawable(int dx, int dy);
+  static CRefreshScreen* screen();
+
+  int priority_ = 0;
+  bool toCanvas_ = false;
+  bool asButton_ = false;
+  bool focused_ = false;
+  bool monitoring_ = false;
+  bool flushAfterPlayed_ = false;
+
+ private:
+  void collisionEvent(int index, const char* event, CGraphicsObject* a, CGraphicsObject* b);
+  EventIndexes events_;
+};
