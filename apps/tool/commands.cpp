@@ -10,8 +10,22 @@ const std::vector<Command>& commands() {
       {"code", "FILE [--cycle N]", "write FILE.coded, the coded form of a plain definition file (cycle 6 by default)", runCode},
       {"decode", "FILE", "write FILE.decoded, the plain form of a coded definition file", runDecode},
       {"defs", "FILE", "print the elements of a definition file (plain or coded) as JSON", runDefs},
+      {"ann2png", "IN.ann OUTDIR", "write every frame of an animation as an RGBA PNG and its events as events.json", runAnn2Png},
+      {"png2ann", "INDIR OUT.ann [--compression N]", "build an animation from a folder ann2png wrote (compression 0 or 4)", runPng2Ann},
+      {"info", "FILE", "print what an ANN animation holds as JSON: layout, frames, sizes, events", runInfo},
+      {"font2png", "IN OUT.png", "write a font's letter strip as an RGBA PNG and its letters and margins as OUT.png.json", runFont2Png},
   };
   return table;
+}
+
+int usage(CommandIo& io, const char* name, const char* arguments) {
+  io.err << "usage: tarnvik-tool " << name << " " << arguments << "\n";
+  return kExitUsage;
+}
+
+int failure(CommandIo& io, const std::string& message) {
+  io.err << "tarnvik-tool: " << message << "\n";
+  return kExitFailure;
 }
 
 void printUsage(std::ostream& out) {

@@ -32,8 +32,16 @@ void printUsage(std::ostream& out);
 // Runs the command named by args[0] with the rest of the arguments.
 int dispatch(const std::vector<std::string>& args, CommandIo& io);
 
+// Report bad usage / a failure on the error stream; return the matching exit status.
+int usage(CommandIo& io, const char* name, const char* arguments);
+int failure(CommandIo& io, const std::string& message);
+
 int runCode(const std::vector<std::string>& args, CommandIo& io);
 int runDecode(const std::vector<std::string>& args, CommandIo& io);
 int runDefs(const std::vector<std::string>& args, CommandIo& io);
+int runAnn2Png(const std::vector<std::string>& args, CommandIo& io);
+int runPng2Ann(const std::vector<std::string>& args, CommandIo& io);
+int runInfo(const std::vector<std::string>& args, CommandIo& io);
+int runFont2Png(const std::vector<std::string>& args, CommandIo& io);
 
 }  // namespace tarnvik::tool

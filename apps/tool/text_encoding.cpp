@@ -48,4 +48,34 @@ std::string windows1250ToUtf8(std::string_view text) {
   return out;
 }
 
+std::string utf8ToWindows1250(std::string_view text) {
+  std::string out;
+  for (size_t i = 0; i < text.size();) {
+    auto lead = static_cast<unsigned char>(text[i]);
+    int extra = lead < 0x80 ? 0 : (lead >> 5) == 6 ? 1 : (lead >> 4) == 14 ? 2 : (lead >> 3) == 30 ? 3 : -1;
+    char32_t code = extra == 0 ? lead : extra == 1 ? lead & 0x1F : extra == 2 ? lead & 0x0F : lead & 0x07;
+    bool ok = extra >= 0 && i + static_cast<size_t>(extra) < text.size() + (extra == 0 ? 1 : 0);
+    for (int k = 1; ok && k <= extra; ++k) {
+      auto next = static_cast<unsigned char>(text[i + static_cast<size_t>(k)]);
+      ok = (next & 0xC0) == 0x80;
+      code = (code << 6) | (next & 0x3F);
+    }
+    i += ok ? static_cast<size_t>(extra) + 1 : 1;
+    if (!ok) {
+      out += '?';
+    } else if (code < 0x80) {
+      out += static_cast<char>(code);
+    } else {
+      char byte = '?';
+      for (int b = 0; b < 128; ++b)
+        if (code != 0xFFFD && kUpperHalf[b] == code) {
+          byte = static_cast<char>(0x80 + b);
+          break;
+        }
+      out += byte;
+    }
+  }
+  return out;
+}
+
 }  // namespace tarnvik::tool

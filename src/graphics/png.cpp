@@ -52,9 +52,10 @@ void readBytes(png_structp png, png_bytep into, png_size_t n) {
   source->pos += n;
 }
 
-// The libpng part of encode565; `row` holds width * 3 bytes. False with failure->message set.
-bool encodeRows(const uint16_t* pixels, int pitch, int width, int height, Sink* sink, uint8_t* row,
-                Failure* failure) {
+// The libpng part of encode565; `row` holds width * 4 bytes (3 without alpha). False with
+// failure->message set.
+bool encodeRows(const uint16_t* pixels, const uint8_t* alpha, int pitch, int width, int height, Sink* sink,
+                uint8_t* row, Failure* failure) {
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, failure, onError, onWarning);
   if (!png) {
     std::snprintf(failure->message, sizeof failure->message, "cannot start the PNG encoder");
@@ -67,16 +68,19 @@ bool encodeRows(const uint16_t* pixels, int pitch, int width, int height, Sink* 
     return false;
   }
   png_set_write_fn(png, sink, writeBytes, flushBytes);
-  png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8, PNG_COLOR_TYPE_RGB,
-               PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  const int channels = alpha ? 4 : 3;
+  png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
+               alpha ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+               PNG_FILTER_TYPE_DEFAULT);
   png_write_info(png, info);
   for (int y = 0; y < height; ++y) {
     const uint16_t* src = pixels + static_cast<size_t>(y) * pitch;
     for (int x = 0; x < width; ++x) {
       unsigned p = src[x];
-      row[x * 3 + 0] = expand5(p >> 11);
-      row[x * 3 + 1] = expand6((p >> 5) & 0x3f);
-      row[x * 3 + 2] = expand5(p & 0x1f);
+      row[x * channels + 0] = expand5(p >> 11);
+      row[x * channels + 1] = expand6((p >> 5) & 0x3f);
+      row[x * channels + 2] = expand5(p & 0x1f);
+      if (alpha) row[x * channels + 3] = alpha[static_cast<size_t>(y) * width + x];
     }
     png_write_row(png, row);
   }
@@ -137,16 +141,16 @@ bool writeAll(int fd, const std::vector<uint8_t>& bytes) {
 }  // namespace
 
 bool encode565(const uint16_t* pixels, int pitch, int width, int height, std::vector<uint8_t>& out,
-               std::string& error) {
+               std::string& error, const uint8_t* alpha) {
   out.clear();
   if (!pixels || width <= 0 || height <= 0 || width > kMaxSide || height > kMaxSide || pitch < width) {
     error = "no picture to write (" + std::to_string(width) + " x " + std::to_string(height) + ")";
     return false;
   }
-  std::vector<uint8_t> row(static_cast<size_t>(width) * 3);
+  std::vector<uint8_t> row(static_cast<size_t>(width) * 4);
   Failure failure;
   Sink sink{&out};
-  if (!encodeRows(pixels, pitch, width, height, &sink, row.data(), &failure)) {
+  if (!encodeRows(pixels, alpha, pitch, width, height, &sink, row.data(), &failure)) {
     out.clear();
     error = std::string("PNG encoding failed: ") + failure.message;
     return false;
@@ -154,9 +158,10 @@ bool encode565(const uint16_t* pixels, int pitch, int width, int height, std::ve
   return true;
 }
 
-bool write565(const std::string& path, const uint16_t* pixels, int pitch, int width, int height, std::string& error) {
+bool write565(const std::string& path, const uint16_t* pixels, int pitch, int width, int height, std::string& error,
+              const uint8_t* alpha) {
   std::vector<uint8_t> bytes;
-  if (!encode565(pixels, pitch, width, height, bytes, error)) return false;
+  if (!encode565(pixels, pitch, width, height, bytes, error, alpha)) return false;
   std::filesystem::path target(path);
   std::error_code ec;
   if (std::filesystem::is_directory(target, ec)) {

@@ -13,14 +13,16 @@ namespace tarnvik::png {
 inline uint8_t expand5(unsigned v5) { return static_cast<uint8_t>((v5 << 3) | (v5 >> 2)); }
 inline uint8_t expand6(unsigned v6) { return static_cast<uint8_t>((v6 << 2) | (v6 >> 4)); }
 
-// Encodes a 5-6-5 frame (`pitch` pixels from one row to the next) as an 8-bit RGB PNG in memory.
+// Encodes a 5-6-5 frame (`pitch` pixels from one row to the next) as an 8-bit RGB PNG in memory,
+// or RGBA when an alpha plane (width * height bytes, rows packed) is given.
 // False with a message in `error` for a bad frame or a libpng failure.
 bool encode565(const uint16_t* pixels, int pitch, int width, int height, std::vector<uint8_t>& out,
-               std::string& error);
+               std::string& error, const uint8_t* alpha = nullptr);
 
 // Writes the frame to `path` atomically: a temporary file beside it, synced, then renamed over it,
 // so an existing file is either kept whole or replaced whole.
-bool write565(const std::string& path, const uint16_t* pixels, int pitch, int width, int height, std::string& error);
+bool write565(const std::string& path, const uint16_t* pixels, int pitch, int width, int height, std::string& error,
+              const uint8_t* alpha = nullptr);
 
 // A decoded picture: `channels` bytes per pixel (3 = RGB, 4 = RGBA), rows packed without padding.
 struct Image {
