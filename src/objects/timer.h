@@ -30,6 +30,9 @@ class CMC_Timer : public CMC_Object, public CTimerNotificator, public CTimerStat
   void setElapse(int ms);
   bool isRegistered() const { return registered_; }
   int getTimerId() const { return id_; }
+  // Record: name, enabled flag, tick limit, ticks so far, ELAPSE text. Reading registers the timer
+  // with the service as the definition element does.
+  bool serialize(CXArchive* archive) override;
 
  private:
   CXTimer* service() const;
