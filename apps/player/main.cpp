@@ -71,11 +71,13 @@ int main(int argc, char** argv) {
     return 0;
   }
   log::setLevel(options.logLevel);
-  for (auto [given, name] : {std::pair{&options.archiveFile, "--archive"}, std::pair{&options.inputFile, "--input"},
-                             std::pair{&options.screenshotFile, "--screenshot"}})
+  for (auto [given, name] : {std::pair{&options.inputFile, "--input"}, std::pair{&options.screenshotFile, "--screenshot"}})
     if (!given->empty()) std::fprintf(stderr, "tarnvik: %s is not available yet; ignored\n", name);
   if (!options.headless) std::fprintf(stderr, "tarnvik: no display or sound output yet; running headless\n");
 
+  // An archive alone names its game: the folder it was packed from, beside it (OUT.pik -> OUT).
+  if (options.engineWords.empty() && !options.archiveFile.empty())
+    options.engineWords = {"-path", archiveGameFolder(options.archiveFile)};
   if (options.engineWords.empty()) options.engineWords = {"-path", demoFolder()};
   CCommandLine6 commandLine(joinEngineWords(options.engineWords));
   std::string gameFolder = commandLine.getPath().isEmpty() ? std::string(".") : commandLine.getPath().str();

@@ -4,6 +4,7 @@
 #include "application/mc_application.h"
 #include "application/structure_parser.h"
 #include "definitions/melementsloader.h"
+#include "files/bigfile.h"
 #include "files/file.h"
 #include "files/path.h"
 #include "foundation/log.h"
@@ -47,6 +48,19 @@ bool CApplication::fail(const std::string& message) {
 
 bool CApplication::preinitializeApplication(bool) {
   CXString folder = commandLine_ ? commandLine_->getPath() : CXString();
+  if (commandLine_ && (commandLine_->isToPack() || commandLine_->isCreateBigFile())) {
+    // -pack (or -bigfile): the game folder becomes an archive named by -file, else the folder + ".pik";
+    // nothing runs.
+    CXString archive = commandLine_->getPackFileName();
+    if (archive.isEmpty() && !folder.isEmpty()) archive = CXString(CPath::toNative(CPath::join(startDirectory_, folder)) + ".pik");
+    CXString source = CPath::isAbsolute(folder) ? folder : CPath::join(startDirectory_, folder);
+    if (folder.isEmpty() || archive.isEmpty()) return fail("-pack needs the game folder (-path)");
+    if (!CPath::isAbsolute(archive)) archive = CPath::join(startDirectory_, archive);
+    std::string error;
+    if (!CBigFile::create(source, archive, nullptr, nullptr, &error)) return fail("packing failed: " + error);
+    TLOG_INFO("packed " << source.view() << " into " << archive.view());
+    return false;
+  }
   if (!loadGame(folder)) return false;
   CMC_Application* application = getApplication();
   if (commandLine_ && commandLine_->isTo2Bin()) {

@@ -294,7 +294,10 @@ bool storeApplication(CMC_Application* application, const std::vector<CMC_Scene*
   for (CMC_Scene* s : structure) {
     std::string skipped;
     if (storeScene(s, skipped)) ++written;
-    else TLOG_WARN(s->getName().view() << ": no precompiled scene file (" << skipped << "); its definition file is read at run time");
+    else if (skipped.starts_with("no "))
+      TLOG_DEBUG(s->getName().view() << ": no precompiled scene file (" << skipped << ")");
+    else
+      TLOG_WARN(s->getName().view() << ": no precompiled scene file (" << skipped << "); its definition file is read at run time");
   }
   if (scenes) *scenes = written;
   std::string native;
