@@ -184,6 +184,10 @@ bool loadScene(CMC_Scene* scene, const CXString& path, std::string& why) {
     why = "cannot be read";
     return false;
   }
+  return loadScene(scene, bytes, why);
+}
+
+bool loadScene(CMC_Scene* scene, const std::vector<uint8_t>& bytes, std::string& why) {
   if (!readSceneFile(bytes, scene, false, why)) return false;
   return readSceneFile(bytes, scene, true, why);
 }

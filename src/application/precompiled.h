@@ -41,6 +41,7 @@ bool storeScene(CMC_Scene* scene, std::string& why);
 // Reads a scene's precompiled file into the scene. A file that does not match is refused whole:
 // nothing is added and `why` says what was wrong.
 bool loadScene(CMC_Scene* scene, const CXString& path, std::string& why);
+bool loadScene(CMC_Scene* scene, const std::vector<uint8_t>& bytes, std::string& why);
 
 // Writes "application.bin" into the folder (the game's "Dane") and a ".bin" for every scene-level
 // object; returns the number of scene files written through `scenes`.

@@ -43,6 +43,17 @@ CMC_StructureParser::CMC_StructureParser(CWindow* window, const CXString& fileNa
     binaryError_ = "cannot be read";
     return;
   }
+  buildPrecompiled(window, bytes, fileName);
+}
+
+CMC_StructureParser::CMC_StructureParser(CWindow* window, const std::vector<uint8_t>& bytes, Precompiled) {
+  CMC_VariableFactory::initialize();
+  CMC_RunnerFactory::initialize();
+  fileFound_ = true;
+  buildPrecompiled(window, bytes, CXString("application.bin"));
+}
+
+void CMC_StructureParser::buildPrecompiled(CWindow* window, const std::vector<uint8_t>& bytes, const CXString& fileName) {
   CFile_Stream stream(bytes.data(), static_cast<long>(bytes.size()));
   CXArchive archive(&stream, false);
   CMElements elements;

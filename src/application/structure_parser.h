@@ -2,6 +2,7 @@
 #pragma once
 
 #include <memory>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,7 @@ class CMC_StructureParser {
   // application is built and getBinaryError() says why.
   struct Precompiled {};
   CMC_StructureParser(CWindow* window, const CXString& fileName, Precompiled);
+  CMC_StructureParser(CWindow* window, const std::vector<uint8_t>& bytes, Precompiled);
   // Deletes the structure and tears the registries down again.
   ~CMC_StructureParser();
   CMC_StructureParser(const CMC_StructureParser&) = delete;
@@ -37,6 +39,7 @@ class CMC_StructureParser {
 
  private:
   void build(CWindow* window, CMElements* elements, const CXString& fileName);
+  void buildPrecompiled(CWindow* window, const std::vector<uint8_t>& bytes, const CXString& fileName);
 
   CMC_Application* application_ = nullptr;
   std::vector<std::unique_ptr<CMC_Scene>> objects_;

@@ -1,0 +1,37 @@
+// Fuzz target: arbitrary bytes read as a precompiled scene file (first byte even) or as
+// "application.bin" (first byte odd). Objects are built and deleted; nothing runs.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "application/precompiled.h"
+#include "application/scene.h"
+#include "application/structure_parser.h"
+#include "foundation/log.h"
+#include "objects/register.h"
+#include "runtime/runner.h"
+#include "runtime/variable_factory.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static bool ready = [] {
+    tarnvik::registerEngineTypes();
+    return true;
+  }();
+  (void)ready;
+  if (size < 1) return 0;
+  std::vector<uint8_t> bytes(data + 1, data + size);
+  if (data[0] & 1) {
+    CMC_StructureParser parser(nullptr, bytes, CMC_StructureParser::Precompiled{});
+    return 0;
+  }
+  CMC_VariableFactory::initialize();
+  CMC_RunnerFactory::initialize();
+  {
+    CMC_Scene scene(nullptr, CXString("SC"), nullptr);
+    std::string why;
+    tarnvik::precompiled::loadScene(&scene, bytes, why);
+  }
+  CMC_RunnerFactory::done();
+  CMC_VariableFactory::done();
+  return 0;
+}
