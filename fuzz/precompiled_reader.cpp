@@ -21,17 +21,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1) return 0;
   std::vector<uint8_t> bytes(data + 1, data + size);
   if (data[0] & 1) {
-    CMC_StructureParser parser(nullptr, bytes, CMC_StructureParser::Precompiled{});
+    {
+      CMC_StructureParser parser(nullptr, bytes, CMC_StructureParser::Precompiled{});
+    }
+    CMC_VariableFactory::initialize();
+    CMC_RunnerFactory::initialize();
     return 0;
   }
-  CMC_VariableFactory::initialize();
-  CMC_RunnerFactory::initialize();
-  {
-    CMC_Scene scene(nullptr, CXString("SC"), nullptr);
-    std::string why;
-    tarnvik::precompiled::loadScene(&scene, bytes, why);
+  // The registries stay up between scene inputs (the structure parser sets them up and tears them
+  // down itself).
+  static bool scenesReady = false;
+  if (!scenesReady) {
+    CMC_VariableFactory::initialize();
+    CMC_RunnerFactory::initialize();
+    scenesReady = true;
   }
-  CMC_RunnerFactory::done();
-  CMC_VariableFactory::done();
+  CMC_Scene scene(nullptr, CXString("SC"), nullptr);
+  std::string why;
+  tarnvik::precompiled::loadScene(&scene, bytes, why);
   return 0;
 }

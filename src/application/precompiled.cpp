@@ -215,8 +215,8 @@ bool storeScene(CMC_Scene* scene, std::string& why) {
     if (hasFolder && CPath::findExisting(binPath, stale)) CFile::deleteFile(CXString(stale));
   };
   if (!hasFolder || !CFile::fileExists(CPath::join(folder, cnvName))) {
-    why = "no " + cnvName;
-    dropStale();
+    // A game shipped in its precompiled form alone keeps its scene files.
+    why = "no " + cnvName.str();
     return false;
   }
   CPath::setCurrentDirectory(folder);

@@ -36,7 +36,8 @@ bool readObjects(CXArchive& archive, CMC_ObjectsContainer* scope, std::vector<CM
 
 // Compiles the scene-level object's definition file (found as when the scene is entered) into its
 // ".bin" beside it. False when it has no definition file or holds a type without a record; a stale
-// ".bin" is then removed so the definition file is read at run time.
+// ".bin" beside a definition file that cannot be compiled is then removed, so the definition file is
+// read at run time; without a definition file an existing ".bin" is left alone.
 bool storeScene(CMC_Scene* scene, std::string& why);
 // Reads a scene's precompiled file into the scene. A file that does not match is refused whole:
 // nothing is added and `why` says what was wrong.

@@ -59,7 +59,17 @@ void CMC_StructureParser::buildPrecompiled(CWindow* window, const std::vector<ui
   CMElements elements;
   if (!tarnvik::precompiled::readStructureElements(archive, elements, binaryError_)) return;
   build(window, &elements, fileName);
-  if (!application_) {
+  // The records that follow are in the order of the structure entries: a file whose entries do not
+  // build one object each, in that order, cannot be matched to them.
+  std::vector<CMC_Scene*> built = structure();
+  bool sameOrder = built.size() == static_cast<size_t>(elements.size());
+  for (size_t i = 0; sameOrder && i < built.size(); ++i) sameOrder = built[i]->getName() == elements.getAt(static_cast<int>(i))->getName();
+  if (application_ && !sameOrder) {
+    binaryError_ = "structure entries out of order";
+    application_ = nullptr;
+    for (auto it = objects_.rbegin(); it != objects_.rend(); ++it) it->reset();
+    objects_.clear();
+  } else if (!application_) {
     binaryError_ = "declares no APPLICATION";
   } else if (!tarnvik::precompiled::readStructureTail(archive, *this, structure(), binaryError_)) {
     application_ = nullptr;

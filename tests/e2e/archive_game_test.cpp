@@ -107,6 +107,11 @@ TEST_F(ArchiveToolTest, BrokenPrecompiledFilesFallBackToTheDefinitions) {
   fs::resize_file(dir_ / "g/Dane/COUNTING/COUNTING.bin", 20);
   EXPECT_EQ(play("two.ini", "-path g", 200), fromFolder);
   EXPECT_NE(err_.find("COUNTING.bin refused"), std::string::npos) << err_;
+  // The engine's own -2bin writes the same form and starts nothing.
+  fs::remove(dir_ / "g/Dane/application.bin");
+  ASSERT_EQ(run("tarnvik", "--headless -path g -2bin"), 0) << err_;
+  EXPECT_TRUE(fs::exists(dir_ / "g/Dane/application.bin"));
+  EXPECT_EQ(out_.find("frames"), std::string::npos) << out_;
   // -forceCNV ignores the precompiled form.
   play("three.ini", "-path g -forceCNV", 10);
   EXPECT_EQ(err_.find("precompiled"), std::string::npos) << err_;

@@ -283,6 +283,9 @@ TEST_F(PrecompiledTest, SceneFilesAreFoundAsTheDefinitionFilesAre) {
   ASSERT_TRUE(fs::exists(game / "Dane/SCN/SC.bin"));
   fs::remove(game / "Dane/SCN/SC.cnv");
   CPath::clearCache();
+  // Storing again without the definition file keeps the precompiled one.
+  EXPECT_FALSE(pc::storeScene(&scene, why));
+  EXPECT_TRUE(fs::exists(game / "Dane/SCN/SC.bin"));
   scene.setBinary(true);
   ASSERT_TRUE(scene.initialize(nullptr));
   ASSERT_NE(scene.getVariable("N"), nullptr);
