@@ -13,6 +13,7 @@
 
 #include "files/bigfile.h"
 #include "files/path.h"
+#include "times_reporter.h"
 
 namespace fs = std::filesystem;
 
@@ -124,16 +125,6 @@ void BM_ReadLooseFiles(benchmark::State& state) {
   state.SetBytesProcessed(state.iterations() * kReads * static_cast<int64_t>(kFileSize));
 }
 BENCHMARK(BM_ReadLooseFiles)->Unit(benchmark::kMillisecond);
-
-class TimesReporter : public benchmark::ConsoleReporter {
- public:
-  std::map<std::string, double> times;
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs)
-      if (run.run_type == Run::RT_Iteration) times[run.benchmark_name()] = run.GetAdjustedRealTime();
-    ConsoleReporter::ReportRuns(runs);
-  }
-};
 
 }  // namespace
 

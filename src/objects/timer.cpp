@@ -30,15 +30,7 @@ CMC_Timer::CMC_Timer(CMC_ObjectsContainer* scope, CMElement* element)
   limit_ = elementInt(element, "TICKS");
   elapse_ = elementValue(element, "ELAPSE");
   elapse_.AllTrim(' ');
-  if (!elapse_.isEmpty()) {
-    if (CXTimer* timers = service()) {
-      int interval = elapse_.toNumber();
-      timers->add(id_, static_cast<uint32_t>(interval < 0 ? 0 : interval), this);
-      registered_ = true;
-    } else {
-      TLOG_DEBUG("timer " << getName().view() << ": no window, so it never ticks");
-    }
-  }
+  registerWithService();
   initializeBehaviours(scope, element);
 }
 
@@ -58,14 +50,19 @@ bool CMC_Timer::serialize(CXArchive* archive) {
   limit_ = limit;
   ticks_ = ticks;
   elapse_ = elapse;
-  if (!elapse_.isEmpty() && !registered_) {
-    if (CXTimer* timers = service()) {
-      int interval = elapse_.toNumber();
-      timers->add(id_, static_cast<uint32_t>(interval < 0 ? 0 : interval), this);
-      registered_ = true;
-    }
-  }
+  registerWithService();
   return true;
+}
+
+void CMC_Timer::registerWithService() {
+  if (elapse_.isEmpty() || registered_) return;
+  if (CXTimer* timers = service()) {
+    int interval = elapse_.toNumber();
+    timers->add(id_, static_cast<uint32_t>(interval < 0 ? 0 : interval), this);
+    registered_ = true;
+  } else {
+    TLOG_DEBUG("timer " << getName().view() << ": no window, so it never ticks");
+  }
 }
 
 CMC_Timer::~CMC_Timer() {

@@ -36,6 +36,8 @@ class CMC_Timer : public CMC_Object, public CTimerNotificator, public CTimerStat
 
  private:
   CXTimer* service() const;
+  // Adds the timer to the window's timer service when it has an ELAPSE (once).
+  void registerWithService();
 
   int id_;
   bool enabled_ = true;

@@ -100,39 +100,32 @@ bool CMC_Behaviour::serialize(CXArchive* archive) {
   return true;
 }
 
-bool CMC_Condition::serialize(CXArchive* archive) {
-  if (!CMC_Object::serialize(archive)) return false;
+namespace {
+
+// The record shape of both condition types: name, text, number, text. Fields change only when the
+// whole record reads.
+bool serializeJoin(CMC_Object& object, CXArchive* archive, CXString& first, int& number, CXString& second) {
+  if (!object.CMC_Object::serialize(archive)) return false;
   if (archive->isStoring()) {
-    *archive << getName() << left_ << static_cast<int32_t>(operator_) << right_;
+    *archive << object.getName() << first << static_cast<int32_t>(number) << second;
     return archive->isOk();
   }
-  CXString name, left, right;
-  int32_t op = 0;
-  *archive >> name >> left >> op >> right;
+  CXString name, a, b;
+  int32_t n = 0;
+  *archive >> name >> a >> n >> b;
   if (!archive->isOk()) return false;
-  setName(name);
-  left_ = left;
-  operator_ = op;
-  right_ = right;
+  object.setName(name);
+  first = a;
+  number = n;
+  second = b;
   return true;
 }
 
-bool CMC_ComplexCondition::serialize(CXArchive* archive) {
-  if (!CMC_Object::serialize(archive)) return false;
-  if (archive->isStoring()) {
-    *archive << getName() << first_ << static_cast<int32_t>(join_) << second_;
-    return archive->isOk();
-  }
-  CXString name, first, second;
-  int32_t join = 0;
-  *archive >> name >> first >> join >> second;
-  if (!archive->isOk()) return false;
-  setName(name);
-  first_ = first;
-  join_ = join;
-  second_ = second;
-  return true;
-}
+}  // namespace
+
+bool CMC_Condition::serialize(CXArchive* archive) { return serializeJoin(*this, archive, left_, operator_, right_); }
+
+bool CMC_ComplexCondition::serialize(CXArchive* archive) { return serializeJoin(*this, archive, first_, join_, second_); }
 
 bool CMC_Expression::serialize(CXArchive* archive) {
   if (!CMC_Variable::serialize(archive)) return false;
