@@ -23,7 +23,6 @@ extern "C" {
 #include "runtime/runner.h"
 #include "runtime/variable.h"
 #include "runtime/variable_factory.h"
-#include "times_reporter.h"
 
 // Counting allocator: every heap allocation of the process goes through here. GCC cannot see that
 // these replacements pair malloc with free, and warns where it inlines them.
@@ -135,6 +134,17 @@ BENCHMARK(BM_Lua_CountingLoop)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Script_ExpressionLoop)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Lua_ExpressionLoop)->Unit(benchmark::kMillisecond);
 
+// Keeps the real time per iteration of every run for the ratio printed at the end.
+class RatioReporter : public benchmark::ConsoleReporter {
+ public:
+  std::map<std::string, double> times;
+  void ReportRuns(const std::vector<Run>& runs) override {
+    for (const Run& run : runs)
+      if (run.run_type == Run::RT_Iteration) times[run.benchmark_name()] = run.GetAdjustedRealTime();
+    ConsoleReporter::ReportRuns(runs);
+  }
+};
+
 // Heap allocations of one steady-state run of a loop (after a warm-up run), per statement executed.
 double allocationsPerStatement(const char* loop) {
   ScriptScene& s = scriptScene();
@@ -148,7 +158,7 @@ double allocationsPerStatement(const char* loop) {
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
-  TimesReporter reporter;
+  RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   std::printf("\n");
   for (const char* name : {"CountingLoop", "ExpressionLoop"}) {
