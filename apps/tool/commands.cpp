@@ -10,8 +10,22 @@ const std::vector<Command>& commands() {
       {"code", "FILE [--cycle N]", "write FILE.coded, the coded form of a plain definition file (cycle 6 by default)", runCode},
       {"decode", "FILE", "write FILE.decoded, the plain form of a coded definition file", runDecode},
       {"defs", "FILE", "print the elements of a definition file (plain or coded) as JSON", runDefs},
+      {"pack", "GAMEDIR OUT.pik", "pack a game folder into an archive", runPack},
+      {"unpack", "ARCHIVE OUTDIR", "write every file of an archive under OUTDIR (hostile names are refused)", runUnpack},
+      {"list", "ARCHIVE [--json]", "list an archive's files: path, size, offset (a table, or JSON)", runList},
+      {"precompile", "GAMEDIR", "write the precompiled form (application.bin and the scene .bin files)", runPrecompile},
   };
   return table;
+}
+
+int usage(CommandIo& io, const char* name, const char* arguments) {
+  io.err << "usage: tarnvik-tool " << name << " " << arguments << "\n";
+  return kExitUsage;
+}
+
+int failure(CommandIo& io, const std::string& message) {
+  io.err << "tarnvik-tool: " << message << "\n";
+  return kExitFailure;
 }
 
 void printUsage(std::ostream& out) {
