@@ -24,6 +24,7 @@ extern "C" {
 #include "runtime/runner.h"
 #include "runtime/variable.h"
 #include "runtime/variable_factory.h"
+#include "times_reporter.h"
 
 // Counting allocator: every heap allocation of the process goes through here. GCC cannot see that
 // these replacements pair malloc with free, and warns where it inlines them.
@@ -199,18 +200,6 @@ BENCHMARK(BM_Lua_ArraySet)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Script_ArrayAdd)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Lua_ArrayAdd)->Unit(benchmark::kMicrosecond);
 
-// Keeps the CPU time per iteration of every run for the ratio printed at the end (the build machine
-// is shared, and under load the wall time measures the other processes as much as this one).
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  std::map<std::string, double> times;
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs)
-      if (run.run_type == Run::RT_Iteration) times[run.benchmark_name()] = run.GetAdjustedCPUTime();
-    ConsoleReporter::ReportRuns(runs);
-  }
-};
-
 // Heap allocations of one steady-state run of a loop (after a warm-up run), per statement executed.
 double allocationsPerStatement(const char* loop) {
   ScriptScene& s = scriptScene();
@@ -224,13 +213,14 @@ double allocationsPerStatement(const char* loop) {
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
-  RatioReporter reporter;
+  TimesReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   std::printf("\n");
   for (const char* name : {"CountingLoop", "ExpressionLoop", "ArrayGet", "ArraySet", "ArrayAdd"}) {
-    auto script = reporter.times.find(std::string("BM_Script_") + name);
-    auto lua = reporter.times.find(std::string("BM_Lua_") + name);
-    if (script == reporter.times.end() || lua == reporter.times.end() || lua->second <= 0) continue;
+    // CPU times: the build machine is shared, and under load the wall time measures the others too.
+    auto script = reporter.cpuTimes.find(std::string("BM_Script_") + name);
+    auto lua = reporter.cpuTimes.find(std::string("BM_Lua_") + name);
+    if (script == reporter.cpuTimes.end() || lua == reporter.cpuTimes.end() || lua->second <= 0) continue;
     // Times are in the unit of each benchmark (ms for the million-step loops, us for the arrays).
     std::printf("%-15s script %10.2f   lua %10.2f   ratio %.2f\n", name, script->second, lua->second,
                 script->second / lua->second);

@@ -110,8 +110,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   log::setLevel(options.logLevel);
-  for (auto [given, name] : {std::pair{&options.archiveFile, "--archive"}, std::pair{&options.inputFile, "--input"}})
-    if (!given->empty()) std::fprintf(stderr, "tarnvik: %s is not available yet; ignored\n", name);
+  if (!options.inputFile.empty()) std::fprintf(stderr, "tarnvik: --input is not available yet; ignored\n");
   // The game changes the current folder: a relative screenshot name means the folder the player started in.
   std::string screenshotFile = options.screenshotFile;
   if (!screenshotFile.empty()) {
@@ -120,6 +119,9 @@ int main(int argc, char** argv) {
     if (!ec) screenshotFile = absolute.string();
   }
 
+  // An archive alone names its game: the folder it was packed from, beside it (OUT.pik -> OUT).
+  if (options.engineWords.empty() && !options.archiveFile.empty())
+    options.engineWords = {"-path", archiveGameFolder(options.archiveFile)};
   if (options.engineWords.empty()) options.engineWords = {"-path", demoFolder()};
   CCommandLine6 commandLine(joinEngineWords(options.engineWords));
   std::string gameFolder = commandLine.getPath().isEmpty() ? std::string(".") : commandLine.getPath().str();

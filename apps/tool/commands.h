@@ -32,13 +32,18 @@ void printUsage(std::ostream& out);
 // Runs the command named by args[0] with the rest of the arguments.
 int dispatch(const std::vector<std::string>& args, CommandIo& io);
 
-// Report bad usage / a failure on the error stream; return the matching exit status.
+// Prints the usage line of one command and returns kExitUsage.
 int usage(CommandIo& io, const char* name, const char* arguments);
+// Prints "tarnvik-tool: message" and returns kExitFailure.
 int failure(CommandIo& io, const std::string& message);
 
 int runCode(const std::vector<std::string>& args, CommandIo& io);
 int runDecode(const std::vector<std::string>& args, CommandIo& io);
 int runDefs(const std::vector<std::string>& args, CommandIo& io);
+int runPack(const std::vector<std::string>& args, CommandIo& io);
+int runUnpack(const std::vector<std::string>& args, CommandIo& io);
+int runList(const std::vector<std::string>& args, CommandIo& io);
+int runPrecompile(const std::vector<std::string>& args, CommandIo& io);
 int runAnn2Png(const std::vector<std::string>& args, CommandIo& io);
 int runPng2Ann(const std::vector<std::string>& args, CommandIo& io);
 int runInfo(const std::vector<std::string>& args, CommandIo& io);

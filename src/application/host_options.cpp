@@ -1,6 +1,7 @@
 // Parsing of the player's host options.
 #include "application/host_options.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
@@ -132,6 +133,16 @@ std::string defaultSettingsFile(const std::string& gameFolder) {
 
 std::string defaultDataFolder(const std::string& gameFolder) {
   return dataHome() + "/tarnvik/" + folderName(gameFolder);
+}
+
+std::string archiveGameFolder(const std::string& archiveFile) {
+  std::string folder = archiveFile;
+  if (folder.size() > 4) {
+    std::string tail = folder.substr(folder.size() - 4);
+    for (char& c : tail) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (tail == ".pik") folder.resize(folder.size() - 4);
+  }
+  return folder;
 }
 
 }  // namespace tarnvik

@@ -1,5 +1,6 @@
 // RAND methods and the list draw.
 #include "objects/rand.h"
+#include "runtime/object_records.h"
 
 #include <cstdlib>
 #include <unordered_set>
@@ -69,3 +70,5 @@ CMC_Object* CMC_Rand_Runner::run(int id, CMC_Object* target, CMC_ObjectsContaine
       return CMC_Runner::run(id, target, scope, args);
   }
 }
+
+bool CMC_Rand::serialize(CXArchive* archive) { return mc::serializeNameRecord(*this, archive); }

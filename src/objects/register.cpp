@@ -18,6 +18,7 @@
 #include "objects/system.h"
 #include "objects/timer.h"
 #include "runtime/instruction_runner.h"
+#include "runtime/object_records.h"
 #include "runtime/objects_container.h"
 #include "runtime/runner.h"
 
@@ -32,6 +33,10 @@ void registerEngineTypes() {
   CMC_ObjectsContainer::registerType("TIMER", [](CMC_ObjectsContainer* scope, CMElement* element) -> CMC_Object* {
     return new CMC_Timer(scope, element);
   });
+  // Saved-state records of the types above (the precompiled form creates them empty, then reads).
+  mc::registerRecordType(mc::TYPE_TIMER, [](CMC_ObjectsContainer* scope) -> CMC_Object* { return new CMC_Timer(scope, nullptr); });
+  mc::registerRecordType(mc::TYPE_RANDOM, [](CMC_ObjectsContainer*) -> CMC_Object* { return new CMC_Rand(CXString("temp")); });
+  mc::registerRecordType(mc::TYPE_SYSTEM, [](CMC_ObjectsContainer*) -> CMC_Object* { return new CMC_System(CXString("temp")); });
   CMC_RunnerFactory::registerRunner(mc::TYPE_TIMER, [] { return std::unique_ptr<CMC_Runner>(new CMC_Timer_Runner); });
   CMC_ObjectsContainer::registerType("ARRAY", [](CMC_ObjectsContainer* scope, CMElement* element) -> CMC_Object* {
     return new CMC_Array(scope, element);

@@ -164,6 +164,8 @@ class CMC_Object : public CXObject {
 
   // Saved-state record: the handlers, then the type's own fields (types extend it).
   virtual bool serialize(CXArchive* archive);
+  // The handler part alone; restored entries belong to `scope` (the object's scene for serialize).
+  bool serializeHandlers(CXArchive* archive, CMC_ObjectsContainer* scope);
   // Drops every handler that `scope` bound.
   virtual void onSceneDone(CMC_ObjectsContainer* scope);
   // Drops every handler whose behaviour is one of `gone` (objects about to be or already deleted;

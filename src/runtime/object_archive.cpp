@@ -5,7 +5,9 @@
 #include "runtime/behaviour.h"
 #include "runtime/objects_container.h"
 
-bool CMC_Object::serialize(CXArchive* archive) {
+bool CMC_Object::serialize(CXArchive* archive) { return serializeHandlers(archive, scene_); }
+
+bool CMC_Object::serializeHandlers(CXArchive* archive, CMC_ObjectsContainer* scope) {
   if (!archive) return false;
   if (archive->isStoring()) {
     int32_t count = 0;
@@ -51,7 +53,6 @@ bool CMC_Object::serialize(CXArchive* archive) {
     }
     // The behaviour may come later in the file: bind by name now when it exists, and again by
     // initializeBehaviours(scene, nullptr) once the scene is complete.
-    CMC_ObjectsContainer* scope = scene_;
     CMC_Object* found = scope ? scope->getObject(behaviourName) : nullptr;
     auto* behaviour = (found && found->getType() == mc::TYPE_BEHAVIOUR) ? static_cast<CMC_Behaviour*>(found) : nullptr;
     if (!verifyBehaviour(key)) {
