@@ -120,7 +120,7 @@ bool CSimpleFont6::create(const CAnimo& animation) {
         size_t at = static_cast<size_t>(y) * Width() + static_cast<size_t>(i) * cell + x;
         uint16_t p = frame->GetPixel(x, y);
         // Letters are kept in 5-6-5 like the strip.
-        if (frame->GetRealBpp() == 15) p = static_cast<uint16_t>(((p & 0x7FE0) << 1) | ((p >> 4) & 0x20) | (p & 0x1F));
+        if (frame->GetRealBpp() == 15) p = static_cast<uint16_t>(((p & 0x7FE0) << 1) | (p & 0x1F));
         pixels16()[at] = p;
         GetAlphaPtr()[at] = static_cast<uint8_t>(frame->GetAlpha(x, y));
       }
