@@ -10,6 +10,11 @@ const std::vector<Command>& commands() {
       {"code", "FILE [--cycle N]", "write FILE.coded, the coded form of a plain definition file (cycle 6 by default)", runCode},
       {"decode", "FILE", "write FILE.decoded, the plain form of a coded definition file", runDecode},
       {"defs", "FILE", "print the elements of a definition file (plain or coded) as JSON", runDefs},
+      {"img2png", "IN.img OUT.png", "write an IMG (or JPEG) image as PNG, RGBA when it has an alpha plane", runImg2Png},
+      {"png2img", "IN.png OUT.img [--compression 0|2|3|4|5] [--position X Y]",
+       "write a PNG as an IMG file (5-6-5; the PNG's transparency becomes the alpha plane)", runPng2Img},
+      {"info", "FILE", "print what an IMG, JPEG or PSD file holds as JSON", runInfo},
+      {"psd2png", "IN.psd OUTDIR", "write each layer of a Photoshop document as an RGBA PNG", runPsd2Png},
   };
   return table;
 }

@@ -35,5 +35,9 @@ int dispatch(const std::vector<std::string>& args, CommandIo& io);
 int runCode(const std::vector<std::string>& args, CommandIo& io);
 int runDecode(const std::vector<std::string>& args, CommandIo& io);
 int runDefs(const std::vector<std::string>& args, CommandIo& io);
+int runImg2Png(const std::vector<std::string>& args, CommandIo& io);
+int runPng2Img(const std::vector<std::string>& args, CommandIo& io);
+int runInfo(const std::vector<std::string>& args, CommandIo& io);
+int runPsd2Png(const std::vector<std::string>& args, CommandIo& io);
 
 }  // namespace tarnvik::tool

@@ -4,6 +4,7 @@
 // The decoder adds an entry for every code but the first after a clear; the width grows by one as
 // soon as its next free code reaches 2^width (16 at most), and no entry is added past code 65535.
 // The encoder is one entry ahead of the decoder, so it tracks the decoder's count to pick widths.
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -154,9 +155,11 @@ std::vector<uint8_t> CLZWCompression::compress(const uint8_t* data, size_t size)
   return out;
 }
 
-bool CLZWCompression::decompress(const uint8_t* in, size_t inSize, size_t expected, std::vector<uint8_t>& out,
-                                 size_t* consumed) {
-  out.clear();
+namespace {
+
+bool decodeLzw(const uint8_t* in, size_t inSize, size_t expected, std::vector<uint8_t>& out, size_t* consumed) {
+  constexpr int kClear = CLZWCompression::kClear, kFirstFree = CLZWCompression::kFirstFree,
+                kMaxCodes = CLZWCompression::kMaxCodes;
   tarnvik::ByteReader reader(in, inSize);
   const size_t unpacked = reader.u32();
   const size_t packed = reader.u32();
@@ -231,10 +234,17 @@ bool CLZWCompression::decompress(const uint8_t* in, size_t inSize, size_t expect
     previous = code;
     previousFirst = firstByte;
   }
-  if (o != expected) {
-    out.clear();
-    return false;
-  }
+  if (o != expected) return false;
   if (consumed) *consumed = 12 + packed;
   return true;
+}
+
+}  // namespace
+
+bool CLZWCompression::decompress(const uint8_t* in, size_t inSize, size_t expected, std::vector<uint8_t>& out,
+                                 size_t* consumed) {
+  out.clear();
+  if (decodeLzw(in, inSize, expected, out, consumed)) return true;
+  out.clear();
+  return false;
 }
