@@ -11,7 +11,14 @@ CPlayable* CMElementCreator::createPlayable(CWindow*, CMElement* element) {
   return nullptr;
 }
 
-CGraphicsObject* CMElementCreator::createObject(CWindow*, CMElement* element) {
+namespace {
+CMElementCreator::ObjectMaker g_objectMaker = nullptr;
+}
+
+void CMElementCreator::setObjectMaker(ObjectMaker maker) { g_objectMaker = maker; }
+
+CGraphicsObject* CMElementCreator::createObject(CWindow* window, CMElement* element) {
+  if (element && g_objectMaker && element->getPropertyValue("TYPE") == "IMAGE") return g_objectMaker(window, element);
   if (element)
     TLOG_DEBUG("definitions: no graphics object for '" << element->getName().str() << "' of TYPE '"
                                                        << element->getPropertyValue("TYPE").str() << "' in this layer");

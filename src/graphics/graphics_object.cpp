@@ -7,11 +7,15 @@
 #include "graphics/canvas.h"
 #include "graphics/color.h"
 #include "graphics/refresh_screen.h"
+#include "graphics/window.h"
 
 CGraphicsObject::CGraphicsObject(int width, int height, int bpp, bool withAlpha) { create(width, height, bpp, withAlpha); }
 
 CGraphicsObject::~CGraphicsObject() {
   if (canvas_) canvas_->forget(this);
+  // A monitored drawable leaves no record behind, nor pairs in its partners' lists.
+  if (monitorCollisions_)
+    if (CWindow* window = CWindow::getCurrent()) window->getCollisionInspector()->forget(this);
   if (parent_) parent_->removeObject(this);
   for (CGraphicsObject* child : children_) child->parent_ = nullptr;
 }
@@ -104,6 +108,10 @@ void CGraphicsObject::Fill(CXRect area, const CColor* color) {
 void CGraphicsObject::SetPosition(int x, int y) {
   position_ = CXPoint(x, y) - anchor_;
   if (monitorCollisions_) onMoved();
+}
+
+void CGraphicsObject::onMoved() {
+  if (CWindow* window = CWindow::getCurrent()) window->getCollisionInspector()->onPositionChanged(this);
 }
 
 void CGraphicsObject::Move(int dx, int dy) {

@@ -144,8 +144,8 @@ class CGraphicsObject : public CXObject, public CInvalidateObserver {
   void setFileName(const CXString& name) { fileName_ = name; }
 
  protected:
-  // Called after the position changed while collisions are monitored.
-  virtual void onMoved() {}
+  // Called after the position changed while collisions are monitored: tells the collision inspector.
+  virtual void onMoved();
   void setSize(int width, int height) {
     width_ = width;
     height_ = height;

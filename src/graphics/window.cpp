@@ -144,12 +144,18 @@ void CWindow::Tick() {
   Redraw(false);
   timer_.domodal();
   animations_.domodal();
-  // Participants may register or leave while ticking: walk a copy.
+  // Participants may register or leave while ticking: walk a copy and check each is still there.
   auto snapshot = participants_;
+  bool collisionsDone = false;
   for (auto& [phase, participant] : snapshot) {
+    if (!collisionsDone && phase >= CFrameParticipant::kCollision) {
+      collisions_.tick();
+      collisionsDone = true;
+    }
     if (std::find(participants_.begin(), participants_.end(), std::make_pair(phase, participant)) != participants_.end())
       participant->frameTick();
   }
+  if (!collisionsDone) collisions_.tick();
 }
 
 bool CWindow::domodal() {

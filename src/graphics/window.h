@@ -9,6 +9,7 @@
 #include "foundation/geometry.h"
 #include "foundation/xobject.h"
 #include "foundation/xtimer.h"
+#include "graphics/collision.h"
 #include "graphics/playable.h"
 
 class CColor;
@@ -56,7 +57,8 @@ class CWindow : public CXObject, public CFileContext {
   // The same in a window.
   int CreateSurface();
 
-  // One frame, only while active: redraw, timers, animations, then the participants by phase.
+  // One frame, only while active: redraw, timers, animations, sounds, collisions, input, listeners
+  // (the engine's own services and the registered participants, by phase).
   void Tick();
   // Composes the dirty areas into the back buffer and shows them (also while inactive when forced).
   void Redraw(bool force);
@@ -71,6 +73,7 @@ class CWindow : public CXObject, public CFileContext {
   CDirectDrawSurface* getBackBuffer() const { return backBuffer_.get(); }
   CRefreshScreen* getRefreshScreen() const { return refresh_.get(); }
   CAnimationManager* getAnimationManager() { return &animations_; }
+  CCollisionInspector* getCollisionInspector() { return &collisions_; }
   int GetBpp() const;
   // The composed screen (the back buffer): pixels, pitch in pixels, size. Null before a display exists.
   const uint16_t* GetScreenPtr() const;
@@ -137,6 +140,7 @@ class CWindow : public CXObject, public CFileContext {
   std::unique_ptr<CDirectDrawSurface> backBuffer_;
   std::unique_ptr<CRefreshScreen> refresh_;
   CAnimationManager animations_;
+  CCollisionInspector collisions_;
   bool showFPS_ = false;
   int fpsShown_ = 0, fpsCount_ = 0;
   uint32_t fpsSince_ = 0;

@@ -1,7 +1,7 @@
 // CANVAS_OBSERVER objects: the refresh manager's events as script events, and its methods.
 #include "objects/canvas_observer.h"
 
-#include "application/scene.h"
+#include "objects/drawable_owner.h"
 #include "graphics/window.h"
 #include "runtime/objects_container.h"
 #include "runtime/variable.h"
@@ -57,15 +57,8 @@ CXString CMC_CanvasObserver::graphicsAt(int x, int y, bool onlyVisible, int lowe
                                         bool ignoreAlpha) const {
   CRefreshScreen* refresh = screen();
   CGraphicsObject* hit = refresh ? refresh->getGraphicsAt(x, y, onlyVisible, lowest, highest, ignoreAlpha) : nullptr;
-  if (!hit) return CXString();
-  // The owner of the drawable: the current scene first, then its episode and the application.
-  CMC_ObjectsContainer* scope = getScene();
-  while (scope && scope->getParent()) scope = scope->getParent();
-  auto* root = dynamic_cast<CMC_Scene*>(scope);
-  for (CMC_ObjectsContainer* c = root ? root->getCurrentScene() : scope; c; c = c->getParent())
-    for (CMC_Object* object : c->objects())
-      if (object->getDrawable() == hit) return object->getName();
-  return CXString();
+  CMC_Object* owner = tarnvik::findDrawableOwner(getScene(), hit);
+  return owner ? owner->getName() : CXString();
 }
 
 void CMC_CanvasObserver_Runner::prepareMthHashSet() {

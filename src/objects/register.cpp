@@ -4,9 +4,11 @@
 #include "application/mc_application.h"
 #include "application/structure_runners.h"
 #include "objects/canvas_observer.h"
+#include "objects/image.h"
 #include "objects/rand.h"
 #include "objects/system.h"
 #include "objects/timer.h"
+#include "runtime/instruction_runner.h"
 #include "runtime/objects_container.h"
 #include "runtime/runner.h"
 
@@ -25,6 +27,15 @@ void registerEngineTypes() {
   CMC_RunnerFactory::registerRunner(mc::TYPE_RANDOM, [] { return std::unique_ptr<CMC_Runner>(new CMC_Rand_Runner); });
   CMC_RunnerFactory::registerRunner(mc::TYPE_SYSTEM, [] { return std::unique_ptr<CMC_Runner>(new CMC_System_Runner); });
 
+  registerImageType();
+  // CREATE makes empty objects of the graphic and sound types that exist.
+  CMC_Instruction_Runner::setCreator(
+      [](CMC_ObjectsContainer* scope, const CXString& type, const CXString& name) -> CMC_Object* {
+        if (!scope || type != "IMAGE") return nullptr;
+        auto* image = new CMC_Image(scope, name);
+        scope->addObject(image);
+        return image;
+      });
   for (const char* name : {"CANVAS_OBSERVER", "CANVASOBSERVER"})
     CMC_ObjectsContainer::registerType(name, [](CMC_ObjectsContainer* scope, CMElement* element) -> CMC_Object* {
       return new CMC_CanvasObserver(scope, element);

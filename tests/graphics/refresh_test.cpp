@@ -480,3 +480,61 @@ TEST(WindowDisplayTest, FramesAreComposedAndPresentedOnlyWhileActive) {
 }
 
 }  // namespace
+
+namespace {
+
+// Drawables anywhere (far off screen, at the int limits), of any opacity and clipping, with extreme
+// priorities: frames compose without a fault and never write outside the destination.
+TEST(RefreshScreenTest, HostileDrawablesNeverDrawOutsideTheScreen) {
+  const int w = 64, h = 48, guard = 256;
+  std::vector<uint16_t> memory(guard + w * h + guard, 0xBEEF);
+  CGraphicsObject target;
+  target.SetDataPtr(memory.data() + guard, w, h, 16, w);
+  CRefreshScreen refresh(nullptr, CXSize(w, h), 16);
+  uint32_t seed = 12345;
+  auto next = [&seed] {
+    seed = seed * 1664525u + 1013904223u;
+    return seed >> 8;
+  };
+  const int32_t extremes[] = {INT32_MIN, INT32_MIN + 1, -100000, -40, -1, 0, 1, 30, 63, 64, 100000, INT32_MAX - 1, INT32_MAX};
+  std::vector<std::unique_ptr<CGraphicsObject>> objects;
+  for (int i = 0; i < 40; ++i) {
+    int ow = 1 + static_cast<int>(next() % 80), oh = 1 + static_cast<int>(next() % 60);
+    auto o = std::make_unique<CGraphicsObject>(ow, oh, 16, next() % 2 == 0);
+    if (o->hasAlpha())
+      for (int p = 0; p < ow * oh; ++p) o->GetAlphaPtr()[p] = static_cast<uint8_t>(next());
+    o->SetOpacity(static_cast<int>(next() % 600) - 170);
+    refresh.put(o.get(), extremes[next() % 13]);
+    objects.push_back(std::move(o));
+  }
+  objects.push_back(std::make_unique<CGraphicsObject>(0, 0));  // no pixels at all
+  refresh.put(objects.back().get(), 0);
+  for (int frame = 0; frame < 60; ++frame) {
+    for (auto& o : objects) {
+      o->Invalidate();
+      o->SetPosition(next() % 3 == 0 ? extremes[next() % 13] : static_cast<int>(next() % 200) - 100,
+                     next() % 3 == 0 ? extremes[next() % 13] : static_cast<int>(next() % 200) - 100);
+      if (next() % 4 == 0)
+        o->SetClippingRect(CXRect(extremes[next() % 13], extremes[next() % 13], extremes[next() % 13],
+                                  extremes[next() % 13]));
+      if (next() % 5 == 0) o->SetAutoClip(next() % 2 == 0);
+      if (next() % 7 == 0) o->Visible(next() % 2 == 0);
+      o->Invalidate();
+    }
+    if (frame % 10 == 0) refresh.SetPriority(objects[next() % objects.size()].get(), extremes[next() % 13]);
+    if (frame % 13 == 0) {
+      CXRect odd(extremes[next() % 13], extremes[next() % 13], extremes[next() % 13], extremes[next() % 13]);
+      refresh.Invalidate(&odd);
+    }
+    bool init = false;
+    refresh.Redraw(&target, nullptr, init);
+    refresh.clearRegion();
+  }
+  for (int i = 0; i < guard; ++i) {
+    ASSERT_EQ(memory[static_cast<size_t>(i)], 0xBEEF);
+    ASSERT_EQ(memory[static_cast<size_t>(guard + w * h + i)], 0xBEEF);
+  }
+  EXPECT_EQ(refresh.getGraphicsAt(INT32_MIN, INT32_MAX), nullptr);
+}
+
+}  // namespace
