@@ -7,6 +7,10 @@
 #include <cstring>
 #include <mutex>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "files/bytereader.h"
 
 namespace {
@@ -54,6 +58,24 @@ std::vector<uint8_t> rleEncode(const uint8_t* data, size_t bytes) {
   return out;
 }
 
+// Stores `bytes` bytes of a repeated 16-byte pattern, rounded up to whole 16-byte chunks: the caller
+// guarantees room for the rounding (the excess is overwritten by later groups).
+inline void storeChunks(uint8_t* d, size_t bytes, const uint8_t* pattern16) {
+#if defined(__SSE2__)
+  const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pattern16));
+  for (size_t k = 0; k < bytes; k += 16) _mm_storeu_si128(reinterpret_cast<__m128i*>(d + k), v);
+#else
+  for (size_t k = 0; k < bytes; k += 16) std::memcpy(d + k, pattern16, 16);
+#endif
+}
+
+// Copies `bytes` bytes rounded up to whole 16-byte chunks (room on both sides checked by the caller).
+inline void copyChunks(uint8_t* d, const uint8_t* s, size_t bytes) {
+  for (size_t k = 0; k < bytes; k += 16) std::memcpy(d + k, s + k, 16);
+}
+
+// Decoding works group by group; short groups, the common case in detailed art, are copied in whole
+// 16-byte chunks where both buffers have room for the rounding, so no group pays for a library call.
 template <size_t Unit>
 bool rleDecode(const uint8_t* in, size_t inSize, uint8_t* out, size_t outBytes) {
   if (outBytes == 0) return true;
@@ -62,31 +84,51 @@ bool rleDecode(const uint8_t* in, size_t inSize, uint8_t* out, size_t outBytes) 
   const uint8_t* const end = in + inSize;
   uint8_t* d = out;
   uint8_t* const dEnd = out + outBytes;
+  constexpr size_t kSlack = 128 * Unit + 16;  // the largest group rounded up to a chunk
+  alignas(16) uint8_t pattern[16];
   while (d < dEnd) {
     if (p >= end) return false;
     const unsigned control = *p++;
     if (control >= 128) {
-      const size_t count = control - 128;
-      if (static_cast<size_t>(end - p) < Unit || count * Unit > static_cast<size_t>(dEnd - d)) return false;
-      if constexpr (Unit == 1) {
-        std::memset(d, *p, count);
-      } else {
-        uint16_t v;
-        std::memcpy(&v, p, 2);
-        if ((v & 0xFF) == (v >> 8)) {
-          std::memset(d, v & 0xFF, count * 2);
-        } else {
-          for (size_t k = 0; k < count; ++k) std::memcpy(d + 2 * k, &v, 2);
+      size_t bytes = (control - 128) * Unit;
+      if (static_cast<size_t>(end - p) < Unit || bytes > static_cast<size_t>(dEnd - d)) return false;
+      // A flat area is a chain of full repeat groups of one unit: fill it in one go.
+      const uint8_t* next = p + Unit;
+      if (control == 255) {
+        while (static_cast<size_t>(end - next) > Unit && next[0] == 255 && std::memcmp(next + 1, p, Unit) == 0 &&
+               bytes + 127 * Unit <= static_cast<size_t>(dEnd - d)) {
+          bytes += 127 * Unit;
+          next += 1 + Unit;
         }
       }
-      p += Unit;
-      d += count * Unit;
+      if (static_cast<size_t>(dEnd - d) >= bytes + 16) {
+        if constexpr (Unit == 1) {
+          std::memset(pattern, *p, 16);
+          if (bytes > 64) {
+            std::memset(d, *p, bytes);
+            p = next;
+            d += bytes;
+            continue;
+          }
+        } else {
+          for (int k = 0; k < 16; k += 2) pattern[k] = p[0], pattern[k + 1] = p[1];
+        }
+        storeChunks(d, bytes, pattern);
+      } else if constexpr (Unit == 1) {
+        std::memset(d, *p, bytes);
+      } else {
+        for (size_t k = 0; k < bytes; k += 2) d[k] = p[0], d[k + 1] = p[1];
+      }
+      p = next;
+      d += bytes;
     } else {
-      const size_t length = control * Unit;
-      if (static_cast<size_t>(end - p) < length || length > static_cast<size_t>(dEnd - d)) return false;
-      std::memcpy(d, p, length);
-      p += length;
-      d += length;
+      const size_t bytes = control * Unit;
+      const size_t room = static_cast<size_t>(end - p);
+      if (room < bytes || bytes > static_cast<size_t>(dEnd - d)) return false;
+      if (room >= kSlack && static_cast<size_t>(dEnd - d) >= kSlack) copyChunks(d, p, bytes);
+      else std::memcpy(d, p, bytes);
+      p += bytes;
+      d += bytes;
     }
   }
   return true;

@@ -320,9 +320,15 @@ bool CImage::decodeImg(const uint8_t* data, size_t size, std::string& why) {
         }
         if (withAlpha) alphaSource = GetAlphaPtr();
         // Type 4 blocks stay at hand so the image can return to its packed form.
+        // (Type 3's unpacked blocks are ours already and move over; type 4's are copied out of the file.)
         if (direct) {
-          packedColour_.assign(colourRle, colourRle + colourRleSize);
-          if (withAlpha) packedAlpha_.assign(alphaRle, alphaRle + alphaRleSize);
+          if (info.effectiveCompression == kLZORLE) {
+            packedColour_ = std::move(content);
+            packedAlpha_ = std::move(alphaContent);
+          } else {
+            packedColour_.assign(colourRle, colourRle + colourRleSize);
+            if (withAlpha) packedAlpha_.assign(alphaRle, alphaRle + alphaRleSize);
+          }
           kept = kRLE;
         }
         break;
