@@ -2,6 +2,7 @@
 // packing in memory, hostile files, PSD layers and loading by extension.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -438,4 +439,80 @@ TEST_F(ImageTest, LoadingByExtension) {
   EXPECT_TRUE(jpeg.Load(nullptr, CXString((dir / "g.bmp").string())));
   EXPECT_EQ(jpeg.Width(), 8);
   std::filesystem::remove_all(dir);
+}
+
+// Writes the fuzz seed corpora with our own writers: run by hand with TARNVIK_SEED_DIR set and
+// --gtest_also_run_disabled_tests --gtest_filter='*WriteFuzzSeeds*'.
+TEST_F(ImageTest, DISABLED_WriteFuzzSeeds) {
+  const char* root = std::getenv("TARNVIK_SEED_DIR");
+  ASSERT_NE(root, nullptr);
+  auto write = [&](const std::string& target, const std::string& name, const std::vector<uint8_t>& bytes) {
+    std::filesystem::create_directories(std::filesystem::path(root) / target);
+    std::ofstream(std::filesystem::path(root) / target / name, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  };
+  CImage image;
+  paint(image, 6, 5, true);
+  image.SetPosition(3, -2);
+  CImage plain;
+  paint(plain, 7, 3, false);
+  for (int type : {0, 2, 3, 4, 5}) {
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(image.SaveToMemory(type, bytes));
+    write("image_reader", "pik_alpha_type" + std::to_string(type) + ".img", bytes);
+    ASSERT_TRUE(plain.SaveToMemory(type, bytes));
+    write("image_reader", "pik_type" + std::to_string(type) + ".img", bytes);
+  }
+  std::vector<uint8_t> colour, alpha;
+  for (int i = 0; i < 12; ++i) {
+    put16(colour, static_cast<uint16_t>(i * 3001));
+    alpha.push_back(static_cast<uint8_t>(i * 20));
+  }
+  for (int compression : {0, 2}) {
+    std::vector<uint8_t> c = compression ? CLZWCompression::compress(colour.data(), colour.size()) : colour;
+    std::vector<uint8_t> a = compression ? CLZWCompression::compress(alpha.data(), alpha.size()) : alpha;
+    std::vector<uint8_t> file{'N', 'V', 'I', 0, 4, 0, 3, 0, 16};
+    put32(file, static_cast<uint32_t>(c.size()));
+    put32(file, static_cast<uint32_t>(a.size()));
+    put16(file, 1);
+    put16(file, 2);
+    put32(file, static_cast<uint32_t>(compression));
+    file.resize(37, 0);
+    file.insert(file.end(), c.begin(), c.end());
+    file.insert(file.end(), a.begin(), a.end());
+    write("image_reader", "nvi_type" + std::to_string(compression) + ".img", file);
+  }
+  std::vector<uint8_t> old(80, 0);
+  put16(old, 4);
+  put16(old, 3);
+  old.resize(90, 0);
+  put16(old, 0x404);
+  old.insert(old.end(), colour.begin(), colour.end());
+  old.insert(old.end(), alpha.begin(), alpha.end());
+  write("image_reader", "oldest.img", old);
+  std::vector<uint8_t> jpegImg;
+  ASSERT_TRUE(plain.SaveToMemory(CImage::kJPEG, jpegImg));
+  write("image_reader", "plain.jpg", std::vector<uint8_t>(jpegImg.begin() + 40, jpegImg.end()));
+  std::vector<CPSD::Layer> layers(2);
+  layers[0].name = CXString("A");
+  layers[0].rect = CXRect(0, 0, 3, 2);
+  layers[0].rgba.assign(24, 90);
+  layers[1].name = CXString("B");
+  layers[1].rect = CXRect(1, 1, 3, 3);
+  layers[1].rgba = {1, 2, 3, 4, 5, 6, 7, 8, 9, 9, 9, 9, 0, 0, 0, 0};
+  write("image_reader", "layers.psd", CPSD::write(4, 4, layers));
+
+  // Codec seeds: codec number, expected size / 4 (two bytes), then the packed data.
+  std::vector<uint8_t> data(64);
+  for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i < 30 ? 7 : i * 5);
+  auto seed = [&](int codec, const std::vector<uint8_t>& packed) {
+    std::vector<uint8_t> bytes{static_cast<uint8_t>(codec), 16, 0};
+    bytes.insert(bytes.end(), packed.begin(), packed.end());
+    write("codecs", "codec" + std::to_string(codec), bytes);
+  };
+  seed(0, CRLECompression::__compress(data.data(), data.size()));
+  seed(1, CRLECompression::__compresschar(data.data(), data.size()));
+  seed(2, CLZWCompression::compress(data.data(), data.size()));
+  seed(3, CLZWCompression2::compress(data.data(), data.size()));
+  seed(4, CRLECompression2::encodeRow(data.data(), data.size()));
 }
