@@ -139,6 +139,11 @@ bool CPSD::parse(const uint8_t* data, size_t size, std::string& why) {
         for (const ChannelInfo& channel : channelLists[i]) stated += channel.length;
         if (stated > r.remaining()) return (why = "a layer's channel data reach past the end", false);
         if (pixels > (stated + 1) * 128 + 1024) return (why = "a layer's data are too short for its size", false);
+        if (pixels == 0) {  // an empty layer: its channels hold only their compression words
+          for (const ChannelInfo& channel : channelLists[i])
+            if (!r.skip(channel.length)) return (why = "a layer's channel data reach past the end", false);
+          continue;
+        }
         layer.rgba.assign(pixels * 4, 0);
         bool alpha = false;
         for (const ChannelInfo& channel : channelLists[i]) {

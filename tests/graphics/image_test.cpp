@@ -398,6 +398,14 @@ TEST_F(ImageTest, PsdLayersByIndexAndName) {
   ASSERT_TRUE(psd.SelectLayer(0));
   EXPECT_EQ(psd.GetPixel(3, 2), static_cast<uint16_t>(0xF800 | (220 >> 3)));
   EXPECT_FALSE(psd.SelectLayer(CXString("Sea")));
+  // An empty layer is kept (name and rectangle) but cannot be selected.
+  layers.push_back(CPSD::Layer{CXString("Nothing"), CXRect(3, 3, 3, 3), {}});
+  std::vector<uint8_t> withEmpty = CPSD::write(20, 10, layers);
+  CPSD three;
+  ASSERT_TRUE(three.LoadFromMemory(withEmpty.data(), withEmpty.size()));
+  ASSERT_EQ(three.GetLayerCount(), 3);
+  EXPECT_EQ(three.GetLayerName(2).str(), "Nothing");
+  EXPECT_FALSE(three.SelectLayer(2));
   // Cut anywhere, the document is refused.
   for (size_t cut : {size_t(10), size_t(40), size_t(60), file.size() - 610}) {
     CPSD broken;
