@@ -19,6 +19,16 @@ const std::vector<Command>& commands() {
   return table;
 }
 
+int usage(CommandIo& io, const char* name, const char* arguments) {
+  io.err << "usage: tarnvik-tool " << name << " " << arguments << "\n";
+  return kExitUsage;
+}
+
+int failure(CommandIo& io, const std::string& message) {
+  io.err << "tarnvik-tool: " << message << "\n";
+  return kExitFailure;
+}
+
 void printUsage(std::ostream& out) {
   out << "usage: tarnvik-tool COMMAND [ARGUMENTS]\n\ncommands:\n";
   for (const Command& command : commands())

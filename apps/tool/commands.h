@@ -26,6 +26,10 @@ struct Command {
   CommandFunction run;
 };
 
+// Shared messages: the command's usage line (returns kExitUsage), a failure (returns kExitFailure).
+int usage(CommandIo& io, const char* name, const char* arguments);
+int failure(CommandIo& io, const std::string& message);
+
 // The table the dispatcher walks; later commands are added here.
 const std::vector<Command>& commands();
 void printUsage(std::ostream& out);

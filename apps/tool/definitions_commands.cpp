@@ -13,16 +13,6 @@ namespace tarnvik::tool {
 
 namespace {
 
-int usage(CommandIo& io, const char* name, const char* arguments) {
-  io.err << "usage: tarnvik-tool " << name << " " << arguments << "\n";
-  return kExitUsage;
-}
-
-int failure(CommandIo& io, const std::string& message) {
-  io.err << "tarnvik-tool: " << message << "\n";
-  return kExitFailure;
-}
-
 // Opens the file without any side file; 0 when readable, and whether it is coded.
 int probe(const std::string& file, bool& coded) {
   CTextCoder coder(nullptr, CXString(file), true);

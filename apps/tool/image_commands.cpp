@@ -1,5 +1,8 @@
 // Tool commands over image files: img2png, png2img, info and psd2png.
+#include <cctype>
 #include <charconv>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -16,16 +19,6 @@
 namespace tarnvik::tool {
 
 namespace {
-
-int usage(CommandIo& io, const char* name, const char* arguments) {
-  io.err << "usage: tarnvik-tool " << name << " " << arguments << "\n";
-  return kExitUsage;
-}
-
-int failure(CommandIo& io, const std::string& message) {
-  io.err << "tarnvik-tool: " << message << "\n";
-  return kExitFailure;
-}
 
 bool readBytes(const std::string& path, std::vector<uint8_t>& bytes) {
   std::ifstream in(path, std::ios::binary);

@@ -3,6 +3,7 @@
 #include "graphics/image.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 
 #include "files/bytereader.h"
