@@ -5,7 +5,8 @@ JOBS         ?= 2
 DEB_PACKAGES := cmake ninja-build make g++ clang pkg-config \
                 libsdl2-dev liblzo2-dev libjpeg62-turbo-dev libsndfile1-dev libpng-dev \
                 libsimpleini-dev nlohmann-json3-dev libpixman-1-dev liblua5.4-dev \
-                libgtest-dev libgmock-dev libbenchmark-dev libclang-rt-14-dev
+                libgtest-dev libgmock-dev libbenchmark-dev libclang-rt-14-dev \
+                xvfb xauth x11-apps xdotool
 
 .PHONY: deps build test sanitize demo fuzz bench clean
 

@@ -15,6 +15,7 @@
 
 #include "graphics/codecs.h"
 #include "graphics/image.h"
+#include "times_reporter.h"
 
 namespace {
 
@@ -176,23 +177,15 @@ BENCHMARK(BM_Liblzo2OfRunLength)->ArgName("photo")->Arg(0)->Arg(1);
 BENCHMARK(BM_LzoOverRunLength)->ArgName("photo")->Arg(0)->Arg(1);
 BENCHMARK(BM_Image)->ArgNames({"photo", "type"})->ArgsProduct({{0, 1}, {0, 2, 3, 4, 5}});
 
-// Keeps each run's processor time per iteration (steadier than wall time on a shared machine) so the ratios can be printed after the table.
-class Recorder : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) seconds[run.benchmark_name()] = run.GetAdjustedCPUTime() * 1e-9;
-    ConsoleReporter::ReportRuns(runs);
-  }
-  std::map<std::string, double> seconds;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
-  Recorder recorder;
-  benchmark::RunSpecifiedBenchmarks(&recorder);
-  auto& t = recorder.seconds;
+  // Ratios from processor time: steadier than wall time on a shared machine.
+  TimesReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  std::map<std::string, double> t;
+  for (const auto& [name, ns] : reporter.cpuTimes) t[name] = ns * 1e-9;
   auto mbps = [](double s) { return s > 0 ? kOutput / s / 1e6 : 0.0; };
   for (int photo : {0, 1}) {
     const std::string p = "photo:" + std::to_string(photo);

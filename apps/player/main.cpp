@@ -1,5 +1,5 @@
-// tarnvik: the player. Creates the window and the application over the engine command line, then
-// runs frames: the frame tick, the structure tick and the settings flush.
+// tarnvik: the player. Creates the video output, the window and the application over the engine command
+// line, then runs frames: host events, the frame tick, the structure tick and the settings flush.
 #include <atomic>
 #include <chrono>
 #include <ctime>
@@ -15,12 +15,15 @@
 #include "application/application.h"
 #include "application/host_options.h"
 #include "files/path.h"
+#include "foundation/geometry.h"
 #include "foundation/log.h"
 #include "foundation/xrandom.h"
+#include "graphics/png.h"
 #include "graphics/window.h"
 #include "objects/register.h"
 #include "objects/system.h"
 #include "platform/clock.h"
+#include "platform/sdl_video.h"
 #include "platform/video.h"
 #include "settings/commandline.h"
 #include "settings/config.h"
@@ -34,6 +37,12 @@ void onSignal(int) { g_stop = true; }
 // Headless runs see this calendar time at clock zero (2026-01-01 00:00 UTC), so dates repeat.
 constexpr std::time_t kHeadlessEpoch = 1767225600;
 constexpr int kHeadlessDefaultFrames = 600;
+// Settings written at most this often while playing (engine milliseconds).
+constexpr uint32_t kSettingsFlushMs = 1000;
+// Frame period when nothing else paces the loop (no vsync, minimized, no display).
+constexpr auto kFallbackFrame = std::chrono::microseconds(1000000 / 60);
+// Exit status when the run finished but the --screenshot file could not be written.
+constexpr int kExitOutputFailed = 3;
 
 std::string executableDir() {
   std::error_code ec;
@@ -49,6 +58,36 @@ std::string demoFolder() {
     if (std::filesystem::is_directory(candidate, ec)) return std::filesystem::weakly_canonical(candidate, ec).string();
   }
   return TARNVIK_DEMO_DIR;
+}
+
+// Writes the composed screen; false with a message on failure.
+bool writeScreen(CWindow& window, const std::string& file, std::string& error) {
+  const uint16_t* pixels = window.GetScreenPtr();
+  CXSize size = window.GetScreenSize();
+  if (!pixels || size.isEmpty()) {
+    error = "there is no screen to capture";
+    return false;
+  }
+  return tarnvik::png::write565(file, pixels, window.GetScreenPitch(), size.width, size.height, error);
+}
+
+// F12 in a window: the next free "screenshot-NNNN.png" in the per-game data folder.
+void writeNumberedScreenshot(CWindow& window, const std::string& dataFolder) {
+  std::error_code ec;
+  std::filesystem::create_directories(dataFolder, ec);
+  std::string file;
+  for (int n = 1; n < 10000 && file.empty(); ++n) {
+    char name[32];
+    std::snprintf(name, sizeof name, "/screenshot-%04d.png", n);
+    if (!std::filesystem::exists(dataFolder + name, ec)) file = dataFolder + name;
+  }
+  std::string error;
+  if (file.empty())
+    TLOG_ERROR("screenshot: " << dataFolder << " already holds 9999 screenshots");
+  else if (writeScreen(window, file, error))
+    TLOG_INFO("screenshot written to " << file);
+  else
+    TLOG_ERROR("screenshot: " << error);
 }
 
 }  // namespace
@@ -71,11 +110,18 @@ int main(int argc, char** argv) {
     return 0;
   }
   log::setLevel(options.logLevel);
-  for (auto [given, name] : {std::pair{&options.archiveFile, "--archive"}, std::pair{&options.inputFile, "--input"},
-                             std::pair{&options.screenshotFile, "--screenshot"}})
-    if (!given->empty()) std::fprintf(stderr, "tarnvik: %s is not available yet; ignored\n", name);
-  if (!options.headless) std::fprintf(stderr, "tarnvik: no display or sound output yet; running headless\n");
+  if (!options.inputFile.empty()) std::fprintf(stderr, "tarnvik: --input is not available yet; ignored\n");
+  // The game changes the current folder: a relative screenshot name means the folder the player started in.
+  std::string screenshotFile = options.screenshotFile;
+  if (!screenshotFile.empty()) {
+    std::error_code ec;
+    std::filesystem::path absolute = std::filesystem::absolute(screenshotFile, ec);
+    if (!ec) screenshotFile = absolute.string();
+  }
 
+  // An archive alone names its game: the folder it was packed from, beside it (OUT.pik -> OUT).
+  if (options.engineWords.empty() && !options.archiveFile.empty())
+    options.engineWords = {"-path", archiveGameFolder(options.archiveFile)};
   if (options.engineWords.empty()) options.engineWords = {"-path", demoFolder()};
   CCommandLine6 commandLine(joinEngineWords(options.engineWords));
   std::string gameFolder = commandLine.getPath().isEmpty() ? std::string(".") : commandLine.getPath().str();
@@ -83,6 +129,29 @@ int main(int argc, char** argv) {
   std::string settingsFile = options.settingsFile;
   if (settingsFile.empty()) settingsFile = defaultSettingsFile(gameFolder);
   std::string dataFolder = defaultDataFolder(gameFolder);
+
+  int width = 800, height = 600;
+  commandLine.getResolution(width, height);
+  bool windowed = commandLine.isWindowMode();
+
+  // Video: a window unless --headless; without a display the run goes on headless on the real clock.
+  std::unique_ptr<VideoOutput> video;
+  if (!options.headless) {
+    std::unique_ptr<SdlVideoOutput> sdl = createSdlVideo();
+    if (sdl->open(width, height, windowed)) {
+      TLOG_INFO("video: " << sdl->describe());
+      video = std::move(sdl);
+    } else {
+      std::fprintf(stderr, "tarnvik: no display (%s); running headless on the real clock\n", sdl->lastError().c_str());
+    }
+  }
+  if (!video) {
+    video = std::make_unique<HeadlessVideo>();
+    if (!video->open(width, height, windowed)) {
+      std::fprintf(stderr, "tarnvik: cannot use a %d x %d screen\n", width, height);
+      return 2;
+    }
+  }
 
   // Time: a virtual clock advanced per frame when headless, the real clock otherwise.
   VirtualClock virtualClock;
@@ -96,50 +165,110 @@ int main(int argc, char** argv) {
   CXRandom::seed(options.seed ? *options.seed : (options.headless ? 1u : static_cast<unsigned>(std::time(nullptr))));
 
   CPath::setStartDirectory(CXString(std::filesystem::current_path().string()));
-  int width = 800, height = 600;
-  commandLine.getResolution(width, height);
   CLanguageOSVer language;
-  HeadlessVideo video;
-  video.open(width, height, commandLine.isWindowMode());
-  CWindow window(&commandLine, &language, &video, width, height);
-  if (window.SetDisplayMode() != 0) {
+  CWindow window(&commandLine, &language, video.get(), width, height);
+  if (commandLine.isDebugMode() || log::enabled(log::Level::debug)) window.setShowFPS(true);
+  int screenError = windowed ? window.CreateSurface() : window.SetDisplayMode(width, height, 16);
+  if (screenError != 0) {
+    std::fprintf(stderr, "tarnvik: cannot make the %d x %d screen (error %d)\n", width, height, screenError);
     window.ShowError(CXString("tarnvik"));
+    setEngineClock(nullptr);
     return 2;
   }
   registerEngineTypes();
 
   int frames = 0;
+  int status = 0;
   {
     CApplication application(&window, settingsFile, options.archiveFile, &commandLine);
     application.setDataFolder(dataFolder);
     if (!application.preinitializeApplication()) {
+      setEngineClock(nullptr);
       // No error means the start sequence did its whole job without a game to run (precompiling).
       if (application.getStartError().empty()) return 0;
       std::fprintf(stderr, "tarnvik: %s\n", application.getStartError().c_str());
+      if (video->isWindowed()) video->showMessage("Tarnvik", application.getStartError());
       return 2;
     }
     std::signal(SIGINT, onSignal);
     std::signal(SIGTERM, onSignal);
 
+    // Settings: written at most once a second of engine time while playing, and at once when the
+    // scene changes or the window loses focus; the rest waits for the end of the run.
+    uint32_t lastFlush = engineClock().now();
+    auto flushSettings = [&](const char* why) {
+      CConfig* config = application.getConfig();
+      if (!config || !config->isDirty()) return;
+      if (config->flush()) TLOG_DEBUG("settings written to " << settingsFile << " (" << why << ")");
+      lastFlush = engineClock().now();
+    };
+    CXString scene = application.getCurrentSceneName();
+
     std::optional<int> limit = options.frames;
     if (!limit && options.headless) limit = kHeadlessDefaultFrames;
-    auto nextFrame = std::chrono::steady_clock::now();
-    while ((!limit || frames < *limit) && !g_stop && !window.isQuit()) {
+    std::vector<HostEvent> events;
+    bool closed = false;
+    while ((!limit || frames < *limit) && !g_stop && !window.isQuit() && !closed) {
+      events.clear();
+      video->pollEvents(events);
+      for (const HostEvent& event : events) {
+        switch (event.kind) {
+          case HostEvent::kQuit:
+            closed = true;
+            break;
+          case HostEvent::kFocusLost:
+            window.OnActivateApp(false);
+            flushSettings("focus lost");
+            break;
+          case HostEvent::kFocusGained:
+            window.OnActivateApp(true);
+            break;
+          case HostEvent::kScreenshot:
+            writeNumberedScreenshot(window, dataFolder);
+            break;
+          case HostEvent::kMuteToggle:
+            TLOG_DEBUG("mute toggle: there is no sound output yet");
+            break;
+        }
+      }
+      if (closed) break;
+
+      auto frameStart = std::chrono::steady_clock::now();
       if (options.headless) virtualClock.advance(static_cast<uint32_t>(options.frameMs));
       window.Tick();
       application.domodal();
       ++frames;
-      if (application.getConfig()->isDirty()) application.getConfig()->flush();
+
+      CXString now = application.getCurrentSceneName();
+      if (now != scene) {
+        scene = now;
+        flushSettings("scene change");
+      } else if (engineClock().now() - lastFlush >= kSettingsFlushMs) {
+        flushSettings("periodic");
+      }
+
+      // Pacing: a vsync present takes most of a frame and needs no help. A frame that came back much
+      // sooner (no vsync, minimized, nothing presented, no display) sleeps out the rest of its period.
+      // Headless runs on the virtual clock never wait.
       if (!options.headless) {
-        nextFrame += std::chrono::milliseconds(options.frameMs);
-        std::this_thread::sleep_until(nextFrame);
+        auto spent = std::chrono::steady_clock::now() - frameStart;
+        if (spent < kFallbackFrame / 4) std::this_thread::sleep_until(frameStart + kFallbackFrame);
       }
     }
     std::printf("tarnvik: %d frames, scene %s\n", frames, application.getCurrentSceneName().c_str());
+    if (!screenshotFile.empty()) {
+      if (writeScreen(window, screenshotFile, error)) {
+        TLOG_INFO("screenshot written to " << screenshotFile);
+      } else {
+        std::fprintf(stderr, "tarnvik: --screenshot: %s\n", error.c_str());
+        status = kExitOutputFailed;
+      }
+    }
+    flushSettings("exit");
     application.OnExit();
     if (application.getConfig()->isDirty() && !application.getConfig()->flush())
       std::fprintf(stderr, "tarnvik: cannot write the settings file %s\n", settingsFile.c_str());
   }
   setEngineClock(nullptr);
-  return 0;
+  return status;
 }

@@ -15,6 +15,10 @@ const std::vector<Command>& commands() {
        "write a PNG as an IMG file (5-6-5; the PNG's transparency becomes the alpha plane)", runPng2Img},
       {"info", "FILE", "print what an IMG, JPEG or PSD file holds as JSON", runInfo},
       {"psd2png", "IN.psd OUTDIR", "write each layer of a Photoshop document as an RGBA PNG", runPsd2Png},
+      {"pack", "GAMEDIR OUT.pik", "pack a game folder into an archive", runPack},
+      {"unpack", "ARCHIVE OUTDIR", "write every file of an archive under OUTDIR (hostile names are refused)", runUnpack},
+      {"list", "ARCHIVE [--json]", "list an archive's files: path, size, offset (a table, or JSON)", runList},
+      {"precompile", "GAMEDIR", "write the precompiled form (application.bin and the scene .bin files)", runPrecompile},
   };
   return table;
 }

@@ -26,15 +26,16 @@ struct Command {
   CommandFunction run;
 };
 
-// Shared messages: the command's usage line (returns kExitUsage), a failure (returns kExitFailure).
-int usage(CommandIo& io, const char* name, const char* arguments);
-int failure(CommandIo& io, const std::string& message);
-
 // The table the dispatcher walks; later commands are added here.
 const std::vector<Command>& commands();
 void printUsage(std::ostream& out);
 // Runs the command named by args[0] with the rest of the arguments.
 int dispatch(const std::vector<std::string>& args, CommandIo& io);
+
+// Prints the usage line of one command and returns kExitUsage.
+int usage(CommandIo& io, const char* name, const char* arguments);
+// Prints "tarnvik-tool: message" and returns kExitFailure.
+int failure(CommandIo& io, const std::string& message);
 
 int runCode(const std::vector<std::string>& args, CommandIo& io);
 int runDecode(const std::vector<std::string>& args, CommandIo& io);
@@ -43,5 +44,9 @@ int runImg2Png(const std::vector<std::string>& args, CommandIo& io);
 int runPng2Img(const std::vector<std::string>& args, CommandIo& io);
 int runInfo(const std::vector<std::string>& args, CommandIo& io);
 int runPsd2Png(const std::vector<std::string>& args, CommandIo& io);
+int runPack(const std::vector<std::string>& args, CommandIo& io);
+int runUnpack(const std::vector<std::string>& args, CommandIo& io);
+int runList(const std::vector<std::string>& args, CommandIo& io);
+int runPrecompile(const std::vector<std::string>& args, CommandIo& io);
 
 }  // namespace tarnvik::tool

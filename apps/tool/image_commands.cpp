@@ -13,6 +13,7 @@
 #include "files/file.h"
 #include "graphics/image.h"
 #include "graphics/jpeg.h"
+#include "graphics/png.h"
 #include "graphics/psd.h"
 #include "png_rgba.h"
 
@@ -51,9 +52,9 @@ RgbaPicture toRgba(CGraphicsObject& image) {
       const unsigned p = image.GetPixel(x, y);
       unsigned r = five ? (p >> 10) & 31 : p >> 11, g = five ? (p >> 5) & 31 : (p >> 5) & 63, b = p & 31;
       uint8_t* d = &picture.rgba[(static_cast<size_t>(y) * picture.width + x) * 4];
-      d[0] = static_cast<uint8_t>((r << 3) | (r >> 2));
-      d[1] = static_cast<uint8_t>(five ? (g << 3) | (g >> 2) : (g << 2) | (g >> 4));
-      d[2] = static_cast<uint8_t>((b << 3) | (b >> 2));
+      d[0] = png::expand5(r);
+      d[1] = five ? png::expand5(g) : png::expand6(g);
+      d[2] = png::expand5(b);
       d[3] = static_cast<uint8_t>(image.GetAlpha(x, y));
     }
   }
@@ -124,22 +125,23 @@ int runPng2Img(const std::vector<std::string>& args, CommandIo& io) {
     }
   }
   if (files.size() != 2) return usage(io, "png2img", form);
-  RgbaPicture picture;
+  png::Image picture;
   std::string error;
-  if (!readPngRgba(files[0], picture, error)) return failure(io, "cannot read '" + files[0] + "': " + error);
+  if (!png::read(files[0], picture, error)) return failure(io, "cannot read '" + files[0] + "': " + error);
+  const bool withAlpha = picture.channels == 4;
   CImage image;
-  if (!image.create(picture.width, picture.height, 16, picture.hasAlpha))
+  if (!image.create(picture.width, picture.height, 16, withAlpha))
     return failure(io, "'" + files[0] + "' is too large");
   uint16_t* pixels = image.pixels16();
   for (size_t i = 0; i < static_cast<size_t>(picture.width) * picture.height; ++i) {
-    const uint8_t* s = &picture.rgba[i * 4];
+    const uint8_t* s = &picture.pixels[i * picture.channels];
     pixels[i] = static_cast<uint16_t>(((s[0] >> 3) << 11) | ((s[1] >> 2) << 5) | (s[2] >> 3));
-    if (picture.hasAlpha) image.GetAlphaPtr()[i] = s[3];
+    if (withAlpha) image.GetAlphaPtr()[i] = s[3];
   }
   image.SetPosition(x, y);
   if (!image.Save(CXString(files[1]), compression)) return failure(io, "cannot write '" + files[1] + "'");
   io.out << "wrote " << files[1] << " (" << picture.width << " x " << picture.height << ", compression "
-         << compression << (picture.hasAlpha ? ", with alpha" : "") << ")\n";
+         << compression << (withAlpha ? ", with alpha" : "") << ")\n";
   return kExitOk;
 }
 

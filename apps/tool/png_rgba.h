@@ -1,4 +1,5 @@
-// 8-bit RGB / RGBA PNG files for the image commands (libpng's simplified interface).
+// Writing 8-bit RGBA (or RGB) PNG files for the image commands (libpng's simplified interface);
+// reading goes through graphics/png.h, which writes only 5-6-5 frames without alpha.
 #pragma once
 
 #include <cstdint>
@@ -13,8 +14,6 @@ struct RgbaPicture {
   std::vector<uint8_t> rgba;   // width x height x 4
 };
 
-// Any PNG, expanded to 8-bit RGBA; false with a message for files that cannot be read.
-bool readPngRgba(const std::string& path, RgbaPicture& picture, std::string& error);
 // Writes RGBA when the picture has alpha, RGB otherwise.
 bool writePngRgba(const std::string& path, const RgbaPicture& picture, std::string& error);
 

@@ -4,6 +4,8 @@
 #include "application/mc_application.h"
 #include "application/structure_parser.h"
 #include "definitions/melementsloader.h"
+#include "files/bigfile.h"
+#include "files/file.h"
 #include "files/path.h"
 #include "foundation/log.h"
 #include "graphics/window.h"
@@ -23,7 +25,8 @@ CApplication::CApplication(CWindow* window, const CXString& settingsFile, const 
   }
   CMC_Variable::setConfig(config_.get());
   CMC_Behaviour::setTimerService(window_ ? window_->getTimer() : nullptr);
-  if (!archiveFile.isEmpty()) TLOG_WARN("archive " << archiveFile.view() << ": archives cannot be opened yet");
+  // A broken archive is refused with one message (CBigFile); the game then runs from its folder.
+  if (!archiveFile.isEmpty()) archiveOpened_ = CFile::openBigFile(archiveFile);
   if (commandLine_) CMElementsLoader::setCodingOptions(commandLine_->isToCode(), commandLine_->isToDecode());
 }
 
@@ -31,6 +34,7 @@ CApplication::~CApplication() {
   OnExit();
   if (CMC_Variable::getConfig() == config_.get()) CMC_Variable::setConfig(nullptr);
   if (window_ && CMC_Behaviour::getTimerService() == window_->getTimer()) CMC_Behaviour::setTimerService(nullptr);
+  if (archiveOpened_) CFile::closeBigFile();
 }
 
 CMC_Application* CApplication::getApplication() const { return parser_ ? parser_->getApplication() : nullptr; }
@@ -44,10 +48,23 @@ bool CApplication::fail(const std::string& message) {
 
 bool CApplication::preinitializeApplication(bool) {
   CXString folder = commandLine_ ? commandLine_->getPath() : CXString();
+  if (commandLine_ && (commandLine_->isToPack() || commandLine_->isCreateBigFile())) {
+    // -pack (or -bigfile): the game folder becomes an archive named by -file, else the folder + ".pik";
+    // nothing runs.
+    CXString archive = commandLine_->getPackFileName();
+    if (archive.isEmpty() && !folder.isEmpty()) archive = CXString(CPath::toNative(CPath::join(startDirectory_, folder)) + ".pik");
+    CXString source = CPath::isAbsolute(folder) ? folder : CPath::join(startDirectory_, folder);
+    if (folder.isEmpty() || archive.isEmpty()) return fail("-pack needs the game folder (-path)");
+    if (!CPath::isAbsolute(archive)) archive = CPath::join(startDirectory_, archive);
+    std::string error;
+    if (!CBigFile::create(source, archive, nullptr, nullptr, &error)) return fail("packing failed: " + error);
+    TLOG_INFO("packed " << source.view() << " into " << archive.view());
+    return false;
+  }
   if (!loadGame(folder)) return false;
   CMC_Application* application = getApplication();
   if (commandLine_ && commandLine_->isTo2Bin()) {
-    if (!application->storeBinary()) return fail("the precompiled form (-2bin) cannot be written yet");
+    if (!application->storeBinary()) return fail("the precompiled form (-2bin) could not be written");
     return false;
   }
   if (!application->initialize(nullptr))
@@ -60,8 +77,10 @@ bool CApplication::loadGame(const CXString& folder) {
   CPath::setCurrentDirectory(startDirectory_);
   CXString root = folder.isEmpty() ? startDirectory_ : CPath::makeAbsolute(folder);
   std::string native;
-  if (!CPath::findExisting(root, native)) return fail("game folder " + folder.str() + " does not exist");
-  root = CXString(native);
+  // A game packed into the open archive needs no folder of its own.
+  if (CPath::findExisting(root, native)) root = CXString(native);
+  else if (CFile::getBigFileIfc()) root = CXString(CPath::toNative(root));
+  else return fail("game folder " + folder.str() + " does not exist");
   CPath::setCurrentDirectory(root);
   CPath::setDataRoot(root);
   if (window_) {
@@ -73,10 +92,22 @@ bool CApplication::loadGame(const CXString& folder) {
   if (!dataFolder_.isEmpty()) CPath::addWritablePlace(dataFolder_);
 
   CXString dane = CPath::join(root, "Dane");
-  if (!CPath::findExisting(dane, native)) return fail(CPath::join(root, "Dane/application.def").str() + " not found");
-  CPath::setCurrentDirectory(CXString(native));
-  if (!(commandLine_ && commandLine_->isForceCNV()) && CPath::findExisting(CPath::join(dane, "application.bin"), native))
-    TLOG_INFO("application.bin found; reading the definition files instead (the precompiled form is not read yet)");
+  if (CPath::findExisting(dane, native)) dane = CXString(native);
+  else if (!CFile::dirExists(dane)) return fail(CPath::join(root, "Dane/application.def").str() + " not found");
+  CPath::setCurrentDirectory(dane);
+  bool precompile = commandLine_ && commandLine_->isTo2Bin();
+  if (!precompile && !(commandLine_ && commandLine_->isForceCNV()) && CFile::fileExists(CPath::join(dane, "application.bin"))) {
+    parser_ = std::make_unique<CMC_StructureParser>(window_, "application.bin", CMC_StructureParser::Precompiled{});
+    if (parser_->getApplication()) {
+      TLOG_INFO("running from the precompiled form");
+      finished_ = false;
+      return true;
+    }
+    TLOG_WARN(CPath::join(dane, "application.bin").view() << " refused (" << parser_->getBinaryError()
+                                                          << "); reading application.def instead");
+    parser_.reset();
+    CPath::setCurrentDirectory(dane);
+  }
   parser_ = std::make_unique<CMC_StructureParser>(window_, "application.def");
   if (!parser_->fileFound()) {
     parser_.reset();

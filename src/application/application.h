@@ -59,4 +59,5 @@ class CApplication : public CXObject {
   CXString dataFolder_;
   std::string startError_;
   bool finished_ = false;
+  bool archiveOpened_ = false;
 };

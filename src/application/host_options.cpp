@@ -1,6 +1,7 @@
 // Parsing of the player's host options.
 #include "application/host_options.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
@@ -99,18 +100,22 @@ std::string hostUsage() {
          "\n"
          "host options:\n"
          "  --headless         no window, no audio device; virtual clock\n"
-         "  --frames N         run N frames, then exit (headless default: 600)\n"
+         "                     (without it: a window, or headless on the real clock when there is no display)\n"
+         "  --frames N         run N frames, then exit (headless default: 600; also in a window)\n"
          "  --frame-ms MS      virtual milliseconds per frame in headless mode (default 16)\n"
          "  --settings FILE    the settings (INI) file (default: $XDG_DATA_HOME/tarnvik/<game>.ini)\n"
          "  --archive FILE     archive to open for the process\n"
          "  --input FILE       scripted input for headless runs\n"
-         "  --screenshot FILE  write the last frame as PNG on exit\n"
+         "  --screenshot FILE  when the run ends, write the screen as an 8-bit RGB PNG\n"
          "  --seed N           seed of the random generator\n"
          "  --log LEVEL        error, warn, info, debug, trace (trace prints every script statement)\n"
          "  --help, --version\n"
          "\n"
          "engine options (single dash, passed to the engine): -path FOLDER, -window, -nomusic, -nosound,\n"
-         "  -res W H, -forceCNV, -2bin, -debug, -cheat, -player NAME, ...\n";
+         "  -res W H, -forceCNV, -2bin, -debug, -cheat, -player NAME, ...\n"
+         "\n"
+         "in a window: Alt+Enter toggles full screen, F12 or Alt+S writes a screenshot into the per-game\n"
+         "  data folder, Ctrl+M mutes, closing the window ends the run\n";
 }
 
 std::string joinEngineWords(const std::vector<std::string>& words) {
@@ -128,6 +133,16 @@ std::string defaultSettingsFile(const std::string& gameFolder) {
 
 std::string defaultDataFolder(const std::string& gameFolder) {
   return dataHome() + "/tarnvik/" + folderName(gameFolder);
+}
+
+std::string archiveGameFolder(const std::string& archiveFile) {
+  std::string folder = archiveFile;
+  if (folder.size() > 4) {
+    std::string tail = folder.substr(folder.size() - 4);
+    for (char& c : tail) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (tail == ".pik") folder.resize(folder.size() - 4);
+  }
+  return folder;
 }
 
 }  // namespace tarnvik

@@ -38,5 +38,7 @@ std::string joinEngineWords(const std::vector<std::string>& words);
 std::string defaultSettingsFile(const std::string& gameFolder);
 // The per-game data folder beside it: $XDG_DATA_HOME/tarnvik/<folder name>/
 std::string defaultDataFolder(const std::string& gameFolder);
+// The game folder an archive stands for when no -path is given: its name without ".pik".
+std::string archiveGameFolder(const std::string& archiveFile);
 
 }  // namespace tarnvik

@@ -1,7 +1,11 @@
 // The application object: built-in objects, the start object, the whole-game tick, exit and restart.
 #include "application/mc_application.h"
 
+#include <algorithm>
+
+#include "application/precompiled.h"
 #include "application/structure_parser.h"
+#include "files/path.h"
 #include "definitions/melement.h"
 #include "foundation/log.h"
 #include "foundation/xversion.h"
@@ -114,8 +118,30 @@ void CMC_Application::exit() {
 }
 
 bool CMC_Application::storeBinary() {
-  TLOG_WARN("the precompiled form cannot be written yet; the game was not started");
-  return false;
+  // Scenes, then episodes, then the application: the order the structure is built in again.
+  std::vector<CMC_Scene*> scenes, episodes;
+  auto addOnce = [](std::vector<CMC_Scene*>& list, CMC_Scene* s) {
+    if (std::find(list.begin(), list.end(), s) == list.end()) list.push_back(s);
+  };
+  for (CMC_Scene* child : getChildren()) {
+    if (child->getType() == mc::TYPE_EPISODE) {
+      addOnce(episodes, child);
+      for (CMC_Scene* scene : child->getChildren()) addOnce(scenes, scene);
+    } else {
+      addOnce(scenes, child);
+    }
+  }
+  std::vector<CMC_Scene*> structure = scenes;
+  structure.insert(structure.end(), episodes.begin(), episodes.end());
+  structure.push_back(this);
+  int written = 0;
+  std::string why;
+  if (!tarnvik::precompiled::storeApplication(this, structure, CPath::join(CPath::getDataRoot(), "Dane"), &written, why)) {
+    TLOG_ERROR("the precompiled form was not written: " << why);
+    return false;
+  }
+  TLOG_INFO("precompiled form written: application.bin and " << written << " scene files");
+  return true;
 }
 
 void CMC_Application::checkVersion() {

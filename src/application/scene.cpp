@@ -5,6 +5,8 @@
 
 #include "definitions/melement.h"
 #include "definitions/melementsloader.h"
+#include "application/precompiled.h"
+#include "files/file.h"
 #include "files/path.h"
 #include "foundation/log.h"
 #include "foundation/xtimer.h"
@@ -47,6 +49,12 @@ void CMC_Scene::readSceneProperties(CMElement* element) {
 
 const CMC_EventList* CMC_Scene::getBehavioursList() const { return &sceneEvents(); }
 
+void CMC_Scene::setSceneStrings(const CXString& dlls, const CXString& background, const CXString& music) {
+  dlls_ = dlls;
+  background_ = background;
+  music_ = music;
+}
+
 void CMC_Scene::addChild(CMC_Scene* child) {
   if (child && std::find(children_.begin(), children_.end(), child) == children_.end()) children_.push_back(child);
 }
@@ -65,21 +73,32 @@ CMC_Scene* CMC_Scene::getCurrentScene() {
 
 bool CMC_Scene::enterFolder(const CXString& fileName) {
   CXString relative = path_.isEmpty() ? CXString("Dane") : CPath::join("Dane", path_);
-  std::string native;
   CXString local = CPath::join(CPath::getStartDirectory(), relative);
-  if (CPath::findExisting(CPath::join(local, fileName), native)) {
+  if (CFile::fileExists(CPath::join(local, fileName))) {
     CPath::setCurrentDirectory(local);
     return true;
   }
   CXString game = CPath::join(CPath::getDataRoot(), relative);
   CPath::setCurrentDirectory(game);
-  return CPath::findExisting(game, native);
+  return CFile::dirExists(game);
 }
 
 bool CMC_Scene::loadCnv() {
+  if (binary_) {
+    // The precompiled file is looked up as the scene file is: the local copy first, then the game's.
+    CXString binName = getName() + ".bin";
+    enterFolder(binName);
+    CXString binPath = CPath::join(CPath::getCurrentDirectory(), binName);
+    std::string why;
+    if (CFile::fileExists(binPath)) {
+      if (tarnvik::precompiled::loadScene(this, binPath, why)) return true;
+      TLOG_WARN("scene " << getName().view() << ": " << binPath.view() << " refused (" << why
+                         << "); reading the definition file instead");
+    }
+    enterFolder(getName() + ".cnv");
+  }
   CXString fileName = getName() + ".cnv";
-  std::string native;
-  if (!CPath::findExisting(CPath::join(CPath::getCurrentDirectory(), fileName), native)) {
+  if (!CFile::fileExists(CPath::join(CPath::getCurrentDirectory(), fileName))) {
     TLOG_DEBUG("scene " << getName().view() << ": no file " << fileName.view() << " in "
                         << CPath::getCurrentDirectory().view() << "; the scene runs empty");
     return false;
@@ -90,8 +109,18 @@ bool CMC_Scene::loadCnv() {
     return false;
   }
   resolveObjects(elements);
-  // The element named like the scene carries the scene's own event handlers.
-  if (CMElement* own = elements->get(getName())) initializeBehaviours(this, own);
+  // The element named like the scene carries the scene's own event handlers. When it also has a
+  // TYPE, the object made from it keeps its name and value but not those handlers: they are the
+  // scene's, and binding them twice would run them twice.
+  if (CMElement* own = elements->get(getName())) {
+    int at = getObjectId(getName());
+    if (CMC_Object* twin = at >= 0 ? getObject(at) : nullptr) {
+      for (CMC_Behaviour* inlineCode : twin->getTmpBehList())
+        if (removeObject(inlineCode)) delete inlineCode;
+      twin->removeAllBehaviours();
+    }
+    initializeBehaviours(this, own);
+  }
   delete elements;
   return true;
 }

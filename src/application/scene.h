@@ -55,6 +55,12 @@ class CMC_Scene : public CMC_ObjectsContainer {
   using CMC_ObjectsContainer::getScene;
   CMC_Scene* getScene(const CXString& name) const { return find(name); }
   bool isBinary() const { return binary_; }
+  // Scene files come from the precompiled form (name + ".bin") when set.
+  void setBinary(bool binary) { binary_ = binary; }
+  const CXString& getDlls() const { return dlls_; }
+  const std::vector<std::pair<CXString, CXString>>& getDescriptions() const { return descriptions_; }
+  // DLLS, BACKGROUND and MUSIC as a precompiled scene file gives them.
+  void setSceneStrings(const CXString& dlls, const CXString& background, const CXString& music);
   const CXString& getPath() const { return path_; }
   bool isDeamon() const { return deamon_; }
   const CXString& getBackground() const { return background_; }

@@ -5,7 +5,10 @@
 #include "application/scene.h"
 #include "definitions/melement.h"
 #include "definitions/melementsloader.h"
+#include "application/precompiled.h"
+#include "files/file.h"
 #include "files/path.h"
+#include "files/xarchive.h"
 #include "foundation/log.h"
 #include "graphics/window.h"
 #include "runtime/runner.h"
@@ -25,11 +28,64 @@ std::vector<CXString> memberNames(CMElement* element, const char* key) {
 CMC_StructureParser::CMC_StructureParser(CWindow* window, const CXString& fileName) {
   CMC_VariableFactory::initialize();
   CMC_RunnerFactory::initialize();
-  std::string native;
-  fileFound_ = CPath::findExisting(CPath::makeAbsolute(fileName), native);
+  fileFound_ = CFile::fileExists(CPath::makeAbsolute(fileName));
   std::unique_ptr<CMElements> elements(fileFound_ ? CMElementsLoader::load(window, fileName) : nullptr);
   if (!elements) return;
+  build(window, elements.get(), fileName);
+}
 
+CMC_StructureParser::CMC_StructureParser(CWindow* window, const CXString& fileName, Precompiled) {
+  CMC_VariableFactory::initialize();
+  CMC_RunnerFactory::initialize();
+  std::vector<uint8_t> bytes;
+  fileFound_ = CFile::readAll(window, fileName, bytes);
+  if (!fileFound_) {
+    binaryError_ = "cannot be read";
+    return;
+  }
+  buildPrecompiled(window, bytes, fileName);
+}
+
+CMC_StructureParser::CMC_StructureParser(CWindow* window, const std::vector<uint8_t>& bytes, Precompiled) {
+  CMC_VariableFactory::initialize();
+  CMC_RunnerFactory::initialize();
+  fileFound_ = true;
+  buildPrecompiled(window, bytes, CXString("application.bin"));
+}
+
+void CMC_StructureParser::buildPrecompiled(CWindow* window, const std::vector<uint8_t>& bytes, const CXString& fileName) {
+  CFile_Stream stream(bytes.data(), static_cast<long>(bytes.size()));
+  CXArchive archive(&stream, false);
+  CMElements elements;
+  if (!tarnvik::precompiled::readStructureElements(archive, elements, binaryError_)) return;
+  build(window, &elements, fileName);
+  // The records that follow are in the order of the structure entries: a file whose entries do not
+  // build one object each, in that order, cannot be matched to them.
+  std::vector<CMC_Scene*> built = structure();
+  bool sameOrder = built.size() == static_cast<size_t>(elements.size());
+  for (size_t i = 0; sameOrder && i < built.size(); ++i) sameOrder = built[i]->getName() == elements.getAt(static_cast<int>(i))->getName();
+  if (application_ && !sameOrder) {
+    binaryError_ = "structure entries out of order";
+    application_ = nullptr;
+    for (auto it = objects_.rbegin(); it != objects_.rend(); ++it) it->reset();
+    objects_.clear();
+  } else if (!application_) {
+    binaryError_ = "declares no APPLICATION";
+  } else if (!tarnvik::precompiled::readStructureTail(archive, *this, structure(), binaryError_)) {
+    application_ = nullptr;
+    for (auto it = objects_.rbegin(); it != objects_.rend(); ++it) it->reset();
+    objects_.clear();
+  }
+}
+
+std::vector<CMC_Scene*> CMC_StructureParser::structure() const {
+  std::vector<CMC_Scene*> out;
+  for (const auto& object : objects_)
+    if (object) out.push_back(object.get());
+  return out;
+}
+
+void CMC_StructureParser::build(CWindow* window, CMElements* elements, const CXString& fileName) {
   // Scenes first, then episodes, then the application, so that each finds its members by name.
   for (CMElement* element : *elements)
     if (element->getPropertyValue("TYPE") == "SCENE" && !get(element->getName()))

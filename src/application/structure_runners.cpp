@@ -42,6 +42,20 @@ std::vector<CMC_Object*> clonesOf(CMC_Scene* scene, CMC_Object* object) {
   return clones;
 }
 
+// GETOBJECTS(type name, group): the GROUP becomes the container's objects of that type.
+void fillWithObjects(CMC_Runner* self, CMC_ObjectsContainer* container, CMC_ObjectsContainer* scope,
+                     const CMC_Args* args) {
+  CMC_ObjectsContainer* lookIn = scope ? scope : container;
+  CMC_Object* group = lookIn->getObject(self->getParameterString(args, 1));
+  if (!group || group->getType() != mc::TYPE_GROUP) {
+    TLOG_DEBUG("GETOBJECTS: no GROUP named " << self->getParameterString(args, 1).view());
+    return;
+  }
+  std::vector<CMC_Object*> found;
+  container->getObjects(self->getParameterString(args, 0), found);
+  CMC_Runner::fillGroup(group, found);
+}
+
 }  // namespace
 
 // Scenes.
@@ -169,7 +183,8 @@ CMC_Object* CMC_Scene_Runner::run(int id, CMC_Object* target, CMC_ObjectsContain
       }
       return CMC_VariableFactory::string(running ? running->getName() : CXString());
     }
-    case GETOBJECTS:  // GETOBJECTS(type, group): fills a GROUP; groups arrive with their type
+    case GETOBJECTS:
+      fillWithObjects(this, scene, scope, args);
       return nullptr;
     default:
       return CMC_Runner::run(id, target, scope, args);
@@ -219,7 +234,7 @@ void CMC_Application_Runner::prepareMthHashSet() {
   CMC_Runner::prepareMthHashSet();
   static const char* names[] = {"EXIT", "RESTART", "GOTO", "SETLANGUAGE", "GETLANGUAGE", "PRINT", "ENABLEMUSIC",
                                 "DISABLEMUSIC", "RUN", "STOREBINARY", "RUNENV", "EXISTSENV", "STARTDRAGGINGWINDOW",
-                                "STOPDRAGGINGWINDOW", "RELOAD", "GETPLAYER"};
+                                "STOPDRAGGINGWINDOW", "RELOAD", "GETPLAYER", "GETOBJECTS"};
   int id = EXIT;
   for (const char* name : names) addMethod(name, id++);
 }
@@ -294,6 +309,9 @@ CMC_Object* CMC_Application_Runner::run(int id, CMC_Object* target, CMC_ObjectsC
       CCommandLine6* commandLine = window ? window->getCommandLine() : nullptr;
       return CMC_VariableFactory::string(commandLine ? commandLine->getPlayer() : CXString());
     }
+    case GETOBJECTS:
+      fillWithObjects(this, application, scope, args);
+      return nullptr;
     default:
       return CMC_Runner::run(id, target, scope, args);
   }

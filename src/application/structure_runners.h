@@ -35,7 +35,7 @@ class CMC_Application_Runner : public CMC_Runner {
  public:
   enum Method {
     EXIT = 1, RESTART, GOTO, SETLANGUAGE, GETLANGUAGE, PRINT, ENABLEMUSIC, DISABLEMUSIC, RUN, STOREBINARY, RUNENV,
-    EXISTSENV, STARTDRAGGINGWINDOW, STOPDRAGGINGWINDOW, RELOAD, GETPLAYER
+    EXISTSENV, STARTDRAGGINGWINDOW, STOPDRAGGINGWINDOW, RELOAD, GETPLAYER, GETOBJECTS
   };
   void prepareMthHashSet() override;
   CMC_Object* run(int id, CMC_Object* target, CMC_ObjectsContainer* scope, const CMC_Args* args) override;

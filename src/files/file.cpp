@@ -11,6 +11,7 @@
 #include <mutex>
 #include <system_error>
 
+#include "files/bigfile.h"
 #include "files/path.h"
 #include "settings/language.h"
 #include "foundation/log.h"
@@ -138,6 +139,28 @@ int CFile::Open(CFileContext* window, const CXString& name, int mode) {
     return list.empty() ? std::string("nothing") : list;
   }());
   return errorNotFound;
+}
+
+bool CFile::openRewrite(const std::string& native) {
+  Close();
+  reset();
+  setErrorCode(0);
+  mode_ = modeUpdate | modeBinary;
+  if (isFolder(native) || !CPath::isWritable(CXString(native)) || !openNative(native, "w+b", true)) {
+    setErrorCode(errorNotFound);
+    return false;
+  }
+  return true;
+}
+
+void CFile::abandon() {
+  if (fp_ && !tempPath_.empty()) {
+    std::fclose(fp_);
+    fp_ = nullptr;
+    ::unlink(tempPath_.c_str());
+    tempPath_.clear();
+  }
+  Close();
 }
 
 bool CFile::openCandidate(const CXString& candidate, const std::string& modeString, bool writes) {
@@ -369,10 +392,11 @@ intptr_t CFile::findFirst(const CXString& pattern, CFindData& info) {
   CXString folder = cut >= 0 ? full.Left(cut + 1) : CPath::getCurrentDirectory();
   std::string wildcard = full.Right(cut + 1).str();
   std::string native;
-  if (!CPath::findExisting(folder, native) || !isFolder(native)) return -1;
+  bool local = CPath::findExisting(folder, native) && isFolder(native);
   std::vector<CFindData> found;
   std::error_code ec;
-  for (fs::directory_iterator it(native, ec), end; !ec && it != end; it.increment(ec)) {
+  if (!local) native.clear();
+  for (fs::directory_iterator it(native, ec), end; local && !ec && it != end; it.increment(ec)) {
     std::string name = it->path().filename().string();
     if (!CPath::wildcardFits(name, wildcard)) continue;
     CFindData d;
@@ -382,6 +406,14 @@ intptr_t CFile::findFirst(const CXString& pattern, CFindData& info) {
     d.size = d.isDirectory ? 0 : static_cast<int64_t>(it->file_size(e2));
     if (e2) d.size = 0;
     found.push_back(std::move(d));
+  }
+  if (archiveSlot()) {
+    // Entries of the open archive that the folder does not hold itself.
+    std::vector<CFindData> packed;
+    archiveSlot()->list(folder, wildcard, packed);
+    for (CFindData& d : packed)
+      if (std::none_of(found.begin(), found.end(), [&](const CFindData& f) { return f.name.equalsIgnoreCase(d.name); }))
+        found.push_back(std::move(d));
   }
   if (found.empty()) return -1;
   std::sort(found.begin(), found.end(), [](const CFindData& a, const CFindData& b) { return a.name.str() < b.name.str(); });
@@ -417,7 +449,9 @@ bool CFile::fileExists(const CXString& path) {
 
 bool CFile::dirExists(const CXString& path) {
   std::string native;
-  return CPath::findExisting(fullName(path), native) && isFolder(native);
+  CXString full = fullName(path);
+  if (CPath::findExisting(full, native) && isFolder(native)) return true;
+  return archiveSlot() && archiveSlot()->existsFolder(full);
 }
 
 bool CFile::isHdd(const CXString&) { return true; }
@@ -506,13 +540,22 @@ bool CFile::renameFile(const CXString& from, const CXString& to) {
 }
 
 bool CFile::openBigFile(const CXString& name) {
-  TLOG_INFO("archive " << name.str() << " not opened: archive files are not supported by this build");
-  return false;
+  auto archive = std::make_unique<CBigFile>();
+  if (!archive->open(name)) {
+    archiveSlot().reset();
+    return false;
+  }
+  TLOG_INFO("archive " << name.view() << ": " << archive->files().size() << " files");
+  archiveSlot() = std::move(archive);
+  return true;
 }
 
 void CFile::closeBigFile() { archiveSlot().reset(); }
 
-CFile* CFile::getBigFileHandle() { return nullptr; }
+CFile* CFile::getBigFileHandle() {
+  auto* archive = dynamic_cast<CBigFile*>(archiveSlot().get());
+  return archive ? archive->getHandle() : nullptr;
+}
 
 CBigFileIfc* CFile::getBigFileIfc() { return archiveSlot().get(); }
 

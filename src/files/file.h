@@ -33,6 +33,13 @@ class CFileContext {
   CLanguageOSVer* language_ = nullptr;
 };
 
+// One directory entry as returned by findFirst / findNext.
+struct CFindData {
+  CXString name;
+  int64_t size = 0;
+  bool isDirectory = false;
+};
+
 // An open archive of game files, consulted after the file system for reading. The archive reader
 // installs one through CFile::setBigFileIfc.
 class CBigFileIfc {
@@ -41,14 +48,11 @@ class CBigFileIfc {
   virtual bool exists(const CXString& path) = 0;
   // The whole entry; false when the archive has no such entry.
   virtual bool read(const CXString& path, std::vector<uint8_t>& out) = 0;
+  virtual bool existsFolder(const CXString&) { return false; }
+  // Appends the entries of a folder that match a wildcard.
+  virtual void list(const CXString& /*folder*/, const std::string& /*wildcard*/, std::vector<CFindData>& /*out*/) {}
 };
 
-// One directory entry as returned by findFirst / findNext.
-struct CFindData {
-  CXString name;
-  int64_t size = 0;
-  bool isDirectory = false;
-};
 
 class CFile : public CXObject {
  public:
@@ -93,6 +97,11 @@ class CFile : public CXObject {
   virtual bool eof();
 
   bool isOpen() const { return fp_ != nullptr || memOpen_; }
+  // Opens a real path (no name rules or candidates) for a whole rewrite: the bytes go to a temporary
+  // file beside it that replaces it at Close. Refused outside the writable places.
+  bool openRewrite(const std::string& native);
+  // Drops a rewrite in progress: the temporary file goes, the previous content stays.
+  void abandon();
   int getMode() const { return mode_; }
   // The real path that was opened (empty for memory streams).
   const CXString& getFullPath() const { return path_; }

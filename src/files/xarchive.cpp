@@ -12,7 +12,7 @@
 
 namespace {
 
-int32_t scaledDouble(double v) {
+int32_t encodeDouble(double v) {
   if (std::isnan(v)) return 0;
   double scaled = std::trunc(v * 1000.0);
   if (scaled >= static_cast<double>(INT32_MAX)) return INT32_MAX;
@@ -115,7 +115,9 @@ CXArchive& CXArchive::operator>>(int64_t& v) {
   return *this;
 }
 
-CXArchive& CXArchive::operator<<(double v) { return *this << scaledDouble(v); }
+int32_t CXArchive::scaledDouble(double v) { return encodeDouble(v); }
+
+CXArchive& CXArchive::operator<<(double v) { return *this << encodeDouble(v); }
 
 CXArchive& CXArchive::operator>>(double& v) {
   int32_t scaled = 0;

@@ -40,6 +40,8 @@ class CXArchive {
   // saturate at its ends and NaN is stored as 0. Read back as the int32 times 0.001.
   CXArchive& operator<<(double v);
   CXArchive& operator>>(double& v);
+  // That double encoding on its own, for formats written through other writers.
+  static int32_t scaledDouble(double v);
   // Strings: int32 length, then the bytes, no terminator.
   CXArchive& operator<<(const CXString& v);
   CXArchive& operator>>(CXString& v);

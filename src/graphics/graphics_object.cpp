@@ -67,9 +67,9 @@ bool CGraphicsObject::Convert(int bpp) {
     uint16_t* row = static_cast<uint16_t*>(pixels_) + static_cast<size_t>(y) * pitch_;
     for (int x = 0; x < width_; ++x) {
       uint16_t p = row[x];
-      // 5-6-5 <-> 5-5-5: green loses or gains its lowest bit (gained by replicating its top bit).
-      row[x] = bpp == 15 ? static_cast<uint16_t>(((p >> 1) & 0x7FE0) | (p & 0x1F))
-                         : static_cast<uint16_t>(((p & 0x7FE0) << 1) | ((p >> 4) & 0x20) | (p & 0x1F));
+      // 5-6-5 <-> 5-5-5: green loses its lowest bit, or gains a zero one.
+      row[x] = bpp == 15 ? static_cast<uint16_t>(((p & 0xFFC0) >> 1) | (p & 0x1F))
+                         : static_cast<uint16_t>(((p & 0x7FE0) << 1) | (p & 0x1F));
     }
   }
   bpp_ = bpp;

@@ -1,10 +1,12 @@
 // RAND methods and the list draw.
 #include "objects/rand.h"
+#include "runtime/object_records.h"
 
 #include <cstdlib>
 #include <unordered_set>
 
 #include "foundation/log.h"
+#include "objects/array.h"
 #include "foundation/xrandom.h"
 #include "runtime/objects_container.h"
 #include "runtime/variable.h"
@@ -54,13 +56,19 @@ CMC_Object* CMC_Rand_Runner::run(int id, CMC_Object* target, CMC_ObjectsContaine
       if (!CMC_Rand::randomVector(getParameterInteger(args, 2), getParameterInteger(args, 3),
                                   getParameterInteger(args, 1), getParameterBool(args, 4), values))
         return nullptr;
-      // ARRAY objects arrive with their type; until then the draw has nowhere to go.
-      CMC_Object* array = scope ? scope->getObject(getParameterString(args, 0)) : nullptr;
-      if (!array || array->getType() != mc::TYPE_ARRAY)
+      CMC_Array* array = arrayNamed(scope ? scope : target->getScene(), getParameterString(args, 0));
+      if (!array) {
         TLOG_DEBUG("RAND^GETPLENTY: no ARRAY named " << getParameterString(args, 0).view());
+        return nullptr;
+      }
+      int before = array->getSize();
+      for (int v : values) array->appendOwned(std::make_unique<CMC_Integer>(CXString(), v));
+      array->notifyFrom(before);
       return nullptr;
     }
     default:
       return CMC_Runner::run(id, target, scope, args);
   }
 }
+
+bool CMC_Rand::serialize(CXArchive* archive) { return mc::serializeNameRecord(*this, archive); }

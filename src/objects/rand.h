@@ -8,6 +8,8 @@
 
 class CMC_Rand : public CMC_Object {
  public:
+  // Record: the handlers and the name.
+  bool serialize(CXArchive* archive) override;
   explicit CMC_Rand(const CXString& name = CXString("RANDOM"));
 
   static constexpr int kMaxPlenty = 10000;

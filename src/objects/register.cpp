@@ -5,10 +5,19 @@
 #include "application/structure_runners.h"
 #include "objects/canvas_observer.h"
 #include "objects/image.h"
+#include "objects/database.h"
+#include "objects/mc_vector.h"
+#include "objects/multiarray.h"
+#include "objects/queues.h"
+#include "objects/array.h"
+#include "objects/class.h"
+#include "objects/group.h"
 #include "objects/rand.h"
+#include "objects/structure.h"
 #include "objects/system.h"
 #include "objects/timer.h"
 #include "runtime/instruction_runner.h"
+#include "runtime/object_records.h"
 #include "runtime/objects_container.h"
 #include "runtime/runner.h"
 
@@ -23,7 +32,38 @@ void registerEngineTypes() {
   CMC_ObjectsContainer::registerType("TIMER", [](CMC_ObjectsContainer* scope, CMElement* element) -> CMC_Object* {
     return new CMC_Timer(scope, element);
   });
+  // Saved-state records of the types above (the precompiled form creates them empty, then reads).
+  mc::registerRecordType(mc::TYPE_TIMER, [](CMC_ObjectsContainer* scope) -> CMC_Object* { return new CMC_Timer(scope, nullptr); });
+  mc::registerRecordType(mc::TYPE_RANDOM, [](CMC_ObjectsContainer*) -> CMC_Object* { return new CMC_Rand(CXString("temp")); });
+  mc::registerRecordType(mc::TYPE_SYSTEM, [](CMC_ObjectsContainer*) -> CMC_Object* { return new CMC_System(CXString("temp")); });
   CMC_RunnerFactory::registerRunner(mc::TYPE_TIMER, [] { return std::unique_ptr<CMC_Runner>(new CMC_Timer_Runner); });
+  CMC_ObjectsContainer::registerType("ARRAY", [](CMC_ObjectsContainer* scope, CMElement* element) -> CMC_Object* {
+    return new CMC_Array(scope, element);
+  });
+  CMC_ObjectsContainer::registerType("GROUP", [](CMC_ObjectsContainer* scope, CMElement* element) -> CMC_Object* {
+    return new CMC_Groupped(scope, element);
+  });
+  CMC_ObjectsContainer::registerType("CLASS", [](CMC_ObjectsContainer* scope, CMElement* element) -> CMC_Object* {
+    return new CMC_Class(scope, element);
+  });
+  CMC_RunnerFactory::registerRunner(mc::TYPE_ARRAY, [] { return std::unique_ptr<CMC_Runner>(new CMC_Array_Runner); });
+  CMC_RunnerFactory::registerRunner(mc::TYPE_GROUP, [] { return std::unique_ptr<CMC_Runner>(new CMC_Groupped_Runner); });
+  CMC_RunnerFactory::registerRunner(mc::TYPE_CLASS, [] { return std::unique_ptr<CMC_Runner>(new CMC_Class_Runner); });
+  CMC_RunnerFactory::registerRunner(mc::TYPE_CNVLOADER,
+                                    [] { return std::unique_ptr<CMC_Runner>(new CMC_CNVLoader_Runner); });
+  // The crossed common methods: ADDTOGROUP appends to an ARRAY, ADDTOARRAY adds to a GROUP.
+  CMC_Runner::setArrayAdder([](CMC_Object* array, CMC_Object* member) {
+    static_cast<CMC_Array*>(array)->add(member);
+    return true;
+  });
+  CMC_Runner::setGroupAdder(
+      [](CMC_Object* group, CMC_Object* member) { return static_cast<CMC_Groupped*>(group)->add(member); });
+  CMC_Runner::setGroupFiller([](CMC_Object* group, const std::vector<CMC_Object*>& members) {
+    auto* g = static_cast<CMC_Groupped*>(group);
+    g->removeAll();
+    for (CMC_Object* m : members) g->add(m);
+    return true;
+  });
   CMC_RunnerFactory::registerRunner(mc::TYPE_RANDOM, [] { return std::unique_ptr<CMC_Runner>(new CMC_Rand_Runner); });
   CMC_RunnerFactory::registerRunner(mc::TYPE_SYSTEM, [] { return std::unique_ptr<CMC_Runner>(new CMC_System_Runner); });
 
@@ -42,12 +82,38 @@ void registerEngineTypes() {
     });
   CMC_RunnerFactory::registerRunner(mc::TYPE_CANVASOBSERVER,
                                     [] { return std::unique_ptr<CMC_Runner>(new CMC_CanvasObserver_Runner); });
+  // Data tables and values: STRUCT, DATABASE, MULTIARRAY, VECTOR, FIFO, LIFO.
+  CMC_ObjectsContainer::registerType("STRUCT", [](CMC_ObjectsContainer* scope, CMElement* element) -> CMC_Object* {
+    return new CMC_Structure(scope, element);
+  });
+  CMC_ObjectsContainer::registerType("DATABASE", [](CMC_ObjectsContainer* scope, CMElement* element) -> CMC_Object* {
+    return new CMC_Database(scope, element);
+  });
+  CMC_ObjectsContainer::registerType("MULTIARRAY", [](CMC_ObjectsContainer* scope, CMElement* element) -> CMC_Object* {
+    return new CMC_MultiArray(scope, element);
+  });
+  CMC_ObjectsContainer::registerType("VECTOR", [](CMC_ObjectsContainer* scope, CMElement* element) -> CMC_Object* {
+    return new CMC_Vector(scope, element);
+  });
+  CMC_ObjectsContainer::registerType("FIFO", [](CMC_ObjectsContainer* scope, CMElement* element) -> CMC_Object* {
+    return new CMC_Queue(scope, element, mc::TYPE_FIFO);
+  });
+  CMC_ObjectsContainer::registerType("LIFO", [](CMC_ObjectsContainer* scope, CMElement* element) -> CMC_Object* {
+    return new CMC_Queue(scope, element, mc::TYPE_LIFO);
+  });
+  CMC_RunnerFactory::registerRunner(mc::TYPE_STRUCTURE, [] { return std::unique_ptr<CMC_Runner>(new CMC_Structure_Runner); });
+  CMC_RunnerFactory::registerRunner(mc::TYPE_DATABASE, [] { return std::unique_ptr<CMC_Runner>(new CMC_Database_Runner); });
+  CMC_RunnerFactory::registerRunner(mc::TYPE_MULTIARRAY, [] { return std::unique_ptr<CMC_Runner>(new CMC_MultiArray_Runner); });
+  CMC_RunnerFactory::registerRunner(mc::TYPE_VECTOR, [] { return std::unique_ptr<CMC_Runner>(new CMC_Vector_Runner); });
+  CMC_RunnerFactory::registerRunner(mc::TYPE_FIFO, [] { return std::unique_ptr<CMC_Runner>(new CMC_Queue_Runner); });
+  CMC_RunnerFactory::registerRunner(mc::TYPE_LIFO, [] { return std::unique_ptr<CMC_Runner>(new CMC_Queue_Runner); });
+  CMC_Structure::installFieldResolver();
 
   // Every application has RANDOM, SYSTEM and the definition-file loader without declaring them.
   CMC_Application::registerBuiltin([](CMC_Application*) -> CMC_Object* { return new CMC_Rand("RANDOM"); });
   CMC_Application::registerBuiltin([](CMC_Application*) -> CMC_Object* { return new CMC_System("SYSTEM"); });
   CMC_Application::registerBuiltin(
-      [](CMC_Application*) -> CMC_Object* { return new CMC_Object(CXString("CNVLOADER"), mc::TYPE_CNVLOADER); });
+      [](CMC_Application*) -> CMC_Object* { return new CMC_CNVLoader(CXString("CNVLOADER")); });
   // ... and the canvas observer that scenes bind their CANVAS_OBSERVER handlers to.
   CMC_Application::registerBuiltin(
       [](CMC_Application*) -> CMC_Object* { return new CMC_CanvasObserver(CXString("CANVASOBSERVER")); });

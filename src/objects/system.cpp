@@ -1,5 +1,6 @@
 // SYSTEM methods.
 #include "objects/system.h"
+#include "runtime/object_records.h"
 
 #include <fstream>
 #include <optional>
@@ -148,3 +149,5 @@ CMC_Object* CMC_System_Runner::run(int id, CMC_Object* target, CMC_ObjectsContai
       return CMC_Runner::run(id, target, scope, args);
   }
 }
+
+bool CMC_System::serialize(CXArchive* archive) { return mc::serializeNameRecord(*this, archive); }

@@ -8,6 +8,8 @@
 
 class CMC_System : public CMC_Object {
  public:
+  // Record: the handlers and the name.
+  bool serialize(CXArchive* archive) override;
   explicit CMC_System(const CXString& name = CXString("SYSTEM"));
 
   // The calendar time scripts see: the epoch set for the run plus the engine clock's seconds, so a

@@ -1,6 +1,7 @@
 // TIMER objects: registration with the window's timer service, ticking, and their methods.
 #include "objects/timer.h"
 
+#include "files/xarchive.h"
 #include "foundation/log.h"
 #include "graphics/window.h"
 #include "runtime/objects_container.h"
@@ -29,16 +30,39 @@ CMC_Timer::CMC_Timer(CMC_ObjectsContainer* scope, CMElement* element)
   limit_ = elementInt(element, "TICKS");
   elapse_ = elementValue(element, "ELAPSE");
   elapse_.AllTrim(' ');
-  if (!elapse_.isEmpty()) {
-    if (CXTimer* timers = service()) {
-      int interval = elapse_.toNumber();
-      timers->add(id_, static_cast<uint32_t>(interval < 0 ? 0 : interval), this);
-      registered_ = true;
-    } else {
-      TLOG_DEBUG("timer " << getName().view() << ": no window, so it never ticks");
-    }
-  }
+  registerWithService();
   initializeBehaviours(scope, element);
+}
+
+bool CMC_Timer::serialize(CXArchive* archive) {
+  if (!CMC_Object::serialize(archive)) return false;
+  if (archive->isStoring()) {
+    *archive << getName() << enabled_ << limit_ << ticks_ << elapse_;
+    return archive->isOk();
+  }
+  CXString name, elapse;
+  bool enabled = true;
+  int32_t limit = 0, ticks = 0;
+  *archive >> name >> enabled >> limit >> ticks >> elapse;
+  if (!archive->isOk()) return false;
+  setName(name);
+  enabled_ = enabled;
+  limit_ = limit;
+  ticks_ = ticks;
+  elapse_ = elapse;
+  registerWithService();
+  return true;
+}
+
+void CMC_Timer::registerWithService() {
+  if (elapse_.isEmpty() || registered_) return;
+  if (CXTimer* timers = service()) {
+    int interval = elapse_.toNumber();
+    timers->add(id_, static_cast<uint32_t>(interval < 0 ? 0 : interval), this);
+    registered_ = true;
+  } else {
+    TLOG_DEBUG("timer " << getName().view() << ": no window, so it never ticks");
+  }
 }
 
 CMC_Timer::~CMC_Timer() {

@@ -30,9 +30,14 @@ class CMC_Timer : public CMC_Object, public CTimerNotificator, public CTimerStat
   void setElapse(int ms);
   bool isRegistered() const { return registered_; }
   int getTimerId() const { return id_; }
+  // Record: name, enabled flag, tick limit, ticks so far, ELAPSE text. Reading registers the timer
+  // with the service as the definition element does.
+  bool serialize(CXArchive* archive) override;
 
  private:
   CXTimer* service() const;
+  // Adds the timer to the window's timer service when it has an ELAPSE (once).
+  void registerWithService();
 
   int id_;
   bool enabled_ = true;

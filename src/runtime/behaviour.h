@@ -51,6 +51,13 @@ class CMC_Behaviour : public CMC_Object, public CTimerNotificator {
   static void setTimerService(CXTimer* service);
   static CXTimer* getTimerService();
 
+  // Record: name, code, condition name, enabled flag, breakpoint.
+  bool serialize(CXArchive* archive) override;
+  // A line number kept for debuggers; the run path does not read it. -1 when none is set.
+  int getBreakpoint() const { return breakpoint_; }
+  void setBreakpoint(int line) { breakpoint_ = line; }
+  void resetBreakpoint() { breakpoint_ = -1; }
+
   const CXString& getCode() const { return code_; }
   void setCode(const CXString& code) { code_ = code; }
   bool isEnabled() const { return enabled_; }
@@ -79,6 +86,7 @@ class CMC_Behaviour : public CMC_Object, public CTimerNotificator {
   CXString conditionName_;
   CMC_Object* condition_ = nullptr;
   bool enabled_ = true;
+  int breakpoint_ = -1;
 
  private:
   void setLines(std::vector<std::unique_ptr<CMC_Behaviour_Entry>> lines);

@@ -184,7 +184,9 @@ CXString CMC_Behaviour_Entry::fillParams(const CXString& text, CXArray* params) 
 const CXString& CMC_Behaviour_Entry::ownerName() const { return behaviour_ ? behaviour_->getName() : emptyName(); }
 
 CMC_Object* CMC_Behaviour_Entry::lookupTarget(const CXString& name) const {
-  return scope_ ? scope_->getObject(name) : nullptr;
+  // A name made at run time ("$1" filled in, an indirect target) may be a STRUCT|FIELD.
+  if (CMC_Object* object = scope_ ? scope_->getObject(name) : nullptr) return object;
+  return contains(name, '|') ? mc::resolveField(scope_, name) : nullptr;
 }
 
 void CMC_Behaviour_Entry::parse(const CXString& statement, bool valueOnly) {

@@ -55,10 +55,11 @@ void CMC_BasicCondition::fireOutcome(bool holds) {
   const CMC_HandlerList* list = getBehaviour(CXString(holds ? kSuccess : kFailed));
   if (!list) return;
   for (const CMC_HandlerEntry& entry : *list) {
-    if (!entry.behaviour) continue;
+    CMC_Behaviour* behaviour = entry.live();
+    if (!behaviour) continue;
     // One handler runs; its parameters stay alive even if it unbinds itself.
     std::shared_ptr<CXArray> params = entry.params;
-    entry.behaviour->run(this, params.get(), true);
+    behaviour->run(this, params.get(), true);
     return;
   }
 }

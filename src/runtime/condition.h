@@ -48,6 +48,8 @@ class CMC_Condition : public CMC_BasicCondition {
   void init() override;
   bool valid(bool fire) override;
   int getOperator() const { return operator_; }
+  // Record: name, first operand, operator number, second operand.
+  bool serialize(CXArchive* archive) override;
 
   // The textual forms: one text with the operator inside, or three texts.
   static bool valid(CMC_ObjectsContainer* scope, const CXString& text);
@@ -85,6 +87,8 @@ class CMC_ComplexCondition : public CMC_BasicCondition {
   CMC_ComplexCondition(CMC_ObjectsContainer* scope, CXString name, CXString first, int join, CXString second);
 
   bool valid(bool fire) override;
+  // Record: name, first condition name, join number, second condition name.
+  bool serialize(CXArchive* archive) override;
 
  private:
   CXString first_;

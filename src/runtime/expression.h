@@ -29,6 +29,8 @@ class CMC_Expression : public CMC_Variable {
 
   // Parses the operands again now that all objects of the scope exist.
   void init() override;
+  // Record: the variable part, then the declared flag, the operand texts and the operator numbers.
+  bool serialize(CXArchive* archive) override;
 
   // Recomputes and returns the result (owned by the expression; valid until the next computation).
   CMC_Variable* calculate();

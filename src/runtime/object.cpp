@@ -249,7 +249,7 @@ void CMC_Object::initializeBehaviours(CMC_ObjectsContainer* scope, CMElement* el
         if (index < 0 || !found || found->getType() != mc::TYPE_BEHAVIOUR) continue;
         // The previous behaviour object belongs to the container that created it; only the
         // reference is replaced here.
-        entry.behaviour = static_cast<CMC_Behaviour*>(found);
+        entry.bind(static_cast<CMC_Behaviour*>(found));
         setHandlerFlag(index);
       }
     }
@@ -274,6 +274,12 @@ void CMC_Object::initializeBehaviours(CMC_ObjectsContainer* scope, CMElement* el
       CXString behName("beh_");
       if (scope->getType() == mc::TYPE_CLASS) behName += scope->getName() + "_";
       behName += name_ + "_" + key;
+      // Another element may have made an inline behaviour of this name already (an object named like
+      // its scene, say): replacing it would delete a behaviour a handler points at.
+      if (scope->getObjectId(behName) >= 0) {
+        CXString base = behName;
+        for (int n = 2; scope->getObjectId(behName) >= 0; ++n) behName = base + "_" + CXString::toString(n);
+      }
       auto* behaviour = new CMC_Behaviour(scope, behName, value);
       behaviour->init();
       inlineBehaviours_.emplace_back(behaviour, scope);
@@ -319,7 +325,7 @@ void CMC_Object::addBehaviour(const CXString& key, CMC_Behaviour* behaviour, CXA
   if (overrideSignals_) removeBehaviourForce(key);
   setHandlerFlag(getSignalIndex(key));
   CMC_HandlerEntry entry;
-  entry.behaviour = behaviour;
+  entry.bind(behaviour);
   entry.params = std::move(owned);
   entry.scope = scope;
   if (behaviour) entry.behaviourName = behaviour->getName();
@@ -367,6 +373,13 @@ std::vector<CXString> CMC_Object::getBehaviourKeys() const {
   return keys;
 }
 
+CMC_Behaviour* CMC_HandlerEntry::live() const { return life.expired() ? nullptr : behaviour; }
+
+void CMC_HandlerEntry::bind(CMC_Behaviour* b) {
+  behaviour = b;
+  life = mc::lifeOf(b);
+}
+
 bool CMC_Object::onSignal(const CXString& key) { return fire(key, nullptr, false); }
 
 bool CMC_Object::onSignal(const CXString& key, CXArray* params) { return fire(key, params, true); }
@@ -380,8 +393,14 @@ bool CMC_Object::fire(const CXString& key, CXArray* params, bool supplied) {
   for (size_t i = 0;; ++i) {
     list = findHandlers(key.view());
     if (!list || i >= list->size()) break;
-    CMC_Behaviour* behaviour = (*list)[i].behaviour;
-    if (!behaviour) continue;
+    CMC_HandlerEntry& entry = (*list)[i];
+    CMC_Behaviour* behaviour = entry.live();
+    if (!behaviour) {
+      // Deleted since it was bound: the entry stays unbound, by name, like one restored before its
+      // behaviour exists.
+      entry.behaviour = nullptr;
+      continue;
+    }
     std::shared_ptr<CXArray> keep = (*list)[i].params;
     behaviour->run(this, supplied ? params : keep.get(), true);
     if (alive.expired()) break;

@@ -40,6 +40,13 @@ struct CMC_HandlerEntry {
   CMC_ObjectsContainer* scope = nullptr;
   // Name of the behaviour, so an entry can be bound again by name after its object is gone.
   CXString behaviourName;
+  // Expires when the behaviour is deleted (inline code of a re-parsed statement, for one): such an
+  // entry is never run again; it stays unbound, by name.
+  std::weak_ptr<char> life;
+
+  // The behaviour, or null once it was deleted.
+  CMC_Behaviour* live() const;
+  void bind(CMC_Behaviour* b);
 
   CXArray* getParams() const { return params.get(); }
 };
@@ -157,6 +164,8 @@ class CMC_Object : public CXObject {
 
   // Saved-state record: the handlers, then the type's own fields (types extend it).
   virtual bool serialize(CXArchive* archive);
+  // The handler part alone; restored entries belong to `scope` (the object's scene for serialize).
+  bool serializeHandlers(CXArchive* archive, CMC_ObjectsContainer* scope);
   // Drops every handler that `scope` bound.
   virtual void onSceneDone(CMC_ObjectsContainer* scope);
   // Drops every handler whose behaviour is one of `gone` (objects about to be or already deleted;

@@ -5,7 +5,9 @@
 #include "runtime/behaviour.h"
 #include "runtime/objects_container.h"
 
-bool CMC_Object::serialize(CXArchive* archive) {
+bool CMC_Object::serialize(CXArchive* archive) { return serializeHandlers(archive, scene_); }
+
+bool CMC_Object::serializeHandlers(CXArchive* archive, CMC_ObjectsContainer* scope) {
   if (!archive) return false;
   if (archive->isStoring()) {
     int32_t count = 0;
@@ -16,7 +18,7 @@ bool CMC_Object::serialize(CXArchive* archive) {
       for (const auto& [key, list] : *handlers_) {
         for (const CMC_HandlerEntry& entry : list) {
           *archive << CXString(key);
-          *archive << (entry.behaviour ? entry.behaviour->getName() : entry.behaviourName);
+          *archive << (entry.live() ? entry.behaviour->getName() : entry.behaviourName);
           CXArray* params = entry.getParams();
           int32_t n = params ? params->size() : 0;
           *archive << n;
@@ -51,7 +53,6 @@ bool CMC_Object::serialize(CXArchive* archive) {
     }
     // The behaviour may come later in the file: bind by name now when it exists, and again by
     // initializeBehaviours(scene, nullptr) once the scene is complete.
-    CMC_ObjectsContainer* scope = scene_;
     CMC_Object* found = scope ? scope->getObject(behaviourName) : nullptr;
     auto* behaviour = (found && found->getType() == mc::TYPE_BEHAVIOUR) ? static_cast<CMC_Behaviour*>(found) : nullptr;
     if (!verifyBehaviour(key)) {
@@ -62,7 +63,7 @@ bool CMC_Object::serialize(CXArchive* archive) {
     eventList();
     setHandlerFlag(getSignalIndex(key));
     CMC_HandlerEntry entry;
-    entry.behaviour = behaviour;
+    entry.bind(behaviour);
     entry.params = params ? std::shared_ptr<CXArray>(params, [](CXArray* a) { CXString::releaseToVector(a); }) : nullptr;
     entry.scope = scope;
     entry.behaviourName = behaviourName;

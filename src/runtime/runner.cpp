@@ -111,6 +111,7 @@ namespace {
 
 CMC_Runner::MemberAdder g_arrayAdder = nullptr;
 CMC_Runner::MemberAdder g_groupAdder = nullptr;
+CMC_Runner::GroupFiller g_groupFiller = nullptr;
 
 // The object an argument names: the argument itself when it is an object other than a value, else
 // the object whose name is the argument's text.
@@ -129,6 +130,10 @@ CXString eventKey(CXString key) { return key.Replace('$', '^'); }
 
 void CMC_Runner::setArrayAdder(MemberAdder adder) { g_arrayAdder = adder; }
 void CMC_Runner::setGroupAdder(MemberAdder adder) { g_groupAdder = adder; }
+void CMC_Runner::setGroupFiller(GroupFiller filler) { g_groupFiller = filler; }
+bool CMC_Runner::fillGroup(CMC_Object* group, const std::vector<CMC_Object*>& members) {
+  return group && group->getType() == mc::TYPE_GROUP && g_groupFiller && g_groupFiller(group, members);
+}
 
 void CMC_Runner::addMethod(const char* name, int id) { methods_[name] = id; }
 
@@ -182,6 +187,19 @@ int32_t CMC_Runner::getParameterInteger(const CMC_Args* args, int i, int32_t fal
 CXString CMC_Runner::getParameterString(const CMC_Args* args, int i, const CXString& fallback) {
   if (i < 0 || i >= argCount(args)) return fallback;
   return mc::textOf(getParameter(args, i));
+}
+
+CMC_Object* CMC_Runner::getParameterObject(const CMC_Args* args, int i, CMC_ObjectsContainer* scope) {
+  if (i < 0 || i >= argCount(args)) return nullptr;
+  CMC_Object* raw = (*args)[i];
+  if (!raw || mc::isControl(raw)) return nullptr;
+  CMC_Variable* v = mc::asVariable(raw);
+  if (!v) return raw;
+  // A declared variable named as an argument arrives as itself; its text would be its value.
+  if (v->getType() != mc::TYPE_EXPRESSION && v->getPoolIndex() < 0 && scope && !v->getName().isEmpty() &&
+      scope->getObject(v->getName()) == v)
+    return v;
+  return scope ? scope->getObject(getParameterString(args, i)) : nullptr;
 }
 
 CMC_Object* CMC_Runner::run(int id, CMC_Object* target, CMC_ObjectsContainer* scope, const CMC_Args* args) {

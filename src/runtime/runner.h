@@ -170,6 +170,9 @@ class CMC_Runner : public CXObject {
   static double getParameterDouble(const CMC_Args* args, int i, double fallback = 0.0);
   static int32_t getParameterInteger(const CMC_Args* args, int i, int32_t fallback = 0);
   static CXString getParameterString(const CMC_Args* args, int i, const CXString& fallback = CXString());
+  // The object the i-th argument names: an object other than a pooled or literal value passed itself
+  // (a named variable included), else the object of the argument's text visible in the scope.
+  static CMC_Object* getParameterObject(const CMC_Args* args, int i, CMC_ObjectsContainer* scope);
 
   // Runs the method with this number. The base handles the common methods and yields null for any
   // other number. A pooled result belongs to the caller; negative values are control codes.
@@ -177,13 +180,18 @@ class CMC_Runner : public CXObject {
   CMC_Object* run(const CXString& name, CMC_Object* target, CMC_ObjectsContainer* scope, const CMC_Args* args) {
     return run(resolveMethod(name.view()), target, scope, args);
   }
-  // The number registered under exactly this name, or -1.
-  int resolveMethod(std::string_view name) const;
+  // The number registered under exactly this name, or -1. Runners that pass calls on by name give
+  // other names numbers of their own.
+  virtual int resolveMethod(std::string_view name) const;
 
   // Adds a member to a container object of another type (ARRAY, GROUP). Installed by those types.
   using MemberAdder = bool (*)(CMC_Object* container, CMC_Object* member);
   static void setArrayAdder(MemberAdder adder);
   static void setGroupAdder(MemberAdder adder);
+  // Empties a GROUP and fills it with the given objects (container GETOBJECTS). Installed by GROUP.
+  using GroupFiller = bool (*)(CMC_Object* group, const std::vector<CMC_Object*>& members);
+  static void setGroupFiller(GroupFiller filler);
+  static bool fillGroup(CMC_Object* group, const std::vector<CMC_Object*>& members);
 
  protected:
   void addMethod(const char* name, int id);

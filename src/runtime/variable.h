@@ -204,6 +204,10 @@ class CMC_Double : public CMC_Variable {
   bool restoreValue(CXArchive* archive) override;
   bool storeDefault(CXArchive* archive) const override;
   bool restoreDefault(CXArchive* archive) override;
+  // The variable record, then the value and the default once more as exact 64-bit patterns: the
+  // serializer's double keeps only three decimals, and a precompiled game must compute as its
+  // definition files do.
+  bool serialize(CXArchive* archive) override;
   CXObject* clone() const override;
 
  protected:

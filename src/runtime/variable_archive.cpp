@@ -1,4 +1,5 @@
 // Value variables on the serializer (saved state) and in network byte buffers.
+#include <bit>
 #include <cstring>
 
 #include "files/xarchive.h"
@@ -140,6 +141,20 @@ bool CMC_String::storeValue(CXArchive* archive) const { return writeValue(archiv
 bool CMC_String::restoreValue(CXArchive* archive) { return readValue(archive, value_); }
 bool CMC_String::storeDefault(CXArchive* archive) const { return writeValue(archive, default_); }
 bool CMC_String::restoreDefault(CXArchive* archive) { return readValue(archive, default_); }
+
+bool CMC_Double::serialize(CXArchive* archive) {
+  if (!CMC_Variable::serialize(archive)) return false;
+  if (archive->isStoring()) {
+    *archive << std::bit_cast<int64_t>(value_) << std::bit_cast<int64_t>(default_);
+    return archive->isOk();
+  }
+  int64_t value = 0, fallback = 0;
+  *archive >> value >> fallback;
+  if (!archive->isOk()) return false;
+  value_ = std::bit_cast<double>(value);
+  default_ = std::bit_cast<double>(fallback);
+  return true;
+}
 
 bool CMC_Bool::storeValue(CXArchive* archive) const { return writeValue(archive, value_); }
 bool CMC_Bool::restoreValue(CXArchive* archive) { return readValue(archive, value_); }

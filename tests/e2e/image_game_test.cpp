@@ -2,50 +2,35 @@
 // results and collision events through TOINI values, the composed screen through --screenshot.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-#include <unistd.h>
-
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
 
-#include "graphics/image.h"
-#include "settings/config.h"
+#include "e2e/player_fixture.h"
+#include "graphics/png.h"
 
 namespace fs = std::filesystem;
+using tarnvik::e2e::PlayerRun;
 
 namespace {
 
-class ImageGameTest : public ::testing::Test {
+class ImageGameTest : public tarnvik::e2e::PlayerTest {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("tarnvik-img-" + std::to_string(getpid()) + "-" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_ / "game" / "Dane" / "S");
+    PlayerTest::SetUp();
+    fs::create_directories(folder() / "Dane" / "S");
   }
-  void TearDown() override { if (!HasFailure()) fs::remove_all(dir_); }
-
+  fs::path folder() const { return dir_ / "game"; }
   void write(const fs::path& relative, const std::string& text) {
-    std::ofstream(dir_ / "game" / relative, std::ios::binary) << text;
+    std::ofstream(folder() / relative, std::ios::binary) << text;
   }
   // An IMG file whose pixels and alpha come from the functions (alpha absent when none is given).
   void writeImage(const fs::path& relative, int w, int h, int x, int y, const std::function<uint16_t(int, int)>& pixel,
                   const std::function<uint8_t(int, int)>& alpha = {}) {
-    CImage image;
-    ASSERT_TRUE(image.create(w, h, 16, static_cast<bool>(alpha)));
-    for (int py = 0; py < h; ++py)
-      for (int px = 0; px < w; ++px) {
-        image.pixels16()[py * w + px] = pixel(px, py);
-        if (alpha) image.GetAlphaPtr()[py * w + px] = alpha(px, py);
-      }
-    image.SetPosition(x, y);
-    std::vector<uint8_t> bytes;
-    ASSERT_TRUE(image.SaveToMemory(CImage::kNone, bytes));
-    std::ofstream(dir_ / "game" / relative, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                                   static_cast<std::streamsize>(bytes.size()));
+    ASSERT_TRUE(tarnvik::e2e::writeImageFile(folder() / relative, w, h, x, y, pixel, alpha));
   }
   void scene(const std::string& cnv, const std::string& sceneKeys = "") {
     write("Dane/application.def",
@@ -53,36 +38,15 @@ class ImageGameTest : public ::testing::Test {
           "OBJECT=S\nS:TYPE=SCENE\nS:PATH=S\n" + sceneKeys);
     write("Dane/S/S.cnv", cnv);
   }
-  // Plays the game headless; returns the exit status.
+  // Plays the game headless; returns the exit status (stderr kept for messages).
   int play(int frames, const std::vector<std::string>& more = {}) {
-    pid_t pid = fork();
-    if (pid == 0) {
-      if (!freopen((dir_ / "out").c_str(), "w", stdout) || !freopen((dir_ / "err").c_str(), "w", stderr)) _exit(120);
-      setenv("XDG_DATA_HOME", (dir_ / "xdg").c_str(), 1);
-      std::string program = std::string(TARNVIK_BUILD_DIR) + "/tarnvik";
-      std::vector<std::string> args{program, "--headless", "--frames", std::to_string(frames), "--settings",
-                                    (dir_ / "settings.ini").string()};
-      args.insert(args.end(), more.begin(), more.end());
-      args.insert(args.end(), {"-path", (dir_ / "game").string()});
-      std::vector<char*> argv;
-      for (auto& a : args) argv.push_back(a.data());
-      argv.push_back(nullptr);
-      execv(program.c_str(), argv.data());
-      _exit(121);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    last_ = game(folder().string(), frames, more);
+    return last_.status;
   }
-  std::string err() const {
-    std::ifstream in(dir_ / "err");
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
-  int value(const char* key) const { return CConfig((dir_ / "settings.ini").string()).GetInt("S", key, -999); }
-  std::string text(const char* key) const {
-    return CConfig((dir_ / "settings.ini").string()).GetString("S", key, "<absent>").str();
-  }
-  fs::path dir_;
+  std::string err() const { return last_.err; }
+  int value(const char* key) const { return PlayerTest::value("S", key); }
+  std::string text(const char* key) const { return PlayerTest::text("S", key); }
+  PlayerRun last_;
 };
 
 // Declares TOINI integers.
@@ -142,6 +106,108 @@ TEST_F(ImageGameTest, CollisionEventsNameThePartnerAndCountBeginsAndEnds) {
   EXPECT_EQ(value("HITS"), 1);
   EXPECT_EQ(value("PLAIN"), 0) << "the handler for the partner's name is preferred";
   EXPECT_EQ(value("ENDS"), 1);
+}
+
+// --- the composed screen ---
+
+// Reference composition, written from the copy rules independently of the engine.
+struct Sprite {
+  int x, y, w, h;
+  std::function<uint16_t(int, int)> pixel;
+  std::function<uint8_t(int, int)> alpha = {};  // empty: no alpha plane
+  int opacity = 255;
+  CXRect clip = {};       // in the sprite's own coordinates; empty: none
+  bool mirrored = false;  // FLIPV: each row reversed
+};
+
+int blendChannel(int s, int t, int w) { return (t * 256 + (s - t) * w) >> 8; }
+
+uint16_t blend565(uint16_t s, uint16_t t, int w, bool plusOne) {
+  const int max[3] = {31, 63, 31}, shift[3] = {11, 5, 0};
+  uint16_t out = 0;
+  for (int c = 0; c < 3; ++c) {
+    int v = blendChannel((s >> shift[c]) & max[c], (t >> shift[c]) & max[c], w);
+    v = plusOne ? std::min(v + 1, max[c]) : (v & max[c]);
+    out = static_cast<uint16_t>(out | (v << shift[c]));
+  }
+  return out;
+}
+
+void compose(std::vector<uint16_t>& screen, const Sprite& s) {
+  for (int y = 0; y < s.h; ++y)
+    for (int x = 0; x < s.w; ++x) {
+      if (!s.clip.isEmpty() && !s.clip.contains(x, y)) continue;
+      int sx = s.mirrored ? s.w - 1 - x : x;
+      uint16_t p = s.pixel(sx, y);
+      uint16_t& t = screen[static_cast<size_t>(s.y + y) * 800 + (s.x + x)];
+      int a = s.alpha ? s.alpha(sx, y) : 255;
+      if (s.opacity < 255) {
+        if (!s.alpha) t = blend565(p, t, s.opacity, false);
+        else if (a * s.opacity > 255) t = blend565(p, t, (a * s.opacity) >> 8, false);
+      } else if (a == 255) {
+        t = p;
+      } else if (a > 0) {
+        t = blend565(p, t, a, true);
+      }
+    }
+}
+
+TEST_F(ImageGameTest, ScreenShowsBackgroundAndImagesWithAlphaOpacityMovesFlipsClipsAndHiding) {
+  auto bg = [](int x, int y) { return static_cast<uint16_t>((((x / 4) & 31) << 11) | (((y / 4) & 63) << 5) | (((x + y) / 8) & 31)); };
+  Sprite a{100, 100, 40, 30, [](int x, int y) { return static_cast<uint16_t>(((31 - x % 32) << 11) | ((y * 2) << 5) | 7); },
+           [](int x, int) { return static_cast<uint8_t>(x == 39 ? 255 : x * 6); }};
+  Sprite b{120, 110, 30, 30, [](int x, int) { return static_cast<uint16_t>(0x07E0 | x); }, {}, 128};
+  Sprite c{130, 105, 20, 20, [](int x, int y) { return static_cast<uint16_t>((x << 11) | (y << 6) | 31); },
+           [](int x, int y) { return static_cast<uint8_t>((x * 13 + y * 7) % 256); }, 200};
+  Sprite d{300, 300, 16, 16, [](int x, int y) { return static_cast<uint16_t>(x * 2048 + y * 64 + x); }, {}, 255,
+           CXRect(0, 0, 10, 8), true};
+  Sprite f{650, 150, 12, 12, [](int, int) { return uint16_t{0xFFE0}; }};
+  writeImage("Dane/S/bg.img", 800, 600, 0, 0, bg);
+  writeImage("Dane/S/a.img", a.w, a.h, a.x, a.y, a.pixel, a.alpha);
+  writeImage("Dane/S/b.img", b.w, b.h, 0, 0, b.pixel);
+  writeImage("Dane/S/c.img", c.w, c.h, c.x, c.y, c.pixel, c.alpha);
+  writeImage("Dane/S/d.img", d.w, d.h, d.x, d.y, d.pixel);
+  writeImage("Dane/S/e.img", 10, 10, 500, 500, [](int, int) { return uint16_t{0x1234}; });
+  writeImage("Dane/S/f.img", f.w, f.h, 600, 100, f.pixel);
+  auto image = [](const char* name, const char* file, int priority, const char* more = "") {
+    return std::string("OBJECT=") + name + "\n" + name + ":TYPE=IMAGE\n" + name + ":FILENAME=" + file + "\n" + name +
+           ":TOCANVAS=TRUE\n" + name + ":VISIBLE=TRUE\n" + name + ":PRIORITY=" + std::to_string(priority) + "\n" + more;
+  };
+  scene(image("A", "a.img", 1) + image("B", "b.img", 2) + image("C", "c.img", 3) + image("D", "d.img", 1) +
+            image("E", "e.img", 1) + image("F", "f.img", 1) +
+            "OBJECT=G\nG:TYPE=IMAGE\nG:FILENAME=e.img\nG:VISIBLE=TRUE\n"  // not on the canvas
+            "OBJECT=LATER\nLATER:TYPE=TIMER\nLATER:ELAPSE=48\nLATER:TICKS=1\n"
+            "LATER:ONTICK={E^HIDE();F^MOVE(50,50);}\n"
+            "OBJECT=S\nS:ONINIT={B^SETPOSITION(120,110);B^SETOPACITY(128);C^SETOPACITY(200);D^FLIPV();"
+            "D^SETCLIPPING(0,0,10,8);G^SETPOSITION(0,0);}\n",
+        "S:BACKGROUND=bg.img\n");
+  fs::path shot = dir_ / "shot.png";
+  ASSERT_EQ(play(12, {"--screenshot", shot.string()}), 0) << err();
+
+  std::vector<uint16_t> want(800 * 600);
+  for (int y = 0; y < 600; ++y)
+    for (int x = 0; x < 800; ++x) want[static_cast<size_t>(y) * 800 + x] = bg(x, y);
+  // Priority order; equal priorities in the order the file declares them (A, D, E, F).
+  for (const Sprite* s : {&a, &d, &f, &b, &c}) compose(want, *s);
+
+  tarnvik::png::Image got;
+  std::string error;
+  ASSERT_TRUE(tarnvik::png::read(shot.string(), got, error)) << error;
+  ASSERT_EQ(got.width, 800);
+  ASSERT_EQ(got.height, 600);
+  ASSERT_EQ(got.channels, 3);
+  int mismatches = 0;
+  for (int y = 0; y < 600; ++y)
+    for (int x = 0; x < 800; ++x) {
+      uint16_t p = want[static_cast<size_t>(y) * 800 + x];
+      const uint8_t* q = &got.pixels[(static_cast<size_t>(y) * 800 + x) * 3];
+      bool same = q[0] == tarnvik::png::expand5(p >> 11) && q[1] == tarnvik::png::expand6((p >> 5) & 63) &&
+                  q[2] == tarnvik::png::expand5(p & 31);
+      if (!same && ++mismatches <= 5)
+        ADD_FAILURE() << "pixel " << x << "," << y << ": want " << std::hex << p << " got " << int(q[0]) << ","
+                      << int(q[1]) << "," << int(q[2]);
+    }
+  EXPECT_EQ(mismatches, 0);
 }
 
 }  // namespace

@@ -352,6 +352,22 @@ TEST(DrawableTest, AnchorFlipsAndOpacity) {
   EXPECT_FALSE(CGraphicsObject(100000, 100000).GetDataPtr()) << "absurd sizes are refused";
 }
 
+TEST(DrawableTest, DepthConversionAtTheBitEdges) {
+  CGraphicsObject o(3, 1, 15);
+  o.pixels16()[0] = 0x7FFF;
+  o.pixels16()[1] = 0x03E0;  // green only
+  o.pixels16()[2] = 0x0001;
+  ASSERT_TRUE(o.Convert(16));
+  EXPECT_EQ(o.GetPixel(0, 0), 0xFFDF) << "green gains a zero low bit";
+  EXPECT_EQ(o.GetPixel(1, 0), 0x07C0);
+  EXPECT_EQ(o.GetPixel(2, 0), 0x0001);
+  o.pixels16()[1] = 0x0020;  // the lowest green bit of 5-6-5 is lost in 5-5-5
+  ASSERT_TRUE(o.Convert(15));
+  EXPECT_EQ(o.GetPixel(0, 0), 0x7FFF);
+  EXPECT_EQ(o.GetPixel(1, 0), 0x0000);
+  EXPECT_FALSE(o.Convert(24));
+}
+
 TEST(DrawableTest, ChildrenAreDrawnOverTheParentsOwnPixels) {
   CGraphicsObject parent(4, 4, 16), child(2, 2, 16), target(4, 4, 16);
   std::fill_n(parent.pixels16(), 16, 1);

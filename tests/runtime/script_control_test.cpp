@@ -268,4 +268,23 @@ TEST_F(ScriptControl, SendAndBehaviourBinding) {
   EXPECT_EQ(textValue("NAME"), "DOOR");
 }
 
+TEST_F(ScriptControl, HandlersBoundToInlineCodeNeverOutliveIt) {
+  integer("N", 0);
+  CMC_Object* door = animo("DOOR");
+  CMC_Behaviour* binder = behaviour("BINDER", "DOOR^ADDBEHAVIOUR(\"ONSIGNAL$OPEN\",\"{N^ADD(1);}\");");
+  binder->run(nullptr, nullptr, false);
+  door->onSignal("ONSIGNAL^OPEN");
+  EXPECT_EQ(intValue("N"), 1);
+  // Parsing the code again deletes the inline behaviour of the old line; the handler must not run it.
+  Params one{"1"};
+  binder->setParams(one.get());
+  door->onSignal("ONSIGNAL^OPEN");
+  EXPECT_EQ(intValue("N"), 1);
+  // Inline code that arrives through a parameter lives for one run of its statement only.
+  Params code{"{N^ADD(1);}"};
+  behaviour("PBINDER", "DOOR^ADDBEHAVIOUR(\"ONSIGNAL$SHUT\",$1);")->run(nullptr, code.get(), false);
+  door->onSignal("ONSIGNAL^SHUT");
+  EXPECT_EQ(intValue("N"), 1);
+}
+
 }  // namespace

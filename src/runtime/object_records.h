@@ -1,0 +1,26 @@
+// The saved-state records of script objects: which types can be written into and read back from
+// a precompiled scene, and how an empty object of each type is made before its record is read.
+#pragma once
+
+#include <functional>
+
+class CMC_Object;
+class CXArchive;
+class CMC_ObjectsContainer;
+
+namespace mc {
+
+// Makes an empty object of one type in `scope` (not yet added to it); its serialize() then reads
+// the record, name included. A type that registers a maker promises that its serialize() writes
+// everything its definition element set, and reads it back the same way.
+using RecordMaker = std::function<CMC_Object*(CMC_ObjectsContainer* scope)>;
+
+// A later registration of the same type number replaces the earlier one.
+void registerRecordType(int typeId, RecordMaker maker);
+bool hasRecordType(int typeId);
+// The empty object, or null for a type without a record.
+CMC_Object* makeRecordObject(int typeId, CMC_ObjectsContainer* scope);
+// The record of a type whose only state is its name: the handlers, then the name.
+bool serializeNameRecord(CMC_Object& object, CXArchive* archive);
+
+}  // namespace mc

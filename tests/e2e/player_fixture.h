@@ -1,0 +1,126 @@
+// The end-to-end fixture: runs build/tarnvik (or a command around it) in the test games folder
+// with its own temp folder, and reads back what the run wrote.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "graphics/image.h"
+#include "settings/config.h"
+
+namespace tarnvik::e2e {
+
+namespace fs = std::filesystem;
+
+struct PlayerRun {
+  int status = -1;
+  std::string out, err;
+};
+
+// Writes an uncompressed IMG file whose pixels and alpha come from the functions (alpha absent when
+// none is given); false when it could not be made.
+inline bool writeImageFile(const fs::path& file, int w, int h, int x, int y,
+                           const std::function<uint16_t(int, int)>& pixel,
+                           const std::function<uint8_t(int, int)>& alpha = {}) {
+  CImage image;
+  if (!image.create(w, h, 16, static_cast<bool>(alpha))) return false;
+  for (int py = 0; py < h; ++py)
+    for (int px = 0; px < w; ++px) {
+      image.pixels16()[py * w + px] = pixel(px, py);
+      if (alpha) image.GetAlphaPtr()[py * w + px] = alpha(px, py);
+    }
+  image.SetPosition(x, y);
+  std::vector<uint8_t> bytes;
+  if (!image.SaveToMemory(CImage::kNone, bytes)) return false;
+  std::ofstream out(file, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  return static_cast<bool>(out);
+}
+
+inline std::string slurp(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+class PlayerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() / ("tarnvik-e2e-" + std::to_string(getpid()) + "-" +
+                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  static std::string program() { return std::string(TARNVIK_BUILD_DIR) + "/tarnvik"; }
+
+  // Starts a command (looked up in PATH) in the test games folder with stdout and stderr captured
+  // and XDG_DATA_HOME inside the temp folder; returns its process id.
+  pid_t spawn(const std::vector<std::string>& command) {
+    fs::path out = dir_ / "stdout", err = dir_ / "stderr";
+    pid_t pid = fork();
+    if (pid == 0) {
+      if (chdir(TARNVIK_TEST_GAMES) != 0) _exit(120);
+      int o = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      dup2(o, 1);
+      dup2(e, 2);
+      setenv("XDG_DATA_HOME", (dir_ / "xdg").c_str(), 1);
+      std::vector<std::string> copy = command;
+      std::vector<char*> argv;
+      for (auto& a : copy) argv.push_back(a.data());
+      argv.push_back(nullptr);
+      execvp(argv[0], argv.data());
+      _exit(121);
+    }
+    return pid;
+  }
+  // Starts build/tarnvik with the arguments.
+  pid_t start(const std::vector<std::string>& args) {
+    std::vector<std::string> command{program()};
+    command.insert(command.end(), args.begin(), args.end());
+    return spawn(command);
+  }
+  PlayerRun finish(pid_t pid) {
+    PlayerRun run;
+    int status = 0;
+    waitpid(pid, &status, 0);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.out = slurp(dir_ / "stdout");
+    run.err = slurp(dir_ / "stderr");
+    return run;
+  }
+
+  // Runs build/tarnvik with the arguments in the test games folder, XDG_DATA_HOME inside the temp folder.
+  PlayerRun play(const std::vector<std::string>& args) { return finish(start(args)); }
+
+  // Plays a game headless with its own settings file; returns the run.
+  PlayerRun game(const std::string& folder, int frames, const std::vector<std::string>& more = {}) {
+    std::vector<std::string> args{"--headless", "--frames", std::to_string(frames), "--settings", settings().string()};
+    args.insert(args.end(), more.begin(), more.end());
+    args.insert(args.end(), {"-path", folder});
+    return play(args);
+  }
+
+  fs::path settings() const { return dir_ / "settings.ini"; }
+  int value(const char* section, const char* key) const { return CConfig(settings().string()).GetInt(section, key, -999); }
+  std::string text(const char* section, const char* key) const {
+    return CConfig(settings().string()).GetString(section, key, "<absent>").str();
+  }
+
+  fs::path dir_;
+};
+
+}  // namespace tarnvik::e2e

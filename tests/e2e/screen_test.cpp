@@ -1,0 +1,330 @@
+// What the player shows: --screenshot files headless and in a window, the window's pixels on an X
+// server (Xvfb) against the composed frame, and the settings writes while a game plays.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "e2e/player_fixture.h"
+#include "graphics/fps_text.h"
+#include "graphics/png.h"
+
+namespace {
+
+using namespace tarnvik::e2e;
+namespace png = tarnvik::png;
+
+struct Rgb {
+  uint8_t r = 0, g = 0, b = 0;
+  bool operator==(const Rgb&) const = default;
+};
+
+png::Image readPng(const fs::path& file) {
+  png::Image image;
+  std::string error;
+  EXPECT_TRUE(png::read(file.string(), image, error)) << error;
+  return image;
+}
+
+Rgb at(const png::Image& image, int x, int y) {
+  const uint8_t* p = &image.pixels[(static_cast<size_t>(y) * image.width + x) * image.channels];
+  return {p[0], p[1], p[2]};
+}
+
+// The frame counter as the window draws it: a white box from (10, 10), one pixel of margin, glyphs
+// of 5 x 7 on a 6-pixel advance in black; elsewhere the given colour.
+Rgb withCounter(const std::string& text, int x, int y, Rgb elsewhere) {
+  int gx = x - 11, gy = y - 11;
+  bool inBox = x >= 10 && y >= 10 && x < 10 + static_cast<int>(text.size()) * tarnvik::kFpsAdvance + 1 && y < 19;
+  if (!inBox) return elsewhere;
+  if (gx >= 0 && gy >= 0 && gy < tarnvik::kFpsGlyphHeight && gx % tarnvik::kFpsAdvance < tarnvik::kFpsGlyphWidth) {
+    size_t index = static_cast<size_t>(gx / tarnvik::kFpsAdvance);
+    const unsigned char* rows = index < text.size() ? tarnvik::fpsGlyph(text[index]) : nullptr;
+    if (rows && ((rows[gy] >> (tarnvik::kFpsGlyphWidth - 1 - gx % tarnvik::kFpsAdvance)) & 1)) return {0, 0, 0};
+  }
+  return {255, 255, 255};
+}
+
+bool onPath(const char* program) {
+  const char* path = std::getenv("PATH");
+  std::string dirs = path ? path : "/usr/bin:/bin";
+  for (size_t start = 0; start <= dirs.size();) {
+    size_t end = dirs.find(':', start);
+    if (end == std::string::npos) end = dirs.size();
+    std::string candidate = dirs.substr(start, end - start) + "/" + program;
+    if (access(candidate.c_str(), X_OK) == 0) return true;
+    start = end + 1;
+  }
+  return false;
+}
+
+// An X window dump (xwd): a header of big-endian 32-bit fields, the window name, the colour map,
+// then the pixels in ZPixmap form.
+struct WindowDump {
+  int width = 0, height = 0;
+  std::vector<Rgb> pixels;
+  Rgb at(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
+};
+
+bool parseXwd(const std::string& bytes, WindowDump& out, std::string& error) {
+  auto field = [&](int i) {
+    const auto* p = reinterpret_cast<const uint8_t*>(bytes.data()) + i * 4;
+    return uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3];
+  };
+  if (bytes.size() < 100) return error = "short header", false;
+  uint32_t headerSize = field(0), version = field(1), format = field(2), width = field(4), height = field(5);
+  uint32_t byteOrder = field(7), bitsPerPixel = field(11), bytesPerLine = field(12), colours = field(19);
+  uint32_t masks[3] = {field(14), field(15), field(16)};
+  if (version != 7 || format != 2) return error = "not a version 7 ZPixmap dump", false;
+  if (bitsPerPixel != 16 && bitsPerPixel != 24 && bitsPerPixel != 32) return error = "unexpected pixel size", false;
+  if (width == 0 || height == 0 || width > 16384 || height > 16384) return error = "bad size", false;
+  size_t bytesPerPixel = bitsPerPixel / 8;
+  size_t data = static_cast<size_t>(headerSize) + static_cast<size_t>(colours) * 12;
+  if (bytesPerLine < width * bytesPerPixel || data + static_cast<size_t>(bytesPerLine) * height > bytes.size())
+    return error = "pixels missing", false;
+  out.width = static_cast<int>(width);
+  out.height = static_cast<int>(height);
+  out.pixels.resize(static_cast<size_t>(width) * height);
+  for (uint32_t y = 0; y < height; ++y)
+    for (uint32_t x = 0; x < width; ++x) {
+      const auto* p = reinterpret_cast<const uint8_t*>(bytes.data()) + data + y * bytesPerLine + x * bytesPerPixel;
+      uint32_t v = 0;
+      for (size_t i = 0; i < bytesPerPixel; ++i)
+        v |= uint32_t{p[i]} << (8 * (byteOrder == 0 ? i : bytesPerPixel - 1 - i));
+      uint8_t c[3];
+      for (int k = 0; k < 3; ++k) {
+        uint32_t m = masks[k];
+        if (!m) return error = "no colour mask", false;
+        int shift = __builtin_ctz(m), bits = __builtin_popcount(m);
+        uint32_t value = (v & m) >> shift;
+        c[k] = static_cast<uint8_t>(bits >= 8 ? value >> (bits - 8) : value << (8 - bits));
+      }
+      out.pixels[static_cast<size_t>(y) * width + x] = {c[0], c[1], c[2]};
+    }
+  return true;
+}
+
+// The 5-6-5 value a displayed colour came from: its top bits (the screen may widen 5-6-5 by
+// replication or by rounding; both keep the top bits).
+Rgb top565(Rgb c) { return {static_cast<uint8_t>(c.r >> 3), static_cast<uint8_t>(c.g >> 2), static_cast<uint8_t>(c.b >> 3)}; }
+
+uint16_t backgroundPixel(int x, int y) {
+  return static_cast<uint16_t>((x * 31 / 319) << 11 | (y * 63 / 239) << 5 | ((x + y) & 31));
+}
+
+class ScreenTest : public PlayerTest {
+ protected:
+  // A game that never changes its 320 x 240 screen: a background of gradients and, when asked, a
+  // sprite with soft alpha edges on it. Returns its folder (named "still").
+  fs::path stillGame(bool sprite) {
+    fs::path folder = dir_ / "still", scene = folder / "Dane" / "S";
+    fs::create_directories(scene);
+    std::ofstream(folder / "Dane" / "application.def")
+        << "OBJECT=GAME\nGAME:TYPE=APPLICATION\nGAME:SCENES=S\nGAME:STARTWITH=S\n\n"
+           "OBJECT=S\nS:TYPE=SCENE\nS:PATH=S\nS:BACKGROUND=bg.img\n";
+    std::ofstream cnv(scene / "S.cnv");
+    // A TOINI counter changes every frame without changing the picture.
+    cnv << "OBJECT=FRAMES\nFRAMES:TYPE=INTEGER\nFRAMES:TOINI=TRUE\n"
+           "OBJECT=EVERY\nEVERY:TYPE=TIMER\nEVERY:ELAPSE=1\nEVERY:ONTICK={FRAMES^INC();}\n";
+    if (sprite) cnv << "OBJECT=SPRITE\nSPRITE:TYPE=IMAGE\nSPRITE:FILENAME=sprite.img\nSPRITE:TOCANVAS=TRUE\nSPRITE:VISIBLE=TRUE\n";
+    EXPECT_TRUE(writeImageFile(scene / "bg.img", 320, 240, 0, 0, backgroundPixel));
+    if (sprite) {
+      EXPECT_TRUE(writeImageFile(
+          scene / "sprite.img", 64, 48, 40, 30, [](int x, int) { return static_cast<uint16_t>(0xF800 | x); },
+          [](int x, int y) { return static_cast<uint8_t>(std::min(255, (x + y) * 4)); }));
+    }
+    return folder;
+  }
+};
+
+TEST_F(ScreenTest, HeadlessScreenshotIsTheComposedFrame) {
+  fs::path shot = dir_ / "shot.png";
+  PlayerRun run = game(stillGame(false).string(), 10, {"--screenshot", shot.string(), "-res", "320", "240", "-debug"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  png::Image image = readPng(shot);
+  ASSERT_EQ(image.width, 320);
+  ASSERT_EQ(image.height, 240);
+  ASSERT_EQ(image.channels, 3);
+  int white = 0, mismatches = 0;
+  for (int y = 0; y < 240; ++y)
+    for (int x = 0; x < 320; ++x) {
+      uint16_t p = backgroundPixel(x, y);
+      Rgb back{png::expand5(p >> 11), png::expand6((p >> 5) & 63), png::expand5(p & 31)};
+      Rgb want = withCounter("FPS: 0", x, y, back);  // less than a second of game time
+      white += want == Rgb{255, 255, 255};
+      if (!(at(image, x, y) == want) && ++mismatches < 5) ADD_FAILURE() << "pixel " << x << ", " << y;
+    }
+  EXPECT_EQ(mismatches, 0);
+  EXPECT_GT(white, 100);
+
+  // A relative name is taken from where the player started; the default screen is 800 x 600 and black.
+  fs::path cwdShot = fs::path(TARNVIK_TEST_GAMES) / ("e2e-shot-" + std::to_string(getpid()) + ".png");
+  run = game("still", 3, {"--screenshot", cwdShot.filename().string()});
+  ASSERT_EQ(run.status, 0) << run.err;
+  image = readPng(cwdShot);
+  fs::remove(cwdShot);
+  ASSERT_EQ(image.width, 800);
+  ASSERT_EQ(image.height, 600);
+  EXPECT_EQ(image.pixels, std::vector<uint8_t>(800 * 600 * 3, 0));
+}
+
+TEST_F(ScreenTest, ScreenshotAtEveryEndOfTheRun) {
+  // The game's EXIT ends the run early: the screenshot is still written.
+  fs::path shot = dir_ / "exit.png";
+  PlayerRun run = game("empty", 1000, {"--screenshot", shot.string()});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("13 frames"), std::string::npos) << run.out;
+  EXPECT_EQ(readPng(shot).width, 800);
+
+  // SIGTERM: the same.
+  fs::path signalled = dir_ / "signal.png";
+  fs::remove(settings());
+  pid_t pid = start({"--headless", "--frames", "1000000000", "--settings", settings().string(), "--screenshot",
+                     signalled.string(), "-path", "order"});
+  for (int i = 0; i < 500 && !fs::exists(settings()); ++i) usleep(10000);
+  usleep(100000);
+  kill(pid, SIGTERM);
+  run = finish(pid);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(readPng(signalled).height, 600);
+
+  // A screenshot that cannot be written is a failure of the run, said on stderr.
+  run = game("still", 2, {"--screenshot", (dir_ / "no" / "such" / "folder.png").string()});
+  EXPECT_EQ(run.status, 3);
+  EXPECT_NE(run.err.find("--screenshot"), std::string::npos) << run.err;
+  EXPECT_EQ(text("S", "SEEN"), "TRUE");  // the settings were still written
+}
+
+TEST_F(ScreenTest, SettingsWrittenOncePerSecondAtSceneChangesAndAtTheEnd) {
+  // COUNT1 grows every frame for two seconds in S1, then COUNT2 in S2 until the run ends.
+  PlayerRun run = game("flush", 300, {"--log", "debug"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  int count1 = value("S1", "COUNT1"), count2 = value("S2", "COUNT2");
+  EXPECT_GT(count1, 100);
+  EXPECT_GT(count2, 100);
+  EXPECT_EQ(count1 + count2, 300);  // every frame counted once: the last frames reached the file too
+  std::string first = slurp(settings());
+
+  int writes = 0, sceneChanges = 0;
+  for (size_t at = 0; (at = run.err.find("settings written", at)) != std::string::npos; ++at) ++writes;
+  for (size_t at = 0; (at = run.err.find("(scene change)", at)) != std::string::npos; ++at) ++sceneChanges;
+  // 4.8 s of game time: about one write a second, one at the scene change, one at the end; not 300.
+  EXPECT_GE(writes, 5);
+  EXPECT_LE(writes, 8);
+  EXPECT_EQ(sceneChanges, 1);
+  EXPECT_NE(run.err.find("(exit)"), std::string::npos);
+
+  // Without the log the same file results.
+  fs::remove(settings());
+  ASSERT_EQ(game("flush", 300).status, 0);
+  EXPECT_EQ(slurp(settings()), first);
+}
+
+TEST_F(ScreenTest, WithoutADisplayTheRunGoesOnHeadlessOnTheRealClock) {
+  fs::path shot = dir_ / "shot.png";
+  pid_t pid = spawn({"env", "-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", program(), "--frames", "5", "--settings",
+                     settings().string(), "--screenshot", shot.string(), "-res", "64", "48", "-path", "still"});
+  PlayerRun run = finish(pid);
+  ASSERT_EQ(run.status, 0) << run.err;
+  size_t said = run.err.find("running headless on the real clock");
+  ASSERT_NE(said, std::string::npos) << run.err;
+  EXPECT_EQ(run.err.find("running headless", said + 1), std::string::npos) << run.err;  // once
+  EXPECT_NE(run.out.find("5 frames, scene S"), std::string::npos) << run.out;
+  EXPECT_EQ(readPng(shot).width, 64);
+}
+
+// The player in a window on an X server of its own: full screen on 800 x 600 with a 320 x 240 game
+// screen, so the picture is doubled and centred with black bars.
+TEST_F(ScreenTest, WindowShowsTheComposedFrameScaled) {
+  for (const char* tool : {"xvfb-run", "xwd", "xdotool"})
+    if (!onPath(tool)) GTEST_SKIP() << tool << " is not installed (make deps installs it)";
+
+  std::string still = stillGame(true).string();
+  fs::path headless = dir_ / "headless.png";
+  ASSERT_EQ(game(still, 30, {"--screenshot", headless.string(), "-res", "320", "240"}).status, 0);
+
+  // 1. A plain windowed run ends by itself after its frames and leaves the same screenshot.
+  // 2. With the frame counter on, the window is dumped while it plays, F12 asks for a screenshot, the
+  //    focus goes away and comes back, and SIGTERM ends the run.
+  const std::string script = R"sh(P="$1"; D="$2"; G="$3"
+# In sanitizer builds: the display libraries (D-Bus, Mesa) keep allocations past exit; the headless
+# runs check the engine's own memory.
+export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
+"$P" --frames 30 --screenshot "$D/window.png" --settings "$D/w.ini" -res 320 240 -path "$G" || exit 10
+"$P" --screenshot "$D/debug.png" --settings "$D/d.ini" --log debug -res 320 240 -debug -path "$G" &
+pid=$!
+# SDL may make its window again when it picks a renderer: look for it once it has played a while.
+sleep 1.5
+id=""
+for i in $(seq 1 100); do
+  id=$(xdotool search --onlyvisible --name '^Tarnvik$' 2>/dev/null | tail -n 1)
+  [ -n "$id" ] && break
+  sleep 0.1
+done
+[ -n "$id" ] || { kill $pid; exit 11; }
+xwd -id "$id" -silent > "$D/screen.xwd" || { kill $pid; exit 12; }
+xdotool mousemove 400 300 key F12
+# Focus away to the root window and back: the game pauses and its settings are written.
+xdotool windowfocus --sync "$id"; sleep 0.2
+xdotool windowfocus "$(xdotool search --maxdepth 0 --name '' | head -n 1)"; sleep 0.3
+xdotool windowfocus "$id"; sleep 0.2
+kill -TERM $pid
+wait $pid
+)sh";
+  pid_t pid = spawn({"xvfb-run", "-a", "-s", "-screen 0 800x600x24 -nolisten tcp", "sh", "-c", script, "sh",
+                     program(), dir_.string(), still});
+  PlayerRun run = finish(pid);
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err.find("running headless"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("full screen"), std::string::npos) << run.err;
+  EXPECT_EQ(run.err.find(": warn:"), std::string::npos) << run.err;  // the background and the sprite loaded
+  EXPECT_NE(run.err.find("(focus lost)"), std::string::npos) << run.err;
+  EXPECT_GT(CConfig((dir_ / "d.ini").string()).GetInt("S", "FRAMES", 0), 30);
+
+  png::Image window = readPng(dir_ / "window.png"), headlessShot = readPng(headless);
+  EXPECT_EQ(window.width, 320);
+  EXPECT_EQ(window.pixels, headlessShot.pixels);
+  EXPECT_NE(window.pixels, std::vector<uint8_t>(window.pixels.size(), 0));
+
+  png::Image composed = readPng(dir_ / "debug.png");
+  ASSERT_EQ(composed.width, 320);
+  ASSERT_EQ(composed.height, 240);
+  WindowDump screen;
+  std::string error;
+  ASSERT_TRUE(parseXwd(slurp(dir_ / "screen.xwd"), screen, error)) << error;
+  ASSERT_EQ(screen.width, 800);
+  ASSERT_EQ(screen.height, 600);
+  int scale = std::min(screen.width / 320, screen.height / 240);
+  int left = (screen.width - 320 * scale) / 2, top = (screen.height - 240 * scale) / 2;
+  ASSERT_EQ(scale, 2);
+  // The counter's digits change while the window plays; everything else matches the final frame.
+  auto digits = [](int x, int y) { return x >= 41 && x < 59 && y >= 10 && y < 19; };
+  int mismatches = 0, lit = 0, bars = 0;
+  for (int y = 0; y < screen.height; ++y)
+    for (int x = 0; x < screen.width; ++x) {
+      int sx = (x - left) / scale, sy = (y - top) / scale;
+      bool inside = x >= left && y >= top && x < left + 320 * scale && y < top + 240 * scale;
+      if (inside && digits(sx, sy)) continue;
+      Rgb want = inside ? top565(at(composed, sx, sy)) : Rgb{};
+      Rgb got = top565(screen.at(x, y));
+      lit += got == Rgb{31, 63, 31};
+      bars += !inside;
+      if (!(got == want) && ++mismatches < 5) ADD_FAILURE() << "screen " << x << ", " << y;
+    }
+  EXPECT_EQ(mismatches, 0);
+  EXPECT_GT(lit, 4 * 100);  // the counter's white box is there, doubled
+  EXPECT_EQ(bars, 800 * 600 - 640 * 480);
+
+  // F12 wrote a numbered screenshot of the same frame size into the per-game data folder.
+  png::Image numbered = readPng(dir_ / "xdg" / "tarnvik" / "still" / "screenshot-0001.png");
+  EXPECT_EQ(numbered.width, 320);
+  EXPECT_NE(run.err.find("screenshot-0001.png"), std::string::npos) << run.err;
+}
+
+}  // namespace
