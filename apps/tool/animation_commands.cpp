@@ -170,7 +170,7 @@ int runPng2Ann(const std::vector<std::string>& args, CommandIo& io) {
   return out ? kExitOk : failure(io, "cannot write '" + args[1] + "'");
 }
 
-int runInfo(const std::vector<std::string>& args, CommandIo& io) {
+int runAnnInfo(const std::vector<std::string>& args, CommandIo& io) {
   if (args.size() != 1) return usage(io, "info", "FILE");
   CAnimo animo;
   if (!loadAnimation(args[0], animo)) return failure(io, "cannot read '" + args[0] + "' as an animation");

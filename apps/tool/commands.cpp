@@ -10,13 +10,17 @@ const std::vector<Command>& commands() {
       {"code", "FILE [--cycle N]", "write FILE.coded, the coded form of a plain definition file (cycle 6 by default)", runCode},
       {"decode", "FILE", "write FILE.decoded, the plain form of a coded definition file", runDecode},
       {"defs", "FILE", "print the elements of a definition file (plain or coded) as JSON", runDefs},
+      {"img2png", "IN.img OUT.png", "write an IMG (or JPEG) image as PNG, RGBA when it has an alpha plane", runImg2Png},
+      {"png2img", "IN.png OUT.img [--compression 0|2|3|4|5] [--position X Y]",
+       "write a PNG as an IMG file (5-6-5; the PNG's transparency becomes the alpha plane)", runPng2Img},
+      {"info", "FILE", "print what an IMG, JPEG, PSD or ANN file holds as JSON", runInfo},
+      {"psd2png", "IN.psd OUTDIR", "write each layer of a Photoshop document as an RGBA PNG", runPsd2Png},
       {"pack", "GAMEDIR OUT.pik", "pack a game folder into an archive", runPack},
       {"unpack", "ARCHIVE OUTDIR", "write every file of an archive under OUTDIR (hostile names are refused)", runUnpack},
       {"list", "ARCHIVE [--json]", "list an archive's files: path, size, offset (a table, or JSON)", runList},
       {"precompile", "GAMEDIR", "write the precompiled form (application.bin and the scene .bin files)", runPrecompile},
       {"ann2png", "IN.ann OUTDIR", "write every frame of an animation as an RGBA PNG and its events as events.json", runAnn2Png},
       {"png2ann", "INDIR OUT.ann [--compression N]", "build an animation from a folder ann2png wrote (compression 0 or 4)", runPng2Ann},
-      {"info", "FILE", "print what an ANN animation holds as JSON: layout, frames, sizes, events", runInfo},
       {"font2png", "IN OUT.png", "write a font's letter strip as an RGBA PNG and its letters and margins as OUT.png.json", runFont2Png},
   };
   return table;

@@ -40,13 +40,18 @@ int failure(CommandIo& io, const std::string& message);
 int runCode(const std::vector<std::string>& args, CommandIo& io);
 int runDecode(const std::vector<std::string>& args, CommandIo& io);
 int runDefs(const std::vector<std::string>& args, CommandIo& io);
+int runImg2Png(const std::vector<std::string>& args, CommandIo& io);
+int runPng2Img(const std::vector<std::string>& args, CommandIo& io);
+int runInfo(const std::vector<std::string>& args, CommandIo& io);
+int runPsd2Png(const std::vector<std::string>& args, CommandIo& io);
 int runPack(const std::vector<std::string>& args, CommandIo& io);
 int runUnpack(const std::vector<std::string>& args, CommandIo& io);
 int runList(const std::vector<std::string>& args, CommandIo& io);
 int runPrecompile(const std::vector<std::string>& args, CommandIo& io);
 int runAnn2Png(const std::vector<std::string>& args, CommandIo& io);
 int runPng2Ann(const std::vector<std::string>& args, CommandIo& io);
-int runInfo(const std::vector<std::string>& args, CommandIo& io);
+// info for ".ann" files: layout, frames with their sizes, events.
+int runAnnInfo(const std::vector<std::string>& args, CommandIo& io);
 int runFont2Png(const std::vector<std::string>& args, CommandIo& io);
 
 }  // namespace tarnvik::tool

@@ -389,6 +389,7 @@ bool CAnimo::SaveToMemory(int compression, std::vector<uint8_t>& out, Layout lay
 
   // Pack every frame first: the headers carry the stored sizes.
   std::vector<std::vector<uint8_t>> colors(frames_.size()), alphas(frames_.size());
+  std::vector<int> frameTypes(frames_.size(), 0);
   for (size_t i = 0; i < frames_.size(); ++i) {
     const CAnimoFrame& f = *frames_[i];
     if (!f.pixels()) continue;
@@ -405,11 +406,14 @@ bool CAnimo::SaveToMemory(int compression, std::vector<uint8_t>& out, Layout lay
     }
     std::span<const uint8_t> alpha;
     if (f.hasAlpha()) alpha = std::span<const uint8_t>(f.GetAlphaPtr(), count);
-    tarnvik::framecodec::pack(compression, pixels, alpha, colors[i], alphas[i]);
+    frameTypes[i] = compression;
+    if (!tarnvik::framecodec::pack(compression, pixels, alpha, colors[i], alphas[i])) {
+      frameTypes[i] = 0;
+      tarnvik::framecodec::pack(0, pixels, alpha, colors[i], alphas[i]);
+    }
   }
   for (size_t i = 0; i < frames_.size(); ++i)
-    writeFrameHeader(w, headerSize, *frames_[i], frames_[i]->GetDataPtr() ? compression : 0, colors[i].size(),
-                     alphas[i].size());
+    writeFrameHeader(w, headerSize, *frames_[i], frameTypes[i], colors[i].size(), alphas[i].size());
   for (size_t i = 0; i < frames_.size(); ++i) {
     w.bytes(colors[i]);
     w.bytes(alphas[i]);

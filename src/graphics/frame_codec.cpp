@@ -1,104 +1,47 @@
-// Frame data codecs: stored blocks as they are (type 0) and the run-length codec (type 4).
+// Frame data through the image codecs: stored as they are (0), LZO1X (2), LZO1X over run-length (3),
+// run-length (4) and JPEG colour with LZO1X alpha (5).
 #include "graphics/frame_codec.h"
 
 #include <cstring>
+
+#include "graphics/codecs.h"
+#include "graphics/jpeg.h"
 
 namespace tarnvik::framecodec {
 
 namespace {
 
-constexpr int kNone = 0;
-constexpr int kRLE = 4;
+constexpr int kNone = 0, kLZO = 2, kLZORLE = 3, kRLE = 4, kJPEG = 5;
 
-// Reads units of size U (1 or 2 bytes, little-endian) from the packed groups.
-template <typename U>
-bool rleDecode(std::span<const uint8_t> in, size_t count, std::vector<U>& out) {
-  out.clear();
-  // No group gives more than 127 units: a count the data cannot reach is refused before allocating.
-  if (count / 127 > in.size()) return false;
-  out.reserve(count);
-  size_t at = 0;
-  auto unit = [&](U& value) {
-    if (in.size() - at < sizeof(U)) return false;
-    value = sizeof(U) == 1 ? static_cast<U>(in[at]) : static_cast<U>(in[at] | (in[at + 1] << 8));
-    at += sizeof(U);
-    return true;
-  };
-  while (out.size() < count) {
-    if (at >= in.size()) {
-      out.clear();
-      return false;
+// Unpacks one block of `bytes` bytes (colour: 2 per pixel, alpha: 1) of the given type into out.
+bool unpackBlock(int compression, std::span<const uint8_t> in, size_t bytes, bool words, uint8_t* out) {
+  switch (compression) {
+    case kNone:
+      if (in.size() < bytes) return false;
+      std::memcpy(out, in.data(), bytes);
+      return true;
+    case kRLE:
+      return words ? CRLECompression::__decompress(in.data(), in.size(), out, bytes)
+                   : CRLECompression::__decompresschar(in.data(), in.size(), out, bytes);
+    case kLZO:
+    case kJPEG:  // the alpha block of a JPEG frame
+      return CLZWCompression2::decompressInto(in.data(), in.size(), out, bytes);
+    case kLZORLE: {
+      // The run-length data inside are at most a control byte per unit longer than the pixels.
+      std::vector<uint8_t> packed;
+      if (!CLZWCompression2::decompress(in.data(), in.size(), 0, bytes * 2 + 16, packed)) return false;
+      return words ? CRLECompression::__decompress(packed.data(), packed.size(), out, bytes)
+                   : CRLECompression::__decompresschar(packed.data(), packed.size(), out, bytes);
     }
-    int n = in[at++];
-    U value{};
-    if (n >= 128) {
-      if (!unit(value)) {
-        out.clear();
-        return false;
-      }
-      // A run never writes past the expected size.
-      out.insert(out.end(), std::min<size_t>(static_cast<size_t>(n - 128), count - out.size()), value);
-    } else {
-      for (int i = 0; i < n && out.size() < count; ++i) {
-        if (!unit(value)) {
-          out.clear();
-          return false;
-        }
-        out.push_back(value);
-      }
-    }
+    default: return false;
   }
-  return true;
-}
-
-template <typename U>
-void put(std::vector<uint8_t>& out, U value) {
-  out.push_back(static_cast<uint8_t>(value));
-  if constexpr (sizeof(U) == 2) out.push_back(static_cast<uint8_t>(value >> 8));
-}
-
-template <typename U>
-void rleEncode(std::span<const U> in, std::vector<uint8_t>& out) {
-  out.clear();
-  std::vector<U> pending;
-  auto flush = [&] {
-    if (pending.empty()) return;
-    out.push_back(static_cast<uint8_t>(pending.size()));
-    for (U v : pending) put(out, v);
-    pending.clear();
-  };
-  size_t i = 0;
-  const size_t n = in.size();
-  while (i < n) {
-    bool runStarts = i + 1 < n && in[i] == in[i + 1];
-    if (!runStarts && pending.size() < 127) {
-      pending.push_back(in[i++]);
-      continue;
-    }
-    flush();
-    size_t run = i + 1 < n ? 2 : 1;
-    if (!runStarts) run = 1;
-    while (i + run < n && run < 127 && in[i + run] == in[i]) ++run;
-    if (run < 4) {
-      out.push_back(static_cast<uint8_t>(run));
-      for (size_t k = 0; k < run; ++k) put(out, in[i]);
-    } else {
-      out.push_back(static_cast<uint8_t>(128 + run));
-      put(out, in[i]);
-    }
-    i += run;
-  }
-  flush();
 }
 
 }  // namespace
 
-bool rleDecode16(std::span<const uint8_t> in, size_t count, std::vector<uint16_t>& out) { return rleDecode(in, count, out); }
-bool rleDecode8(std::span<const uint8_t> in, size_t count, std::vector<uint8_t>& out) { return rleDecode(in, count, out); }
-void rleEncode16(std::span<const uint16_t> in, std::vector<uint8_t>& out) { rleEncode(in, out); }
-void rleEncode8(std::span<const uint8_t> in, std::vector<uint8_t>& out) { rleEncode(in, out); }
-
-bool canPack(int compression) { return compression == kNone || compression == kRLE; }
+bool canPack(int compression) {
+  return compression == kNone || compression == kLZO || compression == kLZORLE || compression == kRLE;
+}
 
 bool unpack(int compression, std::span<const uint8_t> color, std::span<const uint8_t> alpha, int width, int height,
             std::vector<uint16_t>& pixels, std::vector<uint8_t>& alphaOut) {
@@ -106,23 +49,23 @@ bool unpack(int compression, std::span<const uint8_t> color, std::span<const uin
   alphaOut.clear();
   if (width < 1 || height < 1) return false;
   const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
+  if (count > imagelimits::kMaxPixels) return false;
   bool ok = false;
-  switch (compression) {
-    case kNone:
-      ok = color.size() >= count * 2 && (alpha.empty() || alpha.size() >= count);
-      if (ok) {
-        pixels.resize(count);
-        for (size_t i = 0; i < count; ++i) pixels[i] = static_cast<uint16_t>(color[2 * i] | (color[2 * i + 1] << 8));
-        if (!alpha.empty()) alphaOut.assign(alpha.begin(), alpha.begin() + static_cast<ptrdiff_t>(count));
-      }
-      break;
-    case kRLE:
-      ok = rleDecode16(color, count, pixels) && (alpha.empty() || rleDecode8(alpha, count, alphaOut));
-      break;
-    default:
-      // LZO (2, 3) and JPEG (5) blocks are unpacked by the image codecs once they are linked in here.
-      ok = false;
-      break;
+  if (compression == kJPEG) {
+    JPEG jpeg(color.data(), color.size());
+    ok = jpeg.readHeader() && jpeg.getWidth() == width && jpeg.getHeight() == height && jpeg.decompress(16, pixels) &&
+         pixels.size() == count;
+  } else if (canPack(compression)) {
+    std::vector<uint8_t> bytes(count * 2);
+    ok = unpackBlock(compression, color, bytes.size(), true, bytes.data());
+    if (ok) {
+      pixels.resize(count);
+      for (size_t i = 0; i < count; ++i) pixels[i] = static_cast<uint16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
+    }
+  }
+  if (ok && !alpha.empty()) {
+    alphaOut.resize(count);
+    ok = unpackBlock(compression, alpha, count, false, alphaOut.data());
   }
   if (!ok) {
     pixels.clear();
@@ -135,16 +78,26 @@ bool pack(int compression, std::span<const uint16_t> pixels, std::span<const uin
           std::vector<uint8_t>& alphaOut) {
   color.clear();
   alphaOut.clear();
-  if (compression == kRLE) {
-    rleEncode16(pixels, color);
-    if (!alpha.empty()) rleEncode8(alpha, alphaOut);
-    return true;
+  if (!canPack(compression)) return false;
+  std::vector<uint8_t> bytes;
+  bytes.reserve(pixels.size() * 2);
+  for (uint16_t p : pixels) {
+    bytes.push_back(static_cast<uint8_t>(p));
+    bytes.push_back(static_cast<uint8_t>(p >> 8));
   }
-  if (compression != kNone) return false;
-  color.reserve(pixels.size() * 2);
-  for (uint16_t p : pixels) put(color, p);
-  alphaOut.assign(alpha.begin(), alpha.end());
-  return true;
+  auto block = [&](const std::vector<uint8_t>& raw, bool words) -> std::vector<uint8_t> {
+    if (compression == kNone) return raw;
+    std::vector<uint8_t> rle;
+    if (compression != kLZO)
+      rle = words ? CRLECompression::__compress(raw.data(), raw.size())
+                  : CRLECompression::__compresschar(raw.data(), raw.size());
+    if (compression == kRLE) return rle;
+    const std::vector<uint8_t>& inner = compression == kLZO ? raw : rle;
+    return CLZWCompression2::compress(inner.data(), inner.size());
+  };
+  color = block(bytes, true);
+  if (!alpha.empty()) alphaOut = block(std::vector<uint8_t>(alpha.begin(), alpha.end()), false);
+  return !color.empty() || pixels.empty();
 }
 
 }  // namespace tarnvik::framecodec

@@ -107,6 +107,7 @@ class CRefreshScreen : public CGraphicsObject {
   void clearRegion() { region_.clear(); }
 
   // --- composition ---
+  using CGraphicsObject::Redraw;
   // Composes the dirty areas into the destination. Runs the scene's initial update first when it
   // is due (`ranInitialUpdate` tells). True when something was composed.
   bool Redraw(CGraphicsObject* destination, CSurface* display, bool& ranInitialUpdate);
