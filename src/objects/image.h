@@ -28,6 +28,8 @@ class CMC_Image : public CMC_DrawableObject {
   CGraphicsObject* getDrawable() const override { return image_.get(); }
   CXObject* clone() const override;
   using CMC_Object::clone;
+  // Saved-state record: the handlers, then the name and what the definition element set.
+  bool serialize(CXArchive* archive) override;
 
   CImage* getImage() const { return image_.get(); }
   // Loads another file into the image; false (empty image, warning logged) when it cannot.

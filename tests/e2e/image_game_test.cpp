@@ -23,42 +23,58 @@ class ImageGameTest : public tarnvik::e2e::SceneGameTest {
                   const std::function<uint8_t(int, int)>& alpha = {}) {
     ASSERT_TRUE(tarnvik::e2e::writeImageFile(folder() / relative, w, h, x, y, pixel, alpha));
   }
+  // A scene whose ONINIT asks an IMAGE for its sizes, positions, pixels and priorities.
+  void methodsGame() {
+    writeImage("Dane/S/a.img", 10, 6, 100, 50, [](int x, int y) { return static_cast<uint16_t>(x + 16 * y); },
+               [](int x, int) { return static_cast<uint8_t>(x * 20); });
+    scene(integers({"W", "H", "X", "Y", "X2", "Y2", "CX", "PRI", "PRI2", "HIDDENPRI", "ALPHA", "PIXEL", "RED", "INSIDE",
+                    "OUTSIDE", "ALPHAHIT", "VIS", "MADE"}) +
+          "OBJECT=A\nA:TYPE=IMAGE\nA:FILENAME=a.img\nA:TOCANVAS=TRUE\nA:VISIBLE=TRUE\nA:PRIORITY=7\n"
+          "OBJECT=OFF\nOFF:TYPE=IMAGE\nOFF:FILENAME=a.img\n"
+          "OBJECT=S\nS:ONINIT={W^SET(A^GETWIDTH());H^SET(A^GETHEIGHT());X^SET(A^GETPOSITIONX());Y^SET(A^GETPOSITIONY());"
+          "PRI^SET(A^GETPRIORITY());HIDDENPRI^SET(OFF^GETPRIORITY());ALPHA^SET(A^GETALPHA(3,0));"
+          "PIXEL^SET(A^GETPIXEL(2,1));RED^SET(A^GETCOLORBAT(1,0));"
+          "A^SETANCHOR(\"CENTER\");A^SETPOSITION(200,300);X2^SET(A^GETPOSITIONX());Y2^SET(A^GETPOSITIONY());"
+          "CX^SET(A^GETCENTERX());A^SETPRIORITY(3);PRI2^SET(A^GETPRIORITY());"
+          "INSIDE^SET(A^ISINSIDE(196,298,FALSE));OUTSIDE^SET(A^ISINSIDE(300,300,FALSE));"
+          "ALPHAHIT^SET(A^ISINSIDE(195,298,TRUE));A^HIDE();VIS^SET(A^ISVISIBLE());"
+          "@CREATE(\"IMAGE\",\"FRESH\");MADE^SET(FRESH^GETWIDTH());}\n");
+  }
+  void expectMethodResults() {
+    EXPECT_EQ(value("W"), 10);
+    EXPECT_EQ(value("H"), 6);
+    EXPECT_EQ(value("X"), 100) << "the file's own position";
+    EXPECT_EQ(value("Y"), 50);
+    EXPECT_EQ(value("PRI"), 7);
+    EXPECT_EQ(value("HIDDENPRI"), -1) << "an image without TOCANVAS is not on the screen";
+    EXPECT_EQ(value("ALPHA"), 60);
+    EXPECT_EQ(value("PIXEL"), 2 + 16);
+    EXPECT_EQ(value("RED"), (1 << 3) | (1 >> 2)) << "blue of pixel 1: 5 bits widened";
+    EXPECT_EQ(value("X2"), 200) << "positions go through the anchor";
+    EXPECT_EQ(value("Y2"), 300);
+    EXPECT_EQ(value("CX"), (195 + 205) / 2);
+    EXPECT_EQ(value("PRI2"), 3);
+    EXPECT_EQ(text("INSIDE"), "1");
+    EXPECT_EQ(text("OUTSIDE"), "0");
+    EXPECT_EQ(text("ALPHAHIT"), "0") << "column 0 is transparent";
+    EXPECT_EQ(text("VIS"), "0");
+    EXPECT_EQ(value("MADE"), 0) << "CREATE makes an empty image";
+  }
 };
 
 TEST_F(ImageGameTest, MethodsReportSizesPositionsPixelsAndPriorities) {
-  writeImage("Dane/S/a.img", 10, 6, 100, 50, [](int x, int y) { return static_cast<uint16_t>(x + 16 * y); },
-             [](int x, int) { return static_cast<uint8_t>(x * 20); });
-  scene(integers({"W", "H", "X", "Y", "X2", "Y2", "CX", "PRI", "PRI2", "HIDDENPRI", "ALPHA", "PIXEL", "RED", "INSIDE",
-                  "OUTSIDE", "ALPHAHIT", "VIS", "MADE"}) +
-        "OBJECT=A\nA:TYPE=IMAGE\nA:FILENAME=a.img\nA:TOCANVAS=TRUE\nA:VISIBLE=TRUE\nA:PRIORITY=7\n"
-        "OBJECT=OFF\nOFF:TYPE=IMAGE\nOFF:FILENAME=a.img\n"
-        "OBJECT=S\nS:ONINIT={W^SET(A^GETWIDTH());H^SET(A^GETHEIGHT());X^SET(A^GETPOSITIONX());Y^SET(A^GETPOSITIONY());"
-        "PRI^SET(A^GETPRIORITY());HIDDENPRI^SET(OFF^GETPRIORITY());ALPHA^SET(A^GETALPHA(3,0));"
-        "PIXEL^SET(A^GETPIXEL(2,1));RED^SET(A^GETCOLORBAT(1,0));"
-        "A^SETANCHOR(\"CENTER\");A^SETPOSITION(200,300);X2^SET(A^GETPOSITIONX());Y2^SET(A^GETPOSITIONY());"
-        "CX^SET(A^GETCENTERX());A^SETPRIORITY(3);PRI2^SET(A^GETPRIORITY());"
-        "INSIDE^SET(A^ISINSIDE(196,298,FALSE));OUTSIDE^SET(A^ISINSIDE(300,300,FALSE));"
-        "ALPHAHIT^SET(A^ISINSIDE(195,298,TRUE));A^HIDE();VIS^SET(A^ISVISIBLE());"
-        "@CREATE(\"IMAGE\",\"FRESH\");MADE^SET(FRESH^GETWIDTH());}\n");
+  methodsGame();
   ASSERT_EQ(play(2), 0) << err();
-  EXPECT_EQ(value("W"), 10);
-  EXPECT_EQ(value("H"), 6);
-  EXPECT_EQ(value("X"), 100) << "the file's own position";
-  EXPECT_EQ(value("Y"), 50);
-  EXPECT_EQ(value("PRI"), 7);
-  EXPECT_EQ(value("HIDDENPRI"), -1) << "an image without TOCANVAS is not on the screen";
-  EXPECT_EQ(value("ALPHA"), 60);
-  EXPECT_EQ(value("PIXEL"), 2 + 16);
-  EXPECT_EQ(value("RED"), (1 << 3) | (1 >> 2)) << "blue of pixel 1: 5 bits widened";
-  EXPECT_EQ(value("X2"), 200) << "positions go through the anchor";
-  EXPECT_EQ(value("Y2"), 300);
-  EXPECT_EQ(value("CX"), (195 + 205) / 2);
-  EXPECT_EQ(value("PRI2"), 3);
-  EXPECT_EQ(text("INSIDE"), "1");
-  EXPECT_EQ(text("OUTSIDE"), "0");
-  EXPECT_EQ(text("ALPHAHIT"), "0") << "column 0 is transparent";
-  EXPECT_EQ(text("VIS"), "0");
-  EXPECT_EQ(value("MADE"), 0) << "CREATE makes an empty image";
+  expectMethodResults();
+}
+
+TEST_F(ImageGameTest, ImagesRunFromThePrecompiledFormAsFromTheirDefinitions) {
+  methodsGame();
+  ASSERT_EQ(play(1, {"-2bin"}), 0) << err();
+  ASSERT_TRUE(fs::exists(folder() / "Dane" / "S" / "S.bin")) << "a scene with images is precompiled";
+  ASSERT_EQ(play(2, {"--log", "info"}), 0) << err();
+  EXPECT_NE(err().find("running from the precompiled form"), std::string::npos) << err();
+  expectMethodResults();
 }
 
 TEST_F(ImageGameTest, CollisionEventsNameThePartnerAndCountBeginsAndEnds) {
