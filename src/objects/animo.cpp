@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "definitions/melementcreator.h"
+#include "files/xarchive.h"
 #include "foundation/log.h"
 #include "graphics/refresh_screen.h"
 #include "graphics/window.h"
@@ -52,8 +53,8 @@ CMC_Animo::CMC_Animo(CMC_ObjectsContainer* scope, CMElement* element)
   animo_->Visible(elementBool(element, "VISIBLE"));
   // Without FPS the events play at their own rates; 0 gives 15, other values below 1 give 1.
   if (elementHas(element, "FPS")) {
-    int fps = elementInt(element, "FPS");
-    animo_->SetFPS(fps == 0 ? 15 : fps);
+    fpsKey_ = elementInt(element, "FPS");
+    animo_->SetFPS(fpsKey_ == 0 ? 15 : fpsKey_);
   }
   animo_->addNotifier(this);
   initializeBehaviours(scope, element);
@@ -66,6 +67,31 @@ CMC_Animo::CMC_Animo(CMC_ObjectsContainer* scope, const CXString& name)
 }
 
 CMC_Animo::~CMC_Animo() { animo_->removeNotifier(this); }
+
+bool CMC_Animo::serialize(CXArchive* archive) {
+  if (!CMC_Object::serialize(archive)) return false;
+  CXString name = getName(), file = animo_->getFileName();
+  bool visible = animo_->isVisible(), loadAtStart = animo_->getLoadAtStart();
+  if (archive->isStoring()) {
+    *archive << name;
+    if (!serializeCommon(archive, file, visible)) return false;
+    *archive << onFirstFrame_ << loadAtStart << fpsKey_;
+    return archive->isOk();
+  }
+  *archive >> name;
+  if (!archive->isOk() || !serializeCommon(archive, file, visible)) return false;
+  int32_t fps = -1;
+  *archive >> onFirstFrame_ >> loadAtStart >> fps;
+  if (!archive->isOk()) return false;
+  setName(name);
+  animo_->setLoadAtStart(loadAtStart);
+  if (!file.isEmpty()) load(file);
+  restorePlacement();
+  animo_->Visible(visible);
+  fpsKey_ = fps;
+  if (fpsKey_ >= 0) animo_->SetFPS(fpsKey_ == 0 ? 15 : fpsKey_);
+  return true;
+}
 
 const CMC_EventList* CMC_Animo::getBehavioursList() const { return &animoEvents(); }
 

@@ -35,6 +35,9 @@ class CMC_Animo : public CMC_DrawableObject, public CPlayableObserver {
   CXObject* clone() const override;
   using CMC_Object::clone;
   bool done(bool unloading) override;
+  // Saved-state record: the handlers, the name, the shared drawable part, then ONFIRSTFRAME,
+  // PRELOAD and FPS.
+  bool serialize(CXArchive* archive) override;
 
   CAnimo6* getAnimo() const { return animo_.get(); }
   // Loads another file; false (no frames, warning logged) when it cannot.
@@ -66,6 +69,7 @@ class CMC_Animo : public CMC_DrawableObject, public CPlayableObserver {
 
   std::unique_ptr<CAnimo6> animo_;
   bool onFirstFrame_ = false;
+  int32_t fpsKey_ = -1;  // the FPS the definition gave (-1: none, the events keep their own rates)
 };
 
 class CMC_Animo_Runner : public CMC_Runner {

@@ -1,6 +1,7 @@
 // The shared part of the script types that show one drawable.
 #include "objects/drawable_object.h"
 
+#include "files/xarchive.h"
 #include "graphics/graphics_object.h"
 #include "graphics/refresh_screen.h"
 #include "graphics/window.h"
@@ -58,6 +59,29 @@ bool CMC_DrawableObject::done(bool unloading) {
   monitoring_ = false;
   drawable->setMonitorCollisions(false);
   return CMC_Object::done(unloading);
+}
+
+bool CMC_DrawableObject::serializeCommon(CXArchive* archive, CXString& file, bool& visible) {
+  if (archive->isStoring()) {
+    int32_t monitor = 0;
+    if (monitoring_) {
+      CMonitoredObject* record = inspector() ? inspector()->find(getDrawable()) : nullptr;
+      monitor = record && record->alpha ? 2 : 1;
+    }
+    *archive << file << visible << toCanvas_ << priority_ << asButton_ << monitor << flushAfterPlayed_;
+    return archive->isOk();
+  }
+  int32_t monitor = 0;
+  *archive >> file >> visible >> toCanvas_ >> priority_ >> asButton_ >> monitor >> flushAfterPlayed_;
+  if (!archive->isOk() || monitor < 0 || monitor > 2) return false;
+  restoredMonitor_ = monitor;
+  return true;
+}
+
+void CMC_DrawableObject::restorePlacement() {
+  if (restoredMonitor_) monitorCollisions(restoredMonitor_ == 2);
+  if (toCanvas_)
+    if (CRefreshScreen* refresh = screen()) refresh->put(getDrawable(), priority_);
 }
 
 void CMC_DrawableObject::copyDrawableState(CMC_DrawableObject& copy) const {

@@ -5,6 +5,8 @@
 #include "graphics/collision.h"
 #include "runtime/object.h"
 
+class CXArchive;
+
 class CGraphicsObject;
 class CRefreshScreen;
 
@@ -50,6 +52,12 @@ class CMC_DrawableObject : public CMC_Object, public CCollisionObserver {
   // Puts the drawable on the screen when TOCANVAS asked for it; collision monitoring as the
   // element's keys say.
   void placeFromElement(CMElement* element);
+  // The record part every such type shares, after the name: the file, the visibility and the keys
+  // above (TOCANVAS, PRIORITY, ASBUTTON, FLUSHAFTERPLAYED, collision monitoring). Reading stores the
+  // keys and gives back the file and the visibility; the type loads the file, then calls
+  // restorePlacement, which monitors and puts the drawable on the screen as the record says.
+  bool serializeCommon(CXArchive* archive, CXString& file, bool& visible);
+  void restorePlacement();
   // Copies the shared state into a clone and gives it the same place on the screen and in the
   // collision inspector.
   void copyDrawableState(CMC_DrawableObject& copy) const;
@@ -63,6 +71,7 @@ class CMC_DrawableObject : public CMC_Object, public CCollisionObserver {
   bool focused_ = false;
   bool monitoring_ = false;
   bool flushAfterPlayed_ = false;
+  int32_t restoredMonitor_ = 0;  // collision monitoring read from a record: 0 none, 1 rectangles, 2 alpha
 
  private:
   void collisionEvent(int index, const char* event, CGraphicsObject* a, CGraphicsObject* b);

@@ -58,33 +58,18 @@ CMC_Image::~CMC_Image() = default;
 
 bool CMC_Image::serialize(CXArchive* archive) {
   if (!CMC_Object::serialize(archive)) return false;
-  CWindow* window = CWindow::getCurrent();
+  CXString name = getName(), file = image_->getFileName();
+  bool visible = image_->isVisible();
   if (archive->isStoring()) {
-    // Collision monitoring: 0 none, 1 by rectangles, 2 by alpha.
-    int32_t monitor = 0;
-    if (monitoring_) {
-      CMonitoredObject* record = window ? window->getCollisionInspector()->find(image_.get()) : nullptr;
-      monitor = record && record->alpha ? 2 : 1;
-    }
-    *archive << getName() << image_->getFileName() << image_->isVisible() << toCanvas_ << priority_ << asButton_
-             << monitor << flushAfterPlayed_;
-    return archive->isOk();
+    *archive << name;
+    return archive->isOk() && serializeCommon(archive, file, visible);
   }
-  CXString name, file;
-  bool visible = false, toCanvas = false, asButton = false, flush = false;
-  int32_t priority = 0, monitor = 0;
-  *archive >> name >> file >> visible >> toCanvas >> priority >> asButton >> monitor >> flush;
-  if (!archive->isOk() || monitor < 0 || monitor > 2) return false;
+  *archive >> name;
+  if (!archive->isOk() || !serializeCommon(archive, file, visible)) return false;
   setName(name);
-  toCanvas_ = toCanvas;
-  priority_ = priority;
-  asButton_ = asButton;
-  flushAfterPlayed_ = flush;
   if (!file.isEmpty()) load(file);
   image_->Visible(visible);
-  if (monitor) monitorCollisions(monitor == 2);
-  if (toCanvas_)
-    if (CRefreshScreen* refresh = screen()) refresh->put(image_.get(), priority_);
+  restorePlacement();
   return true;
 }
 

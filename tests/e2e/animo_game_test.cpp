@@ -76,6 +76,16 @@ TEST_F(AnimoGameTest, PlaybackEventsAreCountedOverKnownFrames) {
   EXPECT_EQ(value("PAUSED"), 1) << "pausing twice reports once";
   EXPECT_EQ(value("RESUMED"), 1);
   EXPECT_EQ(value("STOPS"), 1) << "STOP reports, STOP(FALSE) does not, a stopped animation does not";
+
+  // The same game run from its precompiled form writes the same values.
+  const std::string fromDefinitions = tarnvik::e2e::slurp(settings());
+  std::filesystem::remove(settings());
+  ASSERT_EQ(play(1, {"-2bin"}), 0) << err();
+  ASSERT_TRUE(std::filesystem::exists(folder() / "Dane" / "S" / "S.bin")) << "a scene with animations is precompiled";
+  std::filesystem::remove(settings());
+  ASSERT_EQ(play(45, {"--frame-ms", "10", "--log", "info"}), 0) << err();
+  EXPECT_NE(err().find("running from the precompiled form"), std::string::npos) << err();
+  EXPECT_EQ(tarnvik::e2e::slurp(settings()), fromDefinitions);
 }
 
 TEST_F(AnimoGameTest, StoppingEarlyAndSlowerFramesChangeTheCounts) {
