@@ -259,8 +259,14 @@ export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
 "$P" --frames 30 --screenshot "$D/window.png" --settings "$D/w.ini" -res 320 240 -path "$G" || exit 10
 "$P" --screenshot "$D/debug.png" --settings "$D/d.ini" --log debug -res 320 240 -debug -path "$G" &
 pid=$!
-# SDL may make its window again when it picks a renderer: look for it once it has played a while.
-sleep 1.5
+# SDL may make its window again when it picks a renderer: look for it once it has played a while,
+# that is once the game's frame count (written at least once a second) has reached two digits; a slow
+# (sanitizer) build on a busy machine takes longer than a fixed wait.
+for i in $(seq 1 300); do
+  grep -q '^FRAMES *= *[0-9][0-9]' "$D/d.ini" 2>/dev/null && break
+  sleep 0.1
+done
+sleep 0.5
 id=""
 for i in $(seq 1 100); do
   id=$(xdotool search --onlyvisible --name '^Tarnvik$' 2>/dev/null | tail -n 1)
