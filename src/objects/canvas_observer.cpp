@@ -100,7 +100,7 @@ CMC_Object* CMC_CanvasObserver_Runner::run(int id, CMC_Object* target, CMC_Objec
       return CMC_VariableFactory::boolean(refresh && (refresh->getRefreshFlags() & CRefreshScreen::kGrey));
     case SETBACKGROUNDPOSITION:
     case MOVEBACKGROUND: {
-      // The background's scroll offset; drawing wraps it around the background's edges.
+      // Where the background's corner sits on the screen; drawing wraps it around its edges.
       CDirectDrawSurface* background = refresh ? refresh->getBackgroundIfc() : nullptr;
       if (!background) return nullptr;
       CXPoint at(getParameterInteger(args, 0), getParameterInteger(args, 1));
