@@ -227,6 +227,25 @@ TEST_F(DemoGameTest, PuzzleStateInTheSettingsIsResumed) {
   EXPECT_EQ(text("GATE", "SOLVED"), "TRUE");
 }
 
+TEST_F(DemoGameTest, PlayThroughFromTheTitleToTheEnding) {
+  // The committed input script clicks through every scene; it needs the input and button support.
+  fs::path script = kReferences / "playthrough.input";
+  fs::path shot = dir_ / "end.png";
+  PlayerRun run = play({"--headless", "--seed", "1", "--frames", "700", "--input", script.string(), "--settings",
+                        settings().string(), "--screenshot", shot.string(), "-path", kDemo.string()});
+  if (run.err.find("--input is not available") != std::string::npos)
+    GTEST_SKIP() << "the player has no scripted input yet";
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("scene ENDING"), std::string::npos) << run.out;
+  EXPECT_EQ(text("GAME", "SOUNDON"), "TRUE");
+  EXPECT_EQ(value("GAME", "FINISHED"), 1);
+  EXPECT_EQ(value("GATE", "L1"), 3);
+  EXPECT_EQ(value("GATE", "L2"), 1);
+  EXPECT_EQ(value("GATE", "L3"), 2);
+  EXPECT_EQ(text("GATE", "SOLVED"), "TRUE");
+  EXPECT_EQ(text("STORY", "INVENTORY"), "KEY");
+}
+
 }  // namespace
 
 namespace {
