@@ -11,6 +11,7 @@
 #include "foundation/log.h"
 #include "graphics/window.h"
 #include "objects/rand.h"
+#include "runtime/object_records.h"
 #include "runtime/objects_container.h"
 #include "runtime/variable.h"
 #include "runtime/variable_factory.h"
@@ -82,6 +83,31 @@ CXObject* CMC_Array::clone() const {
   for (const auto& e : elements_) copy->elements_.push_back(copyOf(e.get()));
   copy->sendOnChange_ = sendOnChange_;
   return copy;
+}
+
+bool CMC_Array::serialize(CXArchive* archive) {
+  if (!mc::serializeNameRecord(*this, archive)) return false;
+  if (archive->isStoring()) {
+    *archive << sendOnChange_ << static_cast<int32_t>(marker_) << static_cast<int32_t>(elements_.size());
+    for (const auto& e : elements_)
+      if (!mc::storeValueRecord(*e, archive)) return false;
+    return archive->isOk();
+  }
+  bool send = false;
+  int32_t marker = -1;
+  int32_t n = 0;
+  *archive >> send >> marker;
+  if (!mc::readRecordCount(archive, n, mc::kMinValueRecordBytes)) return false;
+  Elements read;
+  for (int32_t i = 0; i < n; ++i) {
+    std::unique_ptr<CMC_Variable> value = mc::restoreValueRecord(archive);
+    if (!value) return false;
+    read.push_back(std::move(value));
+  }
+  sendOnChange_ = send;
+  marker_ = marker;
+  elements_ = std::move(read);
+  return true;
 }
 
 namespace {

@@ -1,8 +1,10 @@
 // STRUCT: fields, their lookup by name, copying, comparison, text form and the STRUCT methods.
 #include "objects/structure.h"
 
+#include "files/xarchive.h"
 #include "foundation/log.h"
 #include "objects/value_args.h"
+#include "runtime/object_records.h"
 #include "runtime/objects_container.h"
 #include "runtime/variable_factory.h"
 
@@ -198,6 +200,34 @@ bool CMC_Structure::storeDefault(CXArchive* archive) const {
 }
 bool CMC_Structure::restoreDefault(CXArchive* archive) {
   return eachField([&](CMC_Variable* f) { return f->restoreDefault(archive); });
+}
+
+bool CMC_Structure::serialize(CXArchive* archive) {
+  if (!mc::serializeNameRecord(*this, archive)) return false;
+  if (archive->isStoring()) {
+    *archive << isINI() << isNetNotify() << static_cast<int32_t>(own_.size());
+    for (const auto& f : own_)
+      if (!mc::storeValueRecord(*f, archive)) return false;
+    return archive->isOk();
+  }
+  bool ini = false;
+  bool net = false;
+  int32_t n = 0;
+  *archive >> ini >> net;
+  if (!mc::readRecordCount(archive, n, mc::kMinValueRecordBytes)) return false;
+  std::vector<std::unique_ptr<CMC_Variable>> read;
+  for (int32_t i = 0; i < n; ++i) {
+    std::unique_ptr<CMC_Variable> field = mc::restoreValueRecord(archive);
+    if (!field) return false;
+    read.push_back(std::move(field));
+  }
+  setINI(ini);
+  setNetNotify(net);
+  own_ = std::move(read);
+  fields_.clear();
+  for (const auto& f : own_) fields_.push_back(f.get());
+  mapped_ = false;
+  return true;
 }
 
 void CMC_Structure::installFieldResolver() { mc::setFieldResolver(&findField); }

@@ -2,9 +2,12 @@
 // a precompiled scene, and how an empty object of each type is made before its record is read.
 #pragma once
 
+#include <cstdint>
 #include <functional>
+#include <memory>
 
 class CMC_Object;
+class CMC_Variable;
 class CXArchive;
 class CMC_ObjectsContainer;
 
@@ -22,5 +25,16 @@ bool hasRecordType(int typeId);
 CMC_Object* makeRecordObject(int typeId, CMC_ObjectsContainer* scope);
 // The record of a type whose only state is its name: the handlers, then the name.
 bool serializeNameRecord(CMC_Object& object, CXArchive* archive);
+
+// Reads a count written by a record writer; false (archive failed or not) for a negative count or
+// one whose items, at `minBytesEach` bytes each, could not fit in the bytes left.
+bool readRecordCount(CXArchive* archive, int32_t& n, int32_t minBytesEach);
+
+// A value (INTEGER, STRING, BOOL or DOUBLE) held inside another object's record: its type number,
+// then its own record. The smallest such entry (a BOOL without name) takes kMinValueRecordBytes.
+inline constexpr int32_t kMinValueRecordBytes = 16;
+bool storeValueRecord(CMC_Variable& value, CXArchive* archive);
+// The value read back, or null when the type is none of the four or its record does not read.
+std::unique_ptr<CMC_Variable> restoreValueRecord(CXArchive* archive);
 
 }  // namespace mc
