@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <fstream>
 #include <bit>
 #include <functional>
 #include <memory>
@@ -144,74 +146,83 @@ class RecordsTest : public DataObjectsTest {
     for (CMC_Object* o : read) o->init();
     return true;
   }
+  // The cases of the round-trip test: objects with state given by scripts.
+  std::vector<RecordCase> recordCases() {
+    return {
+        {"ARRAY keeps its elements exactly, its marker and SENDONCHANGE",
+         [this] {
+           declare({{"ONA", {{"TYPE", "BEHAVIOUR"}, {"CODE", "{}"}}},
+                    {"A", {{"TYPE", "ARRAY"}, {"SENDONCHANGE", "TRUE"}, {"ONCHANGED^2", "ONA(1, x)"}}}});
+           run("A^ADD(7, \"two words\", TRUE, 0.0005, -3);A^NEXT();A^NEXT();");
+         },
+         {"ONA", "A"},
+         {"A"}},
+        {"ARRAY, empty and untouched",
+         [this] { declare({{"E", {{"TYPE", "ARRAY"}}}}); },
+         {"E"},
+         {"E"}},
+        {"GROUP finds its members, written after it, once the scope is complete",
+         [this] {
+           declare({{"G", {{"TYPE", "GROUP"}}}, {"X", {{"TYPE", "INTEGER"}}}, {"Y", {{"TYPE", "STRING"}}}});
+           run("G^ADD(Y);G^ADD(X);G^NEXT();");
+         },
+         {"G", "X", "Y"},
+         {"G"}},
+        {"CLASS declaration keeps DEF and BASE",
+         [this] {
+           declare({{"ONC", {{"TYPE", "BEHAVIOUR"}, {"CODE", "{}"}}},
+                    {"C", {{"TYPE", "CLASS"}, {"DEF", "counter.def"}, {"BASE", "a.def,b.def"}, {"ONINIT", "ONC"}}}});
+         },
+         {"ONC", "C"},
+         {"C"}},
+        {"STRUCT keeps its fields, their types, names and exact values",
+         [this] {
+           declare({{"S", {{"TYPE", "STRUCT"}, {"FIELDS", "N<INTEGER>,T<STRING>,R<DOUBLE>,F<BOOL>"}, {"TOINI", "TRUE"}}}});
+           run("S^SET(3, \"a|b\", 0.0005, TRUE);");
+         },
+         {"S"},
+         {"S"}},
+        {"DATABASE keeps its rows and puts the cursor back on its row",
+         [this] {
+           declare({{"M", {{"TYPE", "STRUCT"}, {"FIELDS", "ID<INTEGER>,NAME<STRING>"}}},
+                      {"D", {{"TYPE", "DATABASE"}, {"MODEL", "M"}}}});
+           run("M^SET(1, \"one\");D^ADD(M);M^SET(2, \"two\");D^ADD(M);M^SET(3, \"three\");D^SELECT(1);");
+         },
+         {"M", "D"},
+         {"M", "D"}},
+        {"MULTIARRAY keeps its grown sizes and its cells",
+         [this] {
+           declare({{"MA", {{"TYPE", "MULTIARRAY"}, {"DIMENSIONS", "3"}}}});
+           run("MA^SET(1, 2, 0, 5);MA^SET(40, 1, 0, \"far\");MA^SET(0, 0, 0, 0.0005);");
+         },
+         {"MA"},
+         {"MA"}},
+        {"VECTOR keeps its name and exact components",
+         [this] { declare({{"V", {{"TYPE", "VECTOR"}, {"SIZE", "3"}, {"VALUE", "1.5,-2,0.0005"}}}}); },
+         {"V"},
+         {"V"}},
+        {"FIFO and LIFO keep their values in order",
+         [this] {
+           declare({{"ONF", {{"TYPE", "BEHAVIOUR"}, {"CODE", "{}"}}},
+                    {"F", {{"TYPE", "FIFO"}, {"ONEMPTY", "ONF"}}},
+                    {"L", {{"TYPE", "LIFO"}}}});
+           run("F^PUSH(1, \"b\", 2.25);L^PUSH(1, \"b\", 0.0005);");
+         },
+         {"ONF", "F", "L"},
+         {"F", "L"}},
+        {"CANVAS_OBSERVER keeps its handlers",
+         [this] {
+           declare({{"ONFRAME", {{"TYPE", "BEHAVIOUR"}, {"CODE", "{}"}}},
+                    {"OBS", {{"TYPE", "CANVAS_OBSERVER"}, {"ONFRAMESTARTED", "ONFRAME"}}}});
+         },
+         {"ONFRAME", "OBS"},
+         {"OBS"}},
+      };
+  }
 };
 
 TEST_F(RecordsTest, EveryTypeReadsBackAsItWasAndShortRecordsAreRefused) {
-  const std::vector<RecordCase> cases = {
-      {"ARRAY keeps its elements exactly, its marker and SENDONCHANGE",
-       [this] {
-         declare({{"A", {{"TYPE", "ARRAY"}, {"SENDONCHANGE", "TRUE"}, {"ONCHANGED^2", "ONA(1, x)"}}}});
-         run("A^ADD(7, \"two words\", TRUE, 0.0005, -3);A^NEXT();A^NEXT();");
-       },
-       {"A"},
-       {"A"}},
-      {"ARRAY, empty and untouched",
-       [this] { declare({{"E", {{"TYPE", "ARRAY"}}}}); },
-       {"E"},
-       {"E"}},
-      {"GROUP finds its members, written after it, once the scope is complete",
-       [this] {
-         declare({{"G", {{"TYPE", "GROUP"}}}, {"X", {{"TYPE", "INTEGER"}}}, {"Y", {{"TYPE", "STRING"}}}});
-         run("G^ADD(Y);G^ADD(X);G^NEXT();");
-       },
-       {"G", "X", "Y"},
-       {"G"}},
-      {"CLASS declaration keeps DEF and BASE",
-       [this] {
-         declare({{"C", {{"TYPE", "CLASS"}, {"DEF", "counter.def"}, {"BASE", "a.def,b.def"}, {"ONINIT", "ONC"}}}});
-       },
-       {"C"},
-       {"C"}},
-      {"STRUCT keeps its fields, their types, names and exact values",
-       [this] {
-         declare({{"S", {{"TYPE", "STRUCT"}, {"FIELDS", "N<INTEGER>,T<STRING>,R<DOUBLE>,F<BOOL>"}, {"TOINI", "TRUE"}}}});
-         run("S^SET(3, \"a|b\", 0.0005, TRUE);");
-       },
-       {"S"},
-       {"S"}},
-      {"DATABASE keeps its rows and puts the cursor back on its row",
-       [this] {
-         declare({{"M", {{"TYPE", "STRUCT"}, {"FIELDS", "ID<INTEGER>,NAME<STRING>"}}},
-                    {"D", {{"TYPE", "DATABASE"}, {"MODEL", "M"}}}});
-         run("M^SET(1, \"one\");D^ADD(M);M^SET(2, \"two\");D^ADD(M);M^SET(3, \"three\");D^SELECT(1);");
-       },
-       {"M", "D"},
-       {"M", "D"}},
-      {"MULTIARRAY keeps its grown sizes and its cells",
-       [this] {
-         declare({{"MA", {{"TYPE", "MULTIARRAY"}, {"DIMENSIONS", "3"}}}});
-         run("MA^SET(1, 2, 0, 5);MA^SET(40, 1, 0, \"far\");MA^SET(0, 0, 0, 0.0005);");
-       },
-       {"MA"},
-       {"MA"}},
-      {"VECTOR keeps its name and exact components",
-       [this] { declare({{"V", {{"TYPE", "VECTOR"}, {"SIZE", "3"}, {"VALUE", "1.5,-2,0.0005"}}}}); },
-       {"V"},
-       {"V"}},
-      {"FIFO and LIFO keep their values in order",
-       [this] {
-         declare({{"F", {{"TYPE", "FIFO"}, {"ONEMPTY", "ONF"}}}, {"L", {{"TYPE", "LIFO"}}}});
-         run("F^PUSH(1, \"b\", 2.25);L^PUSH(1, \"b\", 0.0005);");
-       },
-       {"F", "L"},
-       {"F", "L"}},
-      {"CANVAS_OBSERVER keeps its handlers",
-       [this] {
-         declare({{"OBS", {{"TYPE", "CANVAS_OBSERVER"}, {"ONFRAMESTARTED", "ONFRAME"}}}});
-       },
-       {"OBS"},
-       {"OBS"}},
-  };
+  const std::vector<RecordCase> cases = recordCases();
   for (const RecordCase& c : cases) {
     SCOPED_TRACE(c.title);
     // Each case in a scope of its own.
@@ -301,6 +312,31 @@ TEST_F(RecordsTest, ClassInstancesAndLostGroupMembersAreReported) {
   EXPECT_EQ(static_cast<CMC_Groupped*>(other.getObject("G"))->getSize(), 0);
   EXPECT_TRUE(std::any_of(logLines().begin(), logLines().end(),
                           [](const std::string& l) { return l.find("member X") != std::string::npos; }));
+}
+
+// Writes the fuzz seed of the precompiled reader that holds every case's objects, with their state,
+// as one scene file (the target reads inputs whose first byte is even as scene files). Run with
+// TARNVIK_SEED_DIR set and --gtest_also_run_disabled_tests --gtest_filter='*WriteFuzzSeeds*'.
+TEST_F(RecordsTest, DISABLED_WriteFuzzSeeds) {
+  const char* root = std::getenv("TARNVIK_SEED_DIR");
+  ASSERT_NE(root, nullptr);
+  std::vector<CMC_Object*> objects;
+  for (const RecordCase& c : recordCases()) {
+    c.make();
+    for (const char* name : c.written) objects.push_back(scene()->getObject(name));
+  }
+  std::string path = (dir_ / "seed.bin").string();
+  {
+    CFile out(nullptr, CXString(path), CFile::modeBinary);
+    CXArchive archive(&out, true);
+    pc::writeHeader(archive, pc::kSceneFile);
+    archive << CXString() << CXString() << CXString();
+    ASSERT_TRUE(pc::writeObjects(archive, objects));
+    archive << int32_t{0};  // the scene's own handlers
+  }
+  std::filesystem::create_directories(std::filesystem::path(root) / "precompiled_reader");
+  std::ofstream(std::filesystem::path(root) / "precompiled_reader" / "scene_data_values", std::ios::binary)
+      << '\0' << readFile("seed.bin");
 }
 
 }  // namespace
