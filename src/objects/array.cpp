@@ -88,22 +88,14 @@ CXObject* CMC_Array::clone() const {
 bool CMC_Array::serialize(CXArchive* archive) {
   if (!mc::serializeNameRecord(*this, archive)) return false;
   if (archive->isStoring()) {
-    *archive << sendOnChange_ << static_cast<int32_t>(marker_) << static_cast<int32_t>(elements_.size());
-    for (const auto& e : elements_)
-      if (!mc::storeValueRecord(*e, archive)) return false;
-    return archive->isOk();
+    *archive << sendOnChange_ << static_cast<int32_t>(marker_);
+    return mc::storeValueList(archive, elements_);
   }
   bool send = false;
   int32_t marker = -1;
-  int32_t n = 0;
-  *archive >> send >> marker;
-  if (!mc::readRecordCount(archive, n, mc::kMinValueRecordBytes)) return false;
   Elements read;
-  for (int32_t i = 0; i < n; ++i) {
-    std::unique_ptr<CMC_Variable> value = mc::restoreValueRecord(archive);
-    if (!value) return false;
-    read.push_back(std::move(value));
-  }
+  *archive >> send >> marker;
+  if (!mc::restoreValueList(archive, read)) return false;
   sendOnChange_ = send;
   marker_ = marker;
   elements_ = std::move(read);

@@ -51,14 +51,8 @@ bool CMC_Queue::serialize(CXArchive* archive) {
       if (!mc::storeValueRecord(*v, archive)) return false;
     return archive->isOk();
   }
-  int32_t n = 0;
-  if (!mc::readRecordCount(archive, n, mc::kMinValueRecordBytes) || n > kMaxValues) return false;
   std::vector<std::unique_ptr<CMC_Variable>> values;
-  for (int32_t i = 0; i < n; ++i) {
-    std::unique_ptr<CMC_Variable> value = mc::restoreValueRecord(archive);
-    if (!value) return false;
-    values.push_back(std::move(value));
-  }
+  if (!mc::restoreValueList(archive, values, kMaxValues)) return false;
   queue_->clear();
   for (auto& v : values) queue_->push(v.release());
   return true;

@@ -205,22 +205,14 @@ bool CMC_Structure::restoreDefault(CXArchive* archive) {
 bool CMC_Structure::serialize(CXArchive* archive) {
   if (!mc::serializeNameRecord(*this, archive)) return false;
   if (archive->isStoring()) {
-    *archive << isINI() << isNetNotify() << static_cast<int32_t>(own_.size());
-    for (const auto& f : own_)
-      if (!mc::storeValueRecord(*f, archive)) return false;
-    return archive->isOk();
+    *archive << isINI() << isNetNotify();
+    return mc::storeValueList(archive, own_);
   }
   bool ini = false;
   bool net = false;
-  int32_t n = 0;
-  *archive >> ini >> net;
-  if (!mc::readRecordCount(archive, n, mc::kMinValueRecordBytes)) return false;
   std::vector<std::unique_ptr<CMC_Variable>> read;
-  for (int32_t i = 0; i < n; ++i) {
-    std::unique_ptr<CMC_Variable> field = mc::restoreValueRecord(archive);
-    if (!field) return false;
-    read.push_back(std::move(field));
-  }
+  *archive >> ini >> net;
+  if (!mc::restoreValueList(archive, read)) return false;
   setINI(ini);
   setNetNotify(net);
   own_ = std::move(read);

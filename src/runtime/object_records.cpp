@@ -86,6 +86,26 @@ std::unique_ptr<CMC_Variable> restoreValueRecord(CXArchive* archive) {
   return value;
 }
 
+bool storeValueList(CXArchive* archive, const std::vector<std::unique_ptr<CMC_Variable>>& values) {
+  *archive << static_cast<int32_t>(values.size());
+  for (const auto& v : values)
+    if (!storeValueRecord(*v, archive)) return false;
+  return archive->isOk();
+}
+
+bool restoreValueList(CXArchive* archive, std::vector<std::unique_ptr<CMC_Variable>>& out, int32_t maxCount) {
+  int32_t n = 0;
+  if (!readRecordCount(archive, n, kMinValueRecordBytes) || n > maxCount) return false;
+  std::vector<std::unique_ptr<CMC_Variable>> read;
+  for (int32_t i = 0; i < n; ++i) {
+    std::unique_ptr<CMC_Variable> value = restoreValueRecord(archive);
+    if (!value) return false;
+    read.push_back(std::move(value));
+  }
+  out = std::move(read);
+  return true;
+}
+
 }  // namespace mc
 
 // Records of the runtime's own types. Each begins with the common part (the handlers) and the name.

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 class CMC_Object;
 class CMC_Variable;
@@ -36,5 +37,10 @@ inline constexpr int32_t kMinValueRecordBytes = 16;
 bool storeValueRecord(CMC_Variable& value, CXArchive* archive);
 // The value read back, or null when the type is none of the four or its record does not read.
 std::unique_ptr<CMC_Variable> restoreValueRecord(CXArchive* archive);
+// The count, then each value's record.
+bool storeValueList(CXArchive* archive, const std::vector<std::unique_ptr<CMC_Variable>>& values);
+// A count, then that many value records, into `out` (replaced only when all of them read); false
+// for a count above `maxCount` or one the bytes left cannot hold.
+bool restoreValueList(CXArchive* archive, std::vector<std::unique_ptr<CMC_Variable>>& out, int32_t maxCount = INT32_MAX);
 
 }  // namespace mc
