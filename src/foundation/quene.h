@@ -23,6 +23,11 @@ class CQuene : public CXObject {
   int size() const { return static_cast<int>(items_.size()); }
   int getSize() const { return size(); }
   bool isEmpty() const { return items_.empty(); }
+  // Calls f(item) for every item, in the order they were pushed.
+  template <class F>
+  void forEach(F f) const {
+    for (CXObject* item : items_) f(item);
+  }
   void clear();
   bool isLifo() const { return lifo_; }
   bool isOwner() const { return owning_; }

@@ -11,6 +11,7 @@
 #include "foundation/log.h"
 #include "graphics/window.h"
 #include "objects/rand.h"
+#include "runtime/object_records.h"
 #include "runtime/objects_container.h"
 #include "runtime/variable.h"
 #include "runtime/variable_factory.h"
@@ -82,6 +83,23 @@ CXObject* CMC_Array::clone() const {
   for (const auto& e : elements_) copy->elements_.push_back(copyOf(e.get()));
   copy->sendOnChange_ = sendOnChange_;
   return copy;
+}
+
+bool CMC_Array::serialize(CXArchive* archive) {
+  if (!mc::serializeNameRecord(*this, archive)) return false;
+  if (archive->isStoring()) {
+    *archive << sendOnChange_ << static_cast<int32_t>(marker_);
+    return mc::storeValueList(archive, elements_);
+  }
+  bool send = false;
+  int32_t marker = -1;
+  Elements read;
+  *archive >> send >> marker;
+  if (!mc::restoreValueList(archive, read)) return false;
+  sendOnChange_ = send;
+  marker_ = marker;
+  elements_ = std::move(read);
+  return true;
 }
 
 namespace {

@@ -31,6 +31,8 @@ class CMC_Array : public CMC_Object {
   // A copy with the same elements (for CLONE).
   CXObject* clone() const override;
   using CMC_Object::clone;
+  // Saved-state record: the handlers, the name, SENDONCHANGE, the marker and every element.
+  bool serialize(CXArchive* archive) override;
 
   int getSize() const { return static_cast<int>(elements_.size()); }
   // The element at i, or null when out of range.

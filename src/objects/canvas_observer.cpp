@@ -4,6 +4,7 @@
 #include "objects/drawable_owner.h"
 #include "graphics/surface.h"
 #include "graphics/window.h"
+#include "runtime/object_records.h"
 #include "runtime/objects_container.h"
 #include "runtime/variable.h"
 #include "runtime/variable_factory.h"
@@ -47,6 +48,8 @@ void CMC_CanvasObserver::attach() {
 }
 
 const CMC_EventList* CMC_CanvasObserver::getBehavioursList() const { return &observerEvents(); }
+
+bool CMC_CanvasObserver::serialize(CXArchive* archive) { return mc::serializeNameRecord(*this, archive); }
 
 void CMC_CanvasObserver::onCanvasEvent(int event) {
   if (event < 0 || event > 5) return;

@@ -23,6 +23,8 @@ class CMC_CanvasObserver : public CMC_Object, public CCanvasObserver {
   ~CMC_CanvasObserver() override;
 
   const CMC_EventList* getBehavioursList() const override;
+  // Saved-state record: the handlers and the name.
+  bool serialize(CXArchive* archive) override;
   void onCanvasEvent(int event) override;
   // The refresh manager of the current window, or null before a display exists.
   static CRefreshScreen* screen();

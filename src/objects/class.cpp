@@ -8,9 +8,11 @@
 #include "application/scene.h"
 #include "definitions/melement.h"
 #include "definitions/melementsloader.h"
+#include "files/xarchive.h"
 #include "foundation/log.h"
 #include "graphics/window.h"
 #include "runtime/behaviour.h"
+#include "runtime/object_records.h"
 #include "runtime/variable.h"
 #include "runtime/variable_factory.h"
 
@@ -76,6 +78,24 @@ void CMC_Class::addObject(CMC_Object* object) {
     }
   }
   CMC_ObjectsContainer::addObject(object);
+}
+
+bool CMC_Class::serialize(CXArchive* archive) {
+  if (archive->isStoring() && isInstance()) {
+    TLOG_WARN("CLASS instance " << getName().view() << " has no saved-state record");
+    return false;
+  }
+  if (!mc::serializeNameRecord(*this, archive)) return false;
+  if (archive->isStoring()) {
+    *archive << def_ << base_;
+    return archive->isOk();
+  }
+  CXString def, base;
+  *archive >> def >> base;
+  if (!archive->isOk()) return false;
+  def_ = def;
+  base_ = base;
+  return true;
 }
 
 bool CMC_Class::import(const CXString& file) {

@@ -21,6 +21,9 @@ class CMC_Class : public CMC_ObjectsContainer {
   ~CMC_Class() override;
 
   bool isInstance() const { return getClass() != nullptr; }
+  // Saved-state record of a class declaration: the handlers, the name, DEF and BASE. An instance
+  // (objects made at run time) has none: storing it fails.
+  bool serialize(CXArchive* archive) override;
   const CXString& getDef() const { return def_; }
   const CXString& getBase() const { return base_; }
 

@@ -1,10 +1,12 @@
 // DATABASE: rows, the cursor that shares a row's fields, searching, and the row file.
 #include "objects/database.h"
 
+#include "files/xarchive.h"
 #include "foundation/log.h"
 #include "objects/data_files.h"
 #include "objects/structure.h"
 #include "objects/value_args.h"
+#include "runtime/object_records.h"
 #include "runtime/objects_container.h"
 #include "runtime/variable.h"
 #include "runtime/variable_factory.h"
@@ -53,8 +55,36 @@ void CMC_Database::init() {
       scope->addObject(cursor_);
     else
       TLOG_DEBUG(label().view() << ": no container for the cursor");
+    // Rows restored from a record: the cursor is on its row again.
+    if (getRow(cursorPos_)) share(cursorPos_);
   }
   CMC_Object::init();
+}
+
+bool CMC_Database::serialize(CXArchive* archive) {
+  if (!mc::serializeNameRecord(*this, archive)) return false;
+  if (archive->isStoring()) {
+    *archive << modelName_ << cursorPos_ << static_cast<int32_t>(rows_.size());
+    for (const auto& row : rows_)
+      if (!row->serialize(archive)) return false;
+    return archive->isOk();
+  }
+  CXString model;
+  int32_t cursor = 0;
+  int32_t n = 0;
+  *archive >> model >> cursor;
+  // A row record is at least its handler count, name, two flags and field count.
+  if (!mc::readRecordCount(archive, n, 14) || n > kMaxRows) return false;
+  std::vector<std::unique_ptr<CMC_Structure>> rows;
+  for (int32_t i = 0; i < n; ++i) {
+    auto row = std::make_unique<CMC_Structure>(CXString());
+    if (!row->serialize(archive)) return false;
+    rows.push_back(std::move(row));
+  }
+  modelName_ = model;
+  cursorPos_ = cursor;
+  rows_ = std::move(rows);
+  return true;
 }
 
 void CMC_Database::share(int index) {

@@ -25,6 +25,9 @@ class CMC_Database : public CMC_Object {
 
   // Finds the model, makes the cursor NAME_CURSOR and adds it to the container, then ONINIT.
   void init() override;
+  // Saved-state record: the handlers, the name, MODEL, the cursor position and every row (each as a
+  // STRUCT record). The cursor structure is made again by init.
+  bool serialize(CXArchive* archive) override;
 
   int getRowsNo() const { return static_cast<int>(rows_.size()); }
   CMC_Structure* getRow(int index) const;

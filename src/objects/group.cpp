@@ -3,7 +3,9 @@
 
 #include <algorithm>
 
+#include "files/xarchive.h"
 #include "foundation/log.h"
+#include "runtime/object_records.h"
 #include "runtime/objects_container.h"
 #include "runtime/variable.h"
 #include "runtime/variable_factory.h"
@@ -23,6 +25,37 @@ CXObject* CMC_Groupped::clone() const {
   prune();
   copy->members_ = members_;
   return copy;
+}
+
+bool CMC_Groupped::serialize(CXArchive* archive) {
+  if (!mc::serializeNameRecord(*this, archive)) return false;
+  if (archive->isStoring()) {
+    std::vector<CMC_Object*> members = getList();
+    *archive << static_cast<int32_t>(marker_) << static_cast<int32_t>(members.size());
+    for (CMC_Object* m : members) *archive << m->getName();
+    return archive->isOk();
+  }
+  int32_t marker = -1;
+  int32_t n = 0;
+  *archive >> marker;
+  if (!mc::readRecordCount(archive, n, 4)) return false;
+  std::vector<CXString> names(static_cast<size_t>(n));
+  for (CXString& name : names) *archive >> name;
+  if (!archive->isOk()) return false;
+  marker_ = marker;
+  pendingMembers_ = std::move(names);
+  return true;
+}
+
+void CMC_Groupped::initializeBehaviours(CMC_ObjectsContainer* scope, CMElement* element) {
+  CMC_Object::initializeBehaviours(scope, element);
+  if (element || pendingMembers_.empty()) return;
+  for (const CXString& name : pendingMembers_) {
+    CMC_Object* member = scope ? scope->getObject(name) : nullptr;
+    if (!member || !add(member))
+      TLOG_WARN("GROUP " << getName().view() << ": saved member " << name.view() << " is not here; left out");
+  }
+  pendingMembers_.clear();
 }
 
 void CMC_Groupped::prune() const {

@@ -19,6 +19,10 @@ class CMC_Groupped : public CMC_Object {
   // A group named "cloned" in the same container with the same members.
   CXObject* clone() const override;
   using CMC_Object::clone;
+  // Saved-state record: the handlers, the name, the marker and the members' names. Members read
+  // back join when the scene is complete (initializeBehaviours without an element).
+  bool serialize(CXArchive* archive) override;
+  void initializeBehaviours(CMC_ObjectsContainer* scope, CMElement* element) override;
 
   // Appends the object unless it is already a member (or is this group); true when added.
   bool add(CMC_Object* object);
@@ -54,6 +58,8 @@ class CMC_Groupped : public CMC_Object {
 
   mutable std::vector<Member> members_;
   int marker_ = -1;
+  // Member names read from a record, not yet looked up.
+  std::vector<CXString> pendingMembers_;
 };
 
 // A runner that accepts any method name: names outside its own table get numbers of their own, so

@@ -2,12 +2,14 @@
 #include "objects/mc_vector.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 
 #include "definitions/melement.h"
 #include "files/xarchive.h"
 #include "foundation/log.h"
 #include "objects/value_args.h"
+#include "runtime/object_records.h"
 #include "runtime/objects_container.h"
 #include "runtime/variable_factory.h"
 
@@ -101,17 +103,22 @@ void CMC_Vector::neg() {
 CXObject* CMC_Vector::clone() const { return new CMC_Vector(getName(), components_); }
 
 bool CMC_Vector::serialize(CXArchive* archive) {
-  if (!CMC_Object::serialize(archive)) return false;
+  if (!mc::serializeNameRecord(*this, archive)) return false;
   if (archive->isStoring()) {
     *archive << static_cast<int32_t>(components_.size());
     for (double c : components_) *archive << c;
+    for (double c : components_) *archive << std::bit_cast<int64_t>(c);
     return archive->isOk();
   }
   int32_t size = 0;
-  *archive >> size;
-  if (!archive->isOk() || size < 0 || size > kMaxSize) return false;
+  if (!mc::readRecordCount(archive, size, 12) || size > kMaxSize) return false;
   std::vector<double> read(static_cast<size_t>(size), 0.0);
   for (double& c : read) *archive >> c;
+  for (double& c : read) {
+    int64_t bits = 0;
+    *archive >> bits;
+    c = std::bit_cast<double>(bits);
+  }
   if (!archive->isOk()) return false;
   components_ = std::move(read);
   return true;

@@ -42,7 +42,9 @@ class CMC_Vector : public CMC_Object {
   void neg();
 
   CXObject* clone() const override;
-  // The handlers, then the size and the components in the serializer's double encoding.
+  // The handlers, the name, the size and the components in the serializer's double encoding, then
+  // the components once more as exact 64-bit patterns (that encoding keeps three decimals only, and
+  // a precompiled game must compute as its definition files do).
   bool serialize(CXArchive* archive) override;
 
  private:

@@ -8,6 +8,7 @@
 #include "foundation/log.h"
 #include "objects/data_files.h"
 #include "objects/value_args.h"
+#include "runtime/object_records.h"
 #include "runtime/variable.h"
 #include "runtime/variable_factory.h"
 
@@ -189,6 +190,49 @@ bool CMC_MultiArray::fromBytes(const uint8_t* data, size_t size) {
   }
   sizes_ = std::move(sizes);
   cellCount_ = count;
+  cells_ = std::move(cells);
+  return true;
+}
+
+bool CMC_MultiArray::serialize(CXArchive* archive) {
+  if (!mc::serializeNameRecord(*this, archive)) return false;
+  if (archive->isStoring()) {
+    *archive << static_cast<int32_t>(sizes_.size());
+    for (int32_t size : sizes_) *archive << size;
+    *archive << static_cast<int32_t>(cells_.size());
+    for (const auto& [index, value] : cells_) {
+      *archive << index;
+      if (!mc::storeValueRecord(*value, archive)) return false;
+    }
+    return archive->isOk();
+  }
+  int32_t dimensions = 0;
+  *archive >> dimensions;
+  if (!archive->isOk() || dimensions < 1 || dimensions > kMaxDimensions) return false;
+  std::vector<int32_t> sizes(static_cast<size_t>(dimensions));
+  int64_t cellCount = 1;
+  for (int32_t& size : sizes) {
+    *archive >> size;
+    if (!archive->isOk() || size < 1) return false;
+    cellCount *= size;
+    if (cellCount > kMaxCells) return false;
+  }
+  int32_t n = 0;
+  if (!mc::readRecordCount(archive, n, 4 + mc::kMinValueRecordBytes)) return false;
+  std::map<int32_t, std::unique_ptr<CMC_Variable>> cells;
+  int64_t last = -1;
+  for (int32_t i = 0; i < n; ++i) {
+    int32_t index = 0;
+    *archive >> index;
+    // Cells come in increasing index order, inside the grid.
+    if (!archive->isOk() || index <= last || index >= cellCount) return false;
+    std::unique_ptr<CMC_Variable> value = mc::restoreValueRecord(archive);
+    if (!value) return false;
+    cells.emplace(index, std::move(value));
+    last = index;
+  }
+  sizes_ = std::move(sizes);
+  cellCount_ = cellCount;
   cells_ = std::move(cells);
   return true;
 }

@@ -48,6 +48,9 @@ class CMC_MultiArray : public CMC_Object {
   bool fromBytes(const uint8_t* data, size_t size);
   bool load(const CXString& fileName);
   bool save(const CXString& fileName);
+  // Saved-state record: the handlers, the name, the sizes and the filled cells (index and value
+  // record, values exact where the file form rounds doubles).
+  bool serialize(CXArchive* archive) override;
 
  private:
   bool validateSize(const std::vector<int32_t>& coords);

@@ -2,7 +2,9 @@
 #include "objects/queues.h"
 
 #include "foundation/log.h"
+#include "files/xarchive.h"
 #include "objects/value_args.h"
+#include "runtime/object_records.h"
 #include "runtime/variable.h"
 #include "runtime/variable_factory.h"
 
@@ -37,6 +39,23 @@ bool CMC_Queue::push(CMC_Object* value) {
   }
   CMC_Variable* copy = tarnvik::args::ownedCopy(value);
   return copy && queue_->push(copy);
+}
+
+bool CMC_Queue::serialize(CXArchive* archive) {
+  if (!mc::serializeNameRecord(*this, archive)) return false;
+  if (archive->isStoring()) {
+    std::vector<CMC_Variable*> values;
+    queue_->forEach([&](CXObject* item) { values.push_back(static_cast<CMC_Variable*>(item)); });
+    *archive << static_cast<int32_t>(values.size());
+    for (CMC_Variable* v : values)
+      if (!mc::storeValueRecord(*v, archive)) return false;
+    return archive->isOk();
+  }
+  std::vector<std::unique_ptr<CMC_Variable>> values;
+  if (!mc::restoreValueList(archive, values, kMaxValues)) return false;
+  queue_->clear();
+  for (auto& v : values) queue_->push(v.release());
+  return true;
 }
 
 CMC_Variable* CMC_Queue::pop() {

@@ -28,6 +28,8 @@ class CMC_Queue : public CMC_Object {
   CMC_Variable* pop();
   int getSize() const { return queue_->size(); }
   bool isEmpty() const { return queue_->isEmpty(); }
+  // Saved-state record: the handlers, the name, then the values in the order they were pushed.
+  bool serialize(CXArchive* archive) override;
 
  private:
   std::unique_ptr<CQuene> queue_;

@@ -116,6 +116,25 @@ void registerEngineTypes() {
   CMC_RunnerFactory::registerRunner(mc::TYPE_FIFO, [] { return std::unique_ptr<CMC_Runner>(new CMC_Queue_Runner); });
   CMC_RunnerFactory::registerRunner(mc::TYPE_LIFO, [] { return std::unique_ptr<CMC_Runner>(new CMC_Queue_Runner); });
   CMC_Structure::installFieldResolver();
+  // Saved-state records of the data types, the class declarations and the canvas observer.
+  auto record = [](int type, auto make) {
+    mc::registerRecordType(type, [make](CMC_ObjectsContainer* scope) -> CMC_Object* {
+      CMC_Object* made = make(scope);
+      made->setScene(scope);
+      return made;
+    });
+  };
+  const CXString temp("temp");
+  record(mc::TYPE_ARRAY, [temp](CMC_ObjectsContainer*) { return new CMC_Array(temp); });
+  record(mc::TYPE_GROUP, [temp](CMC_ObjectsContainer* scope) { return new CMC_Groupped(temp, scope); });
+  record(mc::TYPE_CLASS, [temp](CMC_ObjectsContainer* scope) { return new CMC_Class(temp, scope, nullptr); });
+  record(mc::TYPE_CANVASOBSERVER, [temp](CMC_ObjectsContainer*) { return new CMC_CanvasObserver(temp); });
+  record(mc::TYPE_STRUCTURE, [temp](CMC_ObjectsContainer*) { return new CMC_Structure(temp); });
+  record(mc::TYPE_DATABASE, [temp](CMC_ObjectsContainer*) { return new CMC_Database(temp, nullptr); });
+  record(mc::TYPE_MULTIARRAY, [temp](CMC_ObjectsContainer*) { return new CMC_MultiArray(temp, 1); });
+  record(mc::TYPE_VECTOR, [temp](CMC_ObjectsContainer*) { return new CMC_Vector(temp, {}); });
+  record(mc::TYPE_FIFO, [temp](CMC_ObjectsContainer*) { return new CMC_Queue(temp, mc::TYPE_FIFO); });
+  record(mc::TYPE_LIFO, [temp](CMC_ObjectsContainer*) { return new CMC_Queue(temp, mc::TYPE_LIFO); });
 
   // Every application has RANDOM, SYSTEM and the definition-file loader without declaring them.
   CMC_Application::registerBuiltin([](CMC_Application*) -> CMC_Object* { return new CMC_Rand("RANDOM"); });

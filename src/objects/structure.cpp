@@ -1,8 +1,10 @@
 // STRUCT: fields, their lookup by name, copying, comparison, text form and the STRUCT methods.
 #include "objects/structure.h"
 
+#include "files/xarchive.h"
 #include "foundation/log.h"
 #include "objects/value_args.h"
+#include "runtime/object_records.h"
 #include "runtime/objects_container.h"
 #include "runtime/variable_factory.h"
 
@@ -198,6 +200,26 @@ bool CMC_Structure::storeDefault(CXArchive* archive) const {
 }
 bool CMC_Structure::restoreDefault(CXArchive* archive) {
   return eachField([&](CMC_Variable* f) { return f->restoreDefault(archive); });
+}
+
+bool CMC_Structure::serialize(CXArchive* archive) {
+  if (!mc::serializeNameRecord(*this, archive)) return false;
+  if (archive->isStoring()) {
+    *archive << isINI() << isNetNotify();
+    return mc::storeValueList(archive, own_);
+  }
+  bool ini = false;
+  bool net = false;
+  std::vector<std::unique_ptr<CMC_Variable>> read;
+  *archive >> ini >> net;
+  if (!mc::restoreValueList(archive, read)) return false;
+  setINI(ini);
+  setNetNotify(net);
+  own_ = std::move(read);
+  fields_.clear();
+  for (const auto& f : own_) fields_.push_back(f.get());
+  mapped_ = false;
+  return true;
 }
 
 void CMC_Structure::installFieldResolver() { mc::setFieldResolver(&findField); }

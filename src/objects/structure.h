@@ -72,6 +72,9 @@ class CMC_Structure : public CMC_Variable {
   bool storeDefault(CXArchive* archive) const override;
   bool restoreDefault(CXArchive* archive) override;
   CXObject* clone() const override;
+  // Saved-state record: the handlers, the name, TOINI and NETNOTIFY, then the fields it owns, each
+  // as a value record (type, name, value, default).
+  bool serialize(CXArchive* archive) override;
 
   // Pieces fromString found beyond the last field at its last call.
   int extraPieces() const { return extraPieces_; }

@@ -9,6 +9,7 @@
 #include "runtime/behaviour.h"
 #include "runtime/condition.h"
 #include "runtime/expression.h"
+#include "runtime/runner.h"
 #include "runtime/variable.h"
 
 namespace mc {
@@ -63,21 +64,55 @@ bool serializeNameRecord(CMC_Object& object, CXArchive* archive) {
   return true;
 }
 
-}  // namespace mc
-
-// Records of the runtime's own types. Each begins with the common part (the handlers) and the name.
-
-namespace {
-
-// Reads a count written by the record writer; a negative count or one larger than the bytes left
-// could ever hold fails the archive.
-bool readCount(CXArchive* archive, int32_t& n, int32_t minBytesEach) {
+bool readRecordCount(CXArchive* archive, int32_t& n, int32_t minBytesEach) {
   *archive >> n;
   if (!archive->isOk()) return false;
   CFile* file = archive->getFile();
   long left = file ? file->Length() - file->Tell() : 0;
   return n >= 0 && static_cast<int64_t>(n) * minBytesEach <= left;
 }
+
+bool storeValueRecord(CMC_Variable& value, CXArchive* archive) {
+  *archive << static_cast<int32_t>(value.getType());
+  return archive->isOk() && value.serialize(archive);
+}
+
+std::unique_ptr<CMC_Variable> restoreValueRecord(CXArchive* archive) {
+  int32_t type = 0;
+  *archive >> type;
+  if (!archive->isOk() || !CMC_Variable::isValueType(type)) return nullptr;
+  std::unique_ptr<CMC_Variable> value(makeVariable(type, CXString()));
+  if (!value || !value->serialize(archive) || !archive->isOk()) return nullptr;
+  return value;
+}
+
+bool storeValueList(CXArchive* archive, const std::vector<std::unique_ptr<CMC_Variable>>& values) {
+  *archive << static_cast<int32_t>(values.size());
+  for (const auto& v : values)
+    if (!storeValueRecord(*v, archive)) return false;
+  return archive->isOk();
+}
+
+bool restoreValueList(CXArchive* archive, std::vector<std::unique_ptr<CMC_Variable>>& out, int32_t maxCount) {
+  int32_t n = 0;
+  if (!readRecordCount(archive, n, kMinValueRecordBytes) || n > maxCount) return false;
+  std::vector<std::unique_ptr<CMC_Variable>> read;
+  for (int32_t i = 0; i < n; ++i) {
+    std::unique_ptr<CMC_Variable> value = restoreValueRecord(archive);
+    if (!value) return false;
+    read.push_back(std::move(value));
+  }
+  out = std::move(read);
+  return true;
+}
+
+}  // namespace mc
+
+// Records of the runtime's own types. Each begins with the common part (the handlers) and the name.
+
+namespace {
+
+bool readCount(CXArchive* archive, int32_t& n, int32_t minBytesEach) { return mc::readRecordCount(archive, n, minBytesEach); }
 
 }  // namespace
 

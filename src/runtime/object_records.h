@@ -2,9 +2,13 @@
 // a precompiled scene, and how an empty object of each type is made before its record is read.
 #pragma once
 
+#include <cstdint>
 #include <functional>
+#include <memory>
+#include <vector>
 
 class CMC_Object;
+class CMC_Variable;
 class CXArchive;
 class CMC_ObjectsContainer;
 
@@ -22,5 +26,21 @@ bool hasRecordType(int typeId);
 CMC_Object* makeRecordObject(int typeId, CMC_ObjectsContainer* scope);
 // The record of a type whose only state is its name: the handlers, then the name.
 bool serializeNameRecord(CMC_Object& object, CXArchive* archive);
+
+// Reads a count written by a record writer; false (archive failed or not) for a negative count or
+// one whose items, at `minBytesEach` bytes each, could not fit in the bytes left.
+bool readRecordCount(CXArchive* archive, int32_t& n, int32_t minBytesEach);
+
+// A value (INTEGER, STRING, BOOL or DOUBLE) held inside another object's record: its type number,
+// then its own record. The smallest such entry (a BOOL without name) takes kMinValueRecordBytes.
+inline constexpr int32_t kMinValueRecordBytes = 16;
+bool storeValueRecord(CMC_Variable& value, CXArchive* archive);
+// The value read back, or null when the type is none of the four or its record does not read.
+std::unique_ptr<CMC_Variable> restoreValueRecord(CXArchive* archive);
+// The count, then each value's record.
+bool storeValueList(CXArchive* archive, const std::vector<std::unique_ptr<CMC_Variable>>& values);
+// A count, then that many value records, into `out` (replaced only when all of them read); false
+// for a count above `maxCount` or one the bytes left cannot hold.
+bool restoreValueList(CXArchive* archive, std::vector<std::unique_ptr<CMC_Variable>>& out, int32_t maxCount = INT32_MAX);
 
 }  // namespace mc

@@ -98,10 +98,12 @@ TEST_F(VectorTest, SavedStateHoldsSizeAndComponents) {
   CXArchive archive(&in, false);
   ASSERT_TRUE(copy.serialize(&archive));
   EXPECT_EQ(of(&copy), (std::vector<double>{1.5, -2, 0.001}));
+  EXPECT_EQ(copy.getName(), "V");
   std::string bytes = readFile("v.bin");
-  ASSERT_GE(bytes.size(), 16u);
-  // After the handler count: 3, then 1500, -2000, 1 (values times 1000).
-  tarnvik::ByteReader r(bytes.data() + bytes.size() - 16, 16);
+  ASSERT_EQ(bytes.size(), 4u + 5u + 16u + 24u);
+  // After the handler count and the name "V": 3, then 1500, -2000, 1 (values times 1000), then the
+  // exact patterns.
+  tarnvik::ByteReader r(bytes.data() + 9, 16);
   EXPECT_EQ(r.i32(), 3);
   EXPECT_EQ(r.i32(), 1500);
   EXPECT_EQ(r.i32(), -2000);
