@@ -115,11 +115,16 @@ bool CHotSpot::dispatchPress(int button, const CXPoint& point) {
     spot->onPress(point);
     return true;
   }
-  // Right and middle presses go to every hot spot under the point until one uses it.
+  return offerOther(button, true, point);
+}
+
+bool CHotSpot::offerOther(int button, bool down, const CXPoint& point) {
+  // Right and middle presses and releases go to every hot spot under the point until one uses them.
   auto snapshot = registry();
-  for (CHotSpot* spot : snapshot)
-    if (alive(spot) && spot->enabled_ && spot->inWindow() && spot->TestHit(point) && spot->onOtherPress(button, point))
-      return true;
+  for (CHotSpot* spot : snapshot) {
+    if (!alive(spot) || !spot->enabled_ || !spot->inWindow() || !spot->TestHit(point)) continue;
+    if (down ? spot->onOtherPress(button, point) : spot->onOtherRelease(button, point)) return true;
+  }
   return false;
 }
 
@@ -141,11 +146,7 @@ bool CHotSpot::dispatchRelease(int button, const CXPoint& point) {
     }
     return taken;
   }
-  auto snapshot = registry();
-  for (CHotSpot* spot : snapshot)
-    if (alive(spot) && spot->enabled_ && spot->inWindow() && spot->TestHit(point) && spot->onOtherRelease(button, point))
-      return true;
-  return false;
+  return offerOther(button, false, point);
 }
 
 void CHotSpot::resetAll() {

@@ -78,6 +78,7 @@ class CHotSpot {
   // Hover and press forgotten without events.
   virtual void onReset() {}
   bool inWindow() const;
+  static bool offerOther(int button, bool down, const CXPoint& point);
 
   bool hovered_ = false;
   bool pressed_ = false;

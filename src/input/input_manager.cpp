@@ -119,27 +119,19 @@ void CInputManager::dispatchMouse(const MouseSignal& s) {
       break;
     case MouseSignal::kLeftDown:
     case MouseSignal::kMiddleDown:
-    case MouseSignal::kRightDown: {
-      int button = s.type == MouseSignal::kLeftDown ? InputEvent::kLeft
-                   : s.type == MouseSignal::kMiddleDown ? InputEvent::kMiddle : InputEvent::kRight;
-      if (CHotSpot::dispatchPress(button, s.point)) break;
-      for (auto it = listeners.rbegin(); it != listeners.rend(); ++it) {
-        if (!registered(*it)) continue;
-        if ((*it)->onClick(button, s.point)) break;
-        if (registered(*it) && (*it)->onClick(s.point)) break;
-      }
-      break;
-    }
+    case MouseSignal::kRightDown:
     case MouseSignal::kLeftUp:
     case MouseSignal::kMiddleUp:
     case MouseSignal::kRightUp: {
-      int button = s.type == MouseSignal::kLeftUp ? InputEvent::kLeft
-                   : s.type == MouseSignal::kMiddleUp ? InputEvent::kMiddle : InputEvent::kRight;
-      if (CHotSpot::dispatchRelease(button, s.point)) break;
+      // Signals come in down/up pairs per button: left 2, 3; middle 4, 5; right 6, 7.
+      bool down = (s.type - MouseSignal::kLeftDown) % 2 == 0;
+      int pair = (s.type - MouseSignal::kLeftDown) / 2;
+      int button = pair == 0 ? InputEvent::kLeft : pair == 1 ? InputEvent::kMiddle : InputEvent::kRight;
+      if (down ? CHotSpot::dispatchPress(button, s.point) : CHotSpot::dispatchRelease(button, s.point)) break;
       for (auto it = listeners.rbegin(); it != listeners.rend(); ++it) {
         if (!registered(*it)) continue;
-        if ((*it)->onRelease(button, s.point)) break;
-        if (registered(*it) && (*it)->onRelease(s.point)) break;
+        if (down ? (*it)->onClick(button, s.point) : (*it)->onRelease(button, s.point)) break;
+        if (registered(*it) && (down ? (*it)->onClick(s.point) : (*it)->onRelease(s.point))) break;
       }
       break;
     }

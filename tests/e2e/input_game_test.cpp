@@ -4,7 +4,6 @@
 // and a session recorded in a window under Xvfb and replayed headless.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -180,20 +179,9 @@ TEST_F(InputGameTest, BadInputFilesStopThePlayerBeforeTheGameStarts) {
   EXPECT_EQ(value("CLICKED"), 0) << "a button without a shape has nothing to click";
 }
 
-bool onPath(const char* program) {
-  std::string dirs = std::getenv("PATH") ? std::getenv("PATH") : "/usr/bin:/bin";
-  for (size_t start = 0; start <= dirs.size();) {
-    size_t end = dirs.find(':', start);
-    if (end == std::string::npos) end = dirs.size();
-    if (access((dirs.substr(start, end - start) + "/" + program).c_str(), X_OK) == 0) return true;
-    start = end + 1;
-  }
-  return false;
-}
-
 TEST_F(InputGameTest, SessionRecordedInAWindowReplaysHeadlessToTheSameScreenAndSettings) {
   for (const char* tool : {"xvfb-run", "xdotool"})
-    if (!onPath(tool)) GTEST_SKIP() << tool << " is not installed (make deps installs it)";
+    if (!tarnvik::e2e::onPath(tool)) GTEST_SKIP() << tool << " is not installed (make deps installs it)";
   buttonGame();
   // A frame counter and the typed characters join the button's counts.
   write("Dane/S/S.cnv", tarnvik::e2e::slurp(folder() / "Dane" / "S" / "S.cnv") + integers({"FRAMES"}) +

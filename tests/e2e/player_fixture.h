@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -46,6 +47,20 @@ inline bool writeImageFile(const fs::path& file, int w, int h, int x, int y,
   std::ofstream out(file, std::ios::binary);
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   return static_cast<bool>(out);
+}
+
+// Whether a program is on PATH.
+inline bool onPath(const char* program) {
+  const char* path = std::getenv("PATH");
+  std::string dirs = path ? path : "/usr/bin:/bin";
+  for (size_t start = 0; start <= dirs.size();) {
+    size_t end = dirs.find(':', start);
+    if (end == std::string::npos) end = dirs.size();
+    std::string candidate = dirs.substr(start, end - start) + "/" + program;
+    if (access(candidate.c_str(), X_OK) == 0) return true;
+    start = end + 1;
+  }
+  return false;
 }
 
 inline std::string slurp(const fs::path& file) {

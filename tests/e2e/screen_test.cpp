@@ -51,19 +51,6 @@ Rgb withCounter(const std::string& text, int x, int y, Rgb elsewhere) {
   return {255, 255, 255};
 }
 
-bool onPath(const char* program) {
-  const char* path = std::getenv("PATH");
-  std::string dirs = path ? path : "/usr/bin:/bin";
-  for (size_t start = 0; start <= dirs.size();) {
-    size_t end = dirs.find(':', start);
-    if (end == std::string::npos) end = dirs.size();
-    std::string candidate = dirs.substr(start, end - start) + "/" + program;
-    if (access(candidate.c_str(), X_OK) == 0) return true;
-    start = end + 1;
-  }
-  return false;
-}
-
 // An X window dump (xwd): a header of big-endian 32-bit fields, the window name, the colour map,
 // then the pixels in ZPixmap form.
 struct WindowDump {

@@ -15,26 +15,16 @@
 #include "input/keys.h"
 #include "platform/clock.h"
 #include "platform/video.h"
+#include "support/input_events.h"
 
 namespace {
 
 using tarnvik::InputEvent;
 
 InputEvent ev(InputEvent::Kind kind, int x = 0, int y = 0, int button = InputEvent::kLeft) {
-  InputEvent e;
-  e.kind = kind;
-  e.x = x;
-  e.y = y;
-  e.button = button;
-  return e;
+  return tarnvik::test::pointerEvent(kind, x, y, button);
 }
-InputEvent key(InputEvent::Kind kind, int code, bool repeat = false) {
-  InputEvent e;
-  e.kind = kind;
-  e.key = code;
-  e.repeat = repeat;
-  return e;
-}
+InputEvent key(InputEvent::Kind kind, int code, bool repeat = false) { return tarnvik::test::keyEvent(kind, code, repeat); }
 
 // Writes what it hears into a shared log; consumes the kinds it is told to.
 struct Listener : CMouseListener {

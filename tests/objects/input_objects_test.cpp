@@ -19,6 +19,7 @@
 #include "objects/register.h"
 #include "platform/clock.h"
 #include "platform/video.h"
+#include "support/input_events.h"
 #include "runtime/behaviour.h"
 #include "runtime/objects_container.h"
 #include "runtime/runner.h"
@@ -89,19 +90,9 @@ class InputObjectsTest : public ::testing::Test {
     input_->frameTick();
   }
   static InputEvent ev(InputEvent::Kind kind, int x = 0, int y = 0, int button = InputEvent::kLeft) {
-    InputEvent e;
-    e.kind = kind;
-    e.x = x;
-    e.y = y;
-    e.button = button;
-    return e;
+    return tarnvik::test::pointerEvent(kind, x, y, button);
   }
-  static InputEvent key(InputEvent::Kind kind, int code) {
-    InputEvent e;
-    e.kind = kind;
-    e.key = code;
-    return e;
-  }
+  static InputEvent key(InputEvent::Kind kind, int code) { return tarnvik::test::keyEvent(kind, code); }
 
   tarnvik::VirtualClock clock_;
   tarnvik::HeadlessVideo video_;
