@@ -155,8 +155,14 @@ void CInputManager::dispatchKey(const KeySignal& s) {
 }
 
 void CInputManager::onActivate(bool active) {
-  if (active) restoreMouseState();
-  else resetMouseState();
+  if (active) {
+    restoreMouseState();
+    return;
+  }
+  resetMouseState();
+  // Releases made while another window has the focus never reach this one.
+  for (bool& b : buttons_) b = false;
+  std::fill(std::begin(down_), std::end(down_), false);
 }
 
 void CInputManager::registerMouseListener(CMouseListener* listener) {
@@ -218,7 +224,6 @@ void CInputManager::setClipRect(const CXRect* rect) {
 
 void CInputManager::resetMouseState() {
   mouse_.clear();
-  for (bool& b : buttons_) b = false;
   CHotSpot::resetAll();
 }
 

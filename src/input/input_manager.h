@@ -101,8 +101,8 @@ class CInputManager : public CFrameParticipant {
   void setClipRect(const CXRect* rect);
   const CXRect& getClipRect() const { return clip_; }
 
-  // Forgets hover, press and queued mouse signals (scene unloading, focus lost); restoring offers
-  // the pointer's place again as a move.
+  // Forgets hover, press and queued mouse signals (scene unloading, focus lost; losing the focus
+  // also forgets which buttons and keys are down); restoring offers the pointer's place again as a move.
   void resetMouseState();
   void restoreMouseState();
 

@@ -179,6 +179,25 @@ TEST_F(InputGameTest, BadInputFilesStopThePlayerBeforeTheGameStarts) {
   EXPECT_EQ(value("CLICKED"), 0) << "a button without a shape has nothing to click";
 }
 
+TEST_F(InputGameTest, ClicksDuringASceneChangeAndOnARemovedButtonAreHarmless) {
+  write("Dane/application.def",
+        "OBJECT=GAME\nGAME:TYPE=APPLICATION\nGAME:SCENES=S,T\nGAME:STARTWITH=S\n\n"
+        "OBJECT=S\nS:TYPE=SCENE\nS:PATH=S\n\nOBJECT=T\nT:TYPE=SCENE\nT:PATH=T\n");
+  fs::create_directories(folder() / "Dane" / "T");
+  write("Dane/S/S.cnv", integers({"GONE"}) +
+                            "OBJECT=B\nB:TYPE=BUTTON\nB:RECT=0,0,100,100\nB:ONCLICKED={GONE^INC();GAME^GOTO(\"T\");}\n");
+  write("Dane/T/T.cnv", "OBJECT=TC\nTC:TYPE=INTEGER\nTC:TOINI=TRUE\nOBJECT=TM\nTM:TYPE=INTEGER\nTM:TOINI=TRUE\n"
+                        "OBJECT=C\nC:TYPE=BUTTON\nC:RECT=0,0,100,100\nC:ONCLICKED={TC^INC();T^REMOVE(\"C\");}\n"
+                        "OBJECT=MOUSE\nMOUSE:TYPE=MOUSE\nMOUSE:ONCLICK={TM^INC();}\n");
+  // Pressed in S, released in T; then two clicks in T: the button goes with the first.
+  fs::path script = input("1 click 50 50\n3 click 50 50\n5 click 50 50\n");
+  ASSERT_EQ(play(8, {"--input", script.string()}), 0) << err();
+  EXPECT_EQ(value("GONE"), 1);
+  EXPECT_EQ(PlayerTest::value("T", "TC"), 1);
+  EXPECT_EQ(PlayerTest::value("T", "TM"), 1) << "the second click found no button";
+  EXPECT_NE(last_.out.find("scene T"), std::string::npos) << last_.out;
+}
+
 TEST_F(InputGameTest, SessionRecordedInAWindowReplaysHeadlessToTheSameScreenAndSettings) {
   for (const char* tool : {"xvfb-run", "xdotool"})
     if (!tarnvik::e2e::onPath(tool)) GTEST_SKIP() << tool << " is not installed (make deps installs it)";

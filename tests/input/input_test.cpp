@@ -325,6 +325,22 @@ TEST_F(ButtonTest, DraggingReportsStartMovesAndEndInsteadOfTheRelease) {
   EXPECT_FALSE(button_->isDragging());
 }
 
+TEST_F(ButtonTest, FocusLossLetsGoWithoutEventsAndFocusBackHoversAgain) {
+  feed({ev(InputEvent::kMove, 110, 110), ev(InputEvent::kDown)});
+  tick();
+  EXPECT_EQ(look(), "SC");
+  log_.clear();
+  window_->OnActivateApp(false);
+  EXPECT_EQ(look(), "S");
+  EXPECT_TRUE(log_.empty()) << "no events while letting go";
+  EXPECT_FALSE(input_->isButtonDown(InputEvent::kLeft));
+  feed({ev(InputEvent::kUp)});
+  window_->OnActivateApp(true);
+  tick();
+  EXPECT_EQ(look(), "SM") << "the pointer is over the button again";
+  EXPECT_EQ(log_, (std::vector<std::string>{"sound:move", "focuson"})) << "and no release of a press it forgot";
+}
+
 TEST(InputScriptTest, EveryVerbBecomesEventsAtItsFrame) {
   tarnvik::InputScript script;
   std::string error;
