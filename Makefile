@@ -8,7 +8,7 @@ DEB_PACKAGES := cmake ninja-build make g++ clang pkg-config \
                 libgtest-dev libgmock-dev libbenchmark-dev libclang-rt-14-dev \
                 xvfb xauth x11-apps xdotool
 
-.PHONY: deps build test sanitize demo fuzz bench clean
+.PHONY: deps build test sanitize demo demo-archive demo-precompiled demo-references fuzz bench clean
 
 deps:
 	@missing=""; for p in $(DEB_PACKAGES); do \
@@ -34,8 +34,20 @@ sanitize: deps
 	cmake --build $(SAN_BUILD) -j$(JOBS)
 	cd $(SAN_BUILD) && ctest --output-on-failure -j$(JOBS)
 
+# The demo is generated into $(BUILD)/games/demo by the build (art and sound made by
+# tarnvik-demo-assets), packed into $(BUILD)/demo.pik and precompiled into $(BUILD)/games/demo-bin.
 demo: build
 	./$(BUILD)/tarnvik
+
+demo-archive: build
+	./$(BUILD)/tarnvik --archive $(BUILD)/demo.pik
+
+demo-precompiled: build
+	./$(BUILD)/tarnvik -path $(BUILD)/games/demo-bin
+
+# Writes the demo's expected screenshots (tests/games/demo-references) again after a deliberate change.
+demo-references: build
+	TARNVIK_UPDATE_REFERENCES=1 ./$(BUILD)/tests/tarnvik_test_e2e --gtest_filter='DemoGameTest.*'
 
 fuzz: deps
 	CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTARNVIK_FUZZ=ON

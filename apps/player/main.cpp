@@ -52,10 +52,10 @@ std::string executableDir() {
   return ec ? std::string(".") : exe.parent_path().string();
 }
 
-// The bundled demo: beside the build folder in a source tree, else where the build came from.
+// The bundled demo: the playable folder the build generates beside the player (definition files
+// with their generated art and sound), else the one of the build the player came from.
 std::string demoFolder() {
-  for (const std::string& candidate :
-       {executableDir() + "/../games/demo", executableDir() + "/games/demo", std::string(TARNVIK_DEMO_DIR)}) {
+  for (const std::string& candidate : {executableDir() + "/games/demo", std::string(TARNVIK_DEMO_DIR)}) {
     std::error_code ec;
     if (std::filesystem::is_directory(candidate, ec)) return std::filesystem::weakly_canonical(candidate, ec).string();
   }

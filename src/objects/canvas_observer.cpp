@@ -2,6 +2,7 @@
 #include "objects/canvas_observer.h"
 
 #include "objects/drawable_owner.h"
+#include "graphics/surface.h"
 #include "graphics/window.h"
 #include "runtime/objects_container.h"
 #include "runtime/variable.h"
@@ -63,7 +64,9 @@ CXString CMC_CanvasObserver::graphicsAt(int x, int y, bool onlyVisible, int lowe
 
 void CMC_CanvasObserver_Runner::prepareMthHashSet() {
   CMC_Runner::prepareMthHashSet();
-  static const char* names[] = {"REFRESH", "SETBACKGROUND", "GETGRAPHICSAT", "SETGRAYSCALE", "ISGRAYSCALE"};
+  static const char* names[] = {"REFRESH",       "SETBACKGROUND",         "GETGRAPHICSAT",
+                                "SETGRAYSCALE",  "ISGRAYSCALE",           "SETBACKGROUNDPOSITION",
+                                "MOVEBACKGROUND", "GETBACKGROUNDPOSITIONX", "GETBACKGROUNDPOSITIONY"};
   int id = REFRESH;
   for (const char* name : names) addMethod(name, id++);
 }
@@ -95,6 +98,26 @@ CMC_Object* CMC_CanvasObserver_Runner::run(int id, CMC_Object* target, CMC_Objec
       return nullptr;
     case ISGRAYSCALE:
       return CMC_VariableFactory::boolean(refresh && (refresh->getRefreshFlags() & CRefreshScreen::kGrey));
+    case SETBACKGROUNDPOSITION:
+    case MOVEBACKGROUND: {
+      // Where the background's corner sits on the screen; drawing wraps it around its edges.
+      CDirectDrawSurface* background = refresh ? refresh->getBackgroundIfc() : nullptr;
+      if (!background) return nullptr;
+      CXPoint at(getParameterInteger(args, 0), getParameterInteger(args, 1));
+      if (id == MOVEBACKGROUND) at = CXPoint(background->GetPosition().x + at.x, background->GetPosition().y + at.y);
+      // Kept wrapped into the background's size, so endless scrolling never overflows.
+      int w = background->Width(), h = background->Height();
+      if (w > 0 && h > 0) at = CXPoint(((at.x % w) + w) % w, ((at.y % h) + h) % h);
+      background->SetPosition(at.x, at.y);
+      refresh->Invalidate();
+      return nullptr;
+    }
+    case GETBACKGROUNDPOSITIONX:
+    case GETBACKGROUNDPOSITIONY: {
+      CDirectDrawSurface* background = refresh ? refresh->getBackgroundIfc() : nullptr;
+      CXPoint at = background ? background->GetPosition() : CXPoint(0, 0);
+      return CMC_VariableFactory::integer(id == GETBACKGROUNDPOSITIONX ? at.x : at.y);
+    }
     default: return CMC_Runner::run(id, target, scope, args);
   }
 }

@@ -36,7 +36,17 @@ class CMC_CanvasObserver : public CMC_Object, public CCanvasObserver {
 
 class CMC_CanvasObserver_Runner : public CMC_Runner {
  public:
-  enum Method { REFRESH = 1, SETBACKGROUND, GETGRAPHICSAT, SETGRAYSCALE, ISGRAYSCALE };
+  enum Method {
+    REFRESH = 1,
+    SETBACKGROUND,
+    GETGRAPHICSAT,
+    SETGRAYSCALE,
+    ISGRAYSCALE,
+    SETBACKGROUNDPOSITION,
+    MOVEBACKGROUND,
+    GETBACKGROUNDPOSITIONX,
+    GETBACKGROUNDPOSITIONY
+  };
   void prepareMthHashSet() override;
   CMC_Object* run(int id, CMC_Object* target, CMC_ObjectsContainer* scope, const CMC_Args* args) override;
   using CMC_Runner::run;

@@ -57,8 +57,7 @@ class ArchiveGameTest : public ::testing::TestWithParam<std::pair<const char*, i
 
 TEST_P(ArchiveGameTest, SameSettingsFromFolderArchiveAndPrecompiledForm) {
   auto [game, frames] = GetParam();
-  fs::path source = std::string(game) == "demo" ? fs::path(TARNVIK_TEST_GAMES) / "../../games/demo"
-                                                 : fs::path(TARNVIK_TEST_GAMES) / game;
+  fs::path source = fs::path(TARNVIK_TEST_GAMES) / game;
   fs::copy(source, dir_ / "g", fs::copy_options::recursive);
 
   std::string fromFolder = play("folder.ini", "-path g", frames);
@@ -86,7 +85,7 @@ TEST_P(ArchiveGameTest, SameSettingsFromFolderArchiveAndPrecompiledForm) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Games, ArchiveGameTest,
-                         ::testing::Values(std::pair{"demo", 200}, std::pair{"order", 100}, std::pair{"demoname", 5},
+                         ::testing::Values(std::pair{"counting", 200}, std::pair{"order", 100}, std::pair{"demoname", 5},
                                            std::pair{"episodes", 60}, std::pair{"timers", 200},
                                            std::pair{"pause", 200}, std::pair{"rand", 50},
                                            std::pair{"runontimer", 200}, std::pair{"empty", 1000}),
@@ -95,7 +94,7 @@ INSTANTIATE_TEST_SUITE_P(Games, ArchiveGameTest,
 class ArchiveToolTest : public ArchiveGameTest {};
 
 TEST_F(ArchiveToolTest, BrokenPrecompiledFilesFallBackToTheDefinitions) {
-  fs::copy(fs::path(TARNVIK_TEST_GAMES) / "../../games/demo", dir_ / "g", fs::copy_options::recursive);
+  fs::copy(fs::path(TARNVIK_TEST_GAMES) / "counting", dir_ / "g", fs::copy_options::recursive);
   std::string fromFolder = play("folder.ini", "-path g", 200);
   ASSERT_EQ(run("tarnvik-tool", "precompile g"), 0) << err_;
   fs::resize_file(dir_ / "g/Dane/COUNTING/COUNTING.bin", 20);

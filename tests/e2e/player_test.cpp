@@ -134,14 +134,14 @@ TEST_F(PlayerTest, TerminationSignalEndsTheRunCleanly) {
   EXPECT_EQ(value("S2", "ENTERED"), 1);
 }
 
-TEST_F(PlayerTest, DemoPlaysToItsEndAndKeepsValues) {
-  PlayerRun run = play({"--headless", "--frames", "2000", "--settings", settings().string()});
+TEST_F(PlayerTest, CountingGamePlaysToItsEndAndKeepsValues) {
+  PlayerRun run = game("counting", 2000);
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.out.find("scene FINALE"), std::string::npos) << run.out;
   EXPECT_EQ(value("INTRO", "PLAYS"), 1);
   EXPECT_EQ(value("COUNTING", "TOTAL"), 10);  // the counting scene ran twice
   EXPECT_EQ(text("FINALE", "LAST"), "FINALE");
-  ASSERT_EQ(play({"--headless", "--frames", "2000", "--settings", settings().string()}).status, 0);
+  ASSERT_EQ(game("counting", 2000).status, 0);
   EXPECT_EQ(value("INTRO", "PLAYS"), 2);
   EXPECT_EQ(value("COUNTING", "TOTAL"), 20);
 }
