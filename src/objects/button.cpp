@@ -5,6 +5,7 @@
 #include <sstream>
 #include <string>
 
+#include "files/xarchive.h"
 #include "foundation/log.h"
 #include "graphics/graphics_object.h"
 #include "objects/drawable_object.h"
@@ -50,26 +51,66 @@ CButtonGraphic graphicOf(CMC_Object* object) {
 CMC_Button::CMC_Button(CMC_ObjectsContainer* scope, CMElement* element)
     : CMC_Object(scope, element, mc::TYPE_BUTTON), button_(std::make_unique<CButton>()) {
   button_->setNotifier(this);
-  button_->setPriority(elementInt(element, "PRIORITY"));
-  CXString rect = elementValue(element, "RECT");
+  if (element) {
+    Definition& d = definition_;
+    d.rect = elementValue(element, "RECT");
+    d.standard = elementValue(element, "GFXSTANDARD");
+    d.onMove = elementValue(element, "GFXONMOVE");
+    d.onClick = elementValue(element, "GFXONCLICK");
+    d.soundOnMove = elementValue(element, "SNDONMOVE");
+    d.soundOnClick = elementValue(element, "SNDONCLICK");
+    d.accent = elementValue(element, "ACCENT");
+    d.drag = elementValue(element, "DRAG");
+    d.enable = elementValue(element, "ENABLE");
+    d.draggable = elementBool(element, "DRAGGABLE");
+    d.priority = elementInt(element, "PRIORITY");
+    build();
+  } else {
+    button_->Enable(false);
+  }
+  initializeBehaviours(scope, element);
+}
+
+void CMC_Button::build() {
+  built_ = true;
+  const Definition& d = definition_;
+  button_->setPriority(d.priority);
+  CXString rect = d.rect;
   rect.AllTrim(' ');
   if (!rect.isEmpty() && !setRect(rect))
     TLOG_WARN("BUTTON " << getName().view() << ": RECT \"" << rect.view()
                         << "\" is neither four numbers nor a graphics object");
-  button_->EnableDragging(elementBool(element, "DRAGGABLE"));
-  if (button_->isDraggable()) dragName_ = elementValue(element, "DRAG");
-  setGraphic(CButton::kStandard, elementValue(element, "GFXSTANDARD"));
-  setGraphic(CButton::kOnMove, elementValue(element, "GFXONMOVE"));
-  setSound(CButton::kSoundOnMove, elementValue(element, "SNDONMOVE"));
-  setGraphic(CButton::kOnClick, elementValue(element, "GFXONCLICK"));
-  setSound(CButton::kSoundOnClick, elementValue(element, "SNDONCLICK"));
-  CXString accent = elementValue(element, "ACCENT");
-  if (!accent.isEmpty()) setAccent(accent);
-  CXString enable = elementValue(element, "ENABLE");
-  bool enabled = enable.isEmpty() || enable.equalsIgnoreCase("TRUE");
+  button_->EnableDragging(d.draggable);
+  if (d.draggable) dragName_ = d.drag;
+  setGraphic(CButton::kStandard, d.standard);
+  setGraphic(CButton::kOnMove, d.onMove);
+  setSound(CButton::kSoundOnMove, d.soundOnMove);
+  setGraphic(CButton::kOnClick, d.onClick);
+  setSound(CButton::kSoundOnClick, d.soundOnClick);
+  if (!d.accent.isEmpty()) setAccent(d.accent);
   // Enable also brings the graphics' visibility into line with the state.
-  button_->Enable(enabled);
-  initializeBehaviours(scope, element);
+  button_->Enable(d.enable.isEmpty() || d.enable.equalsIgnoreCase("TRUE"));
+}
+
+void CMC_Button::init() {
+  if (!built_) build();
+  CMC_Object::init();
+}
+
+bool CMC_Button::serialize(CXArchive* archive) {
+  if (!CMC_Object::serialize(archive)) return false;
+  Definition& d = definition_;
+  if (archive->isStoring()) {
+    *archive << getName() << d.rect << d.standard << d.onMove << d.onClick << d.soundOnMove << d.soundOnClick << d.accent
+             << d.drag << d.enable << d.draggable << d.priority;
+    return archive->isOk();
+  }
+  CXString name;
+  *archive >> name >> d.rect >> d.standard >> d.onMove >> d.onClick >> d.soundOnMove >> d.soundOnClick >> d.accent >>
+      d.drag >> d.enable >> d.draggable >> d.priority;
+  if (!archive->isOk()) return false;
+  setName(name);
+  return true;
 }
 
 CMC_Button::~CMC_Button() = default;

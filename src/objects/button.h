@@ -2,6 +2,7 @@
 // scene; turns the button's notifications into script events.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 
 #include "input/button.h"
@@ -15,11 +16,23 @@ class CMC_Button : public CMC_Object, public CControlNotifier {
     EVI_ONDRAGGING, EVI_ONENDDRAGGING
   };
 
+  // What the definition element says; a saved-state record keeps the same.
+  struct Definition {
+    CXString rect, standard, onMove, onClick, soundOnMove, soundOnClick, accent, drag, enable;
+    bool draggable = false;
+    int32_t priority = 0;
+  };
+
+  // Without an element (a saved-state record to be read) the button is built at init, once the
+  // scene's graphics objects are there.
   CMC_Button(CMC_ObjectsContainer* scope, CMElement* element);
   ~CMC_Button() override;
 
   const CMC_EventList* getBehavioursList() const override;
+  void init() override;
   bool done(bool unloading) override;
+  // Record: the handlers, the name and the definition's properties.
+  bool serialize(CXArchive* archive) override;
 
   CButton* getButton() const { return button_.get(); }
   // RECT: a graphics object's name, or "left, top, right, bottom". False when it is neither.
@@ -42,11 +55,14 @@ class CMC_Button : public CMC_Object, public CControlNotifier {
   void onEndDragging(CControl*, const CXPoint&) override;
 
  private:
+  void build();
   void event(int index, const char* name);
   // The named IMAGE or ANIMO object visible from the scene, or null (with a warning).
   CMC_Object* graphicsObject(const CXString& name, const char* what);
 
   std::unique_ptr<CButton> button_;
+  Definition definition_;
+  bool built_ = false;
   CXString names_[3];
   CXString dragName_;
 };

@@ -1,6 +1,7 @@
 // KEYBOARD objects: key events by name, typed characters, key queries.
 #include "objects/keyboard.h"
 
+#include "files/xarchive.h"
 #include "foundation/log.h"
 #include "objects/array.h"
 #include "runtime/objects_container.h"
@@ -29,6 +30,21 @@ CMC_Keyboard::~CMC_Keyboard() {
 }
 
 const CMC_EventList* CMC_Keyboard::getBehavioursList() const { return &keyboardEvents(); }
+
+bool CMC_Keyboard::serialize(CXArchive* archive) {
+  if (!CMC_Object::serialize(archive)) return false;
+  if (archive->isStoring()) {
+    *archive << getName() << enabled_;
+    return archive->isOk();
+  }
+  CXString name;
+  bool enabled = true;
+  *archive >> name >> enabled;
+  if (!archive->isOk()) return false;
+  setName(name);
+  enabled_ = enabled;
+  return true;
+}
 
 void CMC_Keyboard::keyEvent(int code, int index, const char* event) {
   if (!enabled_) return;

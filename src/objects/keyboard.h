@@ -18,6 +18,8 @@ class CMC_Keyboard : public CMC_Object, public CKeyListener {
   ~CMC_Keyboard() override;
 
   const CMC_EventList* getBehavioursList() const override;
+  // Record: the handlers, the name and the enabled flag.
+  bool serialize(CXArchive* archive) override;
 
   void onKeyDown(int code) override;
   void onKeyUp(int code) override;

@@ -1,6 +1,7 @@
 // MOUSE objects: the listener side (events) and the cursor methods.
 #include "objects/mouse.h"
 
+#include "files/xarchive.h"
 #include "runtime/variable_factory.h"
 
 namespace {
@@ -31,6 +32,24 @@ CMC_Mouse::~CMC_Mouse() {
 }
 
 const CMC_EventList* CMC_Mouse::getBehavioursList() const { return &mouseEvents(); }
+
+bool CMC_Mouse::serialize(CXArchive* archive) {
+  if (!CMC_Object::serialize(archive)) return false;
+  if (archive->isStoring()) {
+    *archive << getName() << enabled_ << signal_ << active_.left << active_.top << active_.right << active_.bottom;
+    return archive->isOk();
+  }
+  CXString name;
+  bool enabled = true, signal = true;
+  CXRect active;
+  *archive >> name >> enabled >> signal >> active.left >> active.top >> active.right >> active.bottom;
+  if (!archive->isOk()) return false;
+  setName(name);
+  enabled_ = enabled;
+  signal_ = signal;
+  active_ = active;
+  return true;
+}
 
 const char* CMC_Mouse::buttonName(int button) {
   return button == 2 ? "RIGHT" : button == 1 ? "MIDDLE" : "LEFT";

@@ -14,6 +14,8 @@ class CMC_Mouse : public CMC_Object, public CMouseListener {
   ~CMC_Mouse() override;
 
   const CMC_EventList* getBehavioursList() const override;
+  // Record: the handlers, the name, the enabled and signal flags and the active rectangle.
+  bool serialize(CXArchive* archive) override;
 
   bool onMouseMove(const CXPoint& point) override;
   bool onClick(int button, const CXPoint& point) override;

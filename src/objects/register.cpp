@@ -87,6 +87,10 @@ void registerEngineTypes() {
   CMC_ObjectsContainer::registerType("BUTTON", [](CMC_ObjectsContainer* scope, CMElement* element) -> CMC_Object* {
     return new CMC_Button(scope, element);
   });
+  mc::registerRecordType(mc::TYPE_MOUSE, [](CMC_ObjectsContainer* scope) -> CMC_Object* { return new CMC_Mouse(scope, nullptr); });
+  mc::registerRecordType(mc::TYPE_KEYBOARD,
+                         [](CMC_ObjectsContainer* scope) -> CMC_Object* { return new CMC_Keyboard(scope, nullptr); });
+  mc::registerRecordType(mc::TYPE_BUTTON, [](CMC_ObjectsContainer* scope) -> CMC_Object* { return new CMC_Button(scope, nullptr); });
   CMC_RunnerFactory::registerRunner(mc::TYPE_MOUSE, [] { return std::unique_ptr<CMC_Runner>(new CMC_Mouse_Runner); });
   CMC_RunnerFactory::registerRunner(mc::TYPE_KEYBOARD, [] { return std::unique_ptr<CMC_Runner>(new CMC_Keyboard_Runner); });
   CMC_RunnerFactory::registerRunner(mc::TYPE_BUTTON, [] { return std::unique_ptr<CMC_Runner>(new CMC_Button_Runner); });

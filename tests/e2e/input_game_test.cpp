@@ -103,12 +103,22 @@ TEST_F(InputGameTest, OverlappingButtonsPriorityWindowAndDisabledButtons) {
   fs::path script = input(
       "1 click 150 150\n3 click 50 50\n4 move 150 150\n4 down left\n5 move 500 500\n5 up left\n"
       "6 key W\n7 click 150 150\n9 key d\n10 click 150 150\n12 click 5000 -20\n");
+  auto expectCounts = [&] {
+    EXPECT_EQ(value("CB"), 2) << "priority 10 over 5 in the overlap; then pressed and released outside";
+    EXPECT_EQ(value("ACT"), 1) << "no action for a release outside the button";
+    EXPECT_EQ(value("CA"), 2) << "A alone, and A while B is outside the priority window";
+    EXPECT_EQ(value("CM"), 2) << "clicks no button took: A disabled and B outside the window, then off the screen";
+  };
   ASSERT_EQ(play(15, {"--input", script.string()}), 0) << err();
-  EXPECT_EQ(value("CB"), 2) << "priority 10 over 5 in the overlap; then pressed and released outside";
-  EXPECT_EQ(value("ACT"), 1) << "no action for a release outside the button";
-  EXPECT_EQ(value("CA"), 2) << "A alone, and A while B is outside the priority window";
-  EXPECT_EQ(value("CM"), 2) << "clicks no button took: A disabled and B outside the window, then off the screen";
+  expectCounts();
   EXPECT_NE(err().find("off the screen"), std::string::npos) << err();
+  // The same from the precompiled form (buttons, MOUSE and KEYBOARD have saved-state records).
+  ASSERT_EQ(play(1, {"-2bin"}), 0) << err();
+  ASSERT_TRUE(fs::exists(folder() / "Dane" / "S" / "S.bin")) << err();
+  fs::remove(settings());
+  ASSERT_EQ(play(15, {"--input", script.string(), "--log", "info"}), 0) << err();
+  EXPECT_NE(err().find("running from the precompiled form"), std::string::npos) << err();
+  expectCounts();
 }
 
 TEST_F(InputGameTest, MouseKeyboardAndAnImageUsedAsAButton) {
