@@ -226,14 +226,7 @@ for i in $(seq 1 300); do
   grep -q '^FRAMES *= *[0-9]' "$D/live.ini" 2>/dev/null && break
   sleep 0.1
 done
-id=""
-for i in $(seq 1 100); do
-  id=$(xdotool search --onlyvisible --name '^Tarnvik$' 2>/dev/null | tail -n 1)
-  [ -n "$id" ] && break
-  sleep 0.1
-done
-[ -n "$id" ] || { kill $pid; exit 11; }
-xdotool windowfocus --sync "$id"; sleep 0.3
+)sh" + std::string(tarnvik::e2e::kFindPlayerWindow) + R"sh(xdotool windowfocus --sync "$id"; sleep 0.3
 xdotool mousemove 120 110; sleep 0.3
 xdotool click 1; sleep 0.3
 xdotool mousemove 400 400; sleep 0.3

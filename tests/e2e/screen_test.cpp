@@ -254,14 +254,7 @@ for i in $(seq 1 300); do
   sleep 0.1
 done
 sleep 0.5
-id=""
-for i in $(seq 1 100); do
-  id=$(xdotool search --onlyvisible --name '^Tarnvik$' 2>/dev/null | tail -n 1)
-  [ -n "$id" ] && break
-  sleep 0.1
-done
-[ -n "$id" ] || { kill $pid; exit 11; }
-xwd -id "$id" -silent > "$D/screen.xwd" || { kill $pid; exit 12; }
+)sh" + std::string(kFindPlayerWindow) + R"sh(xwd -id "$id" -silent > "$D/screen.xwd" || { kill $pid; exit 12; }
 xdotool mousemove 400 300 key F12
 # Focus away to the root window and back: the game pauses and its settings are written.
 xdotool windowfocus --sync "$id"; sleep 0.2
