@@ -20,6 +20,8 @@
 #include "foundation/xrandom.h"
 #include "graphics/png.h"
 #include "graphics/window.h"
+#include "input/input_manager.h"
+#include "input/input_script.h"
 #include "objects/register.h"
 #include "objects/system.h"
 #include "platform/clock.h"
@@ -71,6 +73,25 @@ bool writeScreen(CWindow& window, const std::string& file, std::string& error) {
   return tarnvik::png::write565(file, pixels, window.GetScreenPitch(), size.width, size.height, error);
 }
 
+// Writes the recorded input whole: a temporary file beside it, then renamed over it.
+bool writeRecord(const std::string& file, const std::string& text) {
+  std::string temporary = file + ".tmp";
+  {
+    std::FILE* out = std::fopen(temporary.c_str(), "wb");
+    if (!out) return false;
+    bool ok = std::fwrite(text.data(), 1, text.size(), out) == text.size();
+    ok = std::fclose(out) == 0 && ok;
+    if (!ok) {
+      std::remove(temporary.c_str());
+      return false;
+    }
+  }
+  std::error_code ec;
+  std::filesystem::rename(temporary, file, ec);
+  if (ec) std::remove(temporary.c_str());
+  return !ec;
+}
+
 // F12 in a window: the next free "screenshot-NNNN.png" in the per-game data folder.
 void writeNumberedScreenshot(CWindow& window, const std::string& dataFolder) {
   std::error_code ec;
@@ -110,7 +131,6 @@ int main(int argc, char** argv) {
     return 0;
   }
   log::setLevel(options.logLevel);
-  if (!options.inputFile.empty()) std::fprintf(stderr, "tarnvik: --input is not available yet; ignored\n");
   // The game changes the current folder: a relative screenshot name means the folder the player started in.
   std::string screenshotFile = options.screenshotFile;
   if (!screenshotFile.empty()) {
@@ -134,6 +154,25 @@ int main(int argc, char** argv) {
   commandLine.getResolution(width, height);
   bool windowed = commandLine.isWindowMode();
 
+  // A script of input is read whole before anything starts: a malformed line ends the run here.
+  std::optional<InputScript> script;
+  if (!options.inputFile.empty()) {
+    script.emplace();
+    std::vector<std::string> warnings;
+    if (!script->load(options.inputFile, width, height, error, warnings)) {
+      std::fprintf(stderr, "tarnvik: %s\n", error.c_str());
+      return 1;
+    }
+    for (const std::string& w : warnings) std::fprintf(stderr, "tarnvik: warning: %s\n", w.c_str());
+  }
+  std::optional<InputRecorder> recorder;
+  if (!options.recordFile.empty()) {
+    recorder.emplace();
+    std::error_code ec;
+    std::filesystem::path absolute = std::filesystem::absolute(options.recordFile, ec);
+    if (!ec) options.recordFile = absolute.string();
+  }
+
   // Video: a window unless --headless; without a display the run goes on headless on the real clock.
   std::unique_ptr<VideoOutput> video;
   if (!options.headless) {
@@ -153,16 +192,24 @@ int main(int argc, char** argv) {
     }
   }
 
-  // Time: a virtual clock advanced per frame when headless, the real clock otherwise.
+  // Time: a virtual clock advanced per frame when headless, the real clock otherwise. A recorded run
+  // moves a virtual clock by the real frame times, so that its replay sees exactly the same times.
   VirtualClock virtualClock;
   RealClock realClock;
   if (options.headless) {
     setEngineClock(&virtualClock);
     CMC_System::setEpoch(kHeadlessEpoch);
+  } else if (recorder) {
+    setEngineClock(&virtualClock);
   } else {
     setEngineClock(&realClock);
   }
-  CXRandom::seed(options.seed ? *options.seed : (options.headless ? 1u : static_cast<unsigned>(std::time(nullptr))));
+  uint32_t seed = options.seed                ? *options.seed
+                  : script && script->seed() ? *script->seed()
+                  : options.headless         ? 1u
+                                             : static_cast<uint32_t>(std::time(nullptr));
+  CXRandom::seed(seed);
+  if (recorder) recorder->seed(seed);
 
   CPath::setStartDirectory(CXString(std::filesystem::current_path().string()));
   CLanguageOSVer language;
@@ -176,6 +223,8 @@ int main(int argc, char** argv) {
     return 2;
   }
   registerEngineTypes();
+  // Mouse and keyboard: the window's own, when it has them; scripted events join them per frame.
+  CInputManager input(&window, video->getInput());
 
   int frames = 0;
   int status = 0;
@@ -205,7 +254,9 @@ int main(int argc, char** argv) {
     CXString scene = application.getCurrentSceneName();
 
     std::optional<int> limit = options.frames;
-    if (!limit && options.headless) limit = kHeadlessDefaultFrames;
+    if (!limit && options.headless) limit = std::max(kHeadlessDefaultFrames, script ? script->length() : 0);
+    auto lastFrameTime = std::chrono::steady_clock::now();
+    uint32_t realCarryUs = 0;
     std::vector<HostEvent> events;
     bool closed = false;
     while ((!limit || frames < *limit) && !g_stop && !window.isQuit() && !closed) {
@@ -233,8 +284,31 @@ int main(int argc, char** argv) {
       }
       if (closed) break;
 
+      // Input for this frame, handed to the window before its tick.
+      std::vector<InputEvent> scripted;
+      if (script) script->eventsAt(frames, scripted);
+      bool quitNow = false;
+      std::vector<InputEvent> taken = input.pump(std::move(scripted), quitNow);
+      if (quitNow) {
+        closed = true;
+        break;
+      }
+
       auto frameStart = std::chrono::steady_clock::now();
-      if (options.headless) virtualClock.advance(static_cast<uint32_t>(options.frameMs));
+      uint32_t advance = static_cast<uint32_t>(options.frameMs);
+      if (options.headless) {
+        if (script)
+          if (std::optional<uint32_t> ms = script->clockAt(frames)) advance = *ms;
+        virtualClock.advance(advance);
+      } else if (recorder) {
+        auto us = std::chrono::duration_cast<std::chrono::microseconds>(frameStart - lastFrameTime).count();
+        uint64_t total = static_cast<uint64_t>(us < 0 ? 0 : us) + realCarryUs;
+        advance = static_cast<uint32_t>(std::min<uint64_t>(total / 1000, 60000));
+        realCarryUs = static_cast<uint32_t>(total % 1000);
+        virtualClock.advance(advance);
+      }
+      lastFrameTime = frameStart;
+      if (recorder) recorder->frame(frames, advance, taken);
       window.Tick();
       application.domodal();
       ++frames;
@@ -256,6 +330,14 @@ int main(int argc, char** argv) {
       }
     }
     std::printf("tarnvik: %d frames, scene %s\n", frames, application.getCurrentSceneName().c_str());
+    if (recorder) {
+      // A run the person ended (window closed, interrupted) replays up to the same frame.
+      if (closed || g_stop) recorder->quit(frames);
+      if (!writeRecord(options.recordFile, recorder->text())) {
+        std::fprintf(stderr, "tarnvik: --record: cannot write %s\n", options.recordFile.c_str());
+        status = kExitOutputFailed;
+      }
+    }
     if (!screenshotFile.empty()) {
       if (writeScreen(window, screenshotFile, error)) {
         TLOG_INFO("screenshot written to " << screenshotFile);

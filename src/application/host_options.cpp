@@ -84,6 +84,8 @@ bool parseHostOptions(const std::vector<std::string>& args, HostOptions& out, st
       if (!value(out.archiveFile)) return false;
     } else if (a == "--input") {
       if (!value(out.inputFile)) return false;
+    } else if (a == "--record") {
+      if (!value(out.recordFile)) return false;
     } else if (a == "--screenshot") {
       if (!value(out.screenshotFile)) return false;
     } else {
@@ -105,7 +107,8 @@ std::string hostUsage() {
          "  --frame-ms MS      virtual milliseconds per frame in headless mode (default 16)\n"
          "  --settings FILE    the settings (INI) file (default: $XDG_DATA_HOME/tarnvik/<game>.ini)\n"
          "  --archive FILE     archive to open for the process\n"
-         "  --input FILE       scripted input for headless runs\n"
+         "  --input FILE       play a script of input events (docs/player.md gives the format)\n"
+         "  --record FILE      write the run's input, seed and frame times in that format for --input\n"
          "  --screenshot FILE  when the run ends, write the screen as an 8-bit RGB PNG\n"
          "  --seed N           seed of the random generator\n"
          "  --log LEVEL        error, warn, info, debug, trace (trace prints every script statement)\n"

@@ -17,6 +17,7 @@ struct HostOptions {
   std::string settingsFile;   // empty: the per-game default under $XDG_DATA_HOME/tarnvik/
   std::string archiveFile;
   std::string inputFile;
+  std::string recordFile;
   std::string screenshotFile;
   std::optional<uint32_t> seed;
   log::Level logLevel = log::Level::off;

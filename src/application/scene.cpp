@@ -13,6 +13,8 @@
 #include "graphics/color.h"
 #include "graphics/refresh_screen.h"
 #include "graphics/window.h"
+#include "input/hotspot.h"
+#include "input/input_manager.h"
 #include "platform/clock.h"
 #include "runtime/behaviour.h"
 
@@ -171,6 +173,10 @@ void CMC_Scene::unload(CMC_Scene* next) {
     current_ = nullptr;
     child->unload(next);
   }
+  // Hover and press belong to the objects about to go; the next scene starts with the whole
+  // hot-spot priority range.
+  if (CInputManager* input = CInputManager::getCurrent()) input->resetMouseState();
+  CHotSpot::resetPriorityWindow();
   CMC_ObjectsContainer::unload();
   // Handlers this scene bound on its own, its episode's and the application's objects go with it.
   onSceneDone(this);

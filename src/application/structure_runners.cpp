@@ -5,6 +5,7 @@
 #include "application/scene.h"
 #include "foundation/log.h"
 #include "graphics/window.h"
+#include "input/hotspot.h"
 #include "platform/clock.h"
 #include "runtime/behaviour.h"
 #include "runtime/variable.h"
@@ -82,7 +83,8 @@ CMC_Object* CMC_Scene_Runner::run(int id, CMC_Object* target, CMC_ObjectsContain
     case STOPMUSIC:
       scene->stopMusic();
       return nullptr;
-    case GETDRAGGEDNAME:    // nothing can be dragged before buttons exist
+    case GETDRAGGEDNAME:
+      return CMC_VariableFactory::string(CXString(CHotSpot::draggedName()));
     case GETPLAYINGSEQ:     // name of a playing sequence; none play yet
     case GETPLAYINGANIMO:   // name of a playing animation; none play yet
       return CMC_VariableFactory::string(CXString());
@@ -156,9 +158,11 @@ CMC_Object* CMC_Scene_Runner::run(int id, CMC_Object* target, CMC_ObjectsContain
       return nullptr;
     case SETMINHSPRIORITY:
       scene->setMinHSPriority(getParameterInteger(args, 0));
+      CHotSpot::setMinPriority(scene->getMinHSPriority());
       return nullptr;
     case SETMAXHSPRIORITY:
       scene->setMaxHSPriority(getParameterInteger(args, 0));
+      CHotSpot::setMaxPriority(scene->getMaxHSPriority());
       return nullptr;
     case GETMINHSPRIORITY:
       return CMC_VariableFactory::integer(scene->getMinHSPriority());

@@ -166,6 +166,8 @@ bool CWindow::domodal() {
 void CWindow::OnActivateApp(bool active) {
   if (active == active_) return;
   active_ = active;
+  auto participants = participants_;
+  for (auto& entry : participants) entry.second->onActivate(active);
   if (!refresh_) return;
   if (active) {
     refresh_->resume();

@@ -31,6 +31,8 @@ class CFrameParticipant {
   enum Phase { kAnimation = 0, kSound = 1, kCollision = 2, kInput = 3, kListeners = 4 };
   virtual ~CFrameParticipant() = default;
   virtual void frameTick() = 0;
+  // The application was deactivated (false) or activated again (true).
+  virtual void onActivate(bool /*active*/) {}
 };
 
 // The window is also the file context: file access takes the language folder from it.

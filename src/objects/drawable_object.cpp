@@ -5,9 +5,41 @@
 #include "graphics/graphics_object.h"
 #include "graphics/refresh_screen.h"
 #include "graphics/window.h"
+#include "input/hotspot.h"
 #include "objects/drawable_owner.h"
 
 namespace {
+
+// The hot spot of a drawable used as a button: its shape while it is shown, its screen priority.
+class CDrawableHotSpot final : public CHotSpot {
+ public:
+  explicit CDrawableHotSpot(CMC_DrawableObject* owner) : owner_(owner) {}
+  CGraphicsObject* getGraphics() const override {
+    CGraphicsObject* g = owner_->getDrawable();
+    return g && g->isVisible() ? g : nullptr;
+  }
+
+ protected:
+  void onEnter(const CXPoint&) override { owner_->focus(true); }
+  int onLeave(const CXPoint&) override {
+    owner_->focus(false);
+    return 0;
+  }
+  void onPress(const CXPoint&) override { owner_->buttonEvent(CXString("LEFT"), true); }
+  void onRelease(const CXPoint&) override { owner_->buttonEvent(CXString("LEFT"), false); }
+  bool onOtherPress(int button, const CXPoint&) override {
+    owner_->buttonEvent(CXString(button == 2 ? "RIGHT" : "MIDDLE"), true);
+    return true;
+  }
+  bool onOtherRelease(int button, const CXPoint&) override {
+    owner_->buttonEvent(CXString(button == 2 ? "RIGHT" : "MIDDLE"), false);
+    return true;
+  }
+  void onReset() override { owner_->focus(false); }
+
+ private:
+  CMC_DrawableObject* owner_;
+};
 
 CCollisionInspector* inspector() {
   CWindow* window = CWindow::getCurrent();
@@ -28,6 +60,7 @@ CMC_DrawableObject::CMC_DrawableObject(CMC_ObjectsContainer* scope, const CXStri
 }
 
 CMC_DrawableObject::~CMC_DrawableObject() {
+  hotSpot_.reset();
   if (CCollisionInspector* collisions = inspector()) collisions->removeNotifier(this);
   // The drawable leaves the screen and the collision inspector as it goes (its own destructor).
 }
@@ -40,7 +73,7 @@ CRefreshScreen* CMC_DrawableObject::screen() {
 void CMC_DrawableObject::readCommonKeys(CMElement* element) {
   toCanvas_ = elementBool(element, "TOCANVAS");
   priority_ = elementInt(element, "PRIORITY");
-  asButton_ = elementBool(element, "ASBUTTON");
+  setAsButton(elementBool(element, "ASBUTTON"));
   flushAfterPlayed_ = elementBool(element, "FLUSHAFTERPLAYED");
 }
 
@@ -51,7 +84,17 @@ void CMC_DrawableObject::placeFromElement(CMElement* element) {
     if (CRefreshScreen* refresh = screen()) refresh->put(getDrawable(), priority_);
 }
 
+void CMC_DrawableObject::setAsButton(bool on) {
+  asButton_ = on;
+  if (on && !hotSpot_) hotSpot_ = std::make_unique<CDrawableHotSpot>(this);
+  if (!on) {
+    hotSpot_.reset();
+    focused_ = false;
+  }
+}
+
 bool CMC_DrawableObject::done(bool unloading) {
+  hotSpot_.reset();
   CGraphicsObject* drawable = getDrawable();
   if (CRefreshScreen* refresh = drawable->GetCanvas()) refresh->remove(drawable);
   if (monitoring_)
@@ -79,6 +122,7 @@ bool CMC_DrawableObject::serializeCommon(CXArchive* archive, CXString& file, boo
 }
 
 void CMC_DrawableObject::restorePlacement() {
+  setAsButton(asButton_);
   if (restoredMonitor_) monitorCollisions(restoredMonitor_ == 2);
   if (toCanvas_)
     if (CRefreshScreen* refresh = screen()) refresh->put(getDrawable(), priority_);
@@ -87,7 +131,7 @@ void CMC_DrawableObject::restorePlacement() {
 void CMC_DrawableObject::copyDrawableState(CMC_DrawableObject& copy) const {
   copy.priority_ = priority_;
   copy.toCanvas_ = toCanvas_;
-  copy.asButton_ = asButton_;
+  copy.setAsButton(asButton_);
   copy.flushAfterPlayed_ = flushAfterPlayed_;
   CGraphicsObject* drawable = getDrawable();
   if (drawable->GetCanvas()) drawable->GetCanvas()->put(copy.getDrawable(), priority_);
@@ -154,6 +198,17 @@ void CMC_DrawableObject::onMouseMove(int x, int y) {
 
 void CMC_DrawableObject::onMouseButton(const CXString& button, bool pressed, int x, int y) {
   if (!asButton_ || !getDrawable()->isVisible() || !getDrawable()->testHit(x, y)) return;
+  if (pressed) fireEvent(events_.click, "ONCLICK", button);
+  else fireEvent(events_.release, "ONRELEASE", button);
+}
+
+void CMC_DrawableObject::focus(bool on) {
+  if (on == focused_) return;
+  focused_ = on;
+  if (hasHandlerFlag(on ? events_.focusOn : events_.focusOff)) onSignal(CXString(on ? "ONFOCUSON" : "ONFOCUSOFF"));
+}
+
+void CMC_DrawableObject::buttonEvent(const CXString& button, bool pressed) {
   if (pressed) fireEvent(events_.click, "ONCLICK", button);
   else fireEvent(events_.release, "ONRELEASE", button);
 }

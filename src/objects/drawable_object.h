@@ -2,12 +2,15 @@
 // placement on the screen, priority, as-button mouse events and collision events.
 #pragma once
 
+#include <memory>
+
 #include "graphics/collision.h"
 #include "runtime/object.h"
 
 class CXArchive;
 
 class CGraphicsObject;
+class CHotSpot;
 class CRefreshScreen;
 
 class CMC_DrawableObject : public CMC_Object, public CCollisionObserver {
@@ -37,11 +40,14 @@ class CMC_DrawableObject : public CMC_Object, public CCollisionObserver {
   void monitorCollisions(bool alpha);
   void stopMonitoringCollisions();
   bool isAsButton() const { return asButton_; }
-  void setAsButton(bool on) { asButton_ = on; }
+  // As a button the drawable is a hot spot of the input dispatch, like a BUTTON.
+  void setAsButton(bool on);
 
-  // As a button (the input layer calls these): the point is in screen coordinates.
+  // As a button: the point is in screen coordinates. The hot spot calls focus and buttonEvent.
   void onMouseMove(int x, int y);
   void onMouseButton(const CXString& button, bool pressed, int x, int y);
+  void focus(bool on);
+  void buttonEvent(const CXString& button, bool pressed);
 
   void onCollision(CGraphicsObject* a, CGraphicsObject* b) override;
   void onCollisionFinished(CGraphicsObject* a, CGraphicsObject* b) override;
@@ -76,4 +82,5 @@ class CMC_DrawableObject : public CMC_Object, public CCollisionObserver {
  private:
   void collisionEvent(int index, const char* event, CGraphicsObject* a, CGraphicsObject* b);
   EventIndexes events_;
+  std::unique_ptr<CHotSpot> hotSpot_;
 };

@@ -4,6 +4,9 @@
 #include "application/mc_application.h"
 #include "application/structure_runners.h"
 #include "objects/animo.h"
+#include "objects/button.h"
+#include "objects/keyboard.h"
+#include "objects/mouse.h"
 #include "objects/canvas_observer.h"
 #include "objects/image.h"
 #include "objects/database.h"
@@ -74,6 +77,23 @@ void registerEngineTypes() {
 
   registerImageType();
   registerAnimoType();
+  // Input: MOUSE, KEYBOARD and BUTTON.
+  CMC_ObjectsContainer::registerType("MOUSE", [](CMC_ObjectsContainer* scope, CMElement* element) -> CMC_Object* {
+    return new CMC_Mouse(scope, element);
+  });
+  CMC_ObjectsContainer::registerType("KEYBOARD", [](CMC_ObjectsContainer* scope, CMElement* element) -> CMC_Object* {
+    return new CMC_Keyboard(scope, element);
+  });
+  CMC_ObjectsContainer::registerType("BUTTON", [](CMC_ObjectsContainer* scope, CMElement* element) -> CMC_Object* {
+    return new CMC_Button(scope, element);
+  });
+  mc::registerRecordType(mc::TYPE_MOUSE, [](CMC_ObjectsContainer* scope) -> CMC_Object* { return new CMC_Mouse(scope, nullptr); });
+  mc::registerRecordType(mc::TYPE_KEYBOARD,
+                         [](CMC_ObjectsContainer* scope) -> CMC_Object* { return new CMC_Keyboard(scope, nullptr); });
+  mc::registerRecordType(mc::TYPE_BUTTON, [](CMC_ObjectsContainer* scope) -> CMC_Object* { return new CMC_Button(scope, nullptr); });
+  CMC_RunnerFactory::registerRunner(mc::TYPE_MOUSE, [] { return std::unique_ptr<CMC_Runner>(new CMC_Mouse_Runner); });
+  CMC_RunnerFactory::registerRunner(mc::TYPE_KEYBOARD, [] { return std::unique_ptr<CMC_Runner>(new CMC_Keyboard_Runner); });
+  CMC_RunnerFactory::registerRunner(mc::TYPE_BUTTON, [] { return std::unique_ptr<CMC_Runner>(new CMC_Button_Runner); });
   // CREATE makes empty objects of the graphic and sound types that exist.
   CMC_Instruction_Runner::setCreator(
       [](CMC_ObjectsContainer* scope, const CXString& type, const CXString& name) -> CMC_Object* {

@@ -2,6 +2,8 @@
 // scaled by whole multiples and letterboxed, presented with vsync.
 #include "platform/sdl_video.h"
 
+#include "platform/input.h"
+
 #include <SDL.h>
 
 #include <algorithm>
@@ -10,9 +12,95 @@
 namespace tarnvik {
 namespace {
 
-class SdlVideo final : public SdlVideoOutput {
+// SDL scan codes to engine key codes (PC keyboard scan codes; extended keys carry bit 7).
+int engineKey(SDL_Scancode code) {
+  if (code >= SDL_SCANCODE_1 && code <= SDL_SCANCODE_9) return 0x02 + (code - SDL_SCANCODE_1);
+  if (code >= SDL_SCANCODE_F1 && code <= SDL_SCANCODE_F10) return 0x3B + (code - SDL_SCANCODE_F1);
+  static const unsigned char letters[26] = {0x1E, 0x30, 0x2E, 0x20, 0x12, 0x21, 0x22, 0x23, 0x17, 0x24, 0x25, 0x26, 0x32,
+                                            0x31, 0x18, 0x19, 0x10, 0x13, 0x1F, 0x14, 0x16, 0x2F, 0x11, 0x2D, 0x15, 0x2C};
+  if (code >= SDL_SCANCODE_A && code <= SDL_SCANCODE_Z) return letters[code - SDL_SCANCODE_A];
+  switch (code) {
+    case SDL_SCANCODE_0: return 0x0B;
+    case SDL_SCANCODE_ESCAPE: return 0x01;
+    case SDL_SCANCODE_MINUS: return 0x0C;
+    case SDL_SCANCODE_EQUALS: return 0x0D;
+    case SDL_SCANCODE_BACKSPACE: return 0x0E;
+    case SDL_SCANCODE_TAB: return 0x0F;
+    case SDL_SCANCODE_RETURN: return 0x1C;
+    case SDL_SCANCODE_LCTRL: return 0x1D;
+    case SDL_SCANCODE_LSHIFT: return 0x2A;
+    case SDL_SCANCODE_RSHIFT: return 0x36;
+    case SDL_SCANCODE_LALT: return 0x38;
+    case SDL_SCANCODE_SPACE: return 0x39;
+    case SDL_SCANCODE_CAPSLOCK: return 0x3A;
+    case SDL_SCANCODE_F11: return 0x57;
+    case SDL_SCANCODE_F12: return 0x58;
+    case SDL_SCANCODE_KP_7: return 0x47;
+    case SDL_SCANCODE_KP_8: return 0x48;
+    case SDL_SCANCODE_KP_9: return 0x49;
+    case SDL_SCANCODE_KP_4: return 0x4B;
+    case SDL_SCANCODE_KP_5: return 0x4C;
+    case SDL_SCANCODE_KP_6: return 0x4D;
+    case SDL_SCANCODE_KP_1: return 0x4F;
+    case SDL_SCANCODE_KP_2: return 0x50;
+    case SDL_SCANCODE_KP_3: return 0x51;
+    case SDL_SCANCODE_KP_0: return 0x52;
+    case SDL_SCANCODE_KP_ENTER: return 0x9C;
+    case SDL_SCANCODE_RCTRL: return 0x9D;
+    case SDL_SCANCODE_RALT: return 0xB8;
+    case SDL_SCANCODE_HOME: return 0xC7;
+    case SDL_SCANCODE_UP: return 0xC8;
+    case SDL_SCANCODE_PAGEUP: return 0xC9;
+    case SDL_SCANCODE_LEFT: return 0xCB;
+    case SDL_SCANCODE_RIGHT: return 0xCD;
+    case SDL_SCANCODE_END: return 0xCF;
+    case SDL_SCANCODE_DOWN: return 0xD0;
+    case SDL_SCANCODE_PAGEDOWN: return 0xD1;
+    case SDL_SCANCODE_INSERT: return 0xD2;
+    case SDL_SCANCODE_DELETE: return 0xD3;
+    default: return 0;
+  }
+}
+
+int engineButton(Uint8 button) {
+  return button == SDL_BUTTON_RIGHT ? InputEvent::kRight : button == SDL_BUTTON_MIDDLE ? InputEvent::kMiddle : InputEvent::kLeft;
+}
+
+class SdlVideo final : public SdlVideoOutput, public PlatformInput {
  public:
   ~SdlVideo() override { close(); }
+
+  PlatformInput* getInput() override { return this; }
+
+  void takeEvents(std::vector<InputEvent>& out) override {
+    out.insert(out.end(), input_.begin(), input_.end());
+    input_.clear();
+  }
+  void showCursor(bool visible) override { SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE); }
+  void setCursor(Cursor shape) override {
+    SDL_SystemCursor id = shape == Cursor::kWait ? SDL_SYSTEM_CURSOR_WAIT
+                          : shape == Cursor::kActive ? SDL_SYSTEM_CURSOR_HAND : SDL_SYSTEM_CURSOR_ARROW;
+    if (!cursors_[static_cast<int>(shape)]) cursors_[static_cast<int>(shape)] = SDL_CreateSystemCursor(id);
+    if (cursors_[static_cast<int>(shape)]) SDL_SetCursor(cursors_[static_cast<int>(shape)]);
+  }
+  void warp(int x, int y) override {
+    if (!window_) return;
+    int wx = 0, wy = 0;
+    toWindow(x, y, wx, wy);
+    SDL_WarpMouseInWindow(window_, wx, wy);
+  }
+  void confine(const PixelRect* area) override {
+    if (!window_) return;
+    if (!area) {
+      SDL_SetWindowMouseRect(window_, nullptr);
+      return;
+    }
+    int x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+    toWindow(area->x, area->y, x0, y0);
+    toWindow(area->x + area->w, area->y + area->h, x1, y1);
+    SDL_Rect r{x0, y0, std::max(1, x1 - x0), std::max(1, y1 - y0)};
+    SDL_SetWindowMouseRect(window_, &r);
+  }
 
   bool open(int width, int height, bool windowed) override {
     close();
@@ -93,10 +181,41 @@ class SdlVideo final : public SdlVideoOutput {
           break;
         case SDL_KEYDOWN:
           if (!e.key.repeat && hostKey(e.key.keysym, out)) break;
-          // Keys the host does not take belong to the game: the input back end will map them here.
+          // Keys the host does not take belong to the game.
+          key(e.key.keysym.scancode, InputEvent::kKeyDown, e.key.repeat != 0);
           break;
+        case SDL_KEYUP:
+          key(e.key.keysym.scancode, InputEvent::kKeyUp, false);
+          break;
+        case SDL_MOUSEMOTION:
+          pointer(InputEvent::kMove, e.motion.x, e.motion.y, InputEvent::kLeft);
+          break;
+        case SDL_MOUSEBUTTONDOWN:
+        case SDL_MOUSEBUTTONUP:
+          if (e.button.button != SDL_BUTTON_LEFT && e.button.button != SDL_BUTTON_MIDDLE &&
+              e.button.button != SDL_BUTTON_RIGHT)
+            break;
+          pointer(e.type == SDL_MOUSEBUTTONDOWN ? InputEvent::kDown : InputEvent::kUp, e.button.x, e.button.y,
+                  engineButton(e.button.button));
+          // SDL counts clicks: the second press of a double click is also a double click.
+          if (e.type == SDL_MOUSEBUTTONDOWN && e.button.button == SDL_BUTTON_LEFT && e.button.clicks == 2)
+            pointer(InputEvent::kDblClick, e.button.x, e.button.y, InputEvent::kLeft);
+          break;
+        case SDL_TEXTINPUT: {
+          // One event per character (UTF-8 sequences kept whole).
+          const char* t = e.text.text;
+          for (size_t i = 0; t[i];) {
+            size_t n = 1;
+            while (t[i + n] && (static_cast<unsigned char>(t[i + n]) & 0xC0) == 0x80) ++n;
+            InputEvent c;
+            c.kind = InputEvent::kChar;
+            c.text.assign(t + i, n);
+            input_.push_back(std::move(c));
+            i += n;
+          }
+          break;
+        }
         default:
-          // Mouse, text and the remaining keyboard events go to the input back end once it exists.
           break;
       }
     }
@@ -122,6 +241,45 @@ class SdlVideo final : public SdlVideoOutput {
   }
 
  private:
+  // Mouse positions arrive in logical screen pixels (the renderer's logical size converts them);
+  // outside the picture (the black bars) they may lie off the screen.
+  void pointer(InputEvent::Kind kind, int x, int y, int button) {
+    InputEvent e;
+    e.kind = kind;
+    e.x = x;
+    e.y = y;
+    e.button = button;
+    input_.push_back(e);
+  }
+  void key(SDL_Scancode code, InputEvent::Kind kind, bool repeat) {
+    int k = engineKey(code);
+    if (!k) return;
+    InputEvent e;
+    e.kind = kind;
+    e.key = k;
+    e.repeat = repeat;
+    input_.push_back(e);
+  }
+  // A logical screen point in window coordinates (scale and letterbox of the renderer).
+  void toWindow(int x, int y, int& wx, int& wy) const {
+    float sx = 1, sy = 1;
+    SDL_Rect view{0, 0, 0, 0};
+    if (renderer_) {
+      SDL_RenderGetScale(renderer_, &sx, &sy);
+      SDL_RenderGetViewport(renderer_, &view);
+    }
+    int ww = 0, wh = 0, pw = 0, ph = 0;
+    SDL_GetWindowSize(window_, &ww, &wh);
+    if (renderer_) SDL_GetRendererOutputSize(renderer_, &pw, &ph);
+    // High-DPI: the renderer works in drawable pixels, the mouse in window points.
+    float dpi = (pw > 0 && ww > 0) ? static_cast<float>(pw) / static_cast<float>(ww) : 1.0f;
+    wx = static_cast<int>(((static_cast<float>(view.x + x)) * sx) / dpi);
+    wy = static_cast<int>(((static_cast<float>(view.y + y)) * sy) / dpi);
+  }
+
+  std::vector<InputEvent> input_;
+  SDL_Cursor* cursors_[3] = {nullptr, nullptr, nullptr};
+
   // Alt+Enter, F12, Alt+S and Ctrl+M belong to the host; true when the key was one of them.
   bool hostKey(const SDL_Keysym& key, std::vector<HostEvent>& out) {
     bool alt = key.mod & KMOD_ALT, ctrl = key.mod & KMOD_CTRL;
@@ -164,6 +322,10 @@ class SdlVideo final : public SdlVideoOutput {
   }
 
   void close() {
+    for (SDL_Cursor*& c : cursors_) {
+      if (c) SDL_FreeCursor(c);
+      c = nullptr;
+    }
     if (texture_) SDL_DestroyTexture(texture_);
     if (renderer_) SDL_DestroyRenderer(renderer_);
     if (window_) SDL_DestroyWindow(window_);

@@ -10,6 +10,8 @@
 
 namespace tarnvik {
 
+class PlatformInput;
+
 // A rectangle of the logical screen in pixels.
 struct PixelRect {
   int x = 0, y = 0, w = 0, h = 0;
@@ -44,6 +46,8 @@ class VideoOutput {
   virtual void showMessage(const std::string& /*title*/, const std::string& /*text*/) {}
   // True when the output is a real window on a display.
   virtual bool isWindowed() const { return false; }
+  // The mouse and keyboard of the window; null when the output has none.
+  virtual PlatformInput* getInput() { return nullptr; }
 };
 
 // No display: the last frame presented is kept so it can be inspected or written out.

@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -47,6 +48,31 @@ inline bool writeImageFile(const fs::path& file, int w, int h, int x, int y,
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   return static_cast<bool>(out);
 }
+
+// Whether a program is on PATH.
+inline bool onPath(const char* program) {
+  const char* path = std::getenv("PATH");
+  std::string dirs = path ? path : "/usr/bin:/bin";
+  for (size_t start = 0; start <= dirs.size();) {
+    size_t end = dirs.find(':', start);
+    if (end == std::string::npos) end = dirs.size();
+    std::string candidate = dirs.substr(start, end - start) + "/" + program;
+    if (access(candidate.c_str(), X_OK) == 0) return true;
+    start = end + 1;
+  }
+  return false;
+}
+
+// Shell lines for a test script under Xvfb: waits up to ten seconds for the player's window (its
+// process id in $pid) and puts the window id into $id; without a window kills the player, exit 11.
+inline constexpr const char* kFindPlayerWindow = R"sh(id=""
+for i in $(seq 1 100); do
+  id=$(xdotool search --onlyvisible --name '^Tarnvik$' 2>/dev/null | tail -n 1)
+  [ -n "$id" ] && break
+  sleep 0.1
+done
+[ -n "$id" ] || { kill $pid; exit 11; }
+)sh";
 
 inline std::string slurp(const fs::path& file) {
   std::ifstream in(file, std::ios::binary);

@@ -51,19 +51,6 @@ Rgb withCounter(const std::string& text, int x, int y, Rgb elsewhere) {
   return {255, 255, 255};
 }
 
-bool onPath(const char* program) {
-  const char* path = std::getenv("PATH");
-  std::string dirs = path ? path : "/usr/bin:/bin";
-  for (size_t start = 0; start <= dirs.size();) {
-    size_t end = dirs.find(':', start);
-    if (end == std::string::npos) end = dirs.size();
-    std::string candidate = dirs.substr(start, end - start) + "/" + program;
-    if (access(candidate.c_str(), X_OK) == 0) return true;
-    start = end + 1;
-  }
-  return false;
-}
-
 // An X window dump (xwd): a header of big-endian 32-bit fields, the window name, the colour map,
 // then the pixels in ZPixmap form.
 struct WindowDump {
@@ -267,14 +254,7 @@ for i in $(seq 1 300); do
   sleep 0.1
 done
 sleep 0.5
-id=""
-for i in $(seq 1 100); do
-  id=$(xdotool search --onlyvisible --name '^Tarnvik$' 2>/dev/null | tail -n 1)
-  [ -n "$id" ] && break
-  sleep 0.1
-done
-[ -n "$id" ] || { kill $pid; exit 11; }
-xwd -id "$id" -silent > "$D/screen.xwd" || { kill $pid; exit 12; }
+)sh" + std::string(kFindPlayerWindow) + R"sh(xwd -id "$id" -silent > "$D/screen.xwd" || { kill $pid; exit 12; }
 xdotool mousemove 400 300 key F12
 # Focus away to the root window and back: the game pauses and its settings are written.
 xdotool windowfocus --sync "$id"; sleep 0.2
