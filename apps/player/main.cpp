@@ -23,6 +23,7 @@
 #include "objects/register.h"
 #include "objects/system.h"
 #include "platform/clock.h"
+#include "player_audio.h"
 #include "platform/sdl_video.h"
 #include "platform/video.h"
 #include "settings/commandline.h"
@@ -176,6 +177,15 @@ int main(int argc, char** argv) {
     return 2;
   }
   registerEngineTypes();
+  // Sound outlives the application: its objects hold sounds of the mixer until they are deleted.
+  PlayerAudio audio(&window, &commandLine, options.headless, options.volume, options.muteUnfocused,
+                    !options.audioOutFile.empty());
+  std::string audioOutFile = options.audioOutFile;
+  if (!audioOutFile.empty()) {
+    std::error_code ec;
+    std::filesystem::path absolute = std::filesystem::absolute(audioOutFile, ec);
+    if (!ec) audioOutFile = absolute.string();
+  }
 
   int frames = 0;
   int status = 0;
@@ -218,22 +228,27 @@ int main(int argc, char** argv) {
             break;
           case HostEvent::kFocusLost:
             window.OnActivateApp(false);
+            audio.focus(false);
             flushSettings("focus lost");
             break;
           case HostEvent::kFocusGained:
             window.OnActivateApp(true);
+            audio.focus(true);
             break;
           case HostEvent::kScreenshot:
             writeNumberedScreenshot(window, dataFolder);
             break;
           case HostEvent::kMuteToggle:
-            TLOG_DEBUG("mute toggle: there is no sound output yet");
+            audio.toggleMute();
             break;
         }
       }
       if (closed) break;
 
       auto frameStart = std::chrono::steady_clock::now();
+      // Sound up to now is mixed before the clock moves, so a sound started in this frame's tick
+      // begins at the sample of the time the script saw.
+      audio.pump(engineClock().now());
       if (options.headless) virtualClock.advance(static_cast<uint32_t>(options.frameMs));
       window.Tick();
       application.domodal();
@@ -255,7 +270,16 @@ int main(int argc, char** argv) {
         if (spent < kFallbackFrame / 4) std::this_thread::sleep_until(frameStart + kFallbackFrame);
       }
     }
+    audio.pump(engineClock().now());
     std::printf("tarnvik: %d frames, scene %s\n", frames, application.getCurrentSceneName().c_str());
+    if (!audioOutFile.empty()) {
+      if (audio.writeCapture(audioOutFile, error)) {
+        TLOG_INFO("sound written to " << audioOutFile);
+      } else {
+        std::fprintf(stderr, "tarnvik: --audio-out: %s\n", error.c_str());
+        status = kExitOutputFailed;
+      }
+    }
     if (!screenshotFile.empty()) {
       if (writeScreen(window, screenshotFile, error)) {
         TLOG_INFO("screenshot written to " << screenshotFile);

@@ -14,6 +14,7 @@
 #include "objects/class.h"
 #include "objects/group.h"
 #include "objects/rand.h"
+#include "objects/sound.h"
 #include "objects/structure.h"
 #include "objects/system.h"
 #include "objects/timer.h"
@@ -74,6 +75,7 @@ void registerEngineTypes() {
 
   registerImageType();
   registerAnimoType();
+  registerSoundType();
   // CREATE makes empty objects of the graphic and sound types that exist.
   CMC_Instruction_Runner::setCreator(
       [](CMC_ObjectsContainer* scope, const CXString& type, const CXString& name) -> CMC_Object* {
@@ -81,6 +83,7 @@ void registerEngineTypes() {
         CMC_Object* made = nullptr;
         if (type == "IMAGE") made = new CMC_Image(scope, name);
         else if (type == "ANIMO") made = new CMC_Animo(scope, name);
+        else if (type == "SOUND") made = new CMC_Sound(scope, name);
         if (made) scope->addObject(made);
         return made;
       });
