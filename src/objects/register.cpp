@@ -14,6 +14,7 @@
 #include "objects/class.h"
 #include "objects/group.h"
 #include "objects/rand.h"
+#include "objects/sequence.h"
 #include "objects/sound.h"
 #include "objects/structure.h"
 #include "objects/system.h"
@@ -76,6 +77,7 @@ void registerEngineTypes() {
   registerImageType();
   registerAnimoType();
   registerSoundType();
+  registerSequenceType();
   // CREATE makes empty objects of the graphic and sound types that exist.
   CMC_Instruction_Runner::setCreator(
       [](CMC_ObjectsContainer* scope, const CXString& type, const CXString& name) -> CMC_Object* {

@@ -4,6 +4,7 @@
 #include <sndfile.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "files/bytereader.h"
@@ -145,10 +146,16 @@ bool CSoundCodec_ADPCM::decode(std::span<const uint8_t> file, std::string& why) 
              static_cast<uint64_t>(info.frames) * static_cast<uint64_t>(info.channels) * 2 > CSoundMixer::kMaxBufferBytes) {
     why = "too long to hold in memory";
   } else {
-    std::vector<int16_t> samples(static_cast<size_t>(info.frames) * static_cast<size_t>(info.channels));
-    sf_count_t got = samples.empty() ? 0 : sf_readf_short(sf, samples.data(), info.frames);
+    // Read as normalised floats: every format the library knows comes back on one scale.
+    std::vector<float> floats(static_cast<size_t>(info.frames) * static_cast<size_t>(info.channels));
+    sf_count_t got = floats.empty() ? 0 : sf_readf_float(sf, floats.data(), info.frames);
     if (got < 0) got = 0;
-    samples.resize(static_cast<size_t>(got) * static_cast<size_t>(info.channels));
+    floats.resize(static_cast<size_t>(got) * static_cast<size_t>(info.channels));
+    std::vector<int16_t> samples(floats.size());
+    for (size_t i = 0; i < floats.size(); ++i) {
+      float v = std::isfinite(floats[i]) ? std::clamp(floats[i], -1.0f, 1.0f) : 0.0f;
+      samples[i] = static_cast<int16_t>(std::lround(v * 32767.0f));
+    }
     format_ = PcmFormat::pcm16(info.channels, info.samplerate);
     data_.resize(samples.size() * 2);
     if (!samples.empty()) std::memcpy(data_.data(), samples.data(), data_.size());

@@ -253,6 +253,11 @@ void CSoundBuffer::mixSpan(int32_t* acc, int frames) {
       }
     }
   }
+  // A voice that reached its end stops now, not at the next mix.
+  if (!loop_ && (pos_ >> 16) >= frameCount_) {
+    playing_ = false;
+    pos_ = 0;
+  }
 }
 
 void CSoundBuffer::mixInto(int32_t* acc, int frames) {

@@ -32,7 +32,7 @@ class CSoundSystem : public CFrameParticipant {
   // Music: the name is relative to the data root. Acts only while sound and music are on.
   void StartMusic(const CXString& name, bool loop);
   void StopMusic();
-  bool isMusicPlaying() const { return music_.isPlaying(); }
+  bool isMusicPlaying() { return music_.isPlaying(); }
   int getMusicVolume() const { return music_.getVolume(); }
   void setMusicVolume(int volume) { music_.setVolume(volume); }
   void setMusicPan(int pan) { music_.setPan(pan); }

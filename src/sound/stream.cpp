@@ -121,7 +121,7 @@ void CSndStream::initialFill() {
 
 void CSndStream::fillSpan(uint32_t offset, uint32_t n, uint32_t playCursor) {
   uint32_t filled = 0;
-  bool readSinceRewind = true;
+  bool readSinceRewind = reader_->length() > 0;
   while (filled < n) {
     if (donePlaying_ || foundEnd_) {
       buffer_->silence(offset + filled, n - filled);
@@ -156,12 +156,12 @@ void CSndStream::TimeFunc() {
   if (!m || !buffer_ || !reader_) return;
   Lock guard(*m);
   if (!playing_) return;
-  uint32_t play = buffer_->getCurrentPosition();
-  if (play == nextWrite_) return;
   if (foundEnd_ && bytesRemaining_ == 0) {
     donePlaying_ = true;
     return;
   }
+  uint32_t play = buffer_->getCurrentPosition();
+  if (play == nextWrite_) return;
   uint32_t played = play >= nextWrite_ ? play - nextWrite_ : bufferSize_ - nextWrite_ + play;
   progress_ += played;
   if (foundEnd_) {
@@ -229,10 +229,12 @@ void CSndStream::Close() {
   opened_ = false;
 }
 
-bool CSndStream::IsPlaying() const {
+bool CSndStream::IsPlaying() {
   std::recursive_mutex* m = lock();
   if (!m) return false;
   Lock guard(*m);
+  // Accounts for what was mixed since the last refill, so the end is seen as soon as it is heard.
+  TimeFunc();
   return playing_ && !donePlaying_;
 }
 
@@ -310,7 +312,7 @@ void CMusicChannel::stop() {
   fileName_ = CXString();
 }
 
-bool CMusicChannel::isPlaying() const { return stream_ && stream_->IsPlaying(); }
+bool CMusicChannel::isPlaying() { return stream_ && stream_->IsPlaying(); }
 
 void CMusicChannel::setVolume(int volume) {
   if (volume < CSoundBuffer::kVolumeMin || volume > CSoundBuffer::kVolumeMax) return;

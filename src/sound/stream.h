@@ -53,7 +53,7 @@ class CSndStream : public CXObject {
   void Resume();
   void Close();
   // Playing and the queued audio not yet all heard.
-  bool IsPlaying() const;
+  bool IsPlaying();
   bool isOpened() const { return opened_; }
 
   void setVolume(int volume);
@@ -102,7 +102,7 @@ class CMusicChannel : public CXObject {
   // Starts a file (a full path); the file already playing (same name, any case) goes on.
   void play(const CXString& fullName, bool loop);
   void stop();
-  bool isPlaying() const;
+  bool isPlaying();
   const CXString& getFileName() const { return fileName_; }
   void setVolume(int volume);
   int getVolume() const;
