@@ -246,10 +246,10 @@ int main(int argc, char** argv) {
       if (closed) break;
 
       auto frameStart = std::chrono::steady_clock::now();
-      // Sound up to now is mixed before the clock moves, so a sound started in this frame's tick
-      // begins at the sample of the time the script saw.
-      audio.pump(engineClock().now());
       if (options.headless) virtualClock.advance(static_cast<uint32_t>(options.frameMs));
+      // Sound up to the tick's time is mixed before the tick, so a sound started in the tick begins
+      // at the sample of the time the script saw.
+      audio.pump(engineClock().now());
       window.Tick();
       application.domodal();
       ++frames;

@@ -115,7 +115,10 @@ void CSndStream::initialFill() {
   buffer_->silence(0, bufferSize_);
   nextWrite_ = 0;
   progress_ = 0;
+  written_ = heard_ = 0;
+  loopStarts_.clear();
   fillSpan(0, bufferSize_, 0);
+  written_ = bufferSize_;
   nextWrite_ = 0;
 }
 
@@ -137,7 +140,7 @@ void CSndStream::fillSpan(uint32_t offset, uint32_t n, uint32_t playCursor) {
     // The data has ended. A looped stream starts it again, unless there is nothing to repeat.
     if (looped_ && readSinceRewind) {
       reader_->StartRead();
-      ++loopsStarted_;
+      loopStarts_.push_back(written_ + filled);
       readSinceRewind = false;
       continue;
     }
@@ -164,6 +167,7 @@ void CSndStream::TimeFunc() {
   if (play == nextWrite_) return;
   uint32_t played = play >= nextWrite_ ? play - nextWrite_ : bufferSize_ - nextWrite_ + play;
   progress_ += played;
+  heard_ += played;
   if (foundEnd_) {
     bytesRemaining_ -= std::min(played, bytesRemaining_);
     buffer_->silence(nextWrite_, played);
@@ -172,6 +176,7 @@ void CSndStream::TimeFunc() {
     fresh_ = false;
     fillSpan(nextWrite_, played, play);
   }
+  written_ += played;
   nextWrite_ = (nextWrite_ + played) % bufferSize_;
 }
 
@@ -284,8 +289,10 @@ int CSndStream::takeLoopsStarted() {
   std::recursive_mutex* m = lock();
   if (!m) return 0;
   Lock guard(*m);
-  int n = loopsStarted_;
-  loopsStarted_ = 0;
+  TimeFunc();
+  auto heard = std::partition(loopStarts_.begin(), loopStarts_.end(), [this](uint64_t at) { return at <= heard_; });
+  int n = static_cast<int>(heard - loopStarts_.begin());
+  loopStarts_.erase(loopStarts_.begin(), heard);
   return n;
 }
 
@@ -299,8 +306,6 @@ void CMusicChannel::play(const CXString& fullName, bool loop) {
   if (volumeSet_) stream->setVolume(volume_);
   if (panSet_) stream->setPan(pan_);
   if (freqSet_) stream->setFreq(freq_);
-  // Loop restarts of the very first fill are counted before anything is heard; they belong to it.
-  stream->takeLoopsStarted();
   stream->Play(loop);
   stream_ = std::move(stream);
   fileName_ = fullName;

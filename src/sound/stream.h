@@ -72,7 +72,8 @@ class CSndStream : public CXObject {
   const PcmFormat& format() const { return format_; }
   CSoundBuffer* buffer() const { return buffer_.get(); }
 
-  // Loop restarts since the last call (the refill only counts them; the main thread raises events).
+  // Loop restarts heard since the last call (the refill notes where they fall; the main thread
+  // raises the events once the mix has reached them).
   int takeLoopsStarted();
   // The refill: writes fresh data over what was played since the last one. The mixer runs it
   // before each mix of the buffer; tests may call it directly.
@@ -92,7 +93,9 @@ class CSndStream : public CXObject {
   bool opened_ = false, playing_ = false, fresh_ = false;
   bool foundEnd_ = false, donePlaying_ = false, looped_ = false;
   uint32_t progress_ = 0, bufferSize_ = 0, bytesRemaining_ = 0, nextWrite_ = 0;
-  int loopsStarted_ = 0;
+  // Bytes written into and heard from the buffer since the first fill; loop starts by written offset.
+  uint64_t written_ = 0, heard_ = 0;
+  std::vector<uint64_t> loopStarts_;
   int volume_ = 0, pan_ = 0, freq_ = 0;
 };
 
