@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -216,6 +217,39 @@ TEST_F(SoundGameTest, SequenceSpeaksWithItsTalkingAnimation) {
   expectSpan(all, 22050, static_cast<int64_t>(all.size() / 2), 0, 0, "silence after it");
   EXPECT_EQ(value("LINEDONE"), 1);
   EXPECT_EQ(value("DONE"), 1);
+}
+
+// A windowed run under Xvfb with SDL's disk audio driver (the device writes what it pulls to a file)
+// hears the same sound as the headless capture, once the device's leading silence is skipped.
+TEST_F(SoundGameTest, WindowedRunWithTheDiskDriverHearsTheSameSound) {
+  if (std::system("command -v xvfb-run > /dev/null 2>&1") != 0) GTEST_SKIP() << "xvfb-run is not installed (make deps installs it)";
+  writeConstant("Dane/S/a.wav", 22050, 2205, 8000);
+  writeConstant("Dane/S/b.wav", 44100, 300, -4000);
+  scene(integers({"DONE"}) + "OBJECT=A\nA:TYPE=SOUND\nA:FILENAME=a.wav\nA:ONFINISHED={B^PLAY();}\n"
+        "OBJECT=B\nB:TYPE=SOUND\nB:FILENAME=b.wav\nB:ONFINISHED={DONE^INC();}\nOBJECT=S\nS:ONINIT={A^PLAY();}\n");
+  auto headless = capture(40);
+  const std::string script = R"sh(P="$1"; D="$2"; G="$3"
+export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
+SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$D/disk.raw" "$P" --frames 60 --settings "$D/w.ini" --log info -window -path "$G"
+)sh";
+  tarnvik::e2e::PlayerRun run = finish(spawn({"xvfb-run", "-a", "-s", "-screen 0 800x600x24 -nolisten tcp", "sh", "-c",
+                                              script, "sh", program(), dir_.string(), folder().string()}));
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.err.find("SDL audio (disk)"), std::string::npos) << run.err;
+  EXPECT_EQ(CConfig((dir_ / "w.ini").string()).GetInt("S", "DONE", 0), 1);
+  std::string raw = tarnvik::e2e::slurp(dir_ / "disk.raw");
+  std::vector<int16_t> heard(raw.size() / 2);
+  std::memcpy(heard.data(), raw.data(), heard.size() * 2);
+  size_t first = 0;
+  while (first < heard.size() && heard[first] == 0) ++first;
+  ASSERT_LT(first + 2 * 4410, heard.size()) << "the sound was not heard";
+  // A exactly as headless; B follows after a pause that depends on the real frame times.
+  EXPECT_TRUE(std::equal(headless.begin(), headless.begin() + 2 * 4410, heard.begin() + static_cast<ptrdiff_t>(first)));
+  size_t b = first + 2 * 4410;
+  while (b < heard.size() && heard[b] == 0) ++b;
+  ASSERT_LT(b + 600, heard.size());
+  for (size_t k = 0; k < 600; ++k) ASSERT_EQ(heard[b + k], -4000) << k;
+  EXPECT_EQ(heard[b + 600], 0);
 }
 
 }  // namespace
