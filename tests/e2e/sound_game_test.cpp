@@ -219,6 +219,41 @@ TEST_F(SoundGameTest, SequenceSpeaksWithItsTalkingAnimation) {
   EXPECT_EQ(value("DONE"), 1);
 }
 
+TEST_F(SoundGameTest, AnimationFramesPlayTheirSounds) {
+  CAnimo animo;
+  for (int i = 0; i < 2; ++i) {
+    auto f = std::make_unique<CAnimoFrame>();
+    ASSERT_TRUE(f->create(4, 4, 16, false));
+    animo.AddFrame(std::move(f));
+  }
+  CAnimoEvent e;
+  e.name = "GO";
+  e.fps = 10;
+  for (int i = 0; i < 2; ++i) {
+    CAnimoEntry entry;
+    entry.frame = i;
+    e.entries.push_back(entry);
+  }
+  e.entries[1].hasSound = true;
+  e.entries[1].sound = "tick.wav";
+  animo.AddEvent(e);
+  std::vector<uint8_t> ann;
+  ASSERT_TRUE(animo.SaveToMemory(0, ann));
+  writeBytes("Dane/S/go.ann", ann);
+  writeConstant("Dane/S/tick.wav", 44100, 441, 7000);
+  scene("OBJECT=A\nA:TYPE=ANIMO\nA:FILENAME=go.ann\nA:TOCANVAS=TRUE\nOBJECT=S\nS:ONINIT={A^PLAY(\"GO\");}\n");
+  auto s = capture(20);
+  int64_t start = 0;
+  while (start < static_cast<int64_t>(s.size() / 2) && s[2 * start] == 0) ++start;
+  // The second entry is shown by the first tick at or after 100 ms, and its sound starts there.
+  int64_t tick = 0;
+  for (int64_t f = 1; f <= 20 && !tick; ++f)
+    if (f * kFrameMs >= 100) tick = f * kFrameMs;
+  EXPECT_EQ(start, sampleAt(tick));
+  expectSpan(s, start, start + 441, 7000, 7000, "the frame's sound");
+  expectSpan(s, start + 441, static_cast<int64_t>(s.size() / 2), 0, 0, "once");
+}
+
 // A windowed run under Xvfb with SDL's disk audio driver (the device writes what it pulls to a file)
 // hears the same sound as the headless capture, once the device's leading silence is skipped.
 TEST_F(SoundGameTest, WindowedRunWithTheDiskDriverHearsTheSameSound) {
