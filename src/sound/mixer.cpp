@@ -51,26 +51,25 @@ CSoundBuffer::CSoundBuffer(CSoundMixer* mixer, const PcmFormat& format, uint32_t
 
 CSoundBuffer::~CSoundBuffer() { mixer_->detach(this); }
 
-void CSoundBuffer::write(uint32_t offset, const uint8_t* bytes, uint32_t n) {
+// Runs fn(bufferOffset, sourceOffset, count) over the one or two pieces of a span that wraps.
+template <class Fn>
+void CSoundBuffer::forSpan(uint32_t offset, uint32_t n, Fn fn) {
   Lock lock(mixer_->mutex_);
   if (data_.empty()) return;
   uint32_t size = this->size();
   offset %= size;
   n = std::min(n, size);
   uint32_t first = std::min(n, size - offset);
-  std::memcpy(data_.data() + offset, bytes, first);
-  if (n > first) std::memcpy(data_.data(), bytes + first, n - first);
+  fn(offset, 0u, first);
+  if (n > first) fn(0u, first, n - first);
+}
+
+void CSoundBuffer::write(uint32_t offset, const uint8_t* bytes, uint32_t n) {
+  forSpan(offset, n, [&](uint32_t at, uint32_t from, uint32_t count) { std::memcpy(data_.data() + at, bytes + from, count); });
 }
 
 void CSoundBuffer::silence(uint32_t offset, uint32_t n) {
-  Lock lock(mixer_->mutex_);
-  if (data_.empty()) return;
-  uint32_t size = this->size();
-  offset %= size;
-  n = std::min(n, size);
-  uint32_t first = std::min(n, size - offset);
-  std::memset(data_.data() + offset, silenceByte(), first);
-  if (n > first) std::memset(data_.data(), silenceByte(), n - first);
+  forSpan(offset, n, [&](uint32_t at, uint32_t, uint32_t count) { std::memset(data_.data() + at, silenceByte(), count); });
 }
 
 void CSoundBuffer::play(bool loop) {

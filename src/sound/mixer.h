@@ -74,6 +74,8 @@ class CSoundBuffer {
  private:
   friend class CSoundMixer;
   CSoundBuffer(CSoundMixer* mixer, const PcmFormat& format, uint32_t bytes);
+  template <class Fn>
+  void forSpan(uint32_t offset, uint32_t n, Fn fn);
   void updateGains();
   void updateStep();
   // Adds this voice's next `frames` output frames to acc (stereo int32).

@@ -24,6 +24,21 @@ void observe(CPlayable* playable, CPlayableObserver* observer) {
 
 }  // namespace
 
+void CSeqPlayable::setVolume(int v) {
+  CPlayable::setVolume(v);
+  if (CSound4* sound = voice()) sound->setVolume(v);
+}
+
+void CSeqPlayable::setPanning(int p) {
+  CPlayable::setPanning(p);
+  if (CSound4* sound = voice()) sound->setPanning(p);
+}
+
+void CSeqPlayable::setFrequency(int f) {
+  CPlayable::setFrequency(f);
+  if (CSound4* sound = voice()) sound->setFrequency(f);
+}
+
 // Leaves.
 
 CSeqLeaf::CSeqLeaf(std::shared_ptr<CAnimo> animo, const CXString& event) : animo_(std::move(animo)), event_(event) {}
@@ -84,21 +99,6 @@ void CSeqLeaf::resume() {
 }
 
 bool CSeqLeaf::isPlaying() const { return state_ == kPlaying; }
-
-void CSeqLeaf::setVolume(int v) {
-  CPlayable::setVolume(v);
-  if (sound_) sound_->setVolume(v);
-}
-
-void CSeqLeaf::setPanning(int p) {
-  CPlayable::setPanning(p);
-  if (sound_) sound_->setPanning(p);
-}
-
-void CSeqLeaf::setFrequency(int f) {
-  CPlayable::setFrequency(f);
-  if (sound_) sound_->setFrequency(f);
-}
 
 CXString CSeqLeaf::playingEventName() const { return animo_ ? playing_ : getName(); }
 
@@ -350,21 +350,6 @@ void CSpeakingAnimation::resume() {
   state_ = kPlaying;
   if (speech_) speech_->resume();
   if (animo_) animo_->Resume();
-}
-
-void CSpeakingAnimation::setVolume(int v) {
-  CPlayable::setVolume(v);
-  if (speech_) speech_->setVolume(v);
-}
-
-void CSpeakingAnimation::setPanning(int p) {
-  CPlayable::setPanning(p);
-  if (speech_) speech_->setPanning(p);
-}
-
-void CSpeakingAnimation::setFrequency(int f) {
-  CPlayable::setFrequency(f);
-  if (speech_) speech_->setFrequency(f);
 }
 
 CXString CSpeakingAnimation::playingEventName() const {

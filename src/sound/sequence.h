@@ -25,8 +25,13 @@ class CSeqPlayable : public CPlayable, public CPlayableObserver {
   virtual CXString playingEventName() const { return getName(); }
   virtual void show() {}
   virtual void hide() {}
+  // Volume, pan and frequency are kept and passed on to the sound the playable plays, if any.
+  void setVolume(int v) override;
+  void setPanning(int p) override;
+  void setFrequency(int f) override;
 
  protected:
+  virtual CSound4* voice() const { return nullptr; }
   CXString parameter_;
 };
 
@@ -44,14 +49,14 @@ class CSeqLeaf : public CSeqPlayable {
   void pause() override;
   void resume() override;
   bool isPlaying() const override;
-  void setVolume(int v) override;
-  void setPanning(int p) override;
-  void setFrequency(int f) override;
   CXString playingEventName() const override;
   void show() override;
   void hide() override;
 
   bool onPlayableFinished(CPlayable* playable) override;
+
+ protected:
+  CSound4* voice() const override { return sound_.get(); }
 
  private:
   std::shared_ptr<CAnimo> animo_;
@@ -113,9 +118,6 @@ class CSpeakingAnimation : public CSeqPlayable {
   void pause() override;
   void resume() override;
   bool isPlaying() const override { return state_ != kStopped; }
-  void setVolume(int v) override;
-  void setPanning(int p) override;
-  void setFrequency(int f) override;
   CXString playingEventName() const override;
   void show() override;
   void hide() override;
@@ -123,6 +125,9 @@ class CSpeakingAnimation : public CSeqPlayable {
   std::vector<int> talkingEvents() const;
 
   bool onPlayableFinished(CPlayable* playable) override;
+
+ protected:
+  CSound4* voice() const override { return speech_.get(); }
 
  private:
   enum Phase { kIdle, kStarting, kTalking, kEnding };
