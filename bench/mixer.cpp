@@ -20,16 +20,16 @@ constexpr int kSeconds = 10;
 constexpr int kBlock = tarnvik::kAudioDeviceFrames;
 constexpr int kTotalFrames = tarnvik::kAudioRate * kSeconds;
 
-struct VoiceSpec {
+struct VoiceSetup {
   int rate, channels, volume, pan;
 };
 
-VoiceSpec spec(int i) {
-  return VoiceSpec{i % 2 ? 22050 : 44100, i % 4 < 2 ? 1 : 2, -(i * 97 % 2000), (i * 613 % 4001) - 2000};
+VoiceSetup setup(int i) {
+  return VoiceSetup{i % 2 ? 22050 : 44100, i % 4 < 2 ? 1 : 2, -(i * 97 % 2000), (i * 613 % 4001) - 2000};
 }
 
 // One second of a tone per voice, looping.
-std::vector<int16_t> tone(const VoiceSpec& s, int i) {
+std::vector<int16_t> tone(const VoiceSetup& s, int i) {
   std::vector<int16_t> out(static_cast<size_t>(s.rate * s.channels));
   for (size_t k = 0; k < out.size(); ++k)
     out[k] = static_cast<int16_t>(3000 * std::sin(static_cast<double>(k / s.channels) * (0.01 + i * 0.002)));
@@ -40,7 +40,7 @@ void BM_OurMixer(benchmark::State& state) {
   CSoundMixer mixer;
   std::vector<std::unique_ptr<CSoundBuffer>> voices;
   for (int i = 0; i < kVoices; ++i) {
-    VoiceSpec s = spec(i);
+    VoiceSetup s = setup(i);
     std::vector<int16_t> pcm = tone(s, i);
     auto b = mixer.createBuffer(PcmFormat::pcm16(s.channels, s.rate), static_cast<uint32_t>(pcm.size() * 2));
     b->write(0, reinterpret_cast<const uint8_t*>(pcm.data()), static_cast<uint32_t>(pcm.size() * 2));
@@ -61,7 +61,7 @@ void BM_SdlMixAudioFormat(benchmark::State& state) {
   std::vector<std::vector<int16_t>> voices;
   std::vector<int> volumes;
   for (int i = 0; i < kVoices; ++i) {
-    VoiceSpec s = spec(i);
+    VoiceSetup s = setup(i);
     std::vector<int16_t> pcm = tone(s, i);
     std::vector<int16_t> ready(static_cast<size_t>(tarnvik::kAudioRate) * 2);
     int step = tarnvik::kAudioRate / s.rate;

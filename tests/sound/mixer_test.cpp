@@ -40,7 +40,7 @@ TEST(SoundGain, AttenuationEdges) {
   EXPECT_GT(soundGainQ14(-8000), 0);
 }
 
-TEST_F(MixerTest, VolumeAndPanGiveTheDescribedGainsPerSide) {
+TEST_F(MixerTest, VolumeAndPanGiveTheirGainsPerSide) {
   auto b = voice(std::vector<int16_t>(1000, 10000));
   b->play(true);
   auto out = render(10);
