@@ -29,7 +29,8 @@ PlayerAudio::PlayerAudio(CWindow* window, CCommandLine6* commandLine, bool headl
     if (device_->open(&mixer_)) {
       TLOG_INFO("audio: " << device_->describe());
     } else {
-      TLOG_WARN("audio: " << device_->lastError() << "; sound is mixed but not heard");
+      // Common on machines without a sound card; the game runs the same, only unheard.
+      TLOG_INFO("audio: " << device_->lastError() << "; sound is mixed but not heard");
       device_.reset();
     }
   }
