@@ -41,6 +41,10 @@ void registerEngineTypes() {
   mc::registerRecordType(mc::TYPE_SYSTEM, [](CMC_ObjectsContainer*) -> CMC_Object* { return new CMC_System(CXString("temp")); });
   mc::registerRecordType(mc::TYPE_ANIMO,
                          [](CMC_ObjectsContainer* scope) -> CMC_Object* { return new CMC_Animo(scope, CXString("temp")); });
+  mc::registerRecordType(mc::TYPE_SOUND,
+                         [](CMC_ObjectsContainer* scope) -> CMC_Object* { return new CMC_Sound(scope, CXString("temp")); });
+  mc::registerRecordType(mc::TYPE_SEQUENCE,
+                         [](CMC_ObjectsContainer* scope) -> CMC_Object* { return new CMC_Sequence(scope, nullptr); });
   mc::registerRecordType(mc::TYPE_IMAGE,
                          [](CMC_ObjectsContainer* scope) -> CMC_Object* { return new CMC_Image(scope, CXString("temp")); });
   CMC_RunnerFactory::registerRunner(mc::TYPE_TIMER, [] { return std::unique_ptr<CMC_Runner>(new CMC_Timer_Runner); });

@@ -1,6 +1,7 @@
 // SEQUENCE objects: loading the tree, playing its parts, events and methods.
 #include "objects/sequence.h"
 
+#include "files/xarchive.h"
 #include "graphics/window.h"
 #include "objects/sound.h"
 #include "runtime/objects_container.h"
@@ -22,16 +23,41 @@ CMC_Sequence::CMC_Sequence(CMC_ObjectsContainer* scope, CMElement* element)
   CXString file = elementValue(element, "FILENAME");
   // IMPORT declares a sequence by name alone: its file is named after it.
   if (file.isEmpty() && !getName().isEmpty()) file = getName() + ".SEQ";
-  CWindow* window = scope && scope->getWindow() ? scope->getWindow() : CWindow::getCurrent();
-  if (!file.isEmpty()) tree_ = CMultimediaSequenceCreator::load(window, file, elementInt(element, "PRIORITY"));
-  if (tree_)
-    for (CSeqPlayable* p : tree_->all()) p->addNotifier(this);
+  load(file, elementInt(element, "PRIORITY"));
   initializeBehaviours(scope, element);
 }
 
-CMC_Sequence::~CMC_Sequence() {
+CMC_Sequence::~CMC_Sequence() { load(CXString(), 0); }
+
+void CMC_Sequence::load(const CXString& file, int priority) {
   if (tree_)
     for (CSeqPlayable* p : tree_->all()) p->removeNotifier(this);
+  playing_ = nullptr;
+  tree_.reset();
+  file_ = file;
+  priority_ = priority;
+  if (file.isEmpty()) return;
+  CMC_ObjectsContainer* scope = getScene();
+  CWindow* window = scope && scope->getWindow() ? scope->getWindow() : CWindow::getCurrent();
+  tree_ = CMultimediaSequenceCreator::load(window, file, priority);
+  if (tree_)
+    for (CSeqPlayable* p : tree_->all()) p->addNotifier(this);
+}
+
+bool CMC_Sequence::serialize(CXArchive* archive) {
+  if (!CMC_Object::serialize(archive)) return false;
+  CXString name = getName();
+  if (archive->isStoring()) {
+    *archive << name << file_ << priority_;
+    return archive->isOk();
+  }
+  CXString file;
+  int32_t priority = 0;
+  *archive >> name >> file >> priority;
+  if (!archive->isOk()) return false;
+  setName(name);
+  load(file, priority);
+  return true;
 }
 
 const CMC_EventList* CMC_Sequence::getBehavioursList() const { return &sequenceEvents(); }

@@ -20,6 +20,8 @@ class CMC_Sequence : public CMC_Object, public CPlayableObserver {
 
   const CMC_EventList* getBehavioursList() const override;
   CSequenceTree* getTree() const { return tree_.get(); }
+  // Saved-state record: the handlers, the name, FILENAME as given and PRIORITY; reading loads the tree.
+  bool serialize(CXArchive* archive) override;
 
   // Plays the named part with a parameter; false when the tree has no such part.
   bool play(const CXString& name, const CXString& parameter);
@@ -41,7 +43,11 @@ class CMC_Sequence : public CMC_Object, public CPlayableObserver {
   bool onPlayableFinished(CPlayable* playable) override;
 
  private:
+  void load(const CXString& file, int priority);
+
   std::unique_ptr<CSequenceTree> tree_;
+  CXString file_;
+  int32_t priority_ = 0;
   CSeqPlayable* playing_ = nullptr;
   int volume_ = 0, pan_ = 0, freq_ = 0;
 };

@@ -6,6 +6,7 @@
 #include <map>
 #include <string>
 
+#include "files/xarchive.h"
 #include "graphics/window.h"
 #include "runtime/objects_container.h"
 #include "runtime/type_ids.h"
@@ -55,7 +56,27 @@ CMC_Sound::~CMC_Sound() {
   if (sound_) sound_->removeNotifier(this);
 }
 
+bool CMC_Sound::serialize(CXArchive* archive) {
+  if (!CMC_Object::serialize(archive)) return false;
+  CXString name = getName();
+  if (archive->isStoring()) {
+    *archive << name << file_ << preload_ << flushAfterPlayed_;
+    return archive->isOk();
+  }
+  CXString file;
+  bool preload = false, flush = false;
+  *archive >> name >> file >> preload >> flush;
+  if (!archive->isOk()) return false;
+  setName(name);
+  preload_ = preload;
+  flushAfterPlayed_ = flush;
+  if (sound_) sound_->removeNotifier(this);
+  initSound(file);
+  return true;
+}
+
 void CMC_Sound::initSound(const CXString& file) {
+  file_ = file;
   CWindow* window = windowOf(getScene());
   CXString resolved = file.isEmpty() ? file : CSoundSystem::resolveSoundFX(window, file);
   if (!resolved.isEmpty()) {

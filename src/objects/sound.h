@@ -21,6 +21,9 @@ class CMC_Sound : public CMC_Object, public CPlayableObserver {
 
   const CMC_EventList* getBehavioursList() const override;
   CSound4* getSound() const { return sound_.get(); }
+  // Saved-state record: the handlers, the name, FILENAME as given, PRELOAD and FLUSHAFTERPLAYED.
+  // Reading builds the sound as the definition element does.
+  bool serialize(CXArchive* archive) override;
 
   void play();
   void stop(bool notify);
@@ -47,6 +50,7 @@ class CMC_Sound : public CMC_Object, public CPlayableObserver {
   void fire(int index, const char* event);
 
   std::shared_ptr<CSound4> sound_;
+  CXString file_;
   bool preload_ = false, flushAfterPlayed_ = false;
 };
 

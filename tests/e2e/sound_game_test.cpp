@@ -88,6 +88,15 @@ TEST_F(SoundGameTest, SoundsStartWhereTheScriptPlayedThemAndLastTheirLength) {
   expectSpan(s, bStart + 1000, static_cast<int64_t>(s.size() / 2), 0, 0, "silence after B");
   EXPECT_EQ(value("DONE"), 2);
   EXPECT_EQ(value("STARTS"), 1);
+
+  // The same game run from its precompiled form sounds the same.
+  ASSERT_EQ(play(1, {"-2bin"}), 0) << err();
+  ASSERT_TRUE(fs::exists(folder() / "Dane" / "S" / "S.bin")) << "a scene with sounds is precompiled";
+  fs::remove(settings());
+  auto again = capture(frames, {"--log", "info"});
+  EXPECT_NE(err().find("running from the precompiled form"), std::string::npos) << err();
+  EXPECT_EQ(again, s);
+  EXPECT_EQ(value("DONE"), 2);
 }
 
 TEST_F(SoundGameTest, StopVolumeAndPanFollowTheScript) {
@@ -215,6 +224,14 @@ TEST_F(SoundGameTest, SequenceSpeaksWithItsTalkingAnimation) {
   auto all = capture(40);
   expectSpan(all, 0, 22050, 3000, 3000, "the whole speech");
   expectSpan(all, 22050, static_cast<int64_t>(all.size() / 2), 0, 0, "silence after it");
+  EXPECT_EQ(value("LINEDONE"), 1);
+  EXPECT_EQ(value("DONE"), 1);
+
+  // From the precompiled form: the same sound and the same events.
+  ASSERT_EQ(play(1, {"-2bin"}), 0) << err();
+  fs::remove(settings());
+  EXPECT_EQ(capture(40, {"--log", "info"}), all);
+  EXPECT_NE(err().find("running from the precompiled form"), std::string::npos) << err();
   EXPECT_EQ(value("LINEDONE"), 1);
   EXPECT_EQ(value("DONE"), 1);
 }
