@@ -236,6 +236,20 @@ TEST_F(SoundGameTest, SequenceSpeaksWithItsTalkingAnimation) {
   EXPECT_EQ(value("DONE"), 1);
 }
 
+TEST_F(SoundGameTest, MasterVolumeScalesTheWholeMixAndNoSoundSilencesEffects) {
+  writeConstant("Dane/S/c.wav", 44100, 4410, 10000);
+  scene(integers({"ENDS"}) + "OBJECT=C\nC:TYPE=SOUND\nC:FILENAME=c.wav\nC:ONFINISHED={ENDS^INC();}\n"
+        "OBJECT=S\nS:ONINIT={C^PLAY();}\n");
+  auto half = capture(10, {"--volume", "50"});
+  expectSpan(half, 0, 4410, 5000, 5000, "half the amplitude");
+  auto none = capture(10, {"--volume", "0"});
+  expectSpan(none, 0, static_cast<int64_t>(none.size() / 2), 0, 0, "volume 0");
+  fs::remove(settings());
+  auto quiet = capture(10, {"-nosound"});
+  expectSpan(quiet, 0, static_cast<int64_t>(quiet.size() / 2), 0, 0, "-nosound");
+  EXPECT_EQ(value("ENDS"), 1) << "a silenced effect still ends and reports it";
+}
+
 TEST_F(SoundGameTest, AnimationFramesPlayTheirSounds) {
   CAnimo animo;
   for (int i = 0; i < 2; ++i) {
