@@ -37,8 +37,9 @@ class Folder {
   void image(const std::string& name, const Raster& r, int x = 0, int y = 0) {
     if (ok_) ok_ = writeImage((dir_ / name).string(), r, x, y, error_);
   }
-  void animation(const std::string& name, const std::vector<Raster>& frames, const std::vector<AnimEvent>& events) {
-    if (ok_) ok_ = writeAnimation((dir_ / name).string(), frames, events, error_);
+  void animation(const std::string& name, const std::vector<Raster>& frames, const std::vector<AnimEvent>& events,
+                 int x = 0, int y = 0) {
+    if (ok_) ok_ = writeAnimation((dir_ / name).string(), frames, events, error_, x, y);
   }
 
  private:
@@ -231,7 +232,8 @@ void meadowScene(const fs::path& game, std::string& error, bool& ok) {
   bg.circle(175, 245, 60, {45, 110, 45, 255});
   f.image("MEADOWBG.IMG", bg);
 
-  // The guide: frames 0-1 standing, 2-3 waving, 4-6 talking mouths, 7 a closing smile.
+  // The guide: frames 0-1 standing, 2-3 waving, 4-6 talking mouths, 7 a closing smile. It stands at
+  // 470, 250 by the file itself: the sequence that makes it speak shows its own copy of the file.
   std::vector<Raster> guide{guideFrame(0, 0, 0), guideFrame(0, 0, 2), guideFrame(2, 0, 0), guideFrame(1, 0, 0),
                             guideFrame(0, 1, 0), guideFrame(0, 2, 0), guideFrame(0, 3, 0), guideFrame(1, 0, 1)};
   f.animation("GUIDE.ANN", guide,
@@ -241,7 +243,8 @@ void meadowScene(const fs::path& game, std::string& error, bool& ok) {
                {"TALKA", 8, {4, 5, 4}, false},
                {"TALKB", 8, {5, 6, 5}, false},
                {"TALKC", 8, {6, 4, 6, 5}, false},
-               {"TALKEND", 4, {7, 0}, false}});
+               {"TALKEND", 4, {7, 0}, false}},
+              470, 250);
 
   Raster bubble(300, 110);
   bubble.ellipse(150, 50, 148, 48, kInk);

@@ -60,7 +60,7 @@ bool writeImage(const std::string& file, const Raster& picture, int x, int y, st
 }
 
 bool writeAnimation(const std::string& file, const std::vector<Raster>& frames, const std::vector<AnimEvent>& events,
-                    std::string& error) {
+                    std::string& error, int x, int y) {
   CAnimo animo;
   animo.Author = CXString("Tarnvik demo");
   for (const Raster& r : frames) {
@@ -79,6 +79,8 @@ bool writeAnimation(const std::string& file, const std::vector<Raster>& frames, 
     for (int f : e.frames) {
       CAnimoEntry entry;
       entry.frame = f;
+      entry.x = static_cast<int16_t>(x);
+      entry.y = static_cast<int16_t>(y);
       event.entries.push_back(entry);
     }
     // A loop over the whole event, repeated endlessly.

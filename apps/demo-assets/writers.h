@@ -21,9 +21,11 @@ struct AnimEvent {
   bool loop = false;
 };
 
-// An ANN file: every frame with alpha, all at offset (0, 0); scripts place the animation.
+// An ANN file: every frame with alpha, every entry at the given offset (0, 0 unless given: scripts
+// place the animation). An animation that a sequence plays needs its place in the file, as the
+// sequence shows its own copy of it.
 bool writeAnimation(const std::string& file, const std::vector<Raster>& frames, const std::vector<AnimEvent>& events,
-                    std::string& error);
+                    std::string& error, int x = 0, int y = 0);
 
 // A mono 16-bit 22050 Hz WAV file of samples in -1..1.
 constexpr int kSampleRate = 22050;

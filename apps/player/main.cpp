@@ -25,6 +25,7 @@
 #include "objects/register.h"
 #include "objects/system.h"
 #include "platform/clock.h"
+#include "player_audio.h"
 #include "platform/sdl_video.h"
 #include "platform/video.h"
 #include "settings/commandline.h"
@@ -225,6 +226,15 @@ int main(int argc, char** argv) {
   registerEngineTypes();
   // Mouse and keyboard: the window's own, when it has them; scripted events join them per frame.
   CInputManager input(&window, video->getInput());
+  // Sound outlives the application: its objects hold sounds of the mixer until they are deleted.
+  PlayerAudio audio(&window, &commandLine, options.headless, options.volume, options.muteUnfocused,
+                    !options.audioOutFile.empty());
+  std::string audioOutFile = options.audioOutFile;
+  if (!audioOutFile.empty()) {
+    std::error_code ec;
+    std::filesystem::path absolute = std::filesystem::absolute(audioOutFile, ec);
+    if (!ec) audioOutFile = absolute.string();
+  }
 
   int frames = 0;
   int status = 0;
@@ -269,16 +279,18 @@ int main(int argc, char** argv) {
             break;
           case HostEvent::kFocusLost:
             window.OnActivateApp(false);
+            audio.focus(false);
             flushSettings("focus lost");
             break;
           case HostEvent::kFocusGained:
             window.OnActivateApp(true);
+            audio.focus(true);
             break;
           case HostEvent::kScreenshot:
             writeNumberedScreenshot(window, dataFolder);
             break;
           case HostEvent::kMuteToggle:
-            TLOG_DEBUG("mute toggle: there is no sound output yet");
+            audio.toggleMute();
             break;
         }
       }
@@ -309,6 +321,9 @@ int main(int argc, char** argv) {
       }
       lastFrameTime = frameStart;
       if (recorder) recorder->frame(frames, advance, taken);
+      // Sound up to the tick's time is mixed before the tick, so a sound started in the tick begins
+      // at the sample of the time the script saw.
+      audio.pump(engineClock().now());
       window.Tick();
       application.domodal();
       ++frames;
@@ -329,12 +344,21 @@ int main(int argc, char** argv) {
         if (spent < kFallbackFrame / 4) std::this_thread::sleep_until(frameStart + kFallbackFrame);
       }
     }
+    audio.pump(engineClock().now());
     std::printf("tarnvik: %d frames, scene %s\n", frames, application.getCurrentSceneName().c_str());
     if (recorder) {
       // A run the person ended (window closed, interrupted) replays up to the same frame.
       if (closed || g_stop) recorder->quit(frames);
       if (!writeRecord(options.recordFile, recorder->text())) {
         std::fprintf(stderr, "tarnvik: --record: cannot write %s\n", options.recordFile.c_str());
+        status = kExitOutputFailed;
+      }
+    }
+    if (!audioOutFile.empty()) {
+      if (audio.writeCapture(audioOutFile, error)) {
+        TLOG_INFO("sound written to " << audioOutFile);
+      } else {
+        std::fprintf(stderr, "tarnvik: --audio-out: %s\n", error.c_str());
         status = kExitOutputFailed;
       }
     }

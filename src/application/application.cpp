@@ -13,6 +13,7 @@
 #include "runtime/variable.h"
 #include "settings/commandline.h"
 #include "settings/config.h"
+#include "sound/sound_system.h"
 
 CApplication::CApplication(CWindow* window, const CXString& settingsFile, const CXString& archiveFile,
                            CCommandLine6* commandLine)
@@ -28,10 +29,18 @@ CApplication::CApplication(CWindow* window, const CXString& settingsFile, const 
   // A broken archive is refused with one message (CBigFile); the game then runs from its folder.
   if (!archiveFile.isEmpty()) archiveOpened_ = CFile::openBigFile(archiveFile);
   if (commandLine_) CMElementsLoader::setCodingOptions(commandLine_->isToCode(), commandLine_->isToDecode());
+  // A new loop of the music is the current scene's ONMUSICLOOPED (raised on the main thread).
+  if (CSoundSystem* sound = CSoundSystem::current())
+    sound->setMusicLoopHandler([this] {
+      CMC_Application* application = getApplication();
+      CMC_Scene* scene = application ? application->getCurrentScene() : nullptr;
+      if (scene && scene->hasHandlerFlag(CMC_Scene::EVI_ONMUSICLOOPED)) scene->onSignal(CXString("ONMUSICLOOPED"));
+    });
 }
 
 CApplication::~CApplication() {
   OnExit();
+  if (CSoundSystem* sound = CSoundSystem::current()) sound->setMusicLoopHandler(nullptr);
   if (CMC_Variable::getConfig() == config_.get()) CMC_Variable::setConfig(nullptr);
   if (window_ && CMC_Behaviour::getTimerService() == window_->getTimer()) CMC_Behaviour::setTimerService(nullptr);
   if (archiveOpened_) CFile::closeBigFile();

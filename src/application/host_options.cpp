@@ -88,11 +88,20 @@ bool parseHostOptions(const std::vector<std::string>& args, HostOptions& out, st
       if (!value(out.recordFile)) return false;
     } else if (a == "--screenshot") {
       if (!value(out.screenshotFile)) return false;
+    } else if (a == "--audio-out") {
+      if (!value(out.audioOutFile)) return false;
+    } else if (a == "--volume") {
+      if (!value(v)) return false;
+      if (!parseInt(v, 0, 100, n)) return error = "--volume takes a whole number from 0 to 100", false;
+      out.volume = static_cast<int>(n);
+    } else if (a == "--mute-unfocused") {
+      out.muteUnfocused = true;
     } else {
       error = "unknown option " + a;
       return false;
     }
   }
+  if (!out.audioOutFile.empty() && !out.headless) return error = "--audio-out needs --headless", false;
   return true;
 }
 
@@ -110,6 +119,9 @@ std::string hostUsage() {
          "  --input FILE       play a script of input events (docs/player.md gives the format)\n"
          "  --record FILE      write the run's input, seed and frame times in that format for --input\n"
          "  --screenshot FILE  when the run ends, write the screen as an 8-bit RGB PNG\n"
+         "  --audio-out FILE   (headless) write all mixed sound as a 16-bit stereo 44100 Hz WAV\n"
+         "  --volume 0-100     master volume (default 100)\n"
+         "  --mute-unfocused   silence while the window is not focused (default: sound goes on)\n"
          "  --seed N           seed of the random generator\n"
          "  --log LEVEL        error, warn, info, debug, trace (trace prints every script statement)\n"
          "  --help, --version\n"

@@ -19,6 +19,9 @@ struct HostOptions {
   std::string inputFile;
   std::string recordFile;
   std::string screenshotFile;
+  std::string audioOutFile;   // headless only: everything mixed, as a 16-bit stereo 44100 Hz WAV
+  int volume = 100;           // master volume, 0..100
+  bool muteUnfocused = false; // silence while the window does not have the focus
   std::optional<uint32_t> seed;
   log::Level logLevel = log::Level::off;
   bool help = false;

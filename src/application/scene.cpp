@@ -17,6 +17,7 @@
 #include "input/input_manager.h"
 #include "platform/clock.h"
 #include "runtime/behaviour.h"
+#include "sound/sound_system.h"
 
 namespace {
 
@@ -219,10 +220,34 @@ void CMC_Scene::restart() {
 void CMC_Scene::startMusic(const CXString& file) {
   music_ = file;
   playingMusic_ = !file.isEmpty();
-  TLOG_DEBUG("scene " << getName().view() << ": music " << file.view() << " (no sound output yet)");
+  // Scene music loops until the scene (or a script) stops it.
+  if (CSoundSystem* sound = CSoundSystem::current()) {
+    if (file.isEmpty())
+      sound->StopMusic();
+    else
+      sound->StartMusic(file, true);
+  }
 }
 
-void CMC_Scene::stopMusic() { playingMusic_ = false; }
+void CMC_Scene::stopMusic() {
+  playingMusic_ = false;
+  if (CSoundSystem* sound = CSoundSystem::current()) sound->StopMusic();
+}
+
+void CMC_Scene::setMusicVolume(int deviceVolume) {
+  musicVolume_ = deviceVolume;
+  if (CSoundSystem* sound = CSoundSystem::current()) sound->setMusicVolume(deviceVolume);
+}
+
+void CMC_Scene::setMusicPan(int devicePan) {
+  musicPan_ = devicePan;
+  if (CSoundSystem* sound = CSoundSystem::current()) sound->setMusicPan(devicePan);
+}
+
+void CMC_Scene::setMusicFreq(int freq) {
+  musicFreq_ = freq;
+  if (CSoundSystem* sound = CSoundSystem::current()) sound->setMusicFreq(freq);
+}
 
 CMC_Object* CMC_Scene::createObject(const CXString& name, const CXString& typeName) {
   if (name.isEmpty() || !isTypeRegistered(typeName)) return nullptr;
@@ -237,6 +262,7 @@ void CMC_Scene::pause(bool keepTimers) {
   if (paused_) return;
   paused_ = true;
   if (CWindow* window = getWindow()) window->pause();
+  if (CSoundSystem* sound = CSoundSystem::current()) sound->getManager().pause();
   if (!keepTimers) CXTimer::enable(false);
 }
 
@@ -244,6 +270,7 @@ void CMC_Scene::resume() {
   if (!paused_) return;
   paused_ = false;
   if (CWindow* window = getWindow()) window->resume();
+  if (CSoundSystem* sound = CSoundSystem::current()) sound->getManager().resume();
   CXTimer::enable(true);
 }
 

@@ -84,11 +84,11 @@ class CMC_Scene : public CMC_ObjectsContainer {
   static int musicVolumeFromScript(int v);
   static int musicPanFromScript(int p);
   int getMusicVolume() const { return musicVolume_; }
-  void setMusicVolume(int deviceVolume) { musicVolume_ = deviceVolume; }
+  void setMusicVolume(int deviceVolume);
   int getMusicPan() const { return musicPan_; }
-  void setMusicPan(int devicePan) { musicPan_ = devicePan; }
+  void setMusicPan(int devicePan);
   int getMusicFreq() const { return musicFreq_; }
-  void setMusicFreq(int freq) { musicFreq_ = freq; }
+  void setMusicFreq(int freq);
 
   int getMinHSPriority() const { return minHSPriority_; }
   int getMaxHSPriority() const { return maxHSPriority_; }

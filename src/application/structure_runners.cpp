@@ -12,6 +12,7 @@
 #include "runtime/variable_factory.h"
 #include "settings/commandline.h"
 #include "settings/language.h"
+#include "sound/sound_system.h"
 
 namespace {
 
@@ -268,7 +269,7 @@ CMC_Object* CMC_Application_Runner::run(int id, CMC_Object* target, CMC_ObjectsC
       return nullptr;
     case ENABLEMUSIC:
     case DISABLEMUSIC:
-      TLOG_DEBUG((id == ENABLEMUSIC ? "music on" : "music off") << " (no sound output yet)");
+      if (CSoundSystem* sound = CSoundSystem::current()) sound->MusicOn(id == ENABLEMUSIC);
       return nullptr;
     case RUN:
       return runOnObject(this, application->getCurrentScene(), scope, args);

@@ -470,6 +470,15 @@ CXString CFile::getPath(CFileContext* window, const CXString& name) {
   return CXString();
 }
 
+bool CFile::canRead(CFileContext* window, const CXString& name) {
+  if (name.isEmpty()) return false;
+  if (!getPath(window, name).isEmpty()) return true;
+  if (!archiveSlot()) return false;
+  for (const CXString& candidate : candidatesFor(window, name))
+    if (archiveSlot()->exists(candidate)) return true;
+  return false;
+}
+
 int CFile::fSeek(FILE* stream, long offset, int origin) { return stream ? std::fseek(stream, offset, origin) : -1; }
 
 long CFile::fTell(FILE* stream) { return stream ? std::ftell(stream) : -1; }

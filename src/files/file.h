@@ -123,6 +123,8 @@ class CFile : public CXObject {
   static CXString getCDPath(const CXString& path);
   // The real path that opening for reading would use; empty when no candidate exists.
   static CXString getPath(CFileContext* window, const CXString& name);
+  // Whether opening the name for reading would succeed: on disk or in the process's archive.
+  static bool canRead(CFileContext* window, const CXString& name);
   static int fSeek(FILE* stream, long offset, int origin);
   static long fTell(FILE* stream);
   // Reads a whole file through the name rules (for binary parsers); false when it cannot be read.

@@ -17,6 +17,8 @@
 #include "objects/class.h"
 #include "objects/group.h"
 #include "objects/rand.h"
+#include "objects/sequence.h"
+#include "objects/sound.h"
 #include "objects/structure.h"
 #include "objects/system.h"
 #include "objects/timer.h"
@@ -42,6 +44,10 @@ void registerEngineTypes() {
   mc::registerRecordType(mc::TYPE_SYSTEM, [](CMC_ObjectsContainer*) -> CMC_Object* { return new CMC_System(CXString("temp")); });
   mc::registerRecordType(mc::TYPE_ANIMO,
                          [](CMC_ObjectsContainer* scope) -> CMC_Object* { return new CMC_Animo(scope, CXString("temp")); });
+  mc::registerRecordType(mc::TYPE_SOUND,
+                         [](CMC_ObjectsContainer* scope) -> CMC_Object* { return new CMC_Sound(scope, CXString("temp")); });
+  mc::registerRecordType(mc::TYPE_SEQUENCE,
+                         [](CMC_ObjectsContainer* scope) -> CMC_Object* { return new CMC_Sequence(scope, nullptr); });
   mc::registerRecordType(mc::TYPE_IMAGE,
                          [](CMC_ObjectsContainer* scope) -> CMC_Object* { return new CMC_Image(scope, CXString("temp")); });
   CMC_RunnerFactory::registerRunner(mc::TYPE_TIMER, [] { return std::unique_ptr<CMC_Runner>(new CMC_Timer_Runner); });
@@ -94,6 +100,8 @@ void registerEngineTypes() {
   CMC_RunnerFactory::registerRunner(mc::TYPE_MOUSE, [] { return std::unique_ptr<CMC_Runner>(new CMC_Mouse_Runner); });
   CMC_RunnerFactory::registerRunner(mc::TYPE_KEYBOARD, [] { return std::unique_ptr<CMC_Runner>(new CMC_Keyboard_Runner); });
   CMC_RunnerFactory::registerRunner(mc::TYPE_BUTTON, [] { return std::unique_ptr<CMC_Runner>(new CMC_Button_Runner); });
+  registerSoundType();
+  registerSequenceType();
   // CREATE makes empty objects of the graphic and sound types that exist.
   CMC_Instruction_Runner::setCreator(
       [](CMC_ObjectsContainer* scope, const CXString& type, const CXString& name) -> CMC_Object* {
@@ -101,6 +109,7 @@ void registerEngineTypes() {
         CMC_Object* made = nullptr;
         if (type == "IMAGE") made = new CMC_Image(scope, name);
         else if (type == "ANIMO") made = new CMC_Animo(scope, name);
+        else if (type == "SOUND") made = new CMC_Sound(scope, name);
         if (made) scope->addObject(made);
         return made;
       });

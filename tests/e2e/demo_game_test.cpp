@@ -162,7 +162,7 @@ TEST_F(DemoGameTest, GeneratorWritesTheSameReadableFilesOnEveryRun) {
 
 TEST_F(DemoGameTest, EveryFileTheDefinitionsNameIsGenerated) {
   // FILENAME and BACKGROUND name files of the scene's folder, except sounds, which live in Wavs;
-  // MUSIC names "$WAVS\..." files; the sequence file names the talking animation and the speech.
+  // MUSIC names "Wavs\..." files of the game folder; the sequence file names the talking animation and the speech.
   std::regex key(R"((FILENAME|BACKGROUND|MUSIC|ANIMOFN|WAVFN)=(\S+))");
   int checked = 0;
   for (const auto& entry : fs::recursive_directory_iterator(kDemo / "Dane")) {
@@ -173,7 +173,7 @@ TEST_F(DemoGameTest, EveryFileTheDefinitionsNameIsGenerated) {
     for (std::sregex_iterator m(text.begin(), text.end(), key), end; m != end; ++m) {
       std::string name = (*m)[2].str();
       fs::path where = upper(name).ends_with(".WAV") ? kDemo / "Wavs" : folder;
-      if (upper(name).starts_with("$WAVS\\")) name = name.substr(6);
+      if (upper(name).starts_with("WAVS\\")) name = name.substr(5);
       // application.def names backgrounds of the scene folders.
       if (ext == ".DEF" && !upper(name).ends_with(".WAV")) {
         std::string before = text.substr(0, static_cast<size_t>(m->position()));
@@ -229,7 +229,7 @@ TEST_F(DemoGameTest, PuzzleStateInTheSettingsIsResumed) {
 
 // The committed input script clicks through every scene. The same script stopped at a frame of each
 // scene shows that scene's picture; the whole run ends on the ending with the settings the clicks
-// should leave, and the archive and the precompiled form end on the same picture and settings.
+// should leave, and the archive and the precompiled form end on the same picture, settings and sound.
 struct Checkpoint {
   const char* reference;
   int frame;
@@ -260,6 +260,16 @@ TEST_F(DemoGameTest, PlayThroughFromTheTitleToTheEnding) {
   };
   expectFinished();
   const std::string folderSettings = slurp(settings());
+  // The whole run's sound, from the folder; the other forms must sound the same.
+  fs::path folderSound = dir_ / "folder.wav";
+  fs::remove(settings());
+  ASSERT_EQ(play({"--headless", "--seed", "1", "--frames", "700", "--input", script, "--settings", settings().string(),
+                  "--audio-out", folderSound.string(), "-path", kDemo.string()})
+                .status,
+            0);
+  const std::string sound = slurp(folderSound);
+  ASSERT_GT(sound.size(), 700u * 16 * 44100 / 1000 * 4);  // 16-bit stereo over 700 frames of 16 ms
+  EXPECT_NE(sound.find_first_not_of('\0', 44), std::string::npos) << "the play-through is silent";
 
   const fs::path build(TARNVIK_BUILD_DIR);
   for (const std::vector<std::string>& where :
@@ -267,10 +277,12 @@ TEST_F(DemoGameTest, PlayThroughFromTheTitleToTheEnding) {
         std::vector<std::string>{"-path", (build / "games/demo-bin").string()}}) {
     SCOPED_TRACE(where[1]);
     fs::remove(settings());
-    PlayerRun run = shows("play-ending", 700, {"--input", script, where[0], where[1]});
+    fs::path formSound = dir_ / "form.wav";
+    PlayerRun run = shows("play-ending", 700, {"--input", script, "--audio-out", formSound.string(), where[0], where[1]});
     EXPECT_NE(run.out.find("scene ENDING"), std::string::npos) << run.out;
     expectFinished();
     EXPECT_EQ(slurp(settings()), folderSettings);
+    EXPECT_TRUE(slurp(formSound) == sound) << "the sound differs from the folder's";
   }
 }
 

@@ -131,6 +131,10 @@ TEST_F(BigFileTest, TheProcessArchiveServesOpensExistenceAndListings) {
   EXPECT_TRUE(CFile::fileExists(CXString(path("g/Dane/intro/INTRO.CNV"))));
   EXPECT_TRUE(CFile::dirExists(CXString(path("g/Dane/INTRO"))));
   EXPECT_EQ(slurp(nullptr, path("g/Dane/INTRO/intro.cnv"), CFile::modeRead | CFile::modeBinary), "packed scene");
+  // Readable although no file on disk has that path (sound names are probed this way).
+  EXPECT_TRUE(CFile::getPath(nullptr, CXString(path("g/Dane/INTRO/intro.cnv"))).isEmpty());
+  EXPECT_TRUE(CFile::canRead(nullptr, CXString(path("g/Dane/intro/INTRO.CNV"))));
+  EXPECT_FALSE(CFile::canRead(nullptr, CXString(path("g/Dane/INTRO/other.cnv"))));
   // Outside the game's tree the archive answers nothing.
   EXPECT_FALSE(CFile::fileExists(CXString(path("Dane/INTRO/intro.cnv"))));
   EXPECT_FALSE(CFile::fileExists(CXString(path("g/../Dane/INTRO/intro.cnv"))));

@@ -1,0 +1,107 @@
+// The player's sound output and capture.
+#include "player_audio.h"
+
+#include <sndfile.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+
+#include "foundation/log.h"
+#include "settings/commandline.h"
+
+namespace tarnvik {
+
+namespace {
+// On the real clock without a device, a long stall is not made up (at most this many frames at once).
+constexpr uint64_t kMaxCatchUpFrames = kAudioRate / 2;
+}  // namespace
+
+PlayerAudio::PlayerAudio(CWindow* window, CCommandLine6* commandLine, bool headless, int volume, bool muteUnfocused,
+                         bool capture)
+    : capture_(capture), muteUnfocused_(muteUnfocused) {
+  bool soundOn = !commandLine || commandLine->isSoundEnabled();
+  bool musicOn = !commandLine || commandLine->isMusicEnabled();
+  mixer_.setMasterVolume(volume);
+  system_ = std::make_unique<CSoundSystem>(window, &mixer_, soundOn, musicOn);
+  if (!headless && (soundOn || musicOn)) {
+    device_ = createSdlAudio();
+    if (device_->open(&mixer_)) {
+      TLOG_INFO("audio: " << device_->describe());
+    } else {
+      // Common on machines without a sound card; the game runs the same, only unheard.
+      TLOG_INFO("audio: " << device_->lastError() << "; sound is mixed but not heard");
+      device_.reset();
+    }
+  }
+}
+
+PlayerAudio::~PlayerAudio() {
+  if (device_) device_->close();
+  system_.reset();
+}
+
+void PlayerAudio::pump(uint32_t nowMs) {
+  if (device_) return;
+  uint64_t target = static_cast<uint64_t>(nowMs) * kAudioRate / 1000;
+  if (target <= pulled_) return;
+  uint64_t frames = target - pulled_;
+  if (!capture_ && frames > kMaxCatchUpFrames) {
+    pulled_ = target - kMaxCatchUpFrames;
+    frames = kMaxCatchUpFrames;
+  }
+  size_t samples = static_cast<size_t>(frames) * kAudioChannels;
+  int16_t* out;
+  if (capture_) {
+    captured_.resize(captured_.size() + samples);
+    out = captured_.data() + captured_.size() - samples;
+  } else {
+    scratch_.resize(samples);
+    out = scratch_.data();
+  }
+  mixer_.render(out, static_cast<int>(frames));
+  pulled_ = target;
+}
+
+void PlayerAudio::toggleMute() {
+  userMuted_ = !userMuted_;
+  TLOG_INFO("sound " << (userMuted_ ? "muted" : "unmuted"));
+  applyMute();
+}
+
+void PlayerAudio::focus(bool focused) {
+  unfocused_ = !focused;
+  applyMute();
+}
+
+void PlayerAudio::applyMute() { mixer_.setMuted(userMuted_ || (unfocused_ && muteUnfocused_)); }
+
+bool PlayerAudio::writeCapture(const std::string& file, std::string& error) const {
+  std::string temporary = file + ".tmp";
+  SF_INFO info{};
+  info.samplerate = kAudioRate;
+  info.channels = kAudioChannels;
+  info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+  SNDFILE* sf = sf_open(temporary.c_str(), SFM_WRITE, &info);
+  if (!sf) {
+    error = std::string("cannot write ") + file + ": " + sf_strerror(nullptr);
+    return false;
+  }
+  sf_count_t frames = static_cast<sf_count_t>(captured_.size() / kAudioChannels);
+  sf_count_t written = frames ? sf_writef_short(sf, captured_.data(), frames) : 0;
+  sf_close(sf);
+  std::error_code ec;
+  if (written != frames) {
+    std::filesystem::remove(temporary, ec);
+    error = "cannot write all of " + file;
+    return false;
+  }
+  std::filesystem::rename(temporary, file, ec);
+  if (ec) {
+    error = "cannot write " + file + ": " + ec.message();
+    return false;
+  }
+  return true;
+}
+
+}  // namespace tarnvik
