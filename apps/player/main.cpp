@@ -1,6 +1,7 @@
 // tarnvik: the player. Creates the video output, the window and the application over the engine command
 // line, then runs frames: host events, the frame tick, the structure tick and the settings flush.
 #include <atomic>
+#include <cctype>
 #include <chrono>
 #include <ctime>
 #include <optional>
@@ -55,6 +56,17 @@ std::string executableDir() {
 
 // The bundled demo: the playable folder the build generates beside the player (definition files
 // with their generated art and sound), else the one of the build the player came from.
+// Whether a folder is a game: it has a "Dane" folder (in any letter case).
+bool holdsGame(const std::filesystem::path& folder) {
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+    std::string name = entry.path().filename().string();
+    for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (name == "dane" && entry.is_directory(ec)) return true;
+  }
+  return false;
+}
+
 std::string demoFolder() {
   for (const std::string& candidate : {executableDir() + "/games/demo", std::string(TARNVIK_DEMO_DIR)}) {
     std::error_code ec;
@@ -144,6 +156,13 @@ int main(int argc, char** argv) {
   if (options.engineWords.empty() && !options.archiveFile.empty())
     options.engineWords = {"-path", archiveGameFolder(options.archiveFile)};
   if (options.engineWords.empty()) options.engineWords = {"-path", demoFolder()};
+  // Engine options without a game folder take the current folder as the game; when it holds none
+  // ("tarnvik -window" started anywhere), the bundled demo plays with those options.
+  if (options.archiveFile.empty() && CCommandLine6(joinEngineWords(options.engineWords)).getPath().isEmpty() &&
+      !holdsGame(std::filesystem::current_path())) {
+    options.engineWords.push_back("-path");
+    options.engineWords.push_back(demoFolder());
+  }
   CCommandLine6 commandLine(joinEngineWords(options.engineWords));
   std::string gameFolder = commandLine.getPath().isEmpty() ? std::string(".") : commandLine.getPath().str();
 

@@ -194,8 +194,11 @@ TEST_F(DemoGameTest, TitleSceneFromFolderArchiveAndPrecompiledForm) {
   EXPECT_EQ(run.err, "");  // no warnings or errors
   EXPECT_EQ(text("GAME", "SOUNDON"), "TRUE");
 
-  // With no game named, the player plays the generated demo.
+  // With no game named, the player plays the generated demo; also with engine options but no folder,
+  // when the folder it was started in holds no game.
   run = shows("title", 120, {});
+  EXPECT_NE(run.out.find("scene TITLE"), std::string::npos) << run.out;
+  run = shows("title", 120, {"-window"});
   EXPECT_NE(run.out.find("scene TITLE"), std::string::npos) << run.out;
 
   run = shows("title", 120, {"--archive", (fs::path(TARNVIK_BUILD_DIR) / "demo.pik").string()});
