@@ -38,19 +38,24 @@ sanitize: deps
 # tarnvik-demo-assets), packed into $(BUILD)/demo.pik and precompiled into $(BUILD)/games/demo-bin.
 # Without a display (no DISPLAY or WAYLAND_DISPLAY), the demo is played through headless with its
 # committed input script; the last screen and the whole run's sound are written into $(BUILD).
-demo: build
-	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then ./$(BUILD)/tarnvik; else \
+# $(1): where the demo comes from (engine or host options); empty for the generated folder.
+define play_demo
+	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then ./$(BUILD)/tarnvik $(1); else \
 	  echo "no display: playing the demo through headless with tests/games/demo-references/playthrough.input"; \
 	  rm -f $(BUILD)/demo-headless.ini; \
 	  ./$(BUILD)/tarnvik --headless --frames 700 --input tests/games/demo-references/playthrough.input \
-	    --settings $(BUILD)/demo-headless.ini --screenshot $(BUILD)/demo-end.png --audio-out $(BUILD)/demo.wav && \
+	    --settings $(BUILD)/demo-headless.ini --screenshot $(BUILD)/demo-end.png --audio-out $(BUILD)/demo.wav $(1) && \
 	  echo "the last screen is $(BUILD)/demo-end.png, the sound of the run $(BUILD)/demo.wav"; fi
+endef
+
+demo: build
+	$(call play_demo,)
 
 demo-archive: build
-	./$(BUILD)/tarnvik --archive $(BUILD)/demo.pik
+	$(call play_demo,--archive $(BUILD)/demo.pik)
 
 demo-precompiled: build
-	./$(BUILD)/tarnvik -path $(BUILD)/games/demo-bin
+	$(call play_demo,-path $(BUILD)/games/demo-bin)
 
 # Writes the demo's expected screenshots (tests/games/demo-references) again after a deliberate change.
 demo-references: build
