@@ -31,6 +31,18 @@ const char* buttonName(int button) {
   return button == InputEvent::kRight ? "right" : button == InputEvent::kMiddle ? "middle" : "left";
 }
 
+// The code point of a one-character UTF-8 text (0 when it is not one).
+unsigned long codePoint(const std::string& text) {
+  if (text.empty()) return 0;
+  auto b = [&](size_t i) { return static_cast<unsigned long>(static_cast<unsigned char>(text[i])); };
+  if (b(0) < 0x80) return text.size() == 1 ? b(0) : 0;
+  if ((b(0) >> 5) == 6 && text.size() == 2) return ((b(0) & 0x1F) << 6) | (b(1) & 0x3F);
+  if ((b(0) >> 4) == 14 && text.size() == 3) return ((b(0) & 0x0F) << 12) | ((b(1) & 0x3F) << 6) | (b(2) & 0x3F);
+  if ((b(0) >> 3) == 30 && text.size() == 4)
+    return ((b(0) & 0x07) << 18) | ((b(1) & 0x3F) << 12) | ((b(2) & 0x3F) << 6) | (b(3) & 0x3F);
+  return 0;
+}
+
 // One UTF-8 character, or U+XXXX for one that would not survive the line form.
 bool characterOf(const std::string& word, std::string& out) {
   if (word.size() > 2 && (word[0] == 'U' || word[0] == 'u') && word[1] == '+') {
@@ -61,20 +73,12 @@ bool characterOf(const std::string& word, std::string& out) {
   if (length == 0 || word.size() != length) return false;
   for (size_t i = 1; i < length; ++i)
     if ((static_cast<unsigned char>(word[i]) & 0xC0) != 0x80) return false;
+  // NUL, over-long forms and values past Unicode's range are not characters (U+0000 is refused too).
+  unsigned long cp = codePoint(word);
+  static constexpr unsigned long kLeast[] = {0, 1, 0x80, 0x800, 0x10000};
+  if (cp < kLeast[length] || cp > 0x10FFFF || (cp >= 0xD800 && cp < 0xE000)) return false;
   out = word;
   return true;
-}
-
-// The code point of a one-character UTF-8 text (0 when it is not one).
-unsigned long codePoint(const std::string& text) {
-  if (text.empty()) return 0;
-  auto b = [&](size_t i) { return static_cast<unsigned long>(static_cast<unsigned char>(text[i])); };
-  if (b(0) < 0x80) return text.size() == 1 ? b(0) : 0;
-  if ((b(0) >> 5) == 6 && text.size() == 2) return ((b(0) & 0x1F) << 6) | (b(1) & 0x3F);
-  if ((b(0) >> 4) == 14 && text.size() == 3) return ((b(0) & 0x0F) << 12) | ((b(1) & 0x3F) << 6) | (b(2) & 0x3F);
-  if ((b(0) >> 3) == 30 && text.size() == 4)
-    return ((b(0) & 0x07) << 18) | ((b(1) & 0x3F) << 12) | ((b(2) & 0x3F) << 6) | (b(3) & 0x3F);
-  return 0;
 }
 
 constexpr long long kMaxFrame = 1000000000;

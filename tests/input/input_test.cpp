@@ -388,6 +388,9 @@ TEST(InputScriptTest, MalformedLinesAreNamedOddOnesWarned) {
       {"0 down side\n", "line 1: \"side\" is not a button"},
       {"0 key NOKEY\n", "line 1: \"NOKEY\" is not a key name"},
       {"0 char ab\n", "line 1: \"ab\" is not one character"},
+      {"0 char \xC1\xBF\n", "line 1: \"\xC1\xBF\" is not one character"},  // an over-long form of DEL
+      {"0 char \xF4\x90\x80\x80\n", "line 1: \"\xF4\x90\x80\x80\" is not one character"},  // past U+10FFFF
+      {"0 char U+0000\n", "line 1: \"U+0000\" is not one character"},
       {"0 fly\n", "line 1: unknown verb \"fly\""},
       {"seed -3\n", "line 1: \"seed\" takes one number"},
       {"0 clock 99999999\n", "line 1: \"99999999\" is not a clock advance"},
@@ -400,6 +403,13 @@ TEST(InputScriptTest, MalformedLinesAreNamedOddOnesWarned) {
     std::vector<std::string> warnings;
     EXPECT_FALSE(script.parse(c.text, 800, 600, error, warnings)) << c.text;
     EXPECT_EQ(error.rfind(c.error, 0), 0u) << c.text << " gave " << error;
+  }
+  {
+    // A NUL byte is no character either (a recording could not write it back).
+    tarnvik::InputScript script;
+    std::string error;
+    std::vector<std::string> warnings;
+    EXPECT_FALSE(script.parse(std::string("0 char \0\n", 9), 800, 600, error, warnings));
   }
   tarnvik::InputScript script;
   std::string error;
