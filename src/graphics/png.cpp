@@ -2,17 +2,15 @@
 // it keep only plain data in their own frame, and everything with a destructor lives in the caller.
 #include "graphics/png.h"
 
-#include <fcntl.h>
 #include <png.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+
+#include "foundation/atomic_file.h"
 
 namespace tarnvik::png {
 namespace {
@@ -127,17 +125,6 @@ bool decodeRows(Source* source, Image* out, std::vector<png_bytep>* rows, Failur
   return true;
 }
 
-bool writeAll(int fd, const std::vector<uint8_t>& bytes) {
-  size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  return true;
-}
-
 }  // namespace
 
 bool encode565(const uint16_t* pixels, int pitch, int width, int height, std::vector<uint8_t>& out,
@@ -168,34 +155,7 @@ bool write565(const std::string& path, const uint16_t* pixels, int pitch, int wi
     error = path + " is a folder";
     return false;
   }
-  static std::atomic<unsigned> counter{0};
-  std::string temp;
-  int fd = -1;
-  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    temp = path + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
-    fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd < 0 && errno != EEXIST) break;
-  }
-  if (fd < 0) {
-    error = "cannot create a temporary file beside " + path + ": " + std::strerror(errno);
-    return false;
-  }
-  bool ok = writeAll(fd, bytes) && ::fsync(fd) == 0;
-  int savedErrno = errno;
-  if (::close(fd) != 0 && ok) {
-    ok = false;
-    savedErrno = errno;
-  }
-  if (ok && ::rename(temp.c_str(), path.c_str()) != 0) {
-    ok = false;
-    savedErrno = errno;
-  }
-  if (!ok) {
-    ::unlink(temp.c_str());
-    error = "cannot write " + path + ": " + std::strerror(savedErrno);
-    return false;
-  }
-  return true;
+  return replaceFileAtomically(path, bytes.data(), bytes.size(), 0644, false, error);
 }
 
 bool decode(const uint8_t* data, size_t size, Image& out, std::string& error) {

@@ -6,11 +6,8 @@
 #define SI_NO_CONVERSION
 #define SI_IMPLEMENTATION
 #include <SimpleIni.h>
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -21,6 +18,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "foundation/atomic_file.h"
 #include "foundation/log.h"
 
 namespace fs = std::filesystem;
@@ -110,19 +108,6 @@ std::string unquoted(const char* value) {
   if (s.size() >= 2 && (s.front() == '"' || s.front() == '\'') && s.back() == s.front())
     return s.substr(1, s.size() - 2);
   return s;
-}
-
-bool writeAll(int fd, const std::string& data) {
-  size_t done = 0;
-  while (done < data.size()) {
-    ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    done += static_cast<size_t>(n);
-  }
-  return true;
 }
 
 }  // namespace
@@ -269,33 +254,10 @@ bool CConfig::writeAtomically(const std::string& data) {
   }
   needsBackup_ = false;
 
-  static std::atomic<unsigned> counter{0};
-  std::string temp;
-  int fd = -1;
-  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    temp = target.string() + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
-    fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && errno != EEXIST) break;
-  }
-  if (fd < 0) {
-    TLOG_ERROR("settings: cannot create a temporary file beside " << target.string() << ": " << std::strerror(errno));
-    return false;
-  }
-  bool ok = writeAll(fd, data);
-  if (ok && exists) ok = ::fchmod(fd, oldStat.st_mode & 07777) == 0;
-  if (ok) ok = ::fsync(fd) == 0;
-  int savedErrno = errno;
-  if (::close(fd) != 0 && ok) {
-    ok = false;
-    savedErrno = errno;
-  }
-  if (ok && ::rename(temp.c_str(), target.c_str()) != 0) {
-    ok = false;
-    savedErrno = errno;
-  }
-  if (!ok) {
-    ::unlink(temp.c_str());
-    TLOG_ERROR("settings: cannot write " << target.string() << ": " << std::strerror(savedErrno));
+  std::string error;
+  if (!tarnvik::replaceFileAtomically(target.string(), data.data(), data.size(),
+                                      exists ? static_cast<unsigned>(oldStat.st_mode & 07777) : 0666, exists, error)) {
+    TLOG_ERROR("settings: " << error);
     return false;
   }
   return true;

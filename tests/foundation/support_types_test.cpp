@@ -1,10 +1,17 @@
-// Queues, tokenizer, string arrays, pairs, geometry, versions and random draws.
+// Queues, tokenizer, string arrays, pairs, geometry, versions, random draws and whole-file replacement.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <climits>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <set>
 #include <vector>
 
+#include "foundation/atomic_file.h"
 #include "foundation/geometry.h"
 #include "foundation/quene.h"
 #include "foundation/tokenizer.h"
@@ -228,4 +235,32 @@ TEST_F(RandomTest, LateClockGivesNegativeRemaindersWithoutOverflow) {
     ASSERT_GT(v, -10);
     ASSERT_LT(v, 10);
   }
+}
+
+TEST(AtomicFile, ReplacesWholeKeepsAnExactModeAndLeavesNothingBehindOnFailure) {
+  namespace fs = std::filesystem;
+  fs::path dir = fs::temp_directory_path() / ("tarnvik-atomic-" + std::to_string(getpid()));
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  const std::string file = (dir / "f.txt").string();
+  auto content = [&] {
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  std::string error;
+  ASSERT_TRUE(tarnvik::replaceFileAtomically(file, "first", 5, 0644, false, error)) << error;
+  ASSERT_TRUE(tarnvik::replaceFileAtomically(file, "2nd", 3, 0600, true, error)) << error;
+  EXPECT_EQ(content(), "2nd");
+  struct stat st {};
+  ASSERT_EQ(::stat(file.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0600u);
+  // A folder that does not exist: refused with a reason, nothing written anywhere.
+  EXPECT_FALSE(tarnvik::replaceFileAtomically((dir / "no/such/f.txt").string(), "x", 1, 0644, false, error));
+  EXPECT_EQ(error.rfind("cannot create a temporary file beside", 0), 0u) << error;
+  // A folder in the way of the rename: the temporary file is removed again.
+  fs::create_directories(dir / "taken");
+  EXPECT_FALSE(tarnvik::replaceFileAtomically((dir / "taken").string(), "x", 1, 0644, false, error));
+  EXPECT_EQ(error.rfind("cannot write", 0), 0u) << error;
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 2) << "only f.txt and taken";
+  fs::remove_all(dir);
 }
