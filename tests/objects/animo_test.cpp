@@ -5,41 +5,13 @@
 #include <memory>
 #include <vector>
 
-#include "graphics/window.h"
 #include "objects/animo.h"
-#include "objects/register.h"
-#include "platform/clock.h"
-#include "platform/video.h"
-#include "runtime/behaviour.h"
-#include "runtime/objects_container.h"
-#include "runtime/runner.h"
-#include "runtime/variable.h"
-#include "runtime/variable_factory.h"
+#include "objects/window_scene_fixture.h"
 
 namespace {
 
-class AnimoObjectTest : public ::testing::Test {
+class AnimoObjectTest : public WindowSceneTest {
  protected:
-  void SetUp() override {
-    tarnvik::setEngineClock(&clock_);
-    tarnvik::registerEngineTypes();
-    CMC_VariableFactory::initialize();
-    CMC_RunnerFactory::initialize();
-    window_ = std::make_unique<CWindow>(nullptr, nullptr, &video_);
-    ASSERT_EQ(window_->SetDisplayMode(), 0);
-    app_ = std::make_unique<CMC_ObjectsContainer>(nullptr, CXString("APP"), nullptr, mc::TYPE_APPLICATION);
-    scene_ = std::make_unique<CMC_ObjectsContainer>(nullptr, CXString("S"), app_.get(), mc::TYPE_SCENE);
-  }
-  void TearDown() override {
-    scene_.reset();
-    app_.reset();
-    window_.reset();
-    CMC_Behaviour::flushTrash();
-    CMC_RunnerFactory::done();
-    CMC_VariableFactory::done();
-    tarnvik::setEngineClock(nullptr);
-  }
-
   // An ANIMO with frames of 6 × 4 (the two left columns transparent) and the events "walk" (three
   // entries) and "other" (one), on the screen and visible.
   CMC_Animo* animo(const char* name) {
@@ -67,31 +39,9 @@ class AnimoObjectTest : public ::testing::Test {
     object->show(true);
     return object;
   }
-  CMC_Integer* counter(const char* name) {
-    auto* v = new CMC_Integer(CXString(name), 0);
-    v->setScene(scene_.get());
-    scene_->addObject(v);
-    return v;
-  }
-  void bind(CMC_Object* object, const char* key, const char* code) {
-    std::string name = std::to_string(++behaviours_);
-    name.insert(name.begin(), 'B');
-    auto* b = new CMC_Behaviour(scene_.get(), CXString(name), CXString(code));
-    b->setScene(scene_.get());
-    scene_->addObject(b);
-    b->init();
-    object->addBehaviour(CXString(key), b, nullptr, scene_.get());
-  }
-  int value(const char* name) { return scene_->getVariable(name)->asInteger(); }
   void steps(CMC_Animo* object, int n) {
     for (int i = 0; i < n; ++i) object->getAnimo()->Next();
   }
-
-  tarnvik::VirtualClock clock_;
-  tarnvik::HeadlessVideo video_;
-  std::unique_ptr<CWindow> window_;
-  std::unique_ptr<CMC_ObjectsContainer> app_, scene_;
-  int behaviours_ = 0;
 };
 
 TEST_F(AnimoObjectTest, FinishedAndStartedCarryTheEventNameWithTheReverseFallback) {

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "definitions/melement.h"
-#include "graphics/window.h"
 #include "input/hotspot.h"
 #include "input/input_manager.h"
 #include "objects/array.h"
@@ -16,42 +15,25 @@
 #include "objects/image.h"
 #include "objects/keyboard.h"
 #include "objects/mouse.h"
-#include "objects/register.h"
-#include "platform/clock.h"
-#include "platform/video.h"
+#include "objects/window_scene_fixture.h"
 #include "support/input_events.h"
-#include "runtime/behaviour.h"
-#include "runtime/objects_container.h"
-#include "runtime/runner.h"
-#include "runtime/variable.h"
-#include "runtime/variable_factory.h"
 
 namespace {
 
 using tarnvik::InputEvent;
 
-class InputObjectsTest : public ::testing::Test {
+class InputObjectsTest : public WindowSceneTest {
  protected:
   void SetUp() override {
-    tarnvik::setEngineClock(&clock_);
-    tarnvik::registerEngineTypes();
-    CMC_VariableFactory::initialize();
-    CMC_RunnerFactory::initialize();
-    window_ = std::make_unique<CWindow>(nullptr, nullptr, &video_);
-    ASSERT_EQ(window_->SetDisplayMode(), 0);
+    WindowSceneTest::SetUp();
     input_ = std::make_unique<CInputManager>(window_.get(), nullptr);
-    app_ = std::make_unique<CMC_ObjectsContainer>(nullptr, CXString("APP"), nullptr, mc::TYPE_APPLICATION);
-    scene_ = std::make_unique<CMC_ObjectsContainer>(nullptr, CXString("S"), app_.get(), mc::TYPE_SCENE);
   }
   void TearDown() override {
+    // The scene's MOUSE and KEYBOARD objects leave the input manager before it goes.
     scene_.reset();
     app_.reset();
     input_.reset();
-    window_.reset();
-    CMC_Behaviour::flushTrash();
-    CMC_RunnerFactory::done();
-    CMC_VariableFactory::done();
-    tarnvik::setEngineClock(nullptr);
+    WindowSceneTest::TearDown();
   }
   template <typename T>
   T* make(const char* name, std::initializer_list<std::pair<const char*, const char*>> properties = {}) {
@@ -61,29 +43,12 @@ class InputObjectsTest : public ::testing::Test {
     scene_->addObject(object);
     return object;
   }
-  void counters(std::initializer_list<const char*> names) {
-    for (const char* name : names) {
-      auto* v = new CMC_Integer(CXString(name), 0);
-      v->setScene(scene_.get());
-      scene_->addObject(v);
-    }
-  }
-  void bind(CMC_Object* object, const char* key, const char* code) {
-    std::string name = std::to_string(++behaviours_);
-    name.insert(name.begin(), 'B');
-    auto* b = new CMC_Behaviour(scene_.get(), CXString(name), CXString(code));
-    b->setScene(scene_.get());
-    scene_->addObject(b);
-    b->init();
-    object->addBehaviour(CXString(key), b, nullptr, scene_.get());
-  }
   CMC_Object* call(CMC_Object* target, const char* method, std::initializer_list<const char*> args = {}) {
     std::vector<CMC_Object*> values;
     for (const char* a : args) values.push_back(CMC_VariableFactory::string(CXString(a)));
     CMC_Object* result = CMC_RunnerFactory::getRunnerFor(target)->run(CXString(method), target, scene_.get(), &values);
     return result;
   }
-  int value(const char* name) { return scene_->getVariable(name)->asInteger(); }
   void play(std::vector<InputEvent> events) {
     bool quit = false;
     input_->pump(std::move(events), quit);
@@ -94,12 +59,7 @@ class InputObjectsTest : public ::testing::Test {
   }
   static InputEvent key(InputEvent::Kind kind, int code) { return tarnvik::test::keyEvent(kind, code); }
 
-  tarnvik::VirtualClock clock_;
-  tarnvik::HeadlessVideo video_;
-  std::unique_ptr<CWindow> window_;
   std::unique_ptr<CInputManager> input_;
-  std::unique_ptr<CMC_ObjectsContainer> app_, scene_;
-  int behaviours_ = 0;
 };
 
 TEST_F(InputObjectsTest, MouseFiresTheButtonsOwnClickFirstAndThePlainOneOtherwise) {
