@@ -95,9 +95,12 @@ bool CSoundCodec_PCM::decode(std::span<const uint8_t> file, std::string& why) {
 
 namespace {
 
+// A file in memory for libsndfile: reads see `bytes`; when `out` is given, writes grow it (and
+// `bytes` follows it).
 struct MemoryFile {
   std::span<const uint8_t> bytes;
   sf_count_t pos = 0;
+  std::vector<uint8_t>* out = nullptr;
 };
 
 sf_count_t memLength(void* user) { return static_cast<sf_count_t>(static_cast<MemoryFile*>(user)->bytes.size()); }
@@ -107,7 +110,8 @@ sf_count_t memSeek(sf_count_t offset, int whence, void* user) {
   sf_count_t size = static_cast<sf_count_t>(m->bytes.size());
   sf_count_t base = whence == SEEK_CUR ? m->pos : whence == SEEK_END ? size : 0;
   sf_count_t to = base + offset;
-  if (to < 0 || to > size) return -1;
+  // A file being written may be sought past its end (the gap fills when written); one being read not.
+  if (to < 0 || (to > size && !m->out)) return -1;
   m->pos = to;
   return to;
 }
@@ -122,14 +126,24 @@ sf_count_t memRead(void* out, sf_count_t count, void* user) {
   return n;
 }
 
-sf_count_t memWrite(const void*, sf_count_t, void*) { return 0; }
+sf_count_t memWrite(const void* data, sf_count_t count, void* user) {
+  auto* m = static_cast<MemoryFile*>(user);
+  if (!m->out || count <= 0) return 0;
+  size_t end = static_cast<size_t>(m->pos + count);
+  if (end > m->out->size()) m->out->resize(end);
+  std::memcpy(m->out->data() + m->pos, data, static_cast<size_t>(count));
+  m->bytes = *m->out;
+  m->pos += count;
+  return count;
+}
+
 sf_count_t memTell(void* user) { return static_cast<MemoryFile*>(user)->pos; }
 
 }  // namespace
 
 bool CSoundCodec_ADPCM::decode(std::span<const uint8_t> file, std::string& why) {
   releaseData();
-  MemoryFile memory{file, 0};
+  MemoryFile memory{file};
   SF_VIRTUAL_IO io{memLength, memSeek, memRead, memWrite, memTell};
   SF_INFO info{};
   SNDFILE* sf = sf_open_virtual(&io, SFM_READ, &info, &memory);
@@ -210,4 +224,28 @@ std::vector<uint8_t> writeWavFile(const PcmFormat& f, std::span<const uint8_t> p
   w.u32(static_cast<uint32_t>(pcm.size()));
   w.bytes(pcm);
   return w.data();
+}
+
+bool encodeWav16(std::span<const int16_t> samples, int channels, int rate, std::vector<uint8_t>& out,
+                 std::string& error) {
+  out.clear();
+  MemoryFile memory{{}, 0, &out};
+  SF_VIRTUAL_IO io{memLength, memSeek, memRead, memWrite, memTell};
+  SF_INFO info{};
+  info.samplerate = rate;
+  info.channels = channels;
+  info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+  SNDFILE* sf = channels > 0 ? sf_open_virtual(&io, SFM_WRITE, &info, &memory) : nullptr;
+  if (!sf) {
+    error = std::string("the sound-file library cannot write it: ") + sf_strerror(nullptr);
+    return false;
+  }
+  sf_count_t frames = static_cast<sf_count_t>(samples.size() / static_cast<size_t>(channels));
+  sf_count_t written = frames ? sf_writef_short(sf, samples.data(), frames) : 0;
+  sf_close(sf);
+  if (written != frames) {
+    error = "the sound-file library wrote " + std::to_string(written) + " of " + std::to_string(frames) + " frames";
+    return false;
+  }
+  return true;
 }

@@ -59,3 +59,6 @@ class CSoundCodec_ADPCM final : public CSoundCodec {
 
 // A RIFF/WAVE file of the format and samples (format tag, then 16 bytes of "fmt ", then "data").
 std::vector<uint8_t> writeWavFile(const PcmFormat& format, std::span<const uint8_t> pcm);
+// A 16-bit PCM WAV file of interleaved samples, made by libsndfile in memory.
+bool encodeWav16(std::span<const int16_t> samples, int channels, int rate, std::vector<uint8_t>& out,
+                 std::string& error);

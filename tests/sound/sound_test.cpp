@@ -73,6 +73,17 @@ TEST(WavReader, ReadsPcmOfBothDepthsAndWhatTheLibraryReads) {
   ASSERT_EQ(pcm.size(), 4u);
   EXPECT_NEAR(at(pcm, 0), 16384, 2) << "scaled from the library's float";
   EXPECT_NEAR(at(pcm, 1), -16384, 2);
+
+  // What libsndfile writes in memory (the capture of --audio-out) reads back sample for sample.
+  std::vector<int16_t> stereo{0, 1, -2, 32767, -32768, 7};
+  std::vector<uint8_t> file;
+  std::string error;
+  ASSERT_TRUE(encodeWav16(stereo, 2, 44100, file, error)) << error;
+  ASSERT_TRUE(decodes(file, f, pcm));
+  EXPECT_EQ(f.channels, 2);
+  EXPECT_EQ(f.samplesPerSec, 44100u);
+  ASSERT_EQ(pcm.size(), stereo.size() * 2);
+  EXPECT_EQ(std::memcmp(pcm.data(), stereo.data(), pcm.size()), 0);
 }
 
 TEST(WavReader, BadFilesFailCleanlyAndShortDataPlaysWhatIsThere) {
