@@ -76,6 +76,8 @@ TEST(CXStringDouble, ZeroAndExamples) {
   EXPECT_EQ(CXString::toString(0.0).str(), "0");
   EXPECT_EQ(CXString::toString(-0.0).str(), "0");
   EXPECT_EQ(CXString::toString(0.25).str(), "0.25000");
+  EXPECT_EQ(CXString::toString(-0.001).str(), "-0.00100");
+  EXPECT_EQ(CXString::toString(1.5).str(), "1.50000");
   EXPECT_EQ(CXString::toString(-2.0).str(), "-2.00000");
   EXPECT_EQ(CXString::toString(0.999999).str(), "1.00000");
   EXPECT_EQ(CXString::toString(9.999996).str(), "10.00000");
