@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "graphics/codecs.h"
-#include "graphics/image.h"
+#include "graphics/formats/codecs.h"
+#include "graphics/formats/image.h"
 #include "times_reporter.h"
 
 namespace {

@@ -19,8 +19,8 @@
 
 #include <unistd.h>
 
-#include "graphics/canvas.h"
-#include "graphics/graphics_object.h"
+#include "graphics/pixels/canvas.h"
+#include "graphics/pixels/graphics_object.h"
 #include "graphics/refresh_screen.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "graphics/codecs.h"
+#include "graphics/formats/codecs.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 3) return 0;

@@ -5,7 +5,7 @@
 #include <span>
 #include <vector>
 
-#include "objects/array.h"
+#include "objects/data/array.h"
 #include "runtime/variable.h"
 
 namespace {

@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "definitions/melement.h"
-#include "objects/database.h"
-#include "objects/multiarray.h"
+#include "objects/data/database.h"
+#include "objects/data/multiarray.h"
 #include "objects/register.h"
-#include "objects/structure.h"
+#include "objects/data/structure.h"
 #include "runtime/objects_container.h"
 #include "runtime/runner.h"
 #include "runtime/variable.h"

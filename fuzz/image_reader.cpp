@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "graphics/image.h"
-#include "graphics/psd.h"
+#include "graphics/formats/image.h"
+#include "graphics/formats/psd.h"
 
 namespace {
 

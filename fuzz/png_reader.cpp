@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "graphics/png.h"
+#include "graphics/formats/png.h"
 
 namespace {
 

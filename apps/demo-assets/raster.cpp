@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "graphics/fps_text.h"
+#include "graphics/pixels/fps_text.h"
 
 namespace demo {
 

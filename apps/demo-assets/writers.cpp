@@ -8,7 +8,7 @@
 #include <memory>
 
 #include "graphics/animation.h"
-#include "graphics/image.h"
+#include "graphics/formats/image.h"
 
 namespace demo {
 

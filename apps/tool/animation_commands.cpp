@@ -9,7 +9,7 @@
 #include "files/file.h"
 #include "graphics/animation.h"
 #include "graphics/font.h"
-#include "graphics/png.h"
+#include "graphics/formats/png.h"
 #include "text_encoding.h"
 
 namespace tarnvik::tool {

@@ -11,10 +11,10 @@
 
 #include "commands.h"
 #include "files/file.h"
-#include "graphics/image.h"
-#include "graphics/jpeg.h"
-#include "graphics/png.h"
-#include "graphics/psd.h"
+#include "graphics/formats/image.h"
+#include "graphics/formats/jpeg.h"
+#include "graphics/formats/png.h"
+#include "graphics/formats/psd.h"
 #include "png_rgba.h"
 
 namespace tarnvik::tool {

@@ -10,7 +10,7 @@
 #include "files/path.h"
 #include "foundation/log.h"
 #include "foundation/xtimer.h"
-#include "graphics/color.h"
+#include "graphics/pixels/color.h"
 #include "graphics/refresh_screen.h"
 #include "graphics/window.h"
 #include "input/hotspot.h"

@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "graphics/graphics_object.h"
+#include "graphics/pixels/graphics_object.h"
 
 class CAnimo;
 class CFile;

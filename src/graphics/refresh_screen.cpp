@@ -5,9 +5,9 @@
 #include <utility>
 
 #include "foundation/log.h"
-#include "graphics/canvas.h"
-#include "graphics/color.h"
-#include "graphics/surface.h"
+#include "graphics/pixels/canvas.h"
+#include "graphics/pixels/color.h"
+#include "graphics/pixels/surface.h"
 
 namespace {
 CRefreshScreen::ImageLoader& imageLoader() {

@@ -5,10 +5,10 @@
 
 #include "foundation/log.h"
 #include "foundation/xstring.h"
-#include "graphics/color.h"
-#include "graphics/fps_text.h"
+#include "graphics/pixels/color.h"
+#include "graphics/pixels/fps_text.h"
 #include "graphics/refresh_screen.h"
-#include "graphics/surface.h"
+#include "graphics/pixels/surface.h"
 #include "platform/clock.h"
 #include "platform/video.h"
 

@@ -1,7 +1,7 @@
 // Buttons: the state graphics, sounds, drag and the notifications.
 #include "input/button.h"
 
-#include "graphics/graphics_object.h"
+#include "graphics/pixels/graphics_object.h"
 
 void CButton::setGraphic(Graphic which, CButtonGraphic graphic) {
   graphics_[which] = std::move(graphic);

@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "graphics/graphics_object.h"
+#include "graphics/pixels/graphics_object.h"
 #include "graphics/refresh_screen.h"
 #include "input/input_manager.h"
 

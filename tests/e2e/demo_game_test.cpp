@@ -17,8 +17,8 @@
 
 #include "e2e/player_fixture.h"
 #include "graphics/animation.h"
-#include "graphics/image.h"
-#include "graphics/png.h"
+#include "graphics/formats/image.h"
+#include "graphics/formats/png.h"
 
 namespace {
 

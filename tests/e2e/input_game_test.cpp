@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "e2e/player_fixture.h"
-#include "graphics/png.h"
+#include "graphics/formats/png.h"
 
 namespace fs = std::filesystem;
 

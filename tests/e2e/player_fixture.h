@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "graphics/image.h"
+#include "graphics/formats/image.h"
 #include "settings/config.h"
 
 namespace tarnvik::e2e {

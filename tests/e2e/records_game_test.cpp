@@ -8,7 +8,7 @@
 #include <string>
 
 #include "e2e/player_fixture.h"
-#include "graphics/png.h"
+#include "graphics/formats/png.h"
 
 namespace fs = std::filesystem;
 

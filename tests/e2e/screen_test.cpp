@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "e2e/player_fixture.h"
-#include "graphics/fps_text.h"
-#include "graphics/png.h"
+#include "graphics/pixels/fps_text.h"
+#include "graphics/formats/png.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 
 #include "e2e/player_fixture.h"
 #include "graphics/animation.h"
-#include "graphics/png.h"
+#include "graphics/formats/png.h"
 #include "sound/codec.h"
 
 namespace {

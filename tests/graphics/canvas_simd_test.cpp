@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "graphics/canvas.h"
+#include "graphics/pixels/canvas.h"
 
 namespace {
 

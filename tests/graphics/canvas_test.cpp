@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "graphics/canvas.h"
+#include "graphics/pixels/canvas.h"
 
 using namespace tarnvik::canvas;
 

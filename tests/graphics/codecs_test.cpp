@@ -6,7 +6,7 @@
 #include <random>
 #include <vector>
 
-#include "graphics/codecs.h"
+#include "graphics/formats/codecs.h"
 
 namespace {
 

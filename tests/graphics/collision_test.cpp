@@ -5,7 +5,7 @@
 #include <string>
 
 #include "graphics/collision.h"
-#include "graphics/graphics_object.h"
+#include "graphics/pixels/graphics_object.h"
 #include "graphics/window.h"
 #include "platform/video.h"
 

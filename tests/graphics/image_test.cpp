@@ -12,9 +12,9 @@
 
 #include "files/bytereader.h"
 #include "foundation/log.h"
-#include "graphics/codecs.h"
-#include "graphics/image.h"
-#include "graphics/psd.h"
+#include "graphics/formats/codecs.h"
+#include "graphics/formats/image.h"
+#include "graphics/formats/psd.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
-#include "graphics/image.h"
-#include "graphics/psd.h"
+#include "graphics/formats/image.h"
+#include "graphics/formats/psd.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "graphics/png.h"
+#include "graphics/formats/png.h"
 
 namespace fs = std::filesystem;
 using namespace tarnvik;

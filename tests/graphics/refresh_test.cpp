@@ -7,11 +7,11 @@
 #include <utility>
 #include <vector>
 
-#include "graphics/color.h"
-#include "graphics/databuffer.h"
+#include "graphics/pixels/color.h"
+#include "graphics/pixels/databuffer.h"
 #include "graphics/playable.h"
 #include "graphics/refresh_screen.h"
-#include "graphics/surface.h"
+#include "graphics/pixels/surface.h"
 #include "graphics/window.h"
 #include "platform/clock.h"
 #include "platform/video.h"

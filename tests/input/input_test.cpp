@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "graphics/image.h"
+#include "graphics/formats/image.h"
 #include "graphics/window.h"
 #include "input/button.h"
 #include "input/hotspot.h"

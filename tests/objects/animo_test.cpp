@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "objects/animo.h"
+#include "objects/drawables/animo.h"
 #include "objects/window_scene_fixture.h"
 
 namespace {

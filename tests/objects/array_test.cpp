@@ -5,9 +5,9 @@
 #include <fstream>
 
 #include "files/path.h"
-#include "objects/array.h"
+#include "objects/data/array.h"
 #include "objects/data_fixture.h"
-#include "objects/group.h"
+#include "objects/program/group.h"
 #include "settings/config.h"
 
 namespace fs = std::filesystem;

@@ -5,9 +5,9 @@
 #include <fstream>
 
 #include "files/path.h"
-#include "objects/class.h"
+#include "objects/program/class.h"
 #include "objects/data_fixture.h"
-#include "objects/group.h"
+#include "objects/program/group.h"
 
 namespace fs = std::filesystem;
 

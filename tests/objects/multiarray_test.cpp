@@ -1,7 +1,7 @@
 // MULTIARRAY addressing, growing, counting and its binary file, byte for byte.
 #include "files/bytereader.h"
 #include "objects/data_fixture.h"
-#include "objects/multiarray.h"
+#include "objects/data/multiarray.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <fstream>
 
 #include "definitions/melement.h"
-#include "objects/sound.h"
+#include "objects/sound/sound.h"
 #include "sound/codec.h"
 #include "sound/mixer.h"
 #include "sound/sound4.h"

@@ -3,8 +3,8 @@
 #include "files/file.h"
 #include "files/xarchive.h"
 #include "objects/data_fixture.h"
-#include "objects/database.h"
-#include "objects/structure.h"
+#include "objects/data/database.h"
+#include "objects/data/structure.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include "files/file.h"
 #include "files/xarchive.h"
 #include "objects/data_fixture.h"
-#include "objects/mc_vector.h"
-#include "objects/queues.h"
+#include "objects/data/mc_vector.h"
+#include "objects/data/queues.h"
 
 namespace {
 

@@ -1,0 +1,280 @@
+// Drawables: pixels, placement, appearance and drawing into a destination.
+#include "graphics/pixels/graphics_object.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "graphics/pixels/canvas.h"
+#include "graphics/pixels/color.h"
+#include "graphics/refresh_screen.h"
+#include "graphics/window.h"
+
+CGraphicsObject::CGraphicsObject(int width, int height, int bpp, bool withAlpha) { create(width, height, bpp, withAlpha); }
+
+CGraphicsObject::~CGraphicsObject() {
+  if (canvas_) canvas_->forget(this);
+  // A monitored drawable leaves no record behind, nor pairs in its partners' lists.
+  if (monitorCollisions_)
+    if (CWindow* window = CWindow::getCurrent()) window->getCollisionInspector()->forget(this);
+  if (parent_) parent_->removeObject(this);
+  for (CGraphicsObject* child : children_) child->parent_ = nullptr;
+}
+
+bool CGraphicsObject::create(int width, int height, int bpp, bool withAlpha) {
+  owned_.clear();
+  alpha_.clear();
+  kept_.clear();
+  pixels_ = nullptr;
+  width_ = height_ = pitch_ = 0;
+  if (width < 1 || height < 1 || width > kMaxSide || height > kMaxSide || (bpp != 15 && bpp != 16 && bpp != 32))
+    return false;
+  bpp_ = bpp;
+  size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
+  owned_.assign(count * pixelBytes(), 0);
+  if (withAlpha) alpha_.assign(count, 0);
+  pixels_ = owned_.data();
+  width_ = pitch_ = width;
+  height_ = height;
+  return true;
+}
+
+void CGraphicsObject::SetDataPtr(void* pixels, int width, int height, int bpp, int pitch) {
+  owned_.clear();
+  kept_.clear();
+  alpha_.clear();
+  bool ok = pixels && width > 0 && height > 0 && width <= kMaxSide && height <= kMaxSide && pitch >= width &&
+            (bpp == 15 || bpp == 16 || bpp == 32);
+  pixels_ = ok ? pixels : nullptr;
+  bpp_ = ok ? bpp : 16;
+  width_ = ok ? width : 0;
+  height_ = ok ? height : 0;
+  pitch_ = ok ? pitch : 0;
+}
+
+void CGraphicsObject::setAlphaPlane(bool present) {
+  if (!present) {
+    alpha_.clear();
+  } else if (alpha_.empty() && width_ > 0 && pitch_ == width_) {
+    alpha_.assign(static_cast<size_t>(width_) * height_, 0);
+  }
+}
+
+bool CGraphicsObject::Convert(int bpp) {
+  if (bpp == bpp_) return true;
+  if (!pixels_ || (bpp != 15 && bpp != 16) || (bpp_ != 15 && bpp_ != 16)) return false;
+  dropKept();
+  for (int y = 0; y < height_; ++y) {
+    uint16_t* row = static_cast<uint16_t*>(pixels_) + static_cast<size_t>(y) * pitch_;
+    for (int x = 0; x < width_; ++x) {
+      uint16_t p = row[x];
+      // 5-6-5 <-> 5-5-5: green loses its lowest bit, or gains a zero one.
+      row[x] = bpp == 15 ? static_cast<uint16_t>(((p & 0xFFC0) >> 1) | (p & 0x1F))
+                         : static_cast<uint16_t>(((p & 0x7FE0) << 1) | (p & 0x1F));
+    }
+  }
+  bpp_ = bpp;
+  return true;
+}
+
+uint16_t CGraphicsObject::GetPixel(int x, int y) const {
+  if (!pixels_ || bpp_ == 32 || x < 0 || y < 0 || x >= width_ || y >= height_) return 0;
+  return static_cast<const uint16_t*>(pixels_)[static_cast<size_t>(y) * pitch_ + x];
+}
+
+int CGraphicsObject::GetAlpha(int x, int y) const {
+  if (x < 0 || y < 0 || x >= width_ || y >= height_) return 0;
+  return alpha_.empty() ? 255 : alpha_[static_cast<size_t>(y) * width_ + x];
+}
+
+void CGraphicsObject::Fill(const CColor* color) { Fill(CXRect(0, 0, width_, height_), color); }
+
+void CGraphicsObject::Fill(CXRect area, const CColor* color) {
+  area = area.intersection(CXRect(0, 0, width_, height_));
+  if (!pixels_ || area.isEmpty()) return;
+  CColor black;
+  uint32_t value = (color ? *color : black).GetInBPP(bpp_);
+  for (int y = area.top; y < area.bottom; ++y) {
+    size_t at = static_cast<size_t>(y) * pitch_;
+    if (bpp_ == 32) {
+      uint32_t* row = static_cast<uint32_t*>(pixels_) + at;
+      std::fill(row + area.left, row + area.right, value & 0xFFFFFFu);
+    } else {
+      uint16_t* row = static_cast<uint16_t*>(pixels_) + at;
+      std::fill(row + area.left, row + area.right, static_cast<uint16_t>(value));
+    }
+  }
+}
+
+void CGraphicsObject::SetPosition(int x, int y) {
+  position_ = CXPoint(x, y) - anchor_;
+  if (monitorCollisions_) onMoved();
+}
+
+void CGraphicsObject::onMoved() {
+  if (CWindow* window = CWindow::getCurrent()) window->getCollisionInspector()->onPositionChanged(this);
+}
+
+void CGraphicsObject::Move(int dx, int dy) {
+  CXPoint to = position_ + CXPoint(dx, dy) + anchor_;
+  SetPosition(to.x, to.y);
+}
+
+bool CGraphicsObject::testHit(int x, int y, bool ignoreAlpha) const {
+  if (!GetBoundingBox().contains(x, y)) return false;
+  if (ignoreAlpha || alpha_.empty()) return true;
+  return GetAlpha(x - position_.x, y - position_.y) != 0;
+}
+
+void CGraphicsObject::Visible(bool visible) {
+  visible_ = visible;
+  Invalidate();
+}
+
+void CGraphicsObject::SetOpacity(int opacity) { opacity_ = std::clamp(opacity, 0, 255); }
+
+void CGraphicsObject::dropKept() {
+  // The pixels hold drawn-in children: put the object's own pixels back before changing them.
+  if (!kept_.empty() && pixels_) std::memcpy(pixels_, kept_.data(), kept_.size());
+  kept_.clear();
+}
+
+void CGraphicsObject::FlipH() {
+  dropKept();
+  if (pixels_) {
+    size_t rowBytes = static_cast<size_t>(width_) * pixelBytes();
+    std::vector<uint8_t> tmp(rowBytes);
+    auto* base = static_cast<uint8_t*>(pixels_);
+    size_t pitchBytes = static_cast<size_t>(pitch_) * pixelBytes();
+    for (int top = 0, bottom = height_ - 1; top < bottom; ++top, --bottom) {
+      std::memcpy(tmp.data(), base + top * pitchBytes, rowBytes);
+      std::memcpy(base + top * pitchBytes, base + bottom * pitchBytes, rowBytes);
+      std::memcpy(base + bottom * pitchBytes, tmp.data(), rowBytes);
+      if (!alpha_.empty())
+        std::swap_ranges(alpha_.begin() + static_cast<ptrdiff_t>(top) * width_,
+                         alpha_.begin() + static_cast<ptrdiff_t>(top + 1) * width_,
+                         alpha_.begin() + static_cast<ptrdiff_t>(bottom) * width_);
+    }
+  }
+  flippedH_ = !flippedH_;
+}
+
+void CGraphicsObject::FlipV() {
+  dropKept();
+  if (pixels_) {
+    for (int y = 0; y < height_; ++y) {
+      size_t at = static_cast<size_t>(y) * pitch_;
+      if (bpp_ == 32) {
+        uint32_t* row = static_cast<uint32_t*>(pixels_) + at;
+        std::reverse(row, row + width_);
+      } else {
+        uint16_t* row = static_cast<uint16_t*>(pixels_) + at;
+        std::reverse(row, row + width_);
+      }
+      if (!alpha_.empty()) {
+        auto row = alpha_.begin() + static_cast<ptrdiff_t>(y) * width_;
+        std::reverse(row, row + width_);
+      }
+    }
+  }
+  flippedV_ = !flippedV_;
+}
+
+void CGraphicsObject::resetFlips() {
+  if (flippedH_) FlipH();
+  if (flippedV_) FlipV();
+}
+
+bool CGraphicsObject::redraw(CGraphicsObject* destination) {
+  if (!destination || !pixels_ || !destination->GetDataPtr()) return false;
+  int dbpp = destination->GetRealBpp();
+  if ((dbpp == 15 || dbpp == 16) && dbpp != bpp_ && !Convert(dbpp)) return false;
+  int64_t x = position_.x, y = position_.y;
+  if (x + width_ <= 0 || y + height_ <= 0 || x >= destination->Width() || y >= destination->Height()) return false;
+  CXRect clip = clip_;
+  if (autoClip_) {
+    // Computed for this draw only: the object's own clipping stays as the script set it.
+    CXRect visible(static_cast<int32_t>(std::max<int64_t>(0, -x)), static_cast<int32_t>(std::max<int64_t>(0, -y)),
+                   static_cast<int32_t>(std::min<int64_t>(width_, destination->Width() - x)),
+                   static_cast<int32_t>(std::min<int64_t>(height_, destination->Height() - y)));
+    if (visible.isEmpty()) return false;
+    clip = clip.isEmpty() ? visible : clip.intersection(visible);
+    if (clip.isEmpty()) return false;
+  }
+  _canvas src;
+  src.pixels = pixels_;
+  src.alpha = GetAlphaPtr();
+  src.bpp = bpp_;
+  src.x = position_.x;
+  src.y = position_.y;
+  src.width = pitch_;
+  src.height = height_;
+  src.clip = clip.isEmpty() ? CXRect(0, 0, width_, height_) : clip;
+  _canvas dst;
+  dst.pixels = destination->GetDataPtr();
+  dst.alpha = destination->GetAlphaPtr();
+  dst.bpp = dbpp;
+  dst.width = destination->GetPitch();
+  dst.height = destination->Height();
+  using namespace tarnvik::canvas;
+  if (opacity_ < 255) return copyBlend(src, dst, opacity_);
+  if (dst.alpha) return copyToCanvas(src, dst);
+  if (!src.alpha) return copyPlain(src, dst);
+  return alphaAsMask_ ? copyAlphaAsMask(src, dst) : copyAlpha(src, dst);
+}
+
+void CGraphicsObject::Redraw() {
+  if (!children_.empty() && pixels_) {
+    size_t bytes = static_cast<size_t>(pitch_) * height_ * pixelBytes();
+    if (kept_.size() != bytes) kept_.assign(static_cast<uint8_t*>(pixels_), static_cast<uint8_t*>(pixels_) + bytes);
+    else std::memcpy(pixels_, kept_.data(), bytes);
+    for (CGraphicsObject* child : children_)
+      if (child->isVisible()) child->redraw(this);
+  }
+  if (destiny_ && destiny_ != this) redraw(destiny_);
+}
+
+void CGraphicsObject::addObject(CGraphicsObject* child) {
+  if (!child || child == this || std::find(children_.begin(), children_.end(), child) != children_.end()) return;
+  if (child->parent_) child->parent_->removeObject(child);
+  children_.push_back(child);
+  child->parent_ = this;
+}
+
+void CGraphicsObject::removeObject(CGraphicsObject* child) {
+  auto it = std::find(children_.begin(), children_.end(), child);
+  if (it == children_.end()) return;
+  children_.erase(it);
+  child->parent_ = nullptr;
+}
+
+void CGraphicsObject::removeAllObjects() {
+  for (CGraphicsObject* child : children_) child->parent_ = nullptr;
+  children_.clear();
+}
+
+void CGraphicsObject::Invalidate() {
+  CXRect box = GetBoundingBox();
+  Invalidate(&box);
+}
+
+void CGraphicsObject::Invalidate(const CXRect* area) {
+  CXRect box = area ? *area : GetBoundingBox();
+  if (canvas_) canvas_->Invalidate(&box);
+  notifyInvalidate(box);
+  invalidated_ = true;
+}
+
+void CGraphicsObject::addInvalidateObserver(CInvalidateObserver* observer) {
+  if (observer && std::find(observers_.begin(), observers_.end(), observer) == observers_.end())
+    observers_.push_back(observer);
+}
+
+void CGraphicsObject::removeInvalidateObserver(CInvalidateObserver* observer) {
+  observers_.erase(std::remove(observers_.begin(), observers_.end(), observer), observers_.end());
+}
+
+void CGraphicsObject::notifyInvalidate(const CXRect& area) {
+  auto copy = observers_;
+  for (CInvalidateObserver* observer : copy)
+    if (std::find(observers_.begin(), observers_.end(), observer) != observers_.end()) observer->onInvalidate(this, area);
+}

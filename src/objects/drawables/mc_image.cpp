@@ -1,0 +1,265 @@
+// IMAGE objects: creation from definitions, placement on the screen, their methods and events.
+#include "objects/drawables/mc_image.h"
+
+#include <algorithm>
+#include <cstring>
+#include <optional>
+
+#include "definitions/melementcreator.h"
+#include "files/xarchive.h"
+#include "foundation/log.h"
+#include "graphics/pixels/color.h"
+#include "graphics/refresh_screen.h"
+#include "graphics/window.h"
+#include "objects/drawables/drawable_owner.h"
+#include "objects/drawables/graphic_methods.h"
+#include "runtime/instruction_runner.h"
+#include "runtime/objects_container.h"
+#include "runtime/variable.h"
+#include "runtime/variable_factory.h"
+
+namespace {
+
+const CMC_EventList& imageEvents() {
+  static const CMC_EventList list = CMC_Object::makeEventList(
+      {"ONCLICK", "ONRELEASE", "ONFOCUSON", "ONFOCUSOFF", "ONCOLLISION", "ONCOLLISIONFINISHED"});
+  return list;
+}
+
+CFileContext* fileContext(CMC_ObjectsContainer* scope) {
+  CWindow* window = scope && scope->getWindow() ? scope->getWindow() : CWindow::getCurrent();
+  return window;
+}
+
+}  // namespace
+
+namespace {
+constexpr CMC_DrawableObject::EventIndexes kImageEvents{CMC_Image::EVI_ONCLICK,    CMC_Image::EVI_ONRELEASE,
+                                                        CMC_Image::EVI_ONFOCUSON,  CMC_Image::EVI_ONFOCUSOFF,
+                                                        CMC_Image::EVI_ONCOLLISION, CMC_Image::EVI_ONCOLLISIONFINISHED};
+}  // namespace
+
+CMC_Image::CMC_Image(CMC_ObjectsContainer* scope, CMElement* element)
+    : CMC_DrawableObject(scope, element, mc::TYPE_IMAGE, kImageEvents), image_(std::make_unique<CImage>()) {
+  readCommonKeys(element);
+  CXString file = elementValue(element, "FILENAME");
+  if (!file.isEmpty()) load(file);
+  image_->Visible(elementBool(element, "VISIBLE"));
+  placeFromElement(element);
+  initializeBehaviours(scope, element);
+}
+
+CMC_Image::CMC_Image(CMC_ObjectsContainer* scope, const CXString& name)
+    : CMC_DrawableObject(scope, name, mc::TYPE_IMAGE, kImageEvents), image_(std::make_unique<CImage>()) {
+  image_->Visible(false);
+}
+
+CMC_Image::~CMC_Image() = default;
+
+bool CMC_Image::serialize(CXArchive* archive) {
+  if (!CMC_Object::serialize(archive)) return false;
+  CXString name = getName(), file = image_->getFileName();
+  bool visible = image_->isVisible();
+  if (archive->isStoring()) {
+    *archive << name;
+    return archive->isOk() && serializeCommon(archive, file, visible);
+  }
+  *archive >> name;
+  if (!archive->isOk() || !serializeCommon(archive, file, visible)) return false;
+  setName(name);
+  if (!file.isEmpty()) load(file);
+  image_->Visible(visible);
+  restorePlacement();
+  return true;
+}
+
+const CMC_EventList* CMC_Image::getBehavioursList() const { return &imageEvents(); }
+
+CXObject* CMC_Image::clone() const {
+  auto* copy = new CMC_Image(getScene(), getName());
+  CImage& from = *image_;
+  CImage& to = *copy->image_;
+  if (from.GetDataPtr() && from.GetRealBpp() != 32 && to.create(from.Width(), from.Height(), from.GetRealBpp(), from.hasAlpha())) {
+    for (int y = 0; y < from.Height(); ++y)
+      std::memcpy(to.pixels16() + static_cast<size_t>(y) * to.GetPitch(),
+                  static_cast<const uint16_t*>(from.pixels()) + static_cast<size_t>(y) * from.GetPitch(),
+                  static_cast<size_t>(from.Width()) * 2);
+    if (from.hasAlpha())
+      std::memcpy(to.GetAlphaPtr(), from.GetAlphaPtr(), static_cast<size_t>(from.Width()) * from.Height());
+  }
+  to.setFileName(from.getFileName());
+  to.setAnchor(from.getAnchor().x, from.getAnchor().y);
+  to.SetPosition(from.GetPosition().x + from.getAnchor().x, from.GetPosition().y + from.getAnchor().y);
+  to.SetOpacity(from.GetOpacity());
+  to.SetClippingRect(from.GetClippingRect());
+  to.Visible(from.isVisible());
+  copy->resetPosition_ = resetPosition_;
+  copyDrawableState(*copy);
+  return copy;
+}
+
+bool CMC_Image::load(const CXString& file) {
+  invalidate();
+  bool visible = image_->isVisible();
+  bool ok = image_->Load(fileContext(getScene()), file);
+  if (!ok) TLOG_WARN("IMAGE " << getName().view() << ": cannot load " << file.view());
+  image_->Visible(visible);
+  resetPosition_ = image_->GetPosition() + image_->getAnchor();
+  invalidate();
+  return ok;
+}
+
+// --- methods ---
+
+void CMC_Image_Runner::prepareMthHashSet() {
+  CMC_Runner::prepareMthHashSet();
+  static const char* names[] = {
+      "SHOW", "HIDE", "SETPOSITION", "RESETPOSITION", "SETRESETPOSITION", "MOVE", "LOAD", "CLEARCLIPPING",
+      "SETCLIPPING", "GETPOSITIONX", "GETPOSITIONY", "GETWIDTH", "GETHEIGHT", "ISNEAR", "ISINSIDE",
+      "MONITORCOLLISION", "REMOVEMONITORCOLLISION", "SETSCALEFACTOR", "SETPRIORITY", "GETPRIORITY", "GETALPHA",
+      "GETPIXEL", "MERGEALPHA", "MERGEALPHA2", "INVALIDATE", "GETCENTERX", "GETCENTERY", "ISVISIBLE", "LINK",
+      "SETASBUTTON", "SETOPACITY", "GETOPACITY", "SAVE", "SETANCHOR", "FLIPH", "FLIPV", "RESETFLIPS", "DRAWONTO",
+      "ISAT", "GETSLIDECOMPS", "GETCOLORAT", "GETCOLORRAT", "GETCOLORGAT", "GETCOLORBAT", "REPLACECOLOR"};
+  int id = SHOW;
+  for (const char* name : names) addMethod(name, id++);
+}
+
+namespace {
+
+std::optional<tarnvik::GraphicMethod> sharedMethod(int id) {
+  using M = tarnvik::GraphicMethod;
+  switch (id) {
+    case CMC_Image_Runner::CLEARCLIPPING: return M::ClearClipping;
+    case CMC_Image_Runner::SETCLIPPING: return M::SetClipping;
+    case CMC_Image_Runner::GETWIDTH: return M::GetWidth;
+    case CMC_Image_Runner::GETHEIGHT: return M::GetHeight;
+    case CMC_Image_Runner::ISNEAR: return M::IsNear;
+    case CMC_Image_Runner::ISINSIDE:
+    case CMC_Image_Runner::ISAT: return M::IsInside;
+    case CMC_Image_Runner::GETALPHA: return M::GetAlpha;
+    case CMC_Image_Runner::GETPIXEL: return M::GetPixel;
+    case CMC_Image_Runner::MERGEALPHA: return M::MergeAlpha;
+    case CMC_Image_Runner::MERGEALPHA2: return M::MergeAlpha2;
+    case CMC_Image_Runner::GETCENTERX: return M::GetCenterX;
+    case CMC_Image_Runner::GETCENTERY: return M::GetCenterY;
+    case CMC_Image_Runner::ISVISIBLE: return M::IsVisible;
+    case CMC_Image_Runner::SETOPACITY: return M::SetOpacity;
+    case CMC_Image_Runner::GETOPACITY: return M::GetOpacity;
+    case CMC_Image_Runner::SETANCHOR: return M::SetAnchor;
+    case CMC_Image_Runner::FLIPH: return M::FlipH;
+    case CMC_Image_Runner::FLIPV: return M::FlipV;
+    case CMC_Image_Runner::RESETFLIPS: return M::ResetFlips;
+    case CMC_Image_Runner::DRAWONTO: return M::DrawOnto;
+    case CMC_Image_Runner::REPLACECOLOR: return M::ReplaceColor;
+    default: return std::nullopt;
+  }
+}
+
+}  // namespace
+
+CMC_Object* CMC_Image_Runner::run(int id, CMC_Object* target, CMC_ObjectsContainer* scope, const CMC_Args* args) {
+  auto* object = dynamic_cast<CMC_Image*>(target);
+  if (!object) return CMC_Runner::run(id, target, scope, args);
+  CImage& image = *object->getImage();
+  auto arg = [&](int i, int32_t fallback = 0) { return getParameterInteger(args, i, fallback); };
+  auto integer = [](int64_t v) { return CMC_VariableFactory::integer(static_cast<int32_t>(v)); };
+  const CXPoint place = image.GetPosition() + image.getAnchor();
+  const CXRect box = image.GetBoundingBox();
+  if (auto shared = sharedMethod(id)) {
+    tarnvik::GraphicTarget target{&image, &image, [object] { object->invalidate(); }, {}};
+    return tarnvik::runGraphicMethod(*shared, target, scope, args);
+  }
+  switch (id) {
+    case SHOW: object->show(true); return nullptr;
+    case HIDE: object->show(false); return nullptr;
+    case SETPOSITION: object->setPosition(arg(0), arg(1)); return nullptr;
+    case RESETPOSITION: object->resetPosition(); return nullptr;
+    case SETRESETPOSITION: object->setResetPosition(arg(0), arg(1)); return nullptr;
+    case MOVE: object->move(arg(0), arg(1)); return nullptr;
+    case LOAD: object->load(getParameterString(args, 0)); return nullptr;
+    case GETPOSITIONX: return integer(place.x);
+    case GETPOSITIONY: return integer(place.y);
+    case MONITORCOLLISION: object->monitorCollisions(getParameterBool(args, 0)); return nullptr;
+    case REMOVEMONITORCOLLISION: object->stopMonitoringCollisions(); return nullptr;
+    case SETSCALEFACTOR:
+      TLOG_DEBUG("IMAGE " << object->getName().view() << ": SETSCALEFACTOR has no effect on images");
+      return nullptr;
+    case SETPRIORITY: object->setPriority(arg(0)); return nullptr;
+    case GETPRIORITY: return integer(object->getPriority());
+    case INVALIDATE: object->invalidate(); return nullptr;
+    case LINK: {
+      CGraphicsObject* other = tarnvik::drawableArgument(args, 0, scope);
+      if (!other || !other->hasAlpha() || other->Size() != image.Size()) {
+        TLOG_DEBUG("IMAGE " << object->getName().view() << ": LINK needs an image of the same size with alpha");
+        return nullptr;
+      }
+      image.setAlphaPlane(true);
+      if (uint8_t* mine = image.GetAlphaPtr())
+        std::memcpy(mine, other->GetAlphaPtr(), static_cast<size_t>(image.Width()) * image.Height());
+      object->invalidate();
+      return nullptr;
+    }
+    case SETASBUTTON: object->setAsButton(getParameterBool(args, 0)); return nullptr;
+    case SAVE:
+      if (!image.Save(getParameterString(args, 0), CImage::kNone))
+        TLOG_WARN("IMAGE " << object->getName().view() << ": cannot save " << getParameterString(args, 0).view());
+      return nullptr;
+    case GETSLIDECOMPS: {
+      // The part of a move (dx, dy) that keeps the image out of the other object: each axis on its
+      // own, kept when moving along it alone does not overlap. The x part is returned; with two
+      // more names, both parts are stored in those variables.
+      CGraphicsObject* other = tarnvik::drawableArgument(args, 0, scope);
+      int dx = arg(1), dy = arg(2);
+      double sx = dx, sy = dy;
+      if (other) {
+        CXRect ob = other->GetBoundingBox();
+        CXRect mx = box, my = box;
+        mx.offset(dx, 0);
+        my.offset(0, dy);
+        if (mx.intersects(ob)) sx = 0;
+        if (my.intersects(ob)) sy = 0;
+      }
+      if (scope && argCount(args) >= 5) {
+        if (CMC_Variable* vx = scope->getVariable(getParameterString(args, 3))) vx->set(CMC_VariableFactory::number(sx));
+        if (CMC_Variable* vy = scope->getVariable(getParameterString(args, 4))) vy->set(CMC_VariableFactory::number(sy));
+      }
+      return CMC_VariableFactory::number(sx);
+    }
+    case GETCOLORAT:
+    case GETCOLORRAT:
+    case GETCOLORGAT:
+    case GETCOLORBAT: {
+      int r = 0, g = 0, b = 0;
+      int x = arg(0), y = arg(1);
+      if (image.GetDataPtr() && x >= 0 && y >= 0 && x < image.Width() && y < image.Height())
+        tarnvik::widenChannels(image.GetPixel(x, y), image.GetRealBpp(), r, g, b);
+      int value = id == GETCOLORAT ? (r << 16) | (g << 8) | b : id == GETCOLORRAT ? r : id == GETCOLORGAT ? g : b;
+      return integer(value);
+    }
+    default: return CMC_Runner::run(id, target, scope, args);
+  }
+}
+
+namespace tarnvik {
+
+void registerImageType() {
+  CMC_ObjectsContainer::registerType("IMAGE", [](CMC_ObjectsContainer* scope, CMElement* element) -> CMC_Object* {
+    return new CMC_Image(scope, element);
+  });
+  CMC_RunnerFactory::registerRunner(mc::TYPE_IMAGE, [] { return std::unique_ptr<CMC_Runner>(new CMC_Image_Runner); });
+  // Scene backgrounds and element-built images load through the same file rules.
+  CRefreshScreen::setImageLoader([](const CXString& name) -> std::unique_ptr<CGraphicsObject> {
+    auto image = std::make_unique<CImage>();
+    if (!image->Load(CWindow::getCurrent(), name)) return nullptr;
+    return image;
+  });
+  CMElementCreator::setObjectMaker([](CWindow* window, CMElement* element) -> CGraphicsObject* {
+    auto* image = new CImage();
+    CXString file = CMC_Object::elementValue(element, "FILENAME");
+    if (!file.isEmpty()) image->Load(window ? window : CWindow::getCurrent(), file);
+    image->Visible(CMC_Object::elementBool(element, "VISIBLE"));
+    return image;
+  });
+}
+
+}  // namespace tarnvik

@@ -1,0 +1,165 @@
+// SEQUENCE objects: loading the tree, playing its parts, events and methods.
+#include "objects/sound/mc_sequence.h"
+
+#include "files/xarchive.h"
+#include "graphics/window.h"
+#include "objects/sound/sound.h"
+#include "runtime/objects_container.h"
+#include "runtime/type_ids.h"
+#include "runtime/variable_factory.h"
+#include "sound/sequence.h"
+
+namespace {
+
+const CMC_EventList& sequenceEvents() {
+  static const CMC_EventList list = CMC_Object::makeEventList({"ONSTARTED", "ONFINISHED"});
+  return list;
+}
+
+}  // namespace
+
+CMC_Sequence::CMC_Sequence(CMC_ObjectsContainer* scope, CMElement* element)
+    : CMC_Object(scope, element, mc::TYPE_SEQUENCE) {
+  CXString file = elementValue(element, "FILENAME");
+  // IMPORT declares a sequence by name alone: its file is named after it.
+  if (file.isEmpty() && !getName().isEmpty()) file = getName() + ".SEQ";
+  load(file, elementInt(element, "PRIORITY"));
+  initializeBehaviours(scope, element);
+}
+
+CMC_Sequence::~CMC_Sequence() { load(CXString(), 0); }
+
+void CMC_Sequence::load(const CXString& file, int priority) {
+  if (tree_)
+    for (CSeqPlayable* p : tree_->all()) p->removeNotifier(this);
+  playing_ = nullptr;
+  tree_.reset();
+  file_ = file;
+  priority_ = priority;
+  if (file.isEmpty()) return;
+  CMC_ObjectsContainer* scope = getScene();
+  CWindow* window = scope && scope->getWindow() ? scope->getWindow() : CWindow::getCurrent();
+  tree_ = CMultimediaSequenceCreator::load(window, file, priority);
+  if (tree_)
+    for (CSeqPlayable* p : tree_->all()) p->addNotifier(this);
+}
+
+bool CMC_Sequence::serialize(CXArchive* archive) {
+  if (!CMC_Object::serialize(archive)) return false;
+  CXString name = getName();
+  if (archive->isStoring()) {
+    *archive << name << file_ << priority_;
+    return archive->isOk();
+  }
+  CXString file;
+  int32_t priority = 0;
+  *archive >> name >> file >> priority;
+  if (!archive->isOk()) return false;
+  setName(name);
+  load(file, priority);
+  return true;
+}
+
+const CMC_EventList* CMC_Sequence::getBehavioursList() const { return &sequenceEvents(); }
+
+bool CMC_Sequence::play(const CXString& name, const CXString& parameter) {
+  CSeqPlayable* p = tree_ ? tree_->find(name) : nullptr;
+  if (!p) return false;
+  if (playing_ && playing_ != p && playing_->getState() != CPlayable::kStopped) playing_->stop(false);
+  playing_ = p;
+  p->setParameter(parameter);
+  p->setVolume(volume_);
+  p->setPanning(pan_);
+  if (freq_ > 0) p->setFrequency(freq_);
+  p->play();
+  return true;
+}
+
+void CMC_Sequence::stop(bool notify) {
+  if (playing_) playing_->stop(notify);
+}
+
+void CMC_Sequence::pause() {
+  if (playing_) playing_->pause();
+}
+
+void CMC_Sequence::resume() {
+  if (playing_) playing_->resume();
+}
+
+void CMC_Sequence::show() {
+  if (tree_)
+    for (CSeqPlayable* p : tree_->all()) p->show();
+}
+
+void CMC_Sequence::hide() {
+  if (tree_)
+    for (CSeqPlayable* p : tree_->all()) p->hide();
+}
+
+bool CMC_Sequence::isPlaying() const { return playing_ && playing_->getState() != CPlayable::kStopped; }
+
+void CMC_Sequence::setVolume(int v) {
+  volume_ = CMC_Sound::volumeFromScript(v);
+  if (playing_) playing_->setVolume(volume_);
+}
+
+void CMC_Sequence::setPan(int p) {
+  pan_ = CMC_Sound::panFromScript(p);
+  if (playing_) playing_->setPanning(pan_);
+}
+
+void CMC_Sequence::setFrequency(int f) {
+  freq_ = f;
+  if (playing_) playing_->setFrequency(f);
+}
+
+CXString CMC_Sequence::getEventName() const { return isPlaying() ? playing_->playingEventName() : CXString(); }
+
+CXString CMC_Sequence::getPlaying() const { return isPlaying() ? playing_->getName() : CXString(); }
+
+bool CMC_Sequence::onPlayableStarted(CPlayable* playable) {
+  fireEvent(EVI_ONSTARTED, "ONSTARTED", playable->getName());
+  return true;
+}
+
+bool CMC_Sequence::onPlayableFinished(CPlayable* playable) {
+  fireEvent(EVI_ONFINISHED, "ONFINISHED", playable->getName());
+  return true;
+}
+
+void CMC_Sequence_Runner::prepareMthHashSet() {
+  CMC_Runner::prepareMthHashSet();
+  static const char* names[] = {"PLAY", "STOP", "PAUSE", "RESUME", "SHOW", "HIDE", "ISPLAYING", "SETVOLUME",
+                                "SETPAN", "SETFREQ", "GETEVENTNAME", "GETPLAYING"};
+  int id = PLAY;
+  for (const char* name : names) addMethod(name, id++);
+}
+
+CMC_Object* CMC_Sequence_Runner::run(int id, CMC_Object* target, CMC_ObjectsContainer* scope, const CMC_Args* args) {
+  auto* seq = dynamic_cast<CMC_Sequence*>(target);
+  if (!seq) return CMC_Runner::run(id, target, scope, args);
+  switch (id) {
+    case PLAY: seq->play(getParameterString(args, 0), getParameterString(args, 1)); return nullptr;
+    case STOP: seq->stop(argCount(args) > 0 ? getParameterBool(args, 0, true) : true); return nullptr;
+    case PAUSE: seq->pause(); return nullptr;
+    case RESUME: seq->resume(); return nullptr;
+    case SHOW: seq->show(); return nullptr;
+    case HIDE: seq->hide(); return nullptr;
+    case ISPLAYING: return CMC_VariableFactory::boolean(seq->isPlaying());
+    case SETVOLUME: seq->setVolume(getParameterInteger(args, 0)); return nullptr;
+    case SETPAN: seq->setPan(getParameterInteger(args, 0)); return nullptr;
+    case SETFREQ: seq->setFrequency(getParameterInteger(args, 0)); return nullptr;
+    case GETEVENTNAME: return CMC_VariableFactory::string(seq->getEventName());
+    case GETPLAYING: return CMC_VariableFactory::string(seq->getPlaying());
+    default: return CMC_Runner::run(id, target, scope, args);
+  }
+}
+
+void registerSequenceType() {
+  CMC_ObjectsContainer::registerType("SEQUENCE", [](CMC_ObjectsContainer* scope, CMElement* element) -> CMC_Object* {
+    return new CMC_Sequence(scope, element);
+  });
+  CMC_RunnerFactory::registerRunner(mc::TYPE_SEQUENCE,
+                                    [] { return std::unique_ptr<CMC_Runner>(new CMC_Sequence_Runner); });
+}
