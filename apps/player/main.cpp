@@ -16,6 +16,7 @@
 #include "application/application.h"
 #include "application/host_options.h"
 #include "files/path.h"
+#include "foundation/atomic_file.h"
 #include "foundation/geometry.h"
 #include "foundation/log.h"
 #include "foundation/xrandom.h"
@@ -86,23 +87,18 @@ bool writeScreen(CWindow& window, const std::string& file, std::string& error) {
   return tarnvik::png::write565(file, pixels, window.GetScreenPitch(), size.width, size.height, error);
 }
 
-// Writes the recorded input whole: a temporary file beside it, then renamed over it.
-bool writeRecord(const std::string& file, const std::string& text) {
-  std::string temporary = file + ".tmp";
-  {
-    std::FILE* out = std::fopen(temporary.c_str(), "wb");
-    if (!out) return false;
-    bool ok = std::fwrite(text.data(), 1, text.size(), out) == text.size();
-    ok = std::fclose(out) == 0 && ok;
-    if (!ok) {
-      std::remove(temporary.c_str());
-      return false;
-    }
-  }
+// Writes the recorded input whole, through the shared atomic replacement.
+bool writeRecord(const std::string& file, const std::string& text, std::string& error) {
+  return tarnvik::replaceFileAtomically(file, text.data(), text.size(), 0644, false, error);
+}
+
+// A name given relative to the folder the player started in, made absolute before the game moves
+// the engine's current folder.
+std::string absoluteName(const std::string& name) {
+  if (name.empty()) return name;
   std::error_code ec;
-  std::filesystem::rename(temporary, file, ec);
-  if (ec) std::remove(temporary.c_str());
-  return !ec;
+  std::filesystem::path absolute = std::filesystem::absolute(name, ec);
+  return ec ? name : absolute.string();
 }
 
 // F12 in a window: the next free "screenshot-NNNN.png" in the per-game data folder.
@@ -122,6 +118,318 @@ void writeNumberedScreenshot(CWindow& window, const std::string& dataFolder) {
     TLOG_INFO("screenshot written to " << file);
   else
     TLOG_ERROR("screenshot: " << error);
+}
+
+// One run of the player, as the steps it takes in order: the game and its places, the input script,
+// the video output, the clock, the screen, the sound, then the application's frames and the outputs.
+class PlayerRun {
+ public:
+  explicit PlayerRun(tarnvik::HostOptions options) : options_(std::move(options)) {}
+  // The clock goes before the window, sound and input that may still read it while they close.
+  ~PlayerRun() { tarnvik::setEngineClock(nullptr); }
+
+  int run() {
+    chooseGame();
+    if (!loadInputScript()) return 1;
+    if (!openVideo()) return 2;
+    startClock();
+    if (!makeScreen()) return 2;
+    return play();
+  }
+
+ private:
+  void chooseGame();
+  bool loadInputScript();
+  bool openVideo();
+  void startClock();
+  bool makeScreen();
+  int play();
+  bool handleHostEvents(CApplication& application);
+  void advanceClock();
+  void flushSettings(CApplication& application, const char* why);
+  int writeOutputs(bool endedByPerson);
+
+  tarnvik::HostOptions options_;
+  std::unique_ptr<CCommandLine6> commandLine_;
+  std::string gameFolder_, settingsFile_, dataFolder_;
+  int width_ = 800, height_ = 600;
+  bool windowed_ = false;
+  std::optional<tarnvik::InputScript> script_;
+  std::optional<tarnvik::InputRecorder> recorder_;
+  std::unique_ptr<tarnvik::VideoOutput> video_;
+  tarnvik::VirtualClock virtualClock_;
+  tarnvik::RealClock realClock_;
+  CLanguageOSVer language_;
+  std::unique_ptr<CWindow> window_;
+  std::unique_ptr<CInputManager> input_;
+  // Sound outlives the application: its objects hold sounds of the mixer until they are deleted.
+  std::unique_ptr<tarnvik::PlayerAudio> audio_;
+  int frames_ = 0;
+  uint32_t lastFlush_ = 0;
+  std::chrono::steady_clock::time_point lastFrameTime_;
+  std::chrono::steady_clock::time_point frameStart_;
+  uint32_t realCarryUs_ = 0;
+  std::vector<tarnvik::InputEvent> taken_;
+};
+
+// The game folder, its settings file and its data folder. An archive alone names its game: the
+// folder it was packed from, beside it (OUT.pik -> OUT). Engine options without a game folder take
+// the current folder as the game; when it holds none ("tarnvik -window" started anywhere), the
+// bundled demo plays with those options.
+void PlayerRun::chooseGame() {
+  using namespace tarnvik;
+  // The game changes the current folder: relative output names mean the folder the player started in.
+  options_.screenshotFile = absoluteName(options_.screenshotFile);
+  options_.audioOutFile = absoluteName(options_.audioOutFile);
+  options_.recordFile = absoluteName(options_.recordFile);
+  if (options_.engineWords.empty() && !options_.archiveFile.empty())
+    options_.engineWords = {"-path", archiveGameFolder(options_.archiveFile)};
+  if (options_.engineWords.empty()) options_.engineWords = {"-path", demoFolder()};
+  if (options_.archiveFile.empty() && CCommandLine6(joinEngineWords(options_.engineWords)).getPath().isEmpty() &&
+      !holdsGame(std::filesystem::current_path())) {
+    options_.engineWords.push_back("-path");
+    options_.engineWords.push_back(demoFolder());
+  }
+  commandLine_ = std::make_unique<CCommandLine6>(joinEngineWords(options_.engineWords));
+  gameFolder_ = commandLine_->getPath().isEmpty() ? std::string(".") : commandLine_->getPath().str();
+  settingsFile_ = options_.settingsFile.empty() ? defaultSettingsFile(gameFolder_) : options_.settingsFile;
+  dataFolder_ = defaultDataFolder(gameFolder_);
+  commandLine_->getResolution(width_, height_);
+  windowed_ = commandLine_->isWindowMode();
+}
+
+// A script of input is read whole before anything starts: a malformed line ends the run here.
+bool PlayerRun::loadInputScript() {
+  if (!options_.recordFile.empty()) recorder_.emplace();
+  if (options_.inputFile.empty()) return true;
+  script_.emplace();
+  std::string error;
+  std::vector<std::string> warnings;
+  if (!script_->load(options_.inputFile, width_, height_, error, warnings)) {
+    std::fprintf(stderr, "tarnvik: %s\n", error.c_str());
+    return false;
+  }
+  for (const std::string& w : warnings) std::fprintf(stderr, "tarnvik: warning: %s\n", w.c_str());
+  return true;
+}
+
+// A window unless --headless; without a display the run goes on headless on the real clock.
+bool PlayerRun::openVideo() {
+  using namespace tarnvik;
+  if (!options_.headless) {
+    std::unique_ptr<SdlVideoOutput> sdl = createSdlVideo();
+    if (sdl->open(width_, height_, windowed_)) {
+      TLOG_INFO("video: " << sdl->describe());
+      video_ = std::move(sdl);
+    } else {
+      std::fprintf(stderr, "tarnvik: no display (%s); running headless on the real clock\n", sdl->lastError().c_str());
+    }
+  }
+  if (!video_) {
+    video_ = std::make_unique<HeadlessVideo>();
+    if (!video_->open(width_, height_, windowed_)) {
+      std::fprintf(stderr, "tarnvik: cannot use a %d x %d screen\n", width_, height_);
+      return false;
+    }
+  }
+  return true;
+}
+
+// A virtual clock advanced per frame when headless, the real clock otherwise. A recorded run moves a
+// virtual clock by the real frame times, so that its replay sees exactly the same times. The random
+// generator is seeded here too: a seed given, the script's, 1 headless, else the time.
+void PlayerRun::startClock() {
+  using namespace tarnvik;
+  if (options_.headless) {
+    setEngineClock(&virtualClock_);
+    CMC_System::setEpoch(kHeadlessEpoch);
+  } else if (recorder_) {
+    setEngineClock(&virtualClock_);
+  } else {
+    setEngineClock(&realClock_);
+  }
+  uint32_t seed = options_.seed                  ? *options_.seed
+                  : script_ && script_->seed() ? *script_->seed()
+                  : options_.headless           ? 1u
+                                                : static_cast<uint32_t>(std::time(nullptr));
+  CXRandom::seed(seed);
+  if (recorder_) recorder_->seed(seed);
+}
+
+// The window and its screen, the script types, input and sound.
+bool PlayerRun::makeScreen() {
+  using namespace tarnvik;
+  CPath::setStartDirectory(CXString(std::filesystem::current_path().string()));
+  window_ = std::make_unique<CWindow>(commandLine_.get(), &language_, video_.get(), width_, height_);
+  if (commandLine_->isDebugMode() || log::enabled(log::Level::debug)) window_->setShowFPS(true);
+  int screenError = windowed_ ? window_->CreateSurface() : window_->SetDisplayMode(width_, height_, 16);
+  if (screenError != 0) {
+    std::fprintf(stderr, "tarnvik: cannot make the %d x %d screen (error %d)\n", width_, height_, screenError);
+    window_->ShowError(CXString("tarnvik"));
+    return false;
+  }
+  registerEngineTypes();
+  // Mouse and keyboard: the window's own, when it has them; scripted events join them per frame.
+  input_ = std::make_unique<CInputManager>(window_.get(), video_->getInput());
+  audio_ = std::make_unique<PlayerAudio>(window_.get(), commandLine_.get(), options_.headless, options_.volume,
+                                         options_.muteUnfocused, !options_.audioOutFile.empty());
+  return true;
+}
+
+// Builds the application and runs its frames until the frame limit, the game's exit, the window's
+// close or a signal; then writes what the options asked for.
+int PlayerRun::play() {
+  using namespace tarnvik;
+  CApplication application(window_.get(), settingsFile_, options_.archiveFile, commandLine_.get());
+  application.setDataFolder(dataFolder_);
+  if (!application.preinitializeApplication()) {
+    // No error means the start sequence did its whole job without a game to run (precompiling).
+    if (application.getStartError().empty()) return 0;
+    std::fprintf(stderr, "tarnvik: %s\n", application.getStartError().c_str());
+    if (video_->isWindowed()) video_->showMessage("Tarnvik", application.getStartError());
+    return 2;
+  }
+  std::signal(SIGINT, onSignal);
+  std::signal(SIGTERM, onSignal);
+
+  lastFlush_ = engineClock().now();
+  CXString scene = application.getCurrentSceneName();
+  std::optional<int> limit = options_.frames;
+  if (!limit && options_.headless) limit = std::max(kHeadlessDefaultFrames, script_ ? script_->length() : 0);
+  lastFrameTime_ = std::chrono::steady_clock::now();
+  bool closed = false;
+  while ((!limit || frames_ < *limit) && !g_stop && !window_->isQuit()) {
+    if (!handleHostEvents(application)) {
+      closed = true;
+      break;
+    }
+    frameStart_ = std::chrono::steady_clock::now();
+    advanceClock();
+    // Sound up to the tick's time is mixed before the tick, so a sound started in the tick begins
+    // at the sample of the time the script saw.
+    audio_->pump(engineClock().now());
+    window_->Tick();
+    application.domodal();
+    ++frames_;
+
+    // Settings: written at most once a second of engine time while playing, and at once when the
+    // scene changes or the window loses focus; the rest waits for the end of the run.
+    CXString now = application.getCurrentSceneName();
+    if (now != scene) {
+      scene = now;
+      flushSettings(application, "scene change");
+    } else if (engineClock().now() - lastFlush_ >= kSettingsFlushMs) {
+      flushSettings(application, "periodic");
+    }
+
+    // Pacing: a vsync present takes most of a frame and needs no help. A frame that came back much
+    // sooner (no vsync, minimized, nothing presented, no display) sleeps out the rest of its period.
+    // Headless runs on the virtual clock never wait.
+    if (!options_.headless) {
+      auto spent = std::chrono::steady_clock::now() - frameStart_;
+      if (spent < kFallbackFrame / 4) std::this_thread::sleep_until(frameStart_ + kFallbackFrame);
+    }
+  }
+  audio_->pump(engineClock().now());
+  std::printf("tarnvik: %d frames, scene %s\n", frames_, application.getCurrentSceneName().c_str());
+  int status = writeOutputs(closed || g_stop);
+  flushSettings(application, "exit");
+  application.OnExit();
+  if (application.getConfig()->isDirty() && !application.getConfig()->flush())
+    std::fprintf(stderr, "tarnvik: cannot write the settings file %s\n", settingsFile_.c_str());
+  return status;
+}
+
+// The window's own events (close, focus, screenshot, mute), then the frame's input handed to the
+// window before its tick. False when the person closed the window or the script quits.
+bool PlayerRun::handleHostEvents(CApplication& application) {
+  using namespace tarnvik;
+  std::vector<HostEvent> events;
+  video_->pollEvents(events);
+  for (const HostEvent& event : events) {
+    switch (event.kind) {
+      case HostEvent::kQuit:
+        return false;
+      case HostEvent::kFocusLost:
+        window_->OnActivateApp(false);
+        audio_->focus(false);
+        flushSettings(application, "focus lost");
+        break;
+      case HostEvent::kFocusGained:
+        window_->OnActivateApp(true);
+        audio_->focus(true);
+        break;
+      case HostEvent::kScreenshot:
+        writeNumberedScreenshot(*window_, dataFolder_);
+        break;
+      case HostEvent::kMuteToggle:
+        audio_->toggleMute();
+        break;
+    }
+  }
+  std::vector<InputEvent> scripted;
+  if (script_) script_->eventsAt(frames_, scripted);
+  bool quitNow = false;
+  taken_ = input_->pump(std::move(scripted), quitNow);
+  return !quitNow;
+}
+
+// Headless: the frame's period, or the script's clock line. Recorded: the measured real time (kept
+// to the millisecond with the remainder carried), written into the recording with the frame's input.
+void PlayerRun::advanceClock() {
+  uint32_t advance = static_cast<uint32_t>(options_.frameMs);
+  if (options_.headless) {
+    if (script_)
+      if (std::optional<uint32_t> ms = script_->clockAt(frames_)) advance = *ms;
+    virtualClock_.advance(advance);
+  } else if (recorder_) {
+    auto us = std::chrono::duration_cast<std::chrono::microseconds>(frameStart_ - lastFrameTime_).count();
+    uint64_t total = static_cast<uint64_t>(us < 0 ? 0 : us) + realCarryUs_;
+    advance = static_cast<uint32_t>(std::min<uint64_t>(total / 1000, 60000));
+    realCarryUs_ = static_cast<uint32_t>(total % 1000);
+    virtualClock_.advance(advance);
+  }
+  lastFrameTime_ = frameStart_;
+  if (recorder_) recorder_->frame(frames_, advance, taken_);
+}
+
+void PlayerRun::flushSettings(CApplication& application, const char* why) {
+  CConfig* config = application.getConfig();
+  if (!config || !config->isDirty()) return;
+  if (config->flush()) TLOG_DEBUG("settings written to " << settingsFile_ << " (" << why << ")");
+  lastFlush_ = tarnvik::engineClock().now();
+}
+
+// The recording, the captured sound and the last screen; the failed-output status when one of them
+// could not be written.
+int PlayerRun::writeOutputs(bool endedByPerson) {
+  int status = 0;
+  std::string error;
+  if (recorder_) {
+    // A run the person ended (window closed, interrupted) replays up to the same frame.
+    if (endedByPerson) recorder_->quit(frames_);
+    if (!writeRecord(options_.recordFile, recorder_->text(), error)) {
+      std::fprintf(stderr, "tarnvik: --record: %s\n", error.c_str());
+      status = kExitOutputFailed;
+    }
+  }
+  if (!options_.audioOutFile.empty()) {
+    if (audio_->writeCapture(options_.audioOutFile, error)) {
+      TLOG_INFO("sound written to " << options_.audioOutFile);
+    } else {
+      std::fprintf(stderr, "tarnvik: --audio-out: %s\n", error.c_str());
+      status = kExitOutputFailed;
+    }
+  }
+  if (!options_.screenshotFile.empty()) {
+    if (writeScreen(*window_, options_.screenshotFile, error)) {
+      TLOG_INFO("screenshot written to " << options_.screenshotFile);
+    } else {
+      std::fprintf(stderr, "tarnvik: --screenshot: %s\n", error.c_str());
+      status = kExitOutputFailed;
+    }
+  }
+  return status;
 }
 
 }  // namespace
@@ -144,256 +452,6 @@ int main(int argc, char** argv) {
     return 0;
   }
   log::setLevel(options.logLevel);
-  // The game changes the current folder: a relative screenshot name means the folder the player started in.
-  std::string screenshotFile = options.screenshotFile;
-  if (!screenshotFile.empty()) {
-    std::error_code ec;
-    std::filesystem::path absolute = std::filesystem::absolute(screenshotFile, ec);
-    if (!ec) screenshotFile = absolute.string();
-  }
-
-  // An archive alone names its game: the folder it was packed from, beside it (OUT.pik -> OUT).
-  if (options.engineWords.empty() && !options.archiveFile.empty())
-    options.engineWords = {"-path", archiveGameFolder(options.archiveFile)};
-  if (options.engineWords.empty()) options.engineWords = {"-path", demoFolder()};
-  // Engine options without a game folder take the current folder as the game; when it holds none
-  // ("tarnvik -window" started anywhere), the bundled demo plays with those options.
-  if (options.archiveFile.empty() && CCommandLine6(joinEngineWords(options.engineWords)).getPath().isEmpty() &&
-      !holdsGame(std::filesystem::current_path())) {
-    options.engineWords.push_back("-path");
-    options.engineWords.push_back(demoFolder());
-  }
-  CCommandLine6 commandLine(joinEngineWords(options.engineWords));
-  std::string gameFolder = commandLine.getPath().isEmpty() ? std::string(".") : commandLine.getPath().str();
-
-  std::string settingsFile = options.settingsFile;
-  if (settingsFile.empty()) settingsFile = defaultSettingsFile(gameFolder);
-  std::string dataFolder = defaultDataFolder(gameFolder);
-
-  int width = 800, height = 600;
-  commandLine.getResolution(width, height);
-  bool windowed = commandLine.isWindowMode();
-
-  // A script of input is read whole before anything starts: a malformed line ends the run here.
-  std::optional<InputScript> script;
-  if (!options.inputFile.empty()) {
-    script.emplace();
-    std::vector<std::string> warnings;
-    if (!script->load(options.inputFile, width, height, error, warnings)) {
-      std::fprintf(stderr, "tarnvik: %s\n", error.c_str());
-      return 1;
-    }
-    for (const std::string& w : warnings) std::fprintf(stderr, "tarnvik: warning: %s\n", w.c_str());
-  }
-  std::optional<InputRecorder> recorder;
-  if (!options.recordFile.empty()) {
-    recorder.emplace();
-    std::error_code ec;
-    std::filesystem::path absolute = std::filesystem::absolute(options.recordFile, ec);
-    if (!ec) options.recordFile = absolute.string();
-  }
-
-  // Video: a window unless --headless; without a display the run goes on headless on the real clock.
-  std::unique_ptr<VideoOutput> video;
-  if (!options.headless) {
-    std::unique_ptr<SdlVideoOutput> sdl = createSdlVideo();
-    if (sdl->open(width, height, windowed)) {
-      TLOG_INFO("video: " << sdl->describe());
-      video = std::move(sdl);
-    } else {
-      std::fprintf(stderr, "tarnvik: no display (%s); running headless on the real clock\n", sdl->lastError().c_str());
-    }
-  }
-  if (!video) {
-    video = std::make_unique<HeadlessVideo>();
-    if (!video->open(width, height, windowed)) {
-      std::fprintf(stderr, "tarnvik: cannot use a %d x %d screen\n", width, height);
-      return 2;
-    }
-  }
-
-  // Time: a virtual clock advanced per frame when headless, the real clock otherwise. A recorded run
-  // moves a virtual clock by the real frame times, so that its replay sees exactly the same times.
-  VirtualClock virtualClock;
-  RealClock realClock;
-  if (options.headless) {
-    setEngineClock(&virtualClock);
-    CMC_System::setEpoch(kHeadlessEpoch);
-  } else if (recorder) {
-    setEngineClock(&virtualClock);
-  } else {
-    setEngineClock(&realClock);
-  }
-  uint32_t seed = options.seed                ? *options.seed
-                  : script && script->seed() ? *script->seed()
-                  : options.headless         ? 1u
-                                             : static_cast<uint32_t>(std::time(nullptr));
-  CXRandom::seed(seed);
-  if (recorder) recorder->seed(seed);
-
-  CPath::setStartDirectory(CXString(std::filesystem::current_path().string()));
-  CLanguageOSVer language;
-  CWindow window(&commandLine, &language, video.get(), width, height);
-  if (commandLine.isDebugMode() || log::enabled(log::Level::debug)) window.setShowFPS(true);
-  int screenError = windowed ? window.CreateSurface() : window.SetDisplayMode(width, height, 16);
-  if (screenError != 0) {
-    std::fprintf(stderr, "tarnvik: cannot make the %d x %d screen (error %d)\n", width, height, screenError);
-    window.ShowError(CXString("tarnvik"));
-    setEngineClock(nullptr);
-    return 2;
-  }
-  registerEngineTypes();
-  // Mouse and keyboard: the window's own, when it has them; scripted events join them per frame.
-  CInputManager input(&window, video->getInput());
-  // Sound outlives the application: its objects hold sounds of the mixer until they are deleted.
-  PlayerAudio audio(&window, &commandLine, options.headless, options.volume, options.muteUnfocused,
-                    !options.audioOutFile.empty());
-  std::string audioOutFile = options.audioOutFile;
-  if (!audioOutFile.empty()) {
-    std::error_code ec;
-    std::filesystem::path absolute = std::filesystem::absolute(audioOutFile, ec);
-    if (!ec) audioOutFile = absolute.string();
-  }
-
-  int frames = 0;
-  int status = 0;
-  {
-    CApplication application(&window, settingsFile, options.archiveFile, &commandLine);
-    application.setDataFolder(dataFolder);
-    if (!application.preinitializeApplication()) {
-      setEngineClock(nullptr);
-      // No error means the start sequence did its whole job without a game to run (precompiling).
-      if (application.getStartError().empty()) return 0;
-      std::fprintf(stderr, "tarnvik: %s\n", application.getStartError().c_str());
-      if (video->isWindowed()) video->showMessage("Tarnvik", application.getStartError());
-      return 2;
-    }
-    std::signal(SIGINT, onSignal);
-    std::signal(SIGTERM, onSignal);
-
-    // Settings: written at most once a second of engine time while playing, and at once when the
-    // scene changes or the window loses focus; the rest waits for the end of the run.
-    uint32_t lastFlush = engineClock().now();
-    auto flushSettings = [&](const char* why) {
-      CConfig* config = application.getConfig();
-      if (!config || !config->isDirty()) return;
-      if (config->flush()) TLOG_DEBUG("settings written to " << settingsFile << " (" << why << ")");
-      lastFlush = engineClock().now();
-    };
-    CXString scene = application.getCurrentSceneName();
-
-    std::optional<int> limit = options.frames;
-    if (!limit && options.headless) limit = std::max(kHeadlessDefaultFrames, script ? script->length() : 0);
-    auto lastFrameTime = std::chrono::steady_clock::now();
-    uint32_t realCarryUs = 0;
-    std::vector<HostEvent> events;
-    bool closed = false;
-    while ((!limit || frames < *limit) && !g_stop && !window.isQuit() && !closed) {
-      events.clear();
-      video->pollEvents(events);
-      for (const HostEvent& event : events) {
-        switch (event.kind) {
-          case HostEvent::kQuit:
-            closed = true;
-            break;
-          case HostEvent::kFocusLost:
-            window.OnActivateApp(false);
-            audio.focus(false);
-            flushSettings("focus lost");
-            break;
-          case HostEvent::kFocusGained:
-            window.OnActivateApp(true);
-            audio.focus(true);
-            break;
-          case HostEvent::kScreenshot:
-            writeNumberedScreenshot(window, dataFolder);
-            break;
-          case HostEvent::kMuteToggle:
-            audio.toggleMute();
-            break;
-        }
-      }
-      if (closed) break;
-
-      // Input for this frame, handed to the window before its tick.
-      std::vector<InputEvent> scripted;
-      if (script) script->eventsAt(frames, scripted);
-      bool quitNow = false;
-      std::vector<InputEvent> taken = input.pump(std::move(scripted), quitNow);
-      if (quitNow) {
-        closed = true;
-        break;
-      }
-
-      auto frameStart = std::chrono::steady_clock::now();
-      uint32_t advance = static_cast<uint32_t>(options.frameMs);
-      if (options.headless) {
-        if (script)
-          if (std::optional<uint32_t> ms = script->clockAt(frames)) advance = *ms;
-        virtualClock.advance(advance);
-      } else if (recorder) {
-        auto us = std::chrono::duration_cast<std::chrono::microseconds>(frameStart - lastFrameTime).count();
-        uint64_t total = static_cast<uint64_t>(us < 0 ? 0 : us) + realCarryUs;
-        advance = static_cast<uint32_t>(std::min<uint64_t>(total / 1000, 60000));
-        realCarryUs = static_cast<uint32_t>(total % 1000);
-        virtualClock.advance(advance);
-      }
-      lastFrameTime = frameStart;
-      if (recorder) recorder->frame(frames, advance, taken);
-      // Sound up to the tick's time is mixed before the tick, so a sound started in the tick begins
-      // at the sample of the time the script saw.
-      audio.pump(engineClock().now());
-      window.Tick();
-      application.domodal();
-      ++frames;
-
-      CXString now = application.getCurrentSceneName();
-      if (now != scene) {
-        scene = now;
-        flushSettings("scene change");
-      } else if (engineClock().now() - lastFlush >= kSettingsFlushMs) {
-        flushSettings("periodic");
-      }
-
-      // Pacing: a vsync present takes most of a frame and needs no help. A frame that came back much
-      // sooner (no vsync, minimized, nothing presented, no display) sleeps out the rest of its period.
-      // Headless runs on the virtual clock never wait.
-      if (!options.headless) {
-        auto spent = std::chrono::steady_clock::now() - frameStart;
-        if (spent < kFallbackFrame / 4) std::this_thread::sleep_until(frameStart + kFallbackFrame);
-      }
-    }
-    audio.pump(engineClock().now());
-    std::printf("tarnvik: %d frames, scene %s\n", frames, application.getCurrentSceneName().c_str());
-    if (recorder) {
-      // A run the person ended (window closed, interrupted) replays up to the same frame.
-      if (closed || g_stop) recorder->quit(frames);
-      if (!writeRecord(options.recordFile, recorder->text())) {
-        std::fprintf(stderr, "tarnvik: --record: cannot write %s\n", options.recordFile.c_str());
-        status = kExitOutputFailed;
-      }
-    }
-    if (!audioOutFile.empty()) {
-      if (audio.writeCapture(audioOutFile, error)) {
-        TLOG_INFO("sound written to " << audioOutFile);
-      } else {
-        std::fprintf(stderr, "tarnvik: --audio-out: %s\n", error.c_str());
-        status = kExitOutputFailed;
-      }
-    }
-    if (!screenshotFile.empty()) {
-      if (writeScreen(window, screenshotFile, error)) {
-        TLOG_INFO("screenshot written to " << screenshotFile);
-      } else {
-        std::fprintf(stderr, "tarnvik: --screenshot: %s\n", error.c_str());
-        status = kExitOutputFailed;
-      }
-    }
-    flushSettings("exit");
-    application.OnExit();
-    if (application.getConfig()->isDirty() && !application.getConfig()->flush())
-      std::fprintf(stderr, "tarnvik: cannot write the settings file %s\n", settingsFile.c_str());
-  }
-  setEngineClock(nullptr);
-  return status;
+  PlayerRun run(std::move(options));
+  return run.run();
 }
