@@ -3,6 +3,7 @@
 // fonts by family, style and size.
 #pragma once
 
+#include <bitset>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -63,6 +64,13 @@ class CSimpleFont6 : public CGraphicsObject {
   void setFamily(const CXString& family) { family_ = family; }
   void setStyle(const CXString& style) { style_ = style; }
   void setSize(int size) { size_ = size; }
+  // True the first time a text asks for a character the font lacks, so each is warned about once.
+  bool noteMissing(char c) const {
+    auto i = static_cast<unsigned char>(c);
+    if (missingWarned_[i]) return false;
+    missingWarned_[i] = true;
+    return true;
+  }
 
  private:
   int advanceOf(int index, int previousIndex) const;
@@ -74,6 +82,7 @@ class CSimpleFont6 : public CGraphicsObject {
   std::vector<int8_t> kerning_;
   CXString family_, style_;
   int size_ = 0;
+  mutable std::bitset<256> missingWarned_;
 };
 
 class CFontCollection {

@@ -22,6 +22,8 @@
 #include "objects/data/structure.h"
 #include "objects/program/system.h"
 #include "objects/program/timer.h"
+#include "objects/text/mc_font.h"
+#include "objects/text/mc_text.h"
 #include "runtime/instruction_runner.h"
 #include "runtime/object_records.h"
 #include "runtime/objects_container.h"
@@ -102,6 +104,8 @@ void registerEngineTypes() {
   CMC_RunnerFactory::registerRunner(mc::TYPE_BUTTON, [] { return std::unique_ptr<CMC_Runner>(new CMC_Button_Runner); });
   registerSoundType();
   registerSequenceType();
+  registerFontType();
+  registerTextType();
   // CREATE makes empty objects of the graphic and sound types that exist.
   CMC_Instruction_Runner::setCreator(
       [](CMC_ObjectsContainer* scope, const CXString& type, const CXString& name) -> CMC_Object* {
