@@ -29,6 +29,10 @@ class CSimpleFont6 : public CGraphicsObject {
   // the event that shows it). The second argument is not used.
   bool create(CFileContext* context, const CXString& animation, const CXString& unused = CXString());
   bool create(const CAnimo& animation);
+  // An empty font of one cell per letter (transparent, margins and kerning 0), for font makers to
+  // fill through pixels16(), GetAlphaPtr(), setMargins and setKerning; false for refused sizes.
+  bool createEmpty(int cell, int height, const std::vector<char>& letters);
+  void setMargins(int i, int left, int right);
   // Frees the tables and the strip.
   void flush();
 
@@ -63,7 +67,11 @@ class CSimpleFont6 : public CGraphicsObject {
   int getSize() const { return size_; }
   void setFamily(const CXString& family) { family_ = family; }
   void setStyle(const CXString& style) { style_ = style; }
-  void setSize(int size) { size_ = size; }
+  // The size is kept in the font file's first word (the pixel size a font maker made it at).
+  void setSize(int size) {
+    size_ = size;
+    firstWord_ = static_cast<uint32_t>(size);
+  }
   // True the first time a text asks for a character the font lacks, so each is warned about once.
   bool noteMissing(char c) const {
     auto i = static_cast<unsigned char>(c);

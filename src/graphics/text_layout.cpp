@@ -15,10 +15,13 @@ bool isBlank(char c) { return c == ' '; }
 // Blanks and "~" are spacing only: they advance the pen and draw nothing.
 bool isDrawn(char c) { return c != ' ' && c != '~'; }
 
+// A line starts as if after a blank, so a font's kerning after a blank applies to its first letter.
+constexpr char kLineStart = ' ';
+
 // The pen along one line: the advances of drawLetter summed, and the letter before the next one.
 struct Pen {
   int advance = 0;
-  char last = 0;
+  char last = kLineStart;
 
   void add(const CSimpleFont6& font, char c) {
     advance += font.getLetterWidth(last, c) + (isDrawn(c) ? 2 : 0);
@@ -28,7 +31,7 @@ struct Pen {
     for (char c : text) add(font, c);
   }
   // The ink's extent: no spacing after the last drawn letter.
-  int width() const { return advance - (last && isDrawn(last) ? 2 : 0); }
+  int width() const { return advance - (isDrawn(last) ? 2 : 0); }
 };
 
 bool equalsIgnoreCase(std::string_view a, const char* b) {
@@ -200,7 +203,7 @@ void CTextLayout::placeLine(const CSimpleFont6& font, const Line& line, int y, c
   const bool justify = box.h == HJustify::Justify && !line.paragraphEnd && free > 0 && firstWord != std::string::npos;
   if (justify) blanks = static_cast<int>(std::count(line.text.begin() + static_cast<long>(firstWord), line.text.end(), ' '));
   int blankIndex = 0;
-  char previous = 0;
+  char previous = kLineStart;
   for (size_t i = 0; i < line.text.size(); ++i) {
     char c = line.text[i];
     if (isDrawn(c)) letters_.push_back({x, y, previous, c});

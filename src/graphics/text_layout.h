@@ -26,7 +26,7 @@ struct TextBox {
 };
 
 // One letter where it is drawn, in the box's coordinates; `previous` is the letter before it on
-// its line (0 at the start of a line), which decides the kerning.
+// its line (a blank at the start of a line), which decides the kerning.
 struct PlacedLetter {
   int x = 0, y = 0;
   char previous = 0, c = 0;

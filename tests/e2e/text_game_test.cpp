@@ -145,6 +145,26 @@ TEST_F(TextGameTest, AMissingLetterIsWarnedAboutOncePerFontAndCharacter) {
   EXPECT_EQ(err().find("no letter 'q'", first + 1), std::string::npos) << err();
 }
 
+TEST_F(TextGameTest, ATextWithoutAFontDrawsWithTheBuiltInFontAfterOneWarning) {
+  scene("OBJECT=T\nT:TYPE=TEXT\nT:RECT=100,50,300,80\nT:TEXT=Hello\nT:ONINIT={THIS^SETTEXT(\"Hello_again\");}\n");
+  fs::path shot = dir_ / "shot.png";
+  ASSERT_EQ(play(2, {"--log", "warn", "--screenshot", shot.string()}), 0) << err();
+  size_t first = err().find("no usable font");
+  ASSERT_NE(first, std::string::npos) << err();
+  EXPECT_EQ(err().find("no usable font", first + 1), std::string::npos) << err();
+  tarnvik::png::Image got;
+  std::string error;
+  ASSERT_TRUE(tarnvik::png::read(shot.string(), got, error)) << error;
+  int inside = 0, outside = 0;
+  for (int y = 0; y < 600; ++y)
+    for (int x = 0; x < 800; ++x) {
+      const uint8_t* q = &got.pixels[(static_cast<size_t>(y) * 800 + x) * 3];
+      if (q[0] || q[1] || q[2]) ++(CXRect(100, 50, 300, 80).contains(x, y) ? inside : outside);
+    }
+  EXPECT_GT(inside, 100) << "the built-in font's white letters";
+  EXPECT_EQ(outside, 0);
+}
+
 TEST_F(TextGameTest, MethodsReportTheLayoutTheTextAndTheFontsMeasures) {
   scene(fontAndText(CXRect(100, 50, 120, 80)) +
         "T:TEXT=ABABAB\n" +

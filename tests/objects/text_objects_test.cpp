@@ -57,9 +57,11 @@ TEST_F(TextObjectTest, HidingOrChangingATextRedrawsItsBoxOnly) {
 }
 
 TEST_F(TextObjectTest, ATextWhoseFontIsGoneDrawsWithTheBuiltInFont) {
+  tarnvik::installBuiltinFont();
+  ASSERT_NE(tarnvik::builtinFont(), nullptr);
+  EXPECT_EQ(tarnvik::builtinFont()->getSize(), 14);
   CMC_Text* text = makeText();
   text->setFont(CXString("NOSUCHFONT"));
-  if (!tarnvik::builtinFont()) GTEST_SKIP() << "this build has no built-in font";
   EXPECT_EQ(text->getLayout().numLines(), 1);
   EXPECT_GT(text->getLayout().width(), 0);
 }

@@ -1,6 +1,7 @@
 // FONT objects: loading from files or animations, their methods, and the built-in font.
 #include "objects/text/mc_font.h"
 
+#include "definitions/melement.h"
 #include "files/xarchive.h"
 #include "foundation/log.h"
 #include "graphics/text_layout.h"
@@ -33,7 +34,8 @@ CMC_Font::CMC_Font(CMC_ObjectsContainer* scope, CMElement* element)
   if (!file.isEmpty()) load(file);
   font_->setFamily(elementValue(element, "FAMILY"));
   font_->setStyle(elementValue(element, "STYLE"));
-  font_->setSize(elementInt(element, "SIZE"));
+  // A SIZE key names the size; without one the size the font file was made at stays.
+  if (element && element->hasProperty(CXString("SIZE"))) font_->setSize(elementInt(element, "SIZE"));
   initializeBehaviours(scope, element);
 }
 

@@ -40,8 +40,11 @@ namespace tarnvik {
 // The font every text without a usable font of its own draws with; null only when the build made
 // none.
 CSimpleFont6* builtinFont();
-// The bytes of the built-in font file; installed by the build's generated font data.
+// The bytes of the built-in font file (kept, not copied).
 void setBuiltinFontData(const uint8_t* data, size_t size);
+// Hands the font the build made to setBuiltinFontData; defined by the generated library
+// tarnvik_builtin_font, which programs link and call once at start.
+void installBuiltinFont();
 // FONT's maker, saved-state record and runner.
 void registerFontType();
 }  // namespace tarnvik
