@@ -91,6 +91,12 @@ int CTextLayout::lineWidth(const CSimpleFont6& font, std::string_view line) {
   return pen.width();
 }
 
+int CTextLayout::lineAdvance(const CSimpleFont6& font, std::string_view line) {
+  Pen pen;
+  pen.add(font, line);
+  return pen.advance;
+}
+
 void CTextLayout::layout(const CSimpleFont6& font, std::string_view text, const TextBox& box) {
   lines_.clear();
   letters_.clear();

@@ -40,6 +40,8 @@ class CTextLayout {
   // The width of one line of prepared text: the advances of its letters (kerning included), less
   // the 2 spacing pixels after the last drawn letter.
   static int lineWidth(const CSimpleFont6& font, std::string_view line);
+  // Where the letter after the line would start: its advances, the last 2 spacing pixels included.
+  static int lineAdvance(const CSimpleFont6& font, std::string_view line);
 
   // Lays the text out in the box. The font must stay alive until draw.
   void layout(const CSimpleFont6& font, std::string_view text, const TextBox& box);

@@ -23,6 +23,7 @@
 #include "objects/program/system.h"
 #include "objects/program/timer.h"
 #include "objects/text/mc_font.h"
+#include "objects/text/mc_editbox.h"
 #include "objects/text/mc_text.h"
 #include "runtime/instruction_runner.h"
 #include "runtime/object_records.h"
@@ -106,6 +107,7 @@ void registerEngineTypes() {
   registerSequenceType();
   registerFontType();
   registerTextType();
+  registerEditBoxType();
   // CREATE makes empty objects of the graphic and sound types that exist.
   CMC_Instruction_Runner::setCreator(
       [](CMC_ObjectsContainer* scope, const CXString& type, const CXString& name) -> CMC_Object* {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -187,6 +188,58 @@ TEST_F(TextGameTest, MethodsReportTheLayoutTheTextAndTheFontsMeasures) {
   EXPECT_EQ(value("N2"), 1) << "a wider box holds the word on one line";
   EXPECT_EQ(text("TX"), "ABABAB");
   EXPECT_EQ(text("VIS"), "FALSE");
+}
+
+// EDITBOX E over the test font, focused by a click; ONENTER stores its text in NAME and
+// ONCHANGED counts the edits.
+class EditBoxGameTest : public TextGameTest {
+ protected:
+  void editBoxGame(const std::string& keys = "") {
+    scene(fontAndText(CXRect(0, 0, 0, 0)) + "OBJECT=E\nE:TYPE=EDITBOX\nE:FONT=F\nE:RECT=100,50,200,70\n" + keys +
+          "E:ONENTER={NAME^SET(E^GETTEXT());}\nE:ONCHANGED={CHANGES^ADD(1);}\n" + integers({"CHANGES"}) +
+          "OBJECT=NAME\nNAME:TYPE=STRING\nNAME:TOINI=TRUE\n");
+  }
+  fs::path input(const std::string& text) {
+    fs::path file = dir_ / "input.txt";
+    std::ofstream(file) << text;
+    return file;
+  }
+};
+
+TEST_F(EditBoxGameTest, TypedCharactersAndBackspaceReachTheClickedBoxAndEnterReportsTheText) {
+  editBoxGame();
+  fs::path script = input("1 click 120 55\n2 char A\n3 char B\n4 char A\n5 key BACKSPACE\n6 char V\n8 key ENTER\n");
+  ASSERT_EQ(play(12, {"--input", script.string()}), 0) << err();
+  EXPECT_EQ(text("NAME"), "ABV");
+  EXPECT_EQ(value("CHANGES"), 5) << "three letters, a backspace and one more letter";
+}
+
+TEST_F(EditBoxGameTest, EditingKeysMoveTheCaretAndMaxLengthStopsTyping) {
+  editBoxGame("E:MAXLENGTH=3\nE:TEXT=AB\n");
+  fs::path script = input(
+      "1 click 120 55\n2 key LEFT\n4 char V\n5 key HOME\n7 key DELETE\n9 key END\n11 char A\n12 char B\n"
+      "14 key ENTER\n");
+  ASSERT_EQ(play(18, {"--input", script.string()}), 0) << err();
+  EXPECT_EQ(text("NAME"), "VBA") << "AB, V before B, the first letter deleted, A at the end, B refused";
+}
+
+TEST_F(EditBoxGameTest, TheCaretBlinksEveryHalfSecondAfterTheLastEdit) {
+  editBoxGame();
+  fs::path script = input("1 click 120 55\n2 char A\n3 char B\n4 char V\n");
+  const std::vector<At> letters{{'A', 0, 0}, {'B', A, 0}, {'V', A + B, 0}};
+  // The caret stands in the spacing after V: one pixel before where a next letter would start.
+  const int caretX = A + B + ink('V') + 2 - 1;
+  const CXRect box(100, 50, 200, 70);
+  // Frames of 16 ms: about 100, 600 and 1100 ms after the last letter.
+  for (int frames : {10, 42, 73}) {
+    SCOPED_TRACE(frames);
+    fs::path shot = dir_ / "shot.png";
+    ASSERT_EQ(play(frames, {"--input", script.string(), "--screenshot", shot.string()}), 0) << err();
+    std::vector<uint16_t> want = expectedScreen(letters, box);
+    if (frames != 42)
+      for (int y = 0; y < kHeight; ++y) want[static_cast<size_t>(box.top + y) * 800 + box.left + caretX] = glyph('l').colour;
+    expectScreen(shot, want);
+  }
 }
 
 }  // namespace

@@ -60,16 +60,18 @@ CSimpleFont6* CTextFontRef::resolve(CMC_ObjectsContainer* scope, const CXString&
   return tarnvik::builtinFont();
 }
 
-CMC_Text::CMC_Text(CMC_ObjectsContainer* scope, CMElement* element)
-    : CMC_DrawableObject(scope, element, mc::TYPE_TEXT, kNoEvents), surface_(std::make_unique<CGraphicsObject>()) {
+CMC_Text::CMC_Text(CMC_ObjectsContainer* scope, CMElement* element, int type)
+    : CMC_DrawableObject(scope, element, type, kNoEvents), surface_(std::make_unique<CGraphicsObject>()) {
   readKeys(element);
-  compose();
-  placeFromElement(element);
-  initializeBehaviours(scope, element);
+  if (type == mc::TYPE_TEXT) {
+    compose();
+    placeFromElement(element);
+    initializeBehaviours(scope, element);
+  }
 }
 
-CMC_Text::CMC_Text(CMC_ObjectsContainer* scope)
-    : CMC_DrawableObject(scope, CXString("temp"), mc::TYPE_TEXT, kNoEvents), surface_(std::make_unique<CGraphicsObject>()) {}
+CMC_Text::CMC_Text(CMC_ObjectsContainer* scope, int type)
+    : CMC_DrawableObject(scope, CXString("temp"), type, kNoEvents), surface_(std::make_unique<CGraphicsObject>()) {}
 
 CMC_Text::~CMC_Text() = default;
 
@@ -105,11 +107,17 @@ void CMC_Text::compose() {
   s.SetPosition(rect_.left, rect_.top);
   box_.width = w;
   box_.height = h;
+  tarnvik::TextBox box = box_;
+  if (singleLine_) {  // never wrapped, so placed from the left
+    box.width = INT32_MAX / 2;
+    box.h = tarnvik::HJustify::Left;
+  }
   layout_ = tarnvik::CTextLayout();
   if (font) {
-    layout_.layout(*font, text_.view(), box_);
+    layout_.layout(*font, text_.view(), box);
     if (s.pixels16()) layout_.draw(*font, &s);
   }
+  if (s.pixels16()) drawOver(s, font);
   if (s.isVisible() && s.Width() > 0) s.Invalidate();
 }
 

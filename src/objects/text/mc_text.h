@@ -33,9 +33,9 @@ class CTextFontRef {
 
 class CMC_Text : public CMC_DrawableObject {
  public:
-  CMC_Text(CMC_ObjectsContainer* scope, CMElement* element);
+  CMC_Text(CMC_ObjectsContainer* scope, CMElement* element) : CMC_Text(scope, element, mc::TYPE_TEXT) {}
   // An empty text for a saved-state record.
-  explicit CMC_Text(CMC_ObjectsContainer* scope);
+  explicit CMC_Text(CMC_ObjectsContainer* scope, int type = mc::TYPE_TEXT);
   ~CMC_Text() override;
 
   const CMC_EventList* getBehavioursList() const override;
@@ -55,10 +55,19 @@ class CMC_Text : public CMC_DrawableObject {
   const tarnvik::CTextLayout& getLayout() const { return layout_; }
   const tarnvik::TextBox& getBox() const { return box_; }
 
- private:
-  void readKeys(CMElement* element);
+ protected:
+  // The shared part of TEXT and the types built on it (EDITBOX): the keys FONT, TEXT, RECT,
+  // HJUSTIFY, VJUSTIFY, LINESPACING, PRIORITY, VISIBLE, TOCANVAS, OPACITY.
+  CMC_Text(CMC_ObjectsContainer* scope, CMElement* element, int type);
   // Lays the text out again and draws it into the drawable; the old and the new area are redrawn.
   void compose();
+  // Draws what a derived type adds over the letters (the caret of an edit box).
+  virtual void drawOver(CGraphicsObject& /*surface*/, CSimpleFont6* /*font*/) {}
+  // One line that never wraps (an edit box).
+  bool singleLine_ = false;
+
+ private:
+  void readKeys(CMElement* element);
 
   std::unique_ptr<CGraphicsObject> surface_;
   CXString text_;
