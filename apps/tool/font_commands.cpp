@@ -263,4 +263,45 @@ int runTtf2Font(const std::vector<std::string>& args, CommandIo& io) {
   return status;
 }
 
+int runPng2Font(const std::vector<std::string>& args, CommandIo& io) {
+  if (args.size() != 3) return usage(io, "png2font", "STRIP.png LETTERS OUT.FNT");
+  std::string letters = utf8ToWindows1250(args[1]);
+  if (letters.empty()) return failure(io, "no letters given");
+  for (size_t i = 0; i < letters.size(); ++i)
+    if (letters.find(letters[i]) != i) return failure(io, std::string("the letter '") + letters[i] + "' is given twice");
+  png::Image strip;
+  std::string error;
+  if (!png::read(args[0], strip, error)) return failure(io, error);
+  const int n = static_cast<int>(letters.size());
+  if (strip.width % n != 0)
+    return failure(io, "the strip is " + std::to_string(strip.width) + " pixels wide: not " + std::to_string(n) +
+                           " cells of one width");
+  CSimpleFont6 font;
+  if (!font.createEmpty(strip.width / n, strip.height, std::vector<char>(letters.begin(), letters.end())))
+    return failure(io, "the strip is too large for a font");
+  for (int y = 0; y < strip.height; ++y)
+    for (int x = 0; x < strip.width; ++x) {
+      const uint8_t* p = &strip.pixels[(static_cast<size_t>(y) * strip.width + x) * strip.channels];
+      size_t at = static_cast<size_t>(y) * font.GetPitch() + x;
+      font.pixels16()[at] = to565(p[0], p[1], p[2]);
+      font.GetAlphaPtr()[at] = strip.channels == 4 ? p[3] : 255;
+    }
+  // Margins: the fully transparent columns at each side of a cell (all of them for an empty cell).
+  const int cell = font.getCellWidth();
+  auto opaqueColumn = [&](int x) {
+    for (int y = 0; y < strip.height; ++y)
+      if (font.GetAlpha(x, y) != 0) return true;
+    return false;
+  };
+  for (int i = 0; i < n; ++i) {
+    int left = 0, right = 0;
+    while (left < cell && !opaqueColumn(i * cell + left)) ++left;
+    while (left < cell && right < cell - left && !opaqueColumn((i + 1) * cell - 1 - right)) ++right;
+    font.setMargins(i, left, right);
+  }
+  if (!writeFont(font, args[2], error)) return failure(io, error);
+  report(io, args[2], font, 0);
+  return kExitOk;
+}
+
 }  // namespace tarnvik::tool

@@ -15,6 +15,7 @@
 #include "e2e/player_fixture.h"
 #include "foundation/codepage.h"
 #include "graphics/font.h"
+#include "support/test_font.h"
 
 namespace {
 
@@ -118,6 +119,30 @@ TEST_F(FontToolTest, ChosenLettersColourAndOutlineShapeTheStrip) {
   EXPECT_TRUE(red) << "fully covered pixels take the colour";
   EXPECT_EQ(b.Height(), a.Height() + 4) << "the outline adds its width above and below";
   EXPECT_GE(b.getCellWidth(), a.getCellWidth() + 4);
+}
+
+TEST_F(FontToolTest, AStripWrittenByFont2PngComesBackThroughPng2FontWithItsLettersAndMargins) {
+  std::vector<uint8_t> bytes = tarnvik::testfont::testFontFile();
+  std::ofstream(dir_ / "in.fnt", std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                          static_cast<std::streamsize>(bytes.size()));
+  fs::path strip = dir_ / "strip.png", out = dir_ / "out.fnt";
+  ASSERT_EQ(tool({"font2png", (dir_ / "in.fnt").string(), strip.string()}).status, 0);
+  auto run = tool({"png2font", strip.string(), "AVBl", out.string()});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("4 letters"), std::string::npos) << run.out;
+  CSimpleFont6 in, back;
+  ASSERT_TRUE(load(dir_ / "in.fnt", in));
+  ASSERT_TRUE(load(out, back));
+  ASSERT_EQ(back.getLetterCount(), 4);
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(back.getLetter(i), in.getLetter(i));
+    EXPECT_EQ(back.getLeftMargin(i), in.getLeftMargin(i)) << i;
+    EXPECT_EQ(back.getRightMargin(i), in.getRightMargin(i)) << i;
+  }
+  for (int x = 0; x < in.Width(); ++x)
+    for (int y = 0; y < in.Height(); ++y) ASSERT_EQ(back.GetPixel(x, y), in.GetPixel(x, y)) << x << "," << y;
+  EXPECT_EQ(tool({"png2font", strip.string(), "AVB", out.string()}).status, 2) << "32 columns are not 3 cells";
+  EXPECT_EQ(tool({"png2font", strip.string(), "AVBA", out.string()}).status, 2) << "a letter given twice";
 }
 
 TEST_F(FontToolTest, BadArgumentsAndFilesGiveUsageOrAFailure) {
