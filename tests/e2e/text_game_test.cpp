@@ -131,6 +131,20 @@ TEST_F(TextGameTest, LettersLandWhereTheFontsTablesAndTheLayoutRulesPutThem) {
   }
 }
 
+TEST_F(TextGameTest, TextsFontsAndEditBoxesRunFromThePrecompiledForm) {
+  scene(fontAndText(CXRect(100, 50, 140, 80)) + "T:TEXT=AB\nT:OPACITY=128\n" +
+        "OBJECT=E\nE:TYPE=EDITBOX\nE:FONT=F\nE:RECT=300,50,400,70\nE:TEXT=VA\nE:MAXLENGTH=5\n");
+  ASSERT_EQ(play(1, {"-2bin"}), 0) << err();
+  ASSERT_TRUE(fs::exists(folder() / "Dane" / "S" / "S.bin"));
+  fs::path shot = dir_ / "shot.png";
+  ASSERT_EQ(play(2, {"--log", "info", "--screenshot", shot.string()}), 0) << err();
+  EXPECT_NE(err().find("running from the precompiled form"), std::string::npos) << err();
+  std::vector<uint16_t> want = expectedScreen({{'A', 0, 0}, {'B', A, 0}}, CXRect(100, 50, 140, 80), 128);
+  std::vector<uint16_t> box = expectedScreen({{'V', 0, 0}, {'A', ink('V') + 2, 0}}, CXRect(300, 50, 400, 70));
+  for (size_t i = 0; i < want.size(); ++i) want[i] |= box[i];
+  expectScreen(shot, want);
+}
+
 TEST_F(TextGameTest, OpacityBlendsTheLettersIntoTheScreen) {
   scene(fontAndText(CXRect(100, 50, 140, 80)) + "T:TEXT=AB\nT:OPACITY=128\n");
   fs::path shot = dir_ / "shot.png";

@@ -96,12 +96,14 @@ void CMC_EditBox::enable(bool on) {
   compose();
 }
 
-void CMC_EditBox::setContent(const CXString& text) {
+CXString CMC_EditBox::fitted(const CXString& text) {
   std::string content(text.view());
   if (maxLength_ > 0 && static_cast<int>(content.size()) > maxLength_) content.resize(static_cast<size_t>(maxLength_));
   caret_ = static_cast<int>(content.size());
-  setText(CXString(content));
+  return CXString(content);
 }
+
+void CMC_EditBox::setContent(const CXString& text) { setText(fitted(text)); }
 
 bool CMC_EditBox::accepts() const { return gFocused == this && enabled_ && getDrawable()->isVisible(); }
 
@@ -195,7 +197,7 @@ bool CMC_EditBox::serialize(CXArchive* archive) {
   *archive >> maxLength >> enabled_;
   if (!archive->isOk() || maxLength < 0) return false;
   maxLength_ = maxLength;
-  setContent(getText());
+  keepText(fitted(getText()));
   return true;
 }
 

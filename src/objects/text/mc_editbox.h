@@ -40,6 +40,8 @@ class CMC_EditBox : public CMC_Text, public CKeyListener, public CMouseListener,
 
  private:
   void listen();
+  // The text cut to MAXLENGTH; the caret goes to its end.
+  CXString fitted(const CXString& text);
   bool accepts() const;
   bool caretShown() const;
   void edited();

@@ -77,6 +77,14 @@ CMC_Text::~CMC_Text() = default;
 
 const CMC_EventList* CMC_Text::getBehavioursList() const { return &textEvents(); }
 
+void CMC_Text::init() {
+  if (composeAtInit_) {
+    composeAtInit_ = false;
+    compose();
+  }
+  CMC_Object::init();
+}
+
 void CMC_Text::readKeys(CMElement* element) {
   font_.set(elementValue(element, "FONT"));
   text_ = elementValue(element, "TEXT");
@@ -171,7 +179,7 @@ bool CMC_Text::serialize(CXArchive* archive) {
   box_.v = static_cast<tarnvik::VJustify>(v);
   surface_->SetOpacity(opacity);
   surface_->Visible(visible);
-  compose();
+  composeAtInit_ = true;  // the font object may not be in the scene yet
   if (toCanvas_)
     if (CRefreshScreen* refresh = screen()) refresh->put(surface_.get(), priority_);
   return true;

@@ -38,6 +38,8 @@ class CMC_Text : public CMC_DrawableObject {
   explicit CMC_Text(CMC_ObjectsContainer* scope, int type = mc::TYPE_TEXT);
   ~CMC_Text() override;
 
+  // A text read from a saved-state record is composed here, once its font can be looked up.
+  void init() override;
   const CMC_EventList* getBehavioursList() const override;
   CGraphicsObject* getDrawable() const override { return surface_.get(); }
   bool serialize(CXArchive* archive) override;
@@ -63,8 +65,11 @@ class CMC_Text : public CMC_DrawableObject {
   void compose();
   // Draws what a derived type adds over the letters (the caret of an edit box).
   virtual void drawOver(CGraphicsObject& /*surface*/, CSimpleFont6* /*font*/) {}
+  // The text without composing it (a record being read, composed at init).
+  void keepText(const CXString& text) { text_ = text; }
   // One line that never wraps (an edit box).
   bool singleLine_ = false;
+  bool composeAtInit_ = false;
 
  private:
   void readKeys(CMElement* element);
