@@ -57,6 +57,7 @@ bool CSimpleFont6::LoadFromMemory(const uint8_t* data, size_t size) {
   for (size_t i = 0; i < pixels; ++i) pixels16()[i] = static_cast<uint16_t>(colour[2 * i] | (colour[2 * i + 1] << 8));
   std::memcpy(GetAlphaPtr(), alpha.data(), pixels);
   cell_ = width / count;
+  indexLetters();
   return true;
 }
 
@@ -132,6 +133,7 @@ bool CSimpleFont6::create(const CAnimo& animation) {
     left_[static_cast<size_t>(i)] = static_cast<int8_t>(std::min(left, 127));
     right_[static_cast<size_t>(i)] = static_cast<int8_t>(std::min(right, 127));
   }
+  indexLetters();
   return true;
 }
 
@@ -147,6 +149,7 @@ bool CSimpleFont6::createEmpty(int cell, int height, const std::vector<char>& le
   left_.assign(letters.size(), 0);
   right_.assign(letters.size(), 0);
   kerning_.assign(letters.size() * letters.size(), 0);
+  indexLetters();
   return true;
 }
 
@@ -163,13 +166,18 @@ void CSimpleFont6::flush() {
   right_.clear();
   kerning_.clear();
   cell_ = 0;
+  indexLetters();
+}
+
+void CSimpleFont6::indexLetters() {
+  index_.fill(-1);
+  for (size_t i = letters_.size(); i-- > 0;) index_[static_cast<unsigned char>(letters_[i])] = static_cast<int>(i);
 }
 
 int CSimpleFont6::findLetter(char c) const {
   if (c == '@') c = '<';
   else if (c == '$') c = '>';
-  auto it = std::find(letters_.begin(), letters_.end(), c);
-  return it == letters_.end() ? -1 : static_cast<int>(it - letters_.begin());
+  return index_[static_cast<unsigned char>(c)];
 }
 
 int CSimpleFont6::getKerning(int previous, int c) const {

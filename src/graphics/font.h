@@ -3,6 +3,7 @@
 // fonts by family, style and size.
 #pragma once
 
+#include <array>
 #include <bitset>
 #include <cstdint>
 #include <memory>
@@ -82,6 +83,8 @@ class CSimpleFont6 : public CGraphicsObject {
 
  private:
   int advanceOf(int index, int previousIndex) const;
+  // Fills the character-to-letter index after the letters changed (the first of equal letters wins).
+  void indexLetters();
 
   uint32_t firstWord_ = 0;
   int cell_ = 0;
@@ -91,6 +94,12 @@ class CSimpleFont6 : public CGraphicsObject {
   CXString family_, style_;
   int size_ = 0;
   mutable std::bitset<256> missingWarned_;
+  std::array<int, 256> index_ = makeEmptyIndex();
+  static std::array<int, 256> makeEmptyIndex() {
+    std::array<int, 256> empty;
+    empty.fill(-1);
+    return empty;
+  }
 };
 
 class CFontCollection {
