@@ -5,6 +5,7 @@
 
 #include "definitions/melement.h"
 #include "graphics/refresh_screen.h"
+#include "objects/text/mc_editbox.h"
 #include "objects/text/mc_font.h"
 #include "objects/text/mc_text.h"
 #include "support/test_font.h"
@@ -64,6 +65,26 @@ TEST_F(TextObjectTest, ATextWhoseFontIsGoneDrawsWithTheBuiltInFont) {
   text->setFont(CXString("NOSUCHFONT"));
   EXPECT_EQ(text->getLayout().numLines(), 1);
   EXPECT_GT(text->getLayout().width(), 0);
+}
+
+TEST_F(TextObjectTest, TypedCharactersArriveInTheCodePageAndOnlyInTheFocusedEnabledBox) {
+  makeText();
+  CMElement element{CXString("E")};
+  element.addProperty(CXString("FONT"), CXString("F"));
+  element.addProperty(CXString("RECT"), CXString("10,10,200,30"));
+  auto* box = new CMC_EditBox(scene_.get(), &element);
+  scene_->addObject(box);
+  box->onChar("A");
+  EXPECT_EQ(box->getText(), CXString("")) << "no focus yet";
+  box->setFocus();
+  box->onChar("\xC5\xBC");  // ż, in Windows-1250 0xBF
+  box->onChar("\xE2\x86\x92");  // an arrow the code page lacks
+  box->onChar("\t");
+  EXPECT_EQ(box->getText(), CXString("\xBF"));
+  box->enable(false);
+  box->onChar("B");
+  EXPECT_EQ(box->getText(), CXString("\xBF")) << "a disabled box takes no typing";
+  EXPECT_EQ(CMC_EditBox::focused(), box);
 }
 
 }  // namespace
