@@ -16,6 +16,7 @@ namespace fs = std::filesystem;
 namespace {
 
 using namespace tarnvik::testfont;
+using tarnvik::e2e::expectScreen;
 
 // A letter where the test expects it, relative to the text's box.
 struct At {
@@ -96,26 +97,6 @@ class TextGameTest : public tarnvik::e2e::SceneGameTest {
     auto channel = [w](int s, int mask) { return ((s * w) >> 8) & mask; };
     return static_cast<uint16_t>((channel(colour >> 11, 31) << 11) | (channel((colour >> 5) & 63, 63) << 5) |
                                  channel(colour & 31, 31));
-  }
-  // Compares the screenshot with the expected screen; reports the first differences.
-  void expectScreen(const fs::path& shot, const std::vector<uint16_t>& want) {
-    tarnvik::png::Image got;
-    std::string error;
-    ASSERT_TRUE(tarnvik::png::read(shot.string(), got, error)) << error;
-    ASSERT_EQ(got.width, 800);
-    ASSERT_EQ(got.height, 600);
-    int mismatches = 0;
-    for (int y = 0; y < 600; ++y)
-      for (int x = 0; x < 800; ++x) {
-        uint16_t p = want[static_cast<size_t>(y) * 800 + x];
-        const uint8_t* q = &got.pixels[(static_cast<size_t>(y) * 800 + x) * 3];
-        bool same = q[0] == tarnvik::png::expand5(p >> 11) && q[1] == tarnvik::png::expand6((p >> 5) & 63) &&
-                    q[2] == tarnvik::png::expand5(p & 31);
-        if (!same && ++mismatches <= 3)
-          ADD_FAILURE() << "pixel " << x << "," << y << ": want " << std::hex << p << " got " << int(q[0]) << ","
-                        << int(q[1]) << "," << int(q[2]);
-      }
-    EXPECT_EQ(mismatches, 0);
   }
 };
 
