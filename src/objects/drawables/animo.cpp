@@ -6,7 +6,6 @@
 #include <charconv>
 #include <optional>
 
-#include "definitions/melementcreator.h"
 #include "files/xarchive.h"
 #include "foundation/log.h"
 #include "graphics/refresh_screen.h"
@@ -452,16 +451,6 @@ CMC_Object* CMC_Animo_Runner::run(int id, CMC_Object* target, CMC_ObjectsContain
 
 namespace tarnvik {
 
-namespace {
-CAnimo6* makeAnimation(CWindow* window, CMElement* element) {
-  auto* animo = new CAnimo6();
-  CXString file = CMC_Object::elementValue(element, "FILENAME");
-  if (!file.isEmpty()) animo->Load(window ? window : CWindow::getCurrent(), file);
-  animo->Visible(CMC_Object::elementBool(element, "VISIBLE"));
-  return animo;
-}
-}  // namespace
-
 void registerAnimoType() {
   CMC_ObjectsContainer::registerType("ANIMO", [](CMC_ObjectsContainer* scope, CMElement* element) -> CMC_Object* {
     return new CMC_Animo(scope, element);
@@ -469,12 +458,6 @@ void registerAnimoType() {
   mc::registerRecordType(mc::TYPE_ANIMO,
                          [](CMC_ObjectsContainer* scope) -> CMC_Object* { return new CMC_Animo(scope, CXString("temp")); });
   CMC_RunnerFactory::registerRunner<CMC_Animo_Runner>(mc::TYPE_ANIMO);
-  CMElementCreator::setPlayableMaker([](CWindow* window, CMElement* element) -> CPlayable* {
-    return makeAnimation(window, element);
-  });
-  CMElementCreator::setObjectMaker("ANIMO", [](CWindow* window, CMElement* element) -> CGraphicsObject* {
-    return makeAnimation(window, element);
-  });
 }
 
 }  // namespace tarnvik

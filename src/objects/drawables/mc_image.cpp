@@ -5,7 +5,6 @@
 #include <cstring>
 #include <optional>
 
-#include "definitions/melementcreator.h"
 #include "files/xarchive.h"
 #include "foundation/log.h"
 #include "graphics/pixels/color.h"
@@ -283,17 +282,10 @@ void registerImageType() {
   mc::registerRecordType(mc::TYPE_IMAGE,
                          [](CMC_ObjectsContainer* scope) -> CMC_Object* { return new CMC_Image(scope, CXString("temp")); });
   CMC_RunnerFactory::registerRunner<CMC_Image_Runner>(mc::TYPE_IMAGE);
-  // Scene backgrounds and element-built images load through the same file rules.
+  // Scene backgrounds load through the same file rules as images.
   CRefreshScreen::setImageLoader([](const CXString& name) -> std::unique_ptr<CGraphicsObject> {
     auto image = std::make_unique<CImage>();
     if (!image->Load(CWindow::getCurrent(), name)) return nullptr;
-    return image;
-  });
-  CMElementCreator::setObjectMaker([](CWindow* window, CMElement* element) -> CGraphicsObject* {
-    auto* image = new CImage();
-    CXString file = CMC_Object::elementValue(element, "FILENAME");
-    if (!file.isEmpty()) image->Load(window ? window : CWindow::getCurrent(), file);
-    image->Visible(CMC_Object::elementBool(element, "VISIBLE"));
     return image;
   });
 }

@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "graphics/playable.h"
+#include "foundation/playable.h"
 #include "runtime/object.h"
 #include "runtime/runner.h"
 
