@@ -8,7 +8,7 @@
 #include "graphics/font.h"
 #include "input/keys.h"
 #include "platform/clock.h"
-#include "runtime/object_records.h"
+#include "objects/type_registration.h"
 #include "runtime/objects_container.h"
 #include "runtime/variable_factory.h"
 
@@ -44,17 +44,13 @@ uint16_t caretColour(CSimpleFont6& font) {
 CMC_EditBox::CMC_EditBox(CMC_ObjectsContainer* scope, CMElement* element)
     : CMC_Text(scope, element, mc::TYPE_EDITBOX) {
   singleLine_ = true;
+  listen();
+  if (!element) return;
   maxLength_ = std::max(0, elementInt(element, "MAXLENGTH"));
   enabled_ = tarnvik::elementBoolOr(element, "ENABLED", true);
   setContent(getText());
   placeFromElement(element);
   initializeBehaviours(scope, element);
-  listen();
-}
-
-CMC_EditBox::CMC_EditBox(CMC_ObjectsContainer* scope) : CMC_Text(scope, mc::TYPE_EDITBOX) {
-  singleLine_ = true;
-  listen();
 }
 
 CMC_EditBox::~CMC_EditBox() {
@@ -63,7 +59,7 @@ CMC_EditBox::~CMC_EditBox() {
     input->removeKeyListener(this);
     input->removeMouseListener(this);
   }
-  if (CWindow* window = CWindow::getCurrent()) window->removeParticipant(this);
+  if (ticker_) ticker_->removeParticipant(this);
 }
 
 void CMC_EditBox::listen() {
@@ -71,7 +67,8 @@ void CMC_EditBox::listen() {
     input->addKeyListener(this);
     input->registerMouseListener(this);
   }
-  if (CWindow* window = CWindow::getCurrent()) window->addParticipant(CFrameParticipant::kListeners, this);
+  ticker_ = window();
+  if (ticker_) ticker_->addParticipant(CFrameParticipant::kListeners, this);
 }
 
 const CMC_EventList* CMC_EditBox::getBehavioursList() const { return &editBoxEvents(); }
@@ -203,14 +200,13 @@ bool CMC_EditBox::serialize(CXArchive* archive) {
 
 // --- methods ---
 
-void CMC_EditBox_Runner::prepareMthHashSet() {
-  CMC_Runner::prepareMthHashSet();
-  static const struct { const char* name; int id; } rows[] = {
+CMC_Runner::MethodTable CMC_EditBox_Runner::ownMethods() const {
+  static constexpr MethodRow kMethods[] = {
       {"SETTEXT", SETTEXT},   {"GETTEXT", GETTEXT},         {"ENABLE", ENABLE},           {"DISABLE", DISABLE},
       {"SETFOCUS", SETFOCUS}, {"SHOW", SHOW},               {"HIDE", HIDE},               {"ISVISIBLE", ISVISIBLE},
       {"SETPOSITION", SETPOSITION}, {"SETPRIORITY", SETPRIORITY},
   };
-  for (const auto& row : rows) addMethod(row.name, row.id);
+  return kMethods;
 }
 
 CMC_Object* CMC_EditBox_Runner::run(int id, CMC_Object* target, CMC_ObjectsContainer* scope, const CMC_Args* args) {
@@ -233,12 +229,6 @@ CMC_Object* CMC_EditBox_Runner::run(int id, CMC_Object* target, CMC_ObjectsConta
 
 namespace tarnvik {
 
-void registerEditBoxType() {
-  CMC_ObjectsContainer::registerType("EDITBOX", [](CMC_ObjectsContainer* scope, CMElement* element) -> CMC_Object* {
-    return new CMC_EditBox(scope, element);
-  });
-  mc::registerRecordType(mc::TYPE_EDITBOX, [](CMC_ObjectsContainer* scope) -> CMC_Object* { return new CMC_EditBox(scope); });
-  CMC_RunnerFactory::registerRunner(mc::TYPE_EDITBOX, [] { return std::unique_ptr<CMC_Runner>(new CMC_EditBox_Runner); });
-}
+void registerEditBoxType() { registerElementType<CMC_EditBox, CMC_EditBox_Runner>("EDITBOX", mc::TYPE_EDITBOX); }
 
 }  // namespace tarnvik

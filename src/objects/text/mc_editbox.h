@@ -11,9 +11,8 @@ class CMC_EditBox : public CMC_Text, public CKeyListener, public CMouseListener,
   enum { EVI_ONENTER = 3, EVI_ONCHANGED };
   static constexpr uint32_t kBlinkMs = 500;
 
+  // Without an element: an empty box whose saved-state record is read next.
   CMC_EditBox(CMC_ObjectsContainer* scope, CMElement* element);
-  // An empty box for a saved-state record.
-  explicit CMC_EditBox(CMC_ObjectsContainer* scope);
   ~CMC_EditBox() override;
 
   const CMC_EventList* getBehavioursList() const override;
@@ -52,12 +51,13 @@ class CMC_EditBox : public CMC_Text, public CKeyListener, public CMouseListener,
   int caret_ = 0;
   uint32_t focusTime_ = 0;
   bool caretDrawn_ = false;
+  CWindow* ticker_ = nullptr;  // the window whose frames blink the caret
 };
 
 class CMC_EditBox_Runner : public CMC_Runner {
  public:
   enum Method { SETTEXT = 1, GETTEXT, ENABLE, DISABLE, SETFOCUS, SHOW, HIDE, ISVISIBLE, SETPOSITION, SETPRIORITY };
-  void prepareMthHashSet() override;
+  MethodTable ownMethods() const override;
   CMC_Object* run(int id, CMC_Object* target, CMC_ObjectsContainer* scope, const CMC_Args* args) override;
   using CMC_Runner::run;
 };

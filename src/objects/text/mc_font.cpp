@@ -6,7 +6,7 @@
 #include "foundation/log.h"
 #include "graphics/text_layout.h"
 #include "graphics/window.h"
-#include "runtime/object_records.h"
+#include "objects/type_registration.h"
 #include "runtime/objects_container.h"
 #include "runtime/variable_factory.h"
 
@@ -39,16 +39,11 @@ CMC_Font::CMC_Font(CMC_ObjectsContainer* scope, CMElement* element)
   initializeBehaviours(scope, element);
 }
 
-CMC_Font::CMC_Font(CMC_ObjectsContainer* scope)
-    : CMC_Object(CXString("temp"), mc::TYPE_FONT), font_(std::make_unique<CSimpleFont6>()) {
-  setScene(scope);
-}
-
 CMC_Font::~CMC_Font() = default;
 
 bool CMC_Font::load(const CXString& file) {
   file_ = file;
-  CFileContext* context = CWindow::getCurrent();
+  CFileContext* context = window();
   bool ok = isAnimationFile(file) ? font_->create(context, file) : font_->Load(context, file);
   if (!ok) TLOG_WARN("FONT " << getName().view() << ": cannot load " << file.view());
   return ok;
@@ -73,13 +68,12 @@ bool CMC_Font::serialize(CXArchive* archive) {
   return true;
 }
 
-void CMC_Font_Runner::prepareMthHashSet() {
-  CMC_Runner::prepareMthHashSet();
-  static const struct { const char* name; int id; } rows[] = {
+CMC_Runner::MethodTable CMC_Font_Runner::ownMethods() const {
+  static constexpr MethodRow kMethods[] = {
       {"GETHEIGHT", GETHEIGHT},
       {"GETTEXTWIDTH", GETTEXTWIDTH},
   };
-  for (const auto& row : rows) addMethod(row.name, row.id);
+  return kMethods;
 }
 
 CMC_Object* CMC_Font_Runner::run(int id, CMC_Object* target, CMC_ObjectsContainer* scope, const CMC_Args* args) {
@@ -115,12 +109,6 @@ CSimpleFont6* builtinFont() {
   return font->getLetterCount() > 0 ? font.get() : nullptr;
 }
 
-void registerFontType() {
-  CMC_ObjectsContainer::registerType("FONT", [](CMC_ObjectsContainer* scope, CMElement* element) -> CMC_Object* {
-    return new CMC_Font(scope, element);
-  });
-  mc::registerRecordType(mc::TYPE_FONT, [](CMC_ObjectsContainer* scope) -> CMC_Object* { return new CMC_Font(scope); });
-  CMC_RunnerFactory::registerRunner(mc::TYPE_FONT, [] { return std::unique_ptr<CMC_Runner>(new CMC_Font_Runner); });
-}
+void registerFontType() { registerElementType<CMC_Font, CMC_Font_Runner>("FONT", mc::TYPE_FONT); }
 
 }  // namespace tarnvik

@@ -10,9 +10,8 @@
 
 class CMC_Font : public CMC_Object {
  public:
+  // Without an element: an empty font whose saved-state record is read next.
   CMC_Font(CMC_ObjectsContainer* scope, CMElement* element);
-  // An empty font for a saved-state record.
-  explicit CMC_Font(CMC_ObjectsContainer* scope);
   ~CMC_Font() override;
 
   bool serialize(CXArchive* archive) override;
@@ -31,7 +30,7 @@ class CMC_Font : public CMC_Object {
 class CMC_Font_Runner : public CMC_Runner {
  public:
   enum Method { GETHEIGHT = 1, GETTEXTWIDTH };
-  void prepareMthHashSet() override;
+  MethodTable ownMethods() const override;
   CMC_Object* run(int id, CMC_Object* target, CMC_ObjectsContainer* scope, const CMC_Args* args) override;
   using CMC_Runner::run;
 };

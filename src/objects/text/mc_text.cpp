@@ -11,7 +11,7 @@
 #include "graphics/pixels/graphics_object.h"
 #include "graphics/refresh_screen.h"
 #include "objects/text/mc_font.h"
-#include "runtime/object_records.h"
+#include "objects/type_registration.h"
 #include "runtime/objects_container.h"
 #include "runtime/variable_factory.h"
 
@@ -63,15 +63,12 @@ CSimpleFont6* CTextFontRef::resolve(CMC_ObjectsContainer* scope, const CXString&
 CMC_Text::CMC_Text(CMC_ObjectsContainer* scope, CMElement* element, int type)
     : CMC_DrawableObject(scope, element, type, kNoEvents), surface_(std::make_unique<CGraphicsObject>()) {
   readKeys(element);
-  if (type == mc::TYPE_TEXT) {
+  if (type == mc::TYPE_TEXT && element) {
     compose();
     placeFromElement(element);
     initializeBehaviours(scope, element);
   }
 }
-
-CMC_Text::CMC_Text(CMC_ObjectsContainer* scope, int type)
-    : CMC_DrawableObject(scope, CXString("temp"), type, kNoEvents), surface_(std::make_unique<CGraphicsObject>()) {}
 
 CMC_Text::~CMC_Text() = default;
 
@@ -187,9 +184,8 @@ bool CMC_Text::serialize(CXArchive* archive) {
 
 // --- methods ---
 
-void CMC_Text_Runner::prepareMthHashSet() {
-  CMC_Runner::prepareMthHashSet();
-  static const struct { const char* name; int id; } rows[] = {
+CMC_Runner::MethodTable CMC_Text_Runner::ownMethods() const {
+  static constexpr MethodRow kMethods[] = {
       {"SETTEXT", SETTEXT},         {"GETTEXT", GETTEXT},         {"SETRECT", SETRECT},
       {"SETPOSITION", SETPOSITION}, {"SETFONT", SETFONT},         {"SETJUSTIFY", SETJUSTIFY},
       {"SHOW", SHOW},               {"HIDE", HIDE},               {"ISVISIBLE", ISVISIBLE},
@@ -197,7 +193,7 @@ void CMC_Text_Runner::prepareMthHashSet() {
       {"GETPRIORITY", GETPRIORITY}, {"GETWIDTH", GETWIDTH},       {"GETHEIGHT", GETHEIGHT},
       {"GETNUMLINES", GETNUMLINES}, {"GETPOSITIONX", GETPOSITIONX}, {"GETPOSITIONY", GETPOSITIONY},
   };
-  for (const auto& row : rows) addMethod(row.name, row.id);
+  return kMethods;
 }
 
 CMC_Object* CMC_Text_Runner::run(int id, CMC_Object* target, CMC_ObjectsContainer* scope, const CMC_Args* args) {
@@ -241,12 +237,6 @@ CMC_Object* CMC_Text_Runner::run(int id, CMC_Object* target, CMC_ObjectsContaine
 
 namespace tarnvik {
 
-void registerTextType() {
-  CMC_ObjectsContainer::registerType("TEXT", [](CMC_ObjectsContainer* scope, CMElement* element) -> CMC_Object* {
-    return new CMC_Text(scope, element);
-  });
-  mc::registerRecordType(mc::TYPE_TEXT, [](CMC_ObjectsContainer* scope) -> CMC_Object* { return new CMC_Text(scope); });
-  CMC_RunnerFactory::registerRunner(mc::TYPE_TEXT, [] { return std::unique_ptr<CMC_Runner>(new CMC_Text_Runner); });
-}
+void registerTextType() { registerElementType<CMC_Text, CMC_Text_Runner>("TEXT", mc::TYPE_TEXT); }
 
 }  // namespace tarnvik

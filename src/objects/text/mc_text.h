@@ -33,9 +33,8 @@ class CTextFontRef {
 
 class CMC_Text : public CMC_DrawableObject {
  public:
+  // Without an element: an empty text whose saved-state record is read next.
   CMC_Text(CMC_ObjectsContainer* scope, CMElement* element) : CMC_Text(scope, element, mc::TYPE_TEXT) {}
-  // An empty text for a saved-state record.
-  explicit CMC_Text(CMC_ObjectsContainer* scope, int type = mc::TYPE_TEXT);
   ~CMC_Text() override;
 
   // A text read from a saved-state record is composed here, once its font can be looked up.
@@ -88,7 +87,7 @@ class CMC_Text_Runner : public CMC_Runner {
     SETTEXT = 1, GETTEXT, SETRECT, SETPOSITION, SETFONT, SETJUSTIFY, SHOW, HIDE, ISVISIBLE, SETOPACITY,
     GETOPACITY, SETPRIORITY, GETPRIORITY, GETWIDTH, GETHEIGHT, GETNUMLINES, GETPOSITIONX, GETPOSITIONY
   };
-  void prepareMthHashSet() override;
+  MethodTable ownMethods() const override;
   CMC_Object* run(int id, CMC_Object* target, CMC_ObjectsContainer* scope, const CMC_Args* args) override;
   using CMC_Runner::run;
 };
