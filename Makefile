@@ -6,6 +6,7 @@ DEB_PACKAGES := cmake ninja-build make g++ clang pkg-config \
                 libsdl2-dev liblzo2-dev libjpeg62-turbo-dev libsndfile1-dev libpng-dev \
                 libsimpleini-dev nlohmann-json3-dev libpixman-1-dev liblua5.4-dev \
                 libgtest-dev libgmock-dev libbenchmark-dev libclang-rt-14-dev \
+                libfreetype-dev fonts-dejavu-core \
                 xvfb xauth x11-apps xdotool
 
 .PHONY: deps build test sanitize demo demo-archive demo-precompiled demo-references fuzz bench clean

@@ -1,6 +1,7 @@
 // The demo's pictures: one function per scene, plus the pieces several scenes share (buttons,
 // arrows, the inventory bar).
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -102,7 +103,6 @@ void inventory(Folder& f) {
   Raster bar(220, 64);
   bar.rect(0, 0, 220, 64, {30, 20, 10, 170});
   bar.rect(3, 3, 217, 61, {90, 60, 30, 190});
-  bar.text(10, 22, 3, "BAG", kWhite);
   bar.rect(70, 6, 122, 58, {40, 26, 12, 220});
   bar.rect(130, 6, 182, 58, {40, 26, 12, 220});
   f.image("INVBAR.IMG", bar, 10, 528);
@@ -141,6 +141,12 @@ void titleScene(const fs::path& game, std::string& error, bool& ok) {
   menuButton(f, "BTNSTART", "START", 300, 260);
   menuButton(f, "BTNSOUND", "SOUND", 300, 340);
   menuButton(f, "BTNQUIT", "QUIT", 300, 420);
+
+  // The field the player's name is typed into (an EDITBOX draws the letters over it).
+  Raster field(200, 32);
+  field.rect(0, 0, 200, 32, kGold);
+  field.rect(2, 2, 198, 30, {20, 18, 50, 255});
+  f.image("NAMEFIELD.IMG", field, 300, 212);
 
   // The sound switch's lamp: a speaker with waves (on) or a cross (off).
   std::vector<Raster> lamp;
@@ -250,10 +256,7 @@ void meadowScene(const fs::path& game, std::string& error, bool& ok) {
   bubble.ellipse(150, 50, 148, 48, kInk);
   bubble.ellipse(150, 50, 144, 44, kWhite);
   bubble.triangle(220, 86, 260, 108, 240, 80, kWhite);
-  bubble.textCentered(150, 22, 2, "HELLO, TRAVELLER!", kInk);
-  bubble.textCentered(150, 42, 2, "FIND THE KEY, THEN", kInk);
-  bubble.textCentered(150, 62, 2, "OPEN THE OLD GATE.", kInk);
-  f.image("BUBBLE.IMG", bubble, 200, 130);
+  f.image("BUBBLE.IMG", bubble, 200, 130);  // the guide's words are a TEXT over it
 
   f.image("KEY.IMG", keyPicture(30, kGold), 250, 470);
   Raster glow(60, 30);
@@ -377,9 +380,7 @@ void gateScene(const fs::path& game, std::string& error, bool& ok) {
   Raster tablet(170, 110);
   tablet.rect(0, 0, 170, 110, {90, 85, 80, 255});
   tablet.rect(5, 5, 165, 105, {175, 165, 150, 255});
-  tablet.textCentered(85, 16, 2, "THE OLD CODE", kInk);
-  tablet.textCentered(85, 50, 5, "3 1 2", {120, 30, 30, 255});
-  f.image("TABLET.IMG", tablet, 560, 160);
+  f.image("TABLET.IMG", tablet, 560, 160);  // its words are a TEXT
 
   Raster locked(360, 50);
   locked.rect(0, 0, 360, 50, {30, 20, 10, 210});
@@ -436,9 +437,30 @@ void endingScene(const fs::path& game, std::string& error, bool& ok) {
 
 }  // namespace
 
+// The demo's two fonts (dark ink and light): the block letters as animations, one 12 x 14 frame per
+// letter in an event named by the letter; FONT objects build their fonts from them. Lower-case
+// letters look like capitals, so typed names show whatever the case.
+void fonts(const fs::path& game, std::string& error, bool& ok) {
+  Folder f(game, "", error);
+  const std::string letters = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789!.,-?'<>";
+  for (const auto& [file, colour] : {std::pair{"INKFONT.ANN", kInk}, std::pair{"LIGHTFONT.ANN", kWhite}}) {
+    std::vector<Raster> frames;
+    std::vector<AnimEvent> events;
+    for (char c : letters) {
+      Raster r(12, 14);
+      r.text(0, 0, 2, std::string(1, static_cast<char>(std::toupper(static_cast<unsigned char>(c)))), colour);
+      events.push_back({std::string(1, c), 1, {static_cast<int>(frames.size())}, false});
+      frames.push_back(std::move(r));
+    }
+    f.animation(file, frames, events);
+  }
+  ok = ok && f.ok();
+}
+
 bool makeArt(const fs::path& game, std::string& error) {
   bool ok = true;
-  titleScene(game, error, ok);
+  fonts(game, error, ok);
+  if (ok) titleScene(game, error, ok);
   if (ok) meadowScene(game, error, ok);
   if (ok) valleyScene(game, error, ok);
   if (ok) gateScene(game, error, ok);

@@ -25,6 +25,7 @@
 #include "input/input_manager.h"
 #include "input/input_script.h"
 #include "objects/register.h"
+#include "objects/text/mc_font.h"
 #include "objects/program/system.h"
 #include "platform/clock.h"
 #include "player_audio.h"
@@ -269,6 +270,7 @@ bool PlayerRun::makeScreen() {
     return false;
   }
   registerEngineTypes();
+  installBuiltinFont();
   // Mouse and keyboard: the window's own, when it has them; scripted events join them per frame.
   input_ = std::make_unique<CInputManager>(window_.get(), video_->getInput());
   audio_ = std::make_unique<PlayerAudio>(window_.get(), commandLine_.get(), options_.headless, options_.volume,

@@ -10,7 +10,7 @@
 #include "graphics/animation.h"
 #include "graphics/font.h"
 #include "graphics/formats/png.h"
-#include "text_encoding.h"
+#include "foundation/codepage.h"
 
 namespace tarnvik::tool {
 

@@ -53,5 +53,7 @@ int runPng2Ann(const std::vector<std::string>& args, CommandIo& io);
 // info for ".ann" files: layout, frames with their sizes, events.
 int runAnnInfo(const std::vector<std::string>& args, CommandIo& io);
 int runFont2Png(const std::vector<std::string>& args, CommandIo& io);
+int runTtf2Font(const std::vector<std::string>& args, CommandIo& io);
+int runPng2Font(const std::vector<std::string>& args, CommandIo& io);
 
 }  // namespace tarnvik::tool

@@ -7,7 +7,7 @@
 #include "definitions/melementsloader.h"
 #include "definitions/textcoder.h"
 #include "definitions/textfilereader.h"
-#include "text_encoding.h"
+#include "foundation/codepage.h"
 
 namespace tarnvik::tool {
 

@@ -48,6 +48,8 @@ bool CSimpleFont6::LoadFromMemory(const uint8_t* data, size_t size) {
   auto alpha = r.view(pixels);
   if (!r.ok() || !CGraphicsObject::create(width, height, bpp, true)) return false;
   firstWord_ = first;
+  // Fonts made by other tools hold some other number here: only a plausible pixel size is taken.
+  size_ = first <= 4096 ? static_cast<int>(first) : 0;
   letters_.assign(letters.begin(), letters.end());
   kerning_.assign(kerning.begin(), kerning.end());
   left_.assign(left.begin(), left.end());
@@ -55,6 +57,7 @@ bool CSimpleFont6::LoadFromMemory(const uint8_t* data, size_t size) {
   for (size_t i = 0; i < pixels; ++i) pixels16()[i] = static_cast<uint16_t>(colour[2 * i] | (colour[2 * i + 1] << 8));
   std::memcpy(GetAlphaPtr(), alpha.data(), pixels);
   cell_ = width / count;
+  indexLetters();
   return true;
 }
 
@@ -130,7 +133,30 @@ bool CSimpleFont6::create(const CAnimo& animation) {
     left_[static_cast<size_t>(i)] = static_cast<int8_t>(std::min(left, 127));
     right_[static_cast<size_t>(i)] = static_cast<int8_t>(std::min(right, 127));
   }
+  indexLetters();
   return true;
+}
+
+bool CSimpleFont6::createEmpty(int cell, int height, const std::vector<char>& letters) {
+  flush();
+  const auto n = static_cast<int64_t>(letters.size());
+  if (n < 1 || cell < 1 || height < 1 || cell * n > kMaxSide || !CGraphicsObject::create(static_cast<int>(cell * n), height, 16, true)) {
+    flush();
+    return false;
+  }
+  cell_ = cell;
+  letters_ = letters;
+  left_.assign(letters.size(), 0);
+  right_.assign(letters.size(), 0);
+  kerning_.assign(letters.size() * letters.size(), 0);
+  indexLetters();
+  return true;
+}
+
+void CSimpleFont6::setMargins(int i, int left, int right) {
+  if (i < 0 || i >= getLetterCount()) return;
+  left_[static_cast<size_t>(i)] = static_cast<int8_t>(std::clamp(left, 0, 127));
+  right_[static_cast<size_t>(i)] = static_cast<int8_t>(std::clamp(right, 0, 127));
 }
 
 void CSimpleFont6::flush() {
@@ -140,13 +166,18 @@ void CSimpleFont6::flush() {
   right_.clear();
   kerning_.clear();
   cell_ = 0;
+  indexLetters();
+}
+
+void CSimpleFont6::indexLetters() {
+  index_.fill(-1);
+  for (size_t i = letters_.size(); i-- > 0;) index_[static_cast<unsigned char>(letters_[i])] = static_cast<int>(i);
 }
 
 int CSimpleFont6::findLetter(char c) const {
   if (c == '@') c = '<';
   else if (c == '$') c = '>';
-  auto it = std::find(letters_.begin(), letters_.end(), c);
-  return it == letters_.end() ? -1 : static_cast<int>(it - letters_.begin());
+  return index_[static_cast<unsigned char>(c)];
 }
 
 int CSimpleFont6::getKerning(int previous, int c) const {

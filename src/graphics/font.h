@@ -3,6 +3,8 @@
 // fonts by family, style and size.
 #pragma once
 
+#include <array>
+#include <bitset>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -28,6 +30,10 @@ class CSimpleFont6 : public CGraphicsObject {
   // the event that shows it). The second argument is not used.
   bool create(CFileContext* context, const CXString& animation, const CXString& unused = CXString());
   bool create(const CAnimo& animation);
+  // An empty font of one cell per letter (transparent, margins and kerning 0), for font makers to
+  // fill through pixels16(), GetAlphaPtr(), setMargins and setKerning; false for refused sizes.
+  bool createEmpty(int cell, int height, const std::vector<char>& letters);
+  void setMargins(int i, int left, int right);
   // Frees the tables and the strip.
   void flush();
 
@@ -62,10 +68,23 @@ class CSimpleFont6 : public CGraphicsObject {
   int getSize() const { return size_; }
   void setFamily(const CXString& family) { family_ = family; }
   void setStyle(const CXString& style) { style_ = style; }
-  void setSize(int size) { size_ = size; }
+  // The size is kept in the font file's first word (the pixel size a font maker made it at).
+  void setSize(int size) {
+    size_ = size;
+    firstWord_ = static_cast<uint32_t>(size);
+  }
+  // True the first time a text asks for a character the font lacks, so each is warned about once.
+  bool noteMissing(char c) const {
+    auto i = static_cast<unsigned char>(c);
+    if (missingWarned_[i]) return false;
+    missingWarned_[i] = true;
+    return true;
+  }
 
  private:
   int advanceOf(int index, int previousIndex) const;
+  // Fills the character-to-letter index after the letters changed (the first of equal letters wins).
+  void indexLetters();
 
   uint32_t firstWord_ = 0;
   int cell_ = 0;
@@ -74,6 +93,13 @@ class CSimpleFont6 : public CGraphicsObject {
   std::vector<int8_t> kerning_;
   CXString family_, style_;
   int size_ = 0;
+  mutable std::bitset<256> missingWarned_;
+  std::array<int, 256> index_ = makeEmptyIndex();
+  static std::array<int, 256> makeEmptyIndex() {
+    std::array<int, 256> empty;
+    empty.fill(-1);
+    return empty;
+  }
 };
 
 class CFontCollection {

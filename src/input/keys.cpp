@@ -20,7 +20,7 @@ constexpr Named kNamed[] = {
     {0x3F, "F5"},       {0x40, "F6"},      {0x41, "F7"},     {0x42, "F8"},     {0x43, "F9"},
     {0x44, "F10"},      {0x57, "F11"},     {0x58, "F12"},    {0xC7, "HOME"},   {0xCF, "END"},
     {0xC9, "PGUP"},     {0xD1, "PGDN"},    {0xD2, "INSERT"}, {0xD3, "DELETE"}, {0xCB, "LEFT"},
-    {0xCD, "RIGHT"},    {0xC8, "UP"},      {0xD0, "DOWN"},
+    {0xCD, "RIGHT"},    {0xC8, "UP"},      {0xD0, "DOWN"},    {0x0E, "BACKSPACE"},
     // Main-row digits 1..9, 0, then the keypad digits under the same names.
     {0x02, "1"}, {0x03, "2"}, {0x04, "3"}, {0x05, "4"}, {0x06, "5"}, {0x07, "6"}, {0x08, "7"}, {0x09, "8"},
     {0x0A, "9"}, {0x0B, "0"}, {0x47, "7"}, {0x48, "8"}, {0x49, "9"}, {0x4B, "4"}, {0x4C, "5"}, {0x4D, "6"},

@@ -23,6 +23,9 @@
 #include "objects/program/timer.h"
 #include "objects/sound/mc_sequence.h"
 #include "objects/sound/sound.h"
+#include "objects/text/mc_editbox.h"
+#include "objects/text/mc_font.h"
+#include "objects/text/mc_text.h"
 #include "runtime/instruction_runner.h"
 
 namespace tarnvik {
@@ -83,6 +86,10 @@ void registerEngineTypes() {
   registerMultiArrayType();
   registerVectorType();
   registerQueueTypes();
+  // text/
+  registerFontType();
+  registerTextType();
+  registerEditBoxType();
 
   CMC_Instruction_Runner::setCreator(&createEmpty);
   registerBuiltinObjects();

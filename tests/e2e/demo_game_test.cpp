@@ -255,6 +255,7 @@ TEST_F(DemoGameTest, PlayThroughFromTheTitleToTheEnding) {
   auto expectFinished = [this] {
     EXPECT_EQ(text("GAME", "SOUNDON"), "TRUE");
     EXPECT_EQ(value("GAME", "FINISHED"), 1);
+    EXPECT_EQ(text("GAME", "PLAYERNAME"), "ANNA") << "typed into the title's name field";
     EXPECT_EQ(value("GATE", "L1"), 3);
     EXPECT_EQ(value("GATE", "L2"), 1);
     EXPECT_EQ(value("GATE", "L3"), 2);

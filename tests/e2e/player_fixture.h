@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "graphics/formats/image.h"
+#include "graphics/formats/png.h"
 #include "settings/config.h"
 
 namespace tarnvik::e2e {
@@ -47,6 +48,29 @@ inline bool writeImageFile(const fs::path& file, int w, int h, int x, int y,
   std::ofstream out(file, std::ios::binary);
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   return static_cast<bool>(out);
+}
+
+// Compares an 800 x 600 screenshot with the 5-6-5 screen a test expects; reports the first
+// differing pixels as failures.
+inline void expectScreen(const std::filesystem::path& shot, const std::vector<uint16_t>& want) {
+  tarnvik::png::Image got;
+  std::string error;
+  ASSERT_TRUE(tarnvik::png::read(shot.string(), got, error)) << error;
+  ASSERT_EQ(got.width, 800);
+  ASSERT_EQ(got.height, 600);
+  ASSERT_EQ(got.channels, 3);
+  int mismatches = 0;
+  for (int y = 0; y < 600; ++y)
+    for (int x = 0; x < 800; ++x) {
+      uint16_t p = want[static_cast<size_t>(y) * 800 + x];
+      const uint8_t* q = &got.pixels[(static_cast<size_t>(y) * 800 + x) * 3];
+      bool same = q[0] == tarnvik::png::expand5(p >> 11) && q[1] == tarnvik::png::expand6((p >> 5) & 63) &&
+                  q[2] == tarnvik::png::expand5(p & 31);
+      if (!same && ++mismatches <= 5)
+        ADD_FAILURE() << "pixel " << x << "," << y << ": want " << std::hex << p << " got " << int(q[0]) << ","
+                      << int(q[1]) << "," << int(q[2]);
+    }
+  EXPECT_EQ(mismatches, 0);
 }
 
 // Whether a program is on PATH.

@@ -83,6 +83,9 @@ TEST_F(Registration, TheRegistryHoldsEveryTypeOfTheEngineWithItsMakerAndRecord) 
       {mc::TYPE_DATABASE, "DATABASE", true},
       {mc::TYPE_CLASS, "CLASS", true},
       {mc::TYPE_MULTIARRAY, "MULTIARRAY", true},
+      {mc::TYPE_FONT, "FONT", true},
+      {mc::TYPE_TEXT, "TEXT", true},
+      {mc::TYPE_EDITBOX, "EDITBOX", true},
       {mc::TYPE_SYSTEM, nullptr, true},
       {mc::TYPE_CNVLOADER, nullptr, false},
   };
@@ -128,6 +131,10 @@ TEST_F(Registration, MethodNumbersStayWhereSavedCodeExpectsThem) {
       {mc::TYPE_SEQUENCE, "GETPLAYING", 12},
       {mc::TYPE_TIMER, "SETELAPSE", 7},
       {mc::TYPE_TIMER, "SEND", 96},
+      {mc::TYPE_TEXT, "SETTEXT", 1},
+      {mc::TYPE_TEXT, "GETPOSITIONY", 18},
+      {mc::TYPE_EDITBOX, "SETFOCUS", 5},
+      {mc::TYPE_FONT, "GETTEXTWIDTH", 2},
       {mc::TYPE_TIMER, "OVERIDESIGNALS", 109},
       {mc::TYPE_TIMER, "show", -1},
   };

@@ -1,7 +1,7 @@
-// Windows-1250 game text converted to UTF-8 for the tool's output.
-#include "text_encoding.h"
+// The Windows-1250 table and the conversions over it.
+#include "foundation/codepage.h"
 
-namespace tarnvik::tool {
+namespace tarnvik {
 
 namespace {
 // Code points of the bytes 0x80 to 0xFF; U+FFFD marks the five bytes the code page leaves undefined.
@@ -38,12 +38,22 @@ void appendUtf8(std::string& out, char32_t cp) {
 }
 }  // namespace
 
+char32_t windows1250ToUnicode(uint8_t byte) { return byte < 0x80 ? char32_t(byte) : char32_t(kUpperHalf[byte - 0x80]); }
+
+int unicodeToWindows1250(char32_t code) {
+  if (code < 0x80) return static_cast<int>(code);
+  if (code == 0xFFFD) return -1;
+  for (int b = 0; b < 128; ++b)
+    if (kUpperHalf[b] == code) return 0x80 + b;
+  return -1;
+}
+
 std::string windows1250ToUtf8(std::string_view text) {
   std::string out;
   out.reserve(text.size() + text.size() / 4);
   for (char c : text) {
     auto byte = static_cast<unsigned char>(c);
-    appendUtf8(out, byte < 0x80 ? char32_t(byte) : char32_t(kUpperHalf[byte - 0x80]));
+    appendUtf8(out, windows1250ToUnicode(byte));
   }
   return out;
 }
@@ -63,19 +73,12 @@ std::string utf8ToWindows1250(std::string_view text) {
     i += ok ? static_cast<size_t>(extra) + 1 : 1;
     if (!ok) {
       out += '?';
-    } else if (code < 0x80) {
-      out += static_cast<char>(code);
     } else {
-      char byte = '?';
-      for (int b = 0; b < 128; ++b)
-        if (code != 0xFFFD && kUpperHalf[b] == code) {
-          byte = static_cast<char>(0x80 + b);
-          break;
-        }
-      out += byte;
+      int byte = unicodeToWindows1250(code);
+      out += byte < 0 ? '?' : static_cast<char>(byte);
     }
   }
   return out;
 }
 
-}  // namespace tarnvik::tool
+}  // namespace tarnvik
