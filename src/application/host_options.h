@@ -15,7 +15,8 @@ struct HostOptions {
   std::optional<int> frames;  // unset: headless runs 600 frames, windowed runs until the game exits
   int frameMs = 16;
   std::string settingsFile;   // empty: the per-game default under $XDG_DATA_HOME/tarnvik/
-  std::string archiveFile;
+  std::string archiveFile;    // --archive, or a plain word naming an archive
+  std::string gameFolder;     // a plain word naming a game folder (as -path, blanks allowed)
   std::string inputFile;
   std::string recordFile;
   std::string screenshotFile;
@@ -30,6 +31,8 @@ struct HostOptions {
 };
 
 // Parses argv (without the program name). On a usage error returns false with a message in `error`.
+// A word that is neither a host option nor an engine option or its value names the game when it is
+// an existing folder or an existing ".pik" archive.
 bool parseHostOptions(const std::vector<std::string>& args, HostOptions& out, std::string& error);
 
 std::string hostUsage();

@@ -208,6 +208,26 @@ TEST_F(DemoGameTest, TitleSceneFromFolderArchiveAndPrecompiledForm) {
   EXPECT_NE(run.err.find("running from the precompiled form"), std::string::npos) << run.err;
 }
 
+// "tarnvik GAME": a plain word naming the game folder or its archive plays it as -path and --archive
+// do, "/" options included; the game's settings file is named after the folder or the archive.
+TEST_F(DemoGameTest, GameNamedByAPlainWordFromItsFolderOrItsArchive) {
+  PlayerRun run = shows("title", 120, {"/window", kDemo.string()});
+  EXPECT_NE(run.out.find("scene TITLE"), std::string::npos) << run.out;
+  const std::string archive = (fs::path(TARNVIK_BUILD_DIR) / "demo.pik").string();
+  run = shows("title", 120, {archive, "-nosound"});
+  EXPECT_NE(run.out.find("scene TITLE"), std::string::npos) << run.out;
+
+  for (const std::string& game : {kDemo.string(), archive}) {
+    fs::remove_all(dir_ / "xdg");
+    run = play({"--headless", "--frames", "120", game});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(fs::exists(dir_ / "xdg/tarnvik/demo.ini")) << game;
+  }
+  run = play({"--headless", "--frames", "1", (dir_ / "nothing.pik").string()});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("no such archive"), std::string::npos) << run.err;
+}
+
 TEST_F(DemoGameTest, EveryStorySceneShowsItsPicture) {
   for (const char* scene : {"MEADOW", "VALLEY", "GATE", "ENDING"}) {
     SCOPED_TRACE(scene);
