@@ -69,9 +69,9 @@ bool holdsGame(const std::filesystem::path& folder) {
 
 // The bundled demo: the playable folder the build generates beside the player (definition files
 // with their generated art and sound); for an installed player the one installed with it
-// (PREFIX/share/tarnvik/demo beside PREFIX/bin); else the one of the build the player came from.
+// (PREFIX/share/tarnvik/demo seen from PREFIX/bin); else the one of the build the player came from.
 std::string demoFolder() {
-  for (const std::string& candidate : {executableDir() + "/games/demo", executableDir() + "/../share/tarnvik/demo",
+  for (const std::string& candidate : {executableDir() + "/games/demo", executableDir() + "/" TARNVIK_INSTALLED_DEMO,
                                        std::string(TARNVIK_DEMO_DIR)}) {
     std::error_code ec;
     if (std::filesystem::is_directory(candidate, ec)) return std::filesystem::weakly_canonical(candidate, ec).string();

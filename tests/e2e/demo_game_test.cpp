@@ -52,27 +52,6 @@ bool existsAnyCase(const fs::path& folder, const std::string& name) {
   return false;
 }
 
-bool samePicture(const fs::path& a, const fs::path& b, std::string& why) {
-  png::Image x, y;
-  std::string error;
-  if (!png::read(a.string(), x, error) || !png::read(b.string(), y, error)) {
-    why = error;
-    return false;
-  }
-  if (x.width != y.width || x.height != y.height || x.channels != y.channels) {
-    why = "the sizes differ";
-    return false;
-  }
-  for (size_t i = 0; i < x.pixels.size(); ++i)
-    if (x.pixels[i] != y.pixels[i]) {
-      size_t p = i / static_cast<size_t>(x.channels);
-      why = "first difference at " + std::to_string(p % static_cast<size_t>(x.width)) + ", " +
-            std::to_string(p / static_cast<size_t>(x.width));
-      return false;
-    }
-  return true;
-}
-
 class DemoGameTest : public PlayerTest {
  protected:
   // Runs the generator into a folder of the test.

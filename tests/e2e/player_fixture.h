@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "graphics/formats/image.h"
+#include "graphics/formats/png.h"
 #include "settings/config.h"
 
 namespace tarnvik::e2e {
@@ -79,6 +80,28 @@ inline std::string slurp(const fs::path& file) {
   std::stringstream s;
   s << in.rdbuf();
   return s.str();
+}
+
+// Whether two PNG files hold the same pixels; otherwise the first difference in `why`.
+inline bool samePicture(const fs::path& a, const fs::path& b, std::string& why) {
+  png::Image x, y;
+  std::string error;
+  if (!png::read(a.string(), x, error) || !png::read(b.string(), y, error)) {
+    why = error;
+    return false;
+  }
+  if (x.width != y.width || x.height != y.height || x.channels != y.channels) {
+    why = "the sizes differ";
+    return false;
+  }
+  for (size_t i = 0; i < x.pixels.size(); ++i)
+    if (x.pixels[i] != y.pixels[i]) {
+      size_t p = i / static_cast<size_t>(x.channels);
+      why = "first difference at " + std::to_string(p % static_cast<size_t>(x.width)) + ", " +
+            std::to_string(p / static_cast<size_t>(x.width));
+      return false;
+    }
+  return true;
 }
 
 class PlayerTest : public ::testing::Test {
