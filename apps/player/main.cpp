@@ -285,6 +285,9 @@ int PlayerRun::play() {
   using namespace tarnvik;
   CApplication application(window_.get(), settingsFile_, options_.archiveFile, commandLine_.get());
   application.setDataFolder(dataFolder_);
+  // The games installed beside the demo (PREFIX/share/tarnvik) are read-only, whoever runs them.
+  application.setInstalledGamesFolder(
+      CXString((std::filesystem::path(executableDir()) / TARNVIK_INSTALLED_DEMO).parent_path().string()));
   if (!application.preinitializeApplication()) {
     // No error means the start sequence did its whole job without a game to run (precompiling).
     if (application.getStartError().empty()) return 0;

@@ -141,7 +141,7 @@ TEST_F(InstallTest, DebianPackageHoldsTheTreeAndDependsOnTheLinkedLibraries) {
   ASSERT_EQ(run({TARNVIK_CPACK, "-G", "DEB", "--config", (kBuild / "CPackConfig.cmake").string(), "-B", out.string()}), 0)
       << out_ << err_;
   std::vector<fs::path> debs;
-  for (const auto& entry : fs::recursive_directory_iterator(out))
+  for (const auto& entry : fs::directory_iterator(out))  // (its working folders hold a copy)
     if (entry.path().extension() == ".deb") debs.push_back(entry.path());
   ASSERT_EQ(debs.size(), 1u) << out_;
   EXPECT_TRUE(debs[0].filename().string().starts_with("tarnvik_")) << debs[0];
@@ -158,6 +158,87 @@ TEST_F(InstallTest, DebianPackageHoldsTheTreeAndDependsOnTheLinkedLibraries) {
   EXPECT_NE(out_.find("Section: games\n"), std::string::npos) << out_;
   for (const char* library : {"libsdl2-2.0-0", "libpng16-16", "libjpeg62-turbo", "liblzo2-2", "libsndfile1", "libc6"})
     EXPECT_NE(out_.find(library), std::string::npos) << library << " missing from " << out_;
+}
+
+// An installed game is read-only. Played by a user who may not write its folder, what it writes
+// (arrays, multi-arrays, copies) goes to its data folder under the same relative path, and every
+// read finds that copy before the game's own file, in the same run and in the next.
+class ReadOnlyGameTest : public SceneGameTest {
+ protected:
+  // The command prefix that runs the player as a user other than the folder's owner; empty with a
+  // reason when there is none (only root can change users; another user is blocked by the modes).
+  bool otherUser(std::vector<std::string>& prefix, std::string& why) {
+    if (geteuid() != 0) return true;
+    for (const std::vector<std::string>& candidate :
+         {std::vector<std::string>{"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"},
+          std::vector<std::string>{"runuser", "-u", "nobody", "--"}}) {
+      std::vector<std::string> probe = candidate;
+      probe.push_back("true");
+      if (onPath(candidate[0].c_str()) && finish(spawn(probe)).status == 0) {
+        prefix = candidate;
+        return true;
+      }
+    }
+    why = "neither setpriv nor runuser can run a command as nobody here";
+    return false;
+  }
+  PlayerRun playAs(const std::vector<std::string>& prefix, int frames) {
+    std::vector<std::string> command = prefix;
+    command.insert(command.end(), {program(), "--headless", "--frames", std::to_string(frames), "--log", "info",
+                                   "--settings", settings().string(), folder().string()});
+    return finish(spawn(command));
+  }
+};
+
+TEST_F(ReadOnlyGameTest, WhatTheGameWritesGoesToItsDataFolderAndIsReadFromThereFirst) {
+  std::vector<std::string> prefix;
+  std::string why;
+  if (!otherUser(prefix, why)) GTEST_SKIP() << why;
+  scene("OBJECT=S\nS:ONINIT={@IF(RUNS,\"_\",0,BFIRST,BNEXT);RUNS^INC();}\n"
+        "OBJECT=BFIRST\nBFIRST:TYPE=BEHAVIOUR\nBFIRST:CODE={ARR^LOAD(\"saved.arr\");SHIPPED^SET(ARR^GETSIZE());"
+        "ARR^ADD(7,8);ARR^SAVE(\"SAVED.ARR\");BACK^LOAD(\"saved.arr\");SAMERUN^SET(BACK^GETSIZE());"
+        "M^SET(3,4,7);M^SAVE(\"grid.bin\");M2^LOAD(\"GRID.BIN\");CELL^SET(M2^GET(3,4));"
+        "SYSTEM^COPYFILE(\"saved.arr\",\"copy.arr\");C^LOAD(\"copy.arr\");COPIED^SET(C^GETSIZE());}\n"
+        "OBJECT=BNEXT\nBNEXT:TYPE=BEHAVIOUR\nBNEXT:CODE={BACK^LOAD(\"saved.arr\");NEXTRUN^SET(BACK^GETSIZE());"
+        "M2^LOAD(\"grid.bin\");NEXTCELL^SET(M2^GET(3,4));}\n"
+        "OBJECT=ARR\nARR:TYPE=ARRAY\nOBJECT=BACK\nBACK:TYPE=ARRAY\nOBJECT=C\nC:TYPE=ARRAY\n"
+        "OBJECT=M\nM:TYPE=MULTIARRAY\nM:DIMENSIONS=2\nOBJECT=M2\nM2:TYPE=MULTIARRAY\nM2:DIMENSIONS=2\n" +
+        integers({"RUNS", "SHIPPED", "SAMERUN", "CELL", "COPIED", "NEXTRUN", "NEXTCELL"}));
+  // The game ships an array of one number, which the first run reads, extends and saves.
+  writeBytes("Dane/S/saved.arr", {1, 0, 0, 0, 1, 0, 0, 0, 5, 0, 0, 0});
+  fs::permissions(dir_, fs::perms::all);  // the other user writes the settings and the data folder here
+  std::vector<std::string> shipped;
+  for (const auto& entry : fs::recursive_directory_iterator(folder())) {
+    shipped.push_back(entry.path().string());
+    fs::permissions(entry.path(), fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+  }
+  fs::permissions(folder(), fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                  fs::perm_options::remove);
+
+  PlayerRun first = playAs(prefix, 5);
+  ASSERT_EQ(first.status, 0) << first.err;
+  EXPECT_NE(first.err.find("is read-only"), std::string::npos) << first.err;
+  EXPECT_EQ(first.err.find("warn"), std::string::npos) << first.err;
+  EXPECT_EQ(value("RUNS"), 1);
+  EXPECT_EQ(value("SHIPPED"), 1);
+  EXPECT_EQ(value("SAMERUN"), 3);
+  EXPECT_EQ(value("CELL"), 7);
+  EXPECT_EQ(value("COPIED"), 3);
+  const fs::path local = dir_ / "xdg/tarnvik/game/Dane/S";
+  for (const char* file : {"SAVED.ARR", "grid.bin", "copy.arr"}) EXPECT_TRUE(fs::exists(local / file)) << file;
+
+  PlayerRun next = playAs(prefix, 5);
+  ASSERT_EQ(next.status, 0) << next.err;
+  EXPECT_EQ(value("RUNS"), 2);
+  EXPECT_EQ(value("NEXTRUN"), 3);
+  EXPECT_EQ(value("NEXTCELL"), 7);
+  std::vector<std::string> after;
+  for (const auto& entry : fs::recursive_directory_iterator(folder())) after.push_back(entry.path().string());
+  EXPECT_EQ(after, shipped) << "the game folder changed";
+  fs::permissions(folder(), fs::perms::owner_all, fs::perm_options::add);
+  for (const auto& entry : fs::recursive_directory_iterator(folder()))
+    fs::permissions(entry.path(), fs::perms::owner_write, fs::perm_options::add);
 }
 
 }  // namespace
