@@ -117,7 +117,8 @@ class SdlVideo final : public SdlVideoOutput, public PlatformInput {
     Uint32 flags = SDL_WINDOW_ALLOW_HIGHDPI | (windowed ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP);
     // Full screen starts as large as the desktop: without a window manager to honour the full-screen
     // request (a bare X server) the window would otherwise keep the logical size and cut the picture.
-    int x = SDL_WINDOWPOS_CENTERED, y = SDL_WINDOWPOS_CENTERED, w = width, h = height;
+    windowScale_ = fittingScale(width, height);
+    int x = SDL_WINDOWPOS_CENTERED, y = SDL_WINDOWPOS_CENTERED, w = width * windowScale_, h = height * windowScale_;
     SDL_DisplayMode desktop;
     if (!windowed && SDL_GetDesktopDisplayMode(0, &desktop) == 0 && desktop.w > 0 && desktop.h > 0) {
       x = y = 0;
@@ -277,6 +278,15 @@ class SdlVideo final : public SdlVideoOutput, public PlatformInput {
     wy = static_cast<int>(((static_cast<float>(view.y + y)) * sy) / dpi);
   }
 
+  // The window's scale: the largest whole multiple of the game's screen that fits in 90% of the
+  // desktop's usable area (without panels and docks), at least 1.
+  static int fittingScale(int width, int height) {
+    SDL_Rect usable;
+    if (SDL_GetDisplayUsableBounds(0, &usable) != 0 || usable.w <= 0 || usable.h <= 0) return 1;
+    int scale = std::min(usable.w * 9 / 10 / width, usable.h * 9 / 10 / height);
+    return std::max(1, scale);
+  }
+
   std::vector<InputEvent> input_;
   SDL_Cursor* cursors_[3] = {nullptr, nullptr, nullptr};
 
@@ -289,7 +299,7 @@ class SdlVideo final : public SdlVideoOutput, public PlatformInput {
         error_ = std::string("cannot switch full screen: ") + SDL_GetError();
         fullscreen_ = !fullscreen_;
       } else if (!fullscreen_) {
-        SDL_SetWindowSize(window_, width_, height_);
+        SDL_SetWindowSize(window_, width_ * windowScale_, height_ * windowScale_);
         SDL_SetWindowPosition(window_, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
       }
       show();
@@ -340,6 +350,7 @@ class SdlVideo final : public SdlVideoOutput, public PlatformInput {
   SDL_Renderer* renderer_ = nullptr;
   SDL_Texture* texture_ = nullptr;
   int width_ = 0, height_ = 0;
+  int windowScale_ = 1;
   bool fullscreen_ = false;
   bool started_ = false;
   std::string error_;

@@ -314,3 +314,43 @@ wait $pid
 }
 
 }  // namespace
+
+namespace {
+
+// A window opens at the largest whole multiple of the game's screen that fits in 90% of the
+// desktop's usable area: no more 800 x 600 on a large screen.
+TEST_F(ScreenTest, WindowSizeIsTheLargestWholeScaleThatFitsTheDesktop) {
+  for (const char* tool : {"xvfb-run", "xdotool"})
+    if (!onPath(tool)) GTEST_SKIP() << tool << " is not installed (make deps installs it)";
+  struct Case {
+    const char* screen;
+    std::vector<std::string> res;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"1920x1080", {}, "800x600"},                  // 90%: 1728 x 972, 2 x 600 does not fit
+      {"3840x2160", {}, "2400x1800"},                // 3 x 600 = 1800 <= 1944
+      {"1920x1080", {"-res", "640", "480"}, "1280x960"},
+  };
+  std::string still = stillGame(true).string();
+  const std::string script = R"sh(P="$1"; D="$2"; G="$3"; shift 3
+export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
+"$P" --frames 100000 --settings "$D/s.ini" -window "$@" -path "$G" >/dev/null 2>&1 &
+pid=$!
+)sh" + std::string(kFindPlayerWindow) + R"sh(sleep 0.3
+xdotool getwindowgeometry "$id" | sed -n 's/.*Geometry: //p'
+kill -TERM $pid
+wait $pid
+)sh";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.screen);
+    std::vector<std::string> command{"xvfb-run", "-a", "-s", std::string("-screen 0 ") + c.screen + "x24 -nolisten tcp",
+                                     "sh", "-c", script, "sh", program(), dir_.string(), still};
+    command.insert(command.end(), c.res.begin(), c.res.end());
+    PlayerRun run = finish(spawn(command));
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, std::string(c.expected) + "\n") << run.err;
+  }
+}
+
+}  // namespace
