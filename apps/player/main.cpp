@@ -144,6 +144,7 @@ class PlayerRun {
   void chooseGame();
   bool loadInputScript();
   bool openVideo();
+  tarnvik::ScaleMode scaleMode();
   void startClock();
   bool makeScreen();
   int play();
@@ -221,6 +222,7 @@ bool PlayerRun::openVideo() {
   using namespace tarnvik;
   if (!options_.headless) {
     std::unique_ptr<SdlVideoOutput> sdl = createSdlVideo();
+    sdl->setScaleMode(scaleMode());
     if (sdl->open(width_, height_, windowed_)) {
       TLOG_INFO("video: " << sdl->describe());
       video_ = std::move(sdl);
@@ -236,6 +238,22 @@ bool PlayerRun::openVideo() {
     }
   }
   return true;
+}
+
+// The scale mode: --scale, which is then kept in the player's options for the next runs; else the one
+// kept there; else automatic.
+tarnvik::ScaleMode PlayerRun::scaleMode() {
+  using namespace tarnvik;
+  CConfig kept(playerOptionsFile());
+  ScaleMode mode = ScaleMode::automatic;
+  if (options_.scale) {
+    mode = *options_.scale;
+    kept.PutString("player", "scale", scaleModeName(mode));
+    if (!kept.flush()) std::fprintf(stderr, "tarnvik: cannot write the player's options %s\n", playerOptionsFile().c_str());
+  } else if (!parseScaleMode(kept.GetString("player", "scale").str(), mode)) {
+    mode = ScaleMode::automatic;
+  }
+  return mode;
 }
 
 // A virtual clock advanced per frame when headless, the real clock otherwise. A recorded run moves a

@@ -28,6 +28,13 @@ std::string dataHome() {
   return std::string(home && home[0] ? home : ".") + "/.local/share";
 }
 
+std::string configHome() {
+  const char* xdg = std::getenv("XDG_CONFIG_HOME");
+  if (xdg && xdg[0] == '/') return xdg;
+  const char* home = std::getenv("HOME");
+  return std::string(home && home[0] ? home : ".") + "/.config";
+}
+
 std::string folderName(const std::string& gameFolder) {
   std::filesystem::path p(gameFolder);
   while (!p.empty() && p.filename().empty()) p = p.parent_path();  // "games/demo/" -> "games/demo"
@@ -135,6 +142,11 @@ bool parseHostOptions(const std::vector<std::string>& args, HostOptions& out, st
       if (!value(v)) return false;
       if (!parseInt(v, 0, 100, n)) return error = "--volume takes a whole number from 0 to 100", false;
       out.volume = static_cast<int>(n);
+    } else if (a == "--scale") {
+      if (!value(v)) return false;
+      ScaleMode mode;
+      if (!parseScaleMode(v, mode)) return error = "--scale takes pixel, fit or stretch", false;
+      out.scale = mode;
     } else if (a == "--mute-unfocused") {
       out.muteUnfocused = true;
     } else {
@@ -164,6 +176,8 @@ std::string hostUsage() {
          "  --audio-out FILE   (headless) write all mixed sound as a 16-bit stereo 44100 Hz WAV\n"
          "  --volume 0-100     master volume (default 100)\n"
          "  --mute-unfocused   silence while the window is not focused (default: sound goes on)\n"
+         "  --scale MODE       pixel (whole multiples), fit (keeps the aspect ratio) or stretch; kept\n"
+         "                     for the next runs (default: fit in full screen and large windows)\n"
          "  --seed N           seed of the random generator\n"
          "  --log LEVEL        error, warn, info, debug, trace (trace prints every script statement)\n"
          "  --help             this text\n"
@@ -192,6 +206,8 @@ std::string defaultSettingsFile(const std::string& gameFolder) {
 std::string defaultDataFolder(const std::string& gameFolder) {
   return dataHome() + "/tarnvik/" + folderName(gameFolder);
 }
+
+std::string playerOptionsFile() { return configHome() + "/tarnvik/player.ini"; }
 
 std::string archiveGameFolder(const std::string& archiveFile) {
   std::string folder = archiveFile;

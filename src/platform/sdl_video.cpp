@@ -1,5 +1,5 @@
 // SDL2 video back end: one window, one streaming 5-6-5 texture updated in the changed rectangles,
-// scaled by whole multiples and letterboxed, presented with vsync.
+// placed and scaled as the scale mode says (`scaling.h`), presented with vsync.
 #include "platform/sdl_video.h"
 
 #include "platform/input.h"
@@ -112,8 +112,6 @@ class SdlVideo final : public SdlVideoOutput, public PlatformInput {
     if ((!x11 || !*x11) && (!wayland || !*wayland)) return fail("neither DISPLAY nor WAYLAND_DISPLAY is set");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return fail("SDL cannot start its video part");
     started_ = true;
-    // Whole-pixel scaling: the nearest pixel, never a blur.
-    SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
     Uint32 flags = SDL_WINDOW_ALLOW_HIGHDPI | (windowed ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP);
     // Full screen starts as large as the desktop: without a window manager to honour the full-screen
     // request (a bare X server) the window would otherwise keep the logical size and cut the picture.
@@ -130,10 +128,9 @@ class SdlVideo final : public SdlVideoOutput, public PlatformInput {
     renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_PRESENTVSYNC);
     if (!renderer_) renderer_ = SDL_CreateRenderer(window_, -1, 0);
     if (!renderer_) return fail("cannot make a renderer");
-    SDL_RenderSetLogicalSize(renderer_, width, height);
-    SDL_RenderSetIntegerScale(renderer_, SDL_TRUE);
     texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB565, SDL_TEXTUREACCESS_STREAMING, width, height);
     if (!texture_) return fail("cannot make the screen texture");
+    SDL_SetTextureScaleMode(texture_, SDL_ScaleModeNearest);
     width_ = width;
     height_ = height;
     fullscreen_ = !windowed;
@@ -230,11 +227,16 @@ class SdlVideo final : public SdlVideoOutput, public PlatformInput {
 
   const std::string& lastError() const override { return error_; }
 
+  void setScaleMode(ScaleMode mode) override {
+    scaleMode_ = mode;
+    if (renderer_) show();
+  }
+
   std::string describe() const override {
     if (!renderer_) return "closed";
     SDL_RendererInfo info;
     std::string text = std::to_string(width_) + " x " + std::to_string(height_) +
-                       (fullscreen_ ? " full screen" : " in a window");
+                       (fullscreen_ ? " full screen" : " in a window") + ", scale " + scaleModeName(scaleMode_);
     if (SDL_GetRendererInfo(renderer_, &info) == 0)
       text += std::string(", renderer ") + info.name +
               ((info.flags & SDL_RENDERER_PRESENTVSYNC) ? " with vsync" : " without vsync");
@@ -242,13 +244,14 @@ class SdlVideo final : public SdlVideoOutput, public PlatformInput {
   }
 
  private:
-  // Mouse positions arrive in logical screen pixels (the renderer's logical size converts them);
-  // outside the picture (the black bars) they may lie off the screen.
+  // Mouse positions arrive in window points; the game gets the logical screen pixel under them as the
+  // picture is placed now. On the black bars they lie off the screen.
   void pointer(InputEvent::Kind kind, int x, int y, int button) {
     InputEvent e;
     e.kind = kind;
-    e.x = x;
-    e.y = y;
+    float dpi = drawableScale();
+    outputToGame(placement(), width_, height_, static_cast<int>(static_cast<float>(x) * dpi),
+                 static_cast<int>(static_cast<float>(y) * dpi), e.x, e.y);
     e.button = button;
     input_.push_back(e);
   }
@@ -261,21 +264,27 @@ class SdlVideo final : public SdlVideoOutput, public PlatformInput {
     e.repeat = repeat;
     input_.push_back(e);
   }
-  // A logical screen point in window coordinates (scale and letterbox of the renderer).
-  void toWindow(int x, int y, int& wx, int& wy) const {
-    float sx = 1, sy = 1;
-    SDL_Rect view{0, 0, 0, 0};
-    if (renderer_) {
-      SDL_RenderGetScale(renderer_, &sx, &sy);
-      SDL_RenderGetViewport(renderer_, &view);
-    }
+  // High-DPI: the renderer works in drawable pixels, the mouse in window points.
+  float drawableScale() const {
     int ww = 0, wh = 0, pw = 0, ph = 0;
     SDL_GetWindowSize(window_, &ww, &wh);
     if (renderer_) SDL_GetRendererOutputSize(renderer_, &pw, &ph);
-    // High-DPI: the renderer works in drawable pixels, the mouse in window points.
-    float dpi = (pw > 0 && ww > 0) ? static_cast<float>(pw) / static_cast<float>(ww) : 1.0f;
-    wx = static_cast<int>(((static_cast<float>(view.x + x)) * sx) / dpi);
-    wy = static_cast<int>(((static_cast<float>(view.y + y)) * sy) / dpi);
+    return (pw > 0 && ww > 0) ? static_cast<float>(pw) / static_cast<float>(ww) : 1.0f;
+  }
+  // Where the picture goes in the renderer's output now.
+  Placement placement() const {
+    int pw = 0, ph = 0;
+    if (!renderer_ || SDL_GetRendererOutputSize(renderer_, &pw, &ph) != 0) return Placement{};
+    ScaleMode mode = effectiveScale(scaleMode_, width_, height_, pw, ph, fullscreen_);
+    return placePicture(mode, width_, height_, pw, ph);
+  }
+  // A logical screen point in window coordinates.
+  void toWindow(int x, int y, int& wx, int& wy) const {
+    int ox = x, oy = y;
+    gameToOutput(placement(), width_, height_, x, y, ox, oy);
+    float dpi = drawableScale();
+    wx = static_cast<int>(static_cast<float>(ox) / dpi);
+    wy = static_cast<int>(static_cast<float>(oy) / dpi);
   }
 
   // The window's scale: the largest whole multiple of the game's screen that fits in 90% of the
@@ -316,12 +325,38 @@ class SdlVideo final : public SdlVideoOutput, public PlatformInput {
     return false;
   }
 
-  // Draws the texture into the letterboxed area and presents; waits for the display when vsync is on.
+  // Draws the picture where the scale mode places it and presents; waits for the display when vsync
+  // is on. A size that is not a whole multiple is reached in two steps: the largest whole multiple
+  // with nearest pixels into a texture of its own, then linearly to the final size, so pixels stay
+  // crisp without uneven widths.
   void show() {
     SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
     SDL_RenderClear(renderer_);
-    SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
+    Placement place = placement();
+    SDL_Rect dst{place.picture.x, place.picture.y, place.picture.w, place.picture.h};
+    bool whole = dst.w == width_ * place.prescale && dst.h == height_ * place.prescale;
+    if (!whole && prepareEnlarged(place.prescale)) {
+      SDL_SetRenderTarget(renderer_, enlarged_);
+      SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
+      SDL_SetRenderTarget(renderer_, nullptr);
+      SDL_RenderCopy(renderer_, enlarged_, nullptr, &dst);
+    } else {
+      SDL_RenderCopy(renderer_, texture_, nullptr, &dst);
+    }
     SDL_RenderPresent(renderer_);
+  }
+
+  // The texture of the whole-multiple enlargement, made again when the multiple changes; false
+  // when the renderer cannot draw into textures (the picture is then scaled in one nearest step).
+  bool prepareEnlarged(int multiple) {
+    if (!SDL_RenderTargetSupported(renderer_)) return false;
+    if (enlarged_ && enlargedMultiple_ == multiple) return true;
+    if (enlarged_) SDL_DestroyTexture(enlarged_);
+    enlarged_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_TARGET, width_ * multiple,
+                                  height_ * multiple);
+    enlargedMultiple_ = multiple;
+    if (enlarged_) SDL_SetTextureScaleMode(enlarged_, SDL_ScaleModeLinear);
+    return enlarged_ != nullptr;
   }
 
   bool fail(const std::string& what) {
@@ -336,9 +371,12 @@ class SdlVideo final : public SdlVideoOutput, public PlatformInput {
       if (c) SDL_FreeCursor(c);
       c = nullptr;
     }
+    if (enlarged_) SDL_DestroyTexture(enlarged_);
     if (texture_) SDL_DestroyTexture(texture_);
     if (renderer_) SDL_DestroyRenderer(renderer_);
     if (window_) SDL_DestroyWindow(window_);
+    enlarged_ = nullptr;
+    enlargedMultiple_ = 0;
     texture_ = nullptr;
     renderer_ = nullptr;
     window_ = nullptr;
@@ -349,6 +387,9 @@ class SdlVideo final : public SdlVideoOutput, public PlatformInput {
   SDL_Window* window_ = nullptr;
   SDL_Renderer* renderer_ = nullptr;
   SDL_Texture* texture_ = nullptr;
+  SDL_Texture* enlarged_ = nullptr;
+  int enlargedMultiple_ = 0;
+  ScaleMode scaleMode_ = ScaleMode::automatic;
   int width_ = 0, height_ = 0;
   int windowScale_ = 1;
   bool fullscreen_ = false;

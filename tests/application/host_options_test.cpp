@@ -36,10 +36,12 @@ TEST(HostOptions, RejectsBadValuesAndUnknownOptions) {
   EXPECT_FALSE(parseHostOptions({"--frame-ms", "0"}, o, err));
   EXPECT_FALSE(parseHostOptions({"--seed", "4294967296"}, o, err));
   EXPECT_FALSE(parseHostOptions({"--log", "loud"}, o, err));
+  EXPECT_FALSE(parseHostOptions({"--scale", "big"}, o, err));
   EXPECT_FALSE(parseHostOptions({"--fullscreen"}, o, err));
   EXPECT_NE(err.find("--fullscreen"), std::string::npos);
-  EXPECT_TRUE(parseHostOptions({"--seed", "4294967295", "--settings", "a.ini"}, o, err));
+  EXPECT_TRUE(parseHostOptions({"--seed", "4294967295", "--settings", "a.ini", "--scale", "fit"}, o, err));
   EXPECT_EQ(o.settingsFile, "a.ini");
+  EXPECT_EQ(o.scale, tarnvik::ScaleMode::fit);
 }
 
 TEST(HostOptions, DefaultSettingsFileFollowsXdgDataHome) {

@@ -117,7 +117,7 @@ class PlayerTest : public ::testing::Test {
   static std::string program() { return std::string(TARNVIK_BUILD_DIR) + "/tarnvik"; }
 
   // Starts a command (looked up in PATH) in the test games folder with stdout and stderr captured
-  // and XDG_DATA_HOME inside the temp folder; returns its process id.
+  // and XDG_DATA_HOME and XDG_CONFIG_HOME inside the temp folder; returns its process id.
   pid_t spawn(const std::vector<std::string>& command) {
     fs::path out = dir_ / "stdout", err = dir_ / "stderr";
     pid_t pid = fork();
@@ -128,6 +128,7 @@ class PlayerTest : public ::testing::Test {
       dup2(o, 1);
       dup2(e, 2);
       setenv("XDG_DATA_HOME", (dir_ / "xdg").c_str(), 1);
+      setenv("XDG_CONFIG_HOME", (dir_ / "config").c_str(), 1);  // the player's own options
       std::vector<std::string> copy = command;
       std::vector<char*> argv;
       for (auto& a : copy) argv.push_back(a.data());
