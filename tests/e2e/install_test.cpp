@@ -37,6 +37,10 @@ const std::vector<std::string> kInstalledFiles = {
 
 class InstallTest : public PlayerTest {
  protected:
+  void SetUp() override {
+    PlayerTest::SetUp();
+    if (!fs::exists(kBuild / "CPackConfig.cmake")) GTEST_SKIP() << "this build has no install rules (a fuzz build)";
+  }
   // Installs the build under /usr in a DESTDIR of the test's own; false when cmake failed.
   bool install() {
     root_ = dir_ / "root";
@@ -105,6 +109,14 @@ TEST_F(InstallTest, DesktopEntryMetainfoMimeTypeAndManualPagesPassTheirCheckers)
   fs::copy_file(prefix_ / "share/mime/packages" / (std::string(kAppId) + ".xml"), mime / "packages/tarnvik.xml");
   ASSERT_EQ(run({"update-mime-database", mime.string()}), 0) << err_;
   EXPECT_NE(slurp(mime / "globs2").find("application/x-tarnvik-archive:*.pik"), std::string::npos) << slurp(mime / "globs2");
+}
+
+// `tarnvik --version`: the version, then each library the player runs with, one a line.
+TEST_F(InstallTest, VersionNamesThePlayerAndItsLibraries) {
+  ASSERT_EQ(run({(kBuild / "tarnvik").string(), "--version"}), 0) << err_;
+  std::set<std::string> names = matches("\n" + out_, R"(\n([A-Za-z0-9-]+) [0-9]+\.[0-9.]+)");
+  EXPECT_EQ(names, (std::set<std::string>{"tarnvik", "SDL2", "libpng", "libjpeg-turbo", "LZO", "libsndfile"})) << out_;
+  EXPECT_TRUE(out_.starts_with("tarnvik " TARNVIK_VERSION_STRING "\n")) << out_;
 }
 
 // The manual pages are written by hand; every option and command of the programs' own usage text is
