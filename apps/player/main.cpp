@@ -389,10 +389,20 @@ bool PlayerRun::handleHostEvents(CApplication& application) {
       case HostEvent::kMuteToggle:
         audio_->toggleMute();
         break;
+      case HostEvent::kMenu:
+        // The gamepad's Start: the player's menu (resume, save, load, options, quit) opens here once
+        // it exists; until then the button does nothing.
+        break;
     }
   }
   std::vector<InputEvent> scripted;
   if (script_) script_->eventsAt(frames_, scripted);
+  // A script's gamepad lines drive the window's virtual controller; the pad then moves and clicks.
+  std::erase_if(scripted, [this](const InputEvent& e) {
+    bool pad = e.kind == InputEvent::kPadStick || e.kind == InputEvent::kPadDown || e.kind == InputEvent::kPadUp;
+    if (pad) video_->drivePad(e.kind, e.x, e.y, e.button);
+    return pad;
+  });
   bool quitNow = false;
   taken_ = input_->pump(std::move(scripted), quitNow);
   return !quitNow;

@@ -2,11 +2,13 @@
 // placed and scaled as the scale mode says (`scaling.h`), presented with vsync.
 #include "platform/sdl_video.h"
 
+#include "platform/gamepad.h"
 #include "platform/input.h"
 
 #include <SDL.h>
 
 #include <algorithm>
+#include <iterator>
 #include <cstdlib>
 
 namespace tarnvik {
@@ -112,6 +114,10 @@ class SdlVideo final : public SdlVideoOutput, public PlatformInput {
     if ((!x11 || !*x11) && (!wayland || !*wayland)) return fail("neither DISPLAY nor WAYLAND_DISPLAY is set");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return fail("SDL cannot start its video part");
     started_ = true;
+    // Game controllers, plugged in now or later, move the pointer; without them the window works the same.
+    padsStarted_ = SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) == 0;
+    padX_ = width / 2;
+    padY_ = height / 2;
     Uint32 flags = SDL_WINDOW_ALLOW_HIGHDPI | (windowed ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP);
     // Full screen starts as large as the desktop: without a window manager to honour the full-screen
     // request (a bare X server) the window would otherwise keep the logical size and cut the picture.
@@ -188,6 +194,16 @@ class SdlVideo final : public SdlVideoOutput, public PlatformInput {
         case SDL_MOUSEMOTION:
           pointer(InputEvent::kMove, e.motion.x, e.motion.y, InputEvent::kLeft);
           break;
+        case SDL_CONTROLLERDEVICEADDED:
+          if (SDL_GameController* pad = SDL_GameControllerOpen(e.cdevice.which)) pads_.push_back(pad);
+          break;
+        case SDL_CONTROLLERDEVICEREMOVED:
+          closePad(e.cdevice.which);
+          break;
+        case SDL_CONTROLLERBUTTONDOWN:
+        case SDL_CONTROLLERBUTTONUP:
+          padButton(e.cbutton.button, e.type == SDL_CONTROLLERBUTTONDOWN, out);
+          break;
         case SDL_MOUSEBUTTONDOWN:
         case SDL_MOUSEBUTTONUP:
           if (e.button.button != SDL_BUTTON_LEFT && e.button.button != SDL_BUTTON_MIDDLE &&
@@ -216,6 +232,27 @@ class SdlVideo final : public SdlVideoOutput, public PlatformInput {
         default:
           break;
       }
+    }
+    movePadPointer();
+  }
+
+  void drivePad(int kind, int x, int y, int button) override {
+    if (!padsStarted_) return;
+    if (virtualIndex_ < 0) {
+      virtualIndex_ = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, SDL_CONTROLLER_AXIS_MAX,
+                                                SDL_CONTROLLER_BUTTON_MAX, 0);
+      virtualPad_ = virtualIndex_ >= 0 ? SDL_JoystickOpen(virtualIndex_) : nullptr;
+    }
+    if (!virtualPad_) return;
+    static constexpr SDL_GameControllerButton kButtons[] = {
+        SDL_CONTROLLER_BUTTON_A,       SDL_CONTROLLER_BUTTON_B,         SDL_CONTROLLER_BUTTON_BACK,
+        SDL_CONTROLLER_BUTTON_START,   SDL_CONTROLLER_BUTTON_DPAD_UP,   SDL_CONTROLLER_BUTTON_DPAD_DOWN,
+        SDL_CONTROLLER_BUTTON_DPAD_LEFT, SDL_CONTROLLER_BUTTON_DPAD_RIGHT};
+    if (kind == InputEvent::kPadStick) {
+      SDL_JoystickSetVirtualAxis(virtualPad_, SDL_CONTROLLER_AXIS_LEFTX, static_cast<Sint16>(x));
+      SDL_JoystickSetVirtualAxis(virtualPad_, SDL_CONTROLLER_AXIS_LEFTY, static_cast<Sint16>(y));
+    } else if (button >= 0 && button < static_cast<int>(std::size(kButtons))) {
+      SDL_JoystickSetVirtualButton(virtualPad_, kButtons[button], kind == InputEvent::kPadDown ? 1 : 0);
     }
   }
 
@@ -247,13 +284,70 @@ class SdlVideo final : public SdlVideoOutput, public PlatformInput {
   // Mouse positions arrive in window points; the game gets the logical screen pixel under them as the
   // picture is placed now. On the black bars they lie off the screen.
   void pointer(InputEvent::Kind kind, int x, int y, int button) {
+    float dpi = drawableScale();
+    int gx = 0, gy = 0;
+    outputToGame(placement(), width_, height_, static_cast<int>(static_cast<float>(x) * dpi),
+                 static_cast<int>(static_cast<float>(y) * dpi), gx, gy);
+    // The gamepad goes on from where the mouse left the pointer (its own warps land on its pixel).
+    if (gx != static_cast<int>(padX_) || gy != static_cast<int>(padY_)) {
+      padX_ = std::clamp(gx, 0, width_ - 1);
+      padY_ = std::clamp(gy, 0, height_ - 1);
+    }
+    emit(kind, gx, gy, button);
+  }
+  void emit(InputEvent::Kind kind, int gx, int gy, int button) {
     InputEvent e;
     e.kind = kind;
-    float dpi = drawableScale();
-    outputToGame(placement(), width_, height_, static_cast<int>(static_cast<float>(x) * dpi),
-                 static_cast<int>(static_cast<float>(y) * dpi), e.x, e.y);
+    e.x = gx;
+    e.y = gy;
     e.button = button;
     input_.push_back(e);
+  }
+  // A gamepad button: A and B are the left and right mouse buttons at the pointer, Back closes the
+  // game as closing the window does, Start asks for the player's menu.
+  void padButton(int button, bool down, std::vector<HostEvent>& out) {
+    int x = static_cast<int>(padX_), y = static_cast<int>(padY_);
+    InputEvent::Kind kind = down ? InputEvent::kDown : InputEvent::kUp;
+    bool mouseButton = button == SDL_CONTROLLER_BUTTON_A || button == SDL_CONTROLLER_BUTTON_B;
+    if (mouseButton) emit(InputEvent::kMove, x, y, InputEvent::kLeft);  // presses land where the pad points
+    if (button == SDL_CONTROLLER_BUTTON_A) emit(kind, x, y, InputEvent::kLeft);
+    else if (button == SDL_CONTROLLER_BUTTON_B) emit(kind, x, y, InputEvent::kRight);
+    else if (button == SDL_CONTROLLER_BUTTON_BACK && down) out.push_back({HostEvent::kQuit});
+    else if (button == SDL_CONTROLLER_BUTTON_START && down) out.push_back({HostEvent::kMenu});
+  }
+  // The left stick and the d-pad of every controller move the pointer once per frame; the system
+  // cursor follows.
+  void movePadPointer() {
+    if (pads_.empty()) return;
+    int stickX = 0, stickY = 0, dirX = 0, dirY = 0;
+    for (SDL_GameController* pad : pads_) {
+      stickX += SDL_GameControllerGetAxis(pad, SDL_CONTROLLER_AXIS_LEFTX);
+      stickY += SDL_GameControllerGetAxis(pad, SDL_CONTROLLER_AXIS_LEFTY);
+      dirX += SDL_GameControllerGetButton(pad, SDL_CONTROLLER_BUTTON_DPAD_RIGHT) -
+              SDL_GameControllerGetButton(pad, SDL_CONTROLLER_BUTTON_DPAD_LEFT);
+      dirY += SDL_GameControllerGetButton(pad, SDL_CONTROLLER_BUTTON_DPAD_DOWN) -
+              SDL_GameControllerGetButton(pad, SDL_CONTROLLER_BUTTON_DPAD_UP);
+    }
+    double dx = 0, dy = 0;
+    padPointer_.step(std::clamp(stickX, -32768, 32767), std::clamp(stickY, -32768, 32767), std::clamp(dirX, -1, 1),
+                     std::clamp(dirY, -1, 1), dx, dy);
+    if (dx == 0 && dy == 0) return;
+    padX_ = std::clamp(padX_ + dx, 0.0, static_cast<double>(width_ - 1));
+    padY_ = std::clamp(padY_ + dy, 0.0, static_cast<double>(height_ - 1));
+    int x = static_cast<int>(padX_), y = static_cast<int>(padY_);
+    emit(InputEvent::kMove, x, y, InputEvent::kLeft);
+    int wx = 0, wy = 0;
+    toWindow(x, y, wx, wy);
+    SDL_WarpMouseInWindow(window_, wx, wy);
+  }
+  void closePad(SDL_JoystickID id) {
+    for (auto it = pads_.begin(); it != pads_.end(); ++it)
+      if (SDL_JoystickInstanceID(SDL_GameControllerGetJoystick(*it)) == id) {
+        SDL_GameControllerClose(*it);
+        pads_.erase(it);
+        padPointer_.reset();
+        return;
+      }
   }
   void key(SDL_Scancode code, InputEvent::Kind kind, bool repeat) {
     int k = engineKey(code);
@@ -380,6 +474,14 @@ class SdlVideo final : public SdlVideoOutput, public PlatformInput {
     texture_ = nullptr;
     renderer_ = nullptr;
     window_ = nullptr;
+    for (SDL_GameController* pad : pads_) SDL_GameControllerClose(pad);
+    pads_.clear();
+    if (virtualPad_) SDL_JoystickClose(virtualPad_);
+    if (virtualIndex_ >= 0) SDL_JoystickDetachVirtual(virtualIndex_);
+    virtualPad_ = nullptr;
+    virtualIndex_ = -1;
+    if (padsStarted_) SDL_QuitSubSystem(SDL_INIT_GAMECONTROLLER);
+    padsStarted_ = false;
     if (started_) SDL_QuitSubSystem(SDL_INIT_VIDEO);
     started_ = false;
   }
@@ -390,6 +492,14 @@ class SdlVideo final : public SdlVideoOutput, public PlatformInput {
   SDL_Texture* enlarged_ = nullptr;
   int enlargedMultiple_ = 0;
   ScaleMode scaleMode_ = ScaleMode::automatic;
+  // Game controllers: those open, the pointer they move (logical pixels, with the fraction kept), and
+  // the virtual controller a script drives.
+  std::vector<SDL_GameController*> pads_;
+  GamepadPointer padPointer_;
+  double padX_ = 0, padY_ = 0;
+  bool padsStarted_ = false;
+  SDL_Joystick* virtualPad_ = nullptr;
+  int virtualIndex_ = -1;
   int width_ = 0, height_ = 0;
   int windowScale_ = 1;
   bool fullscreen_ = false;
