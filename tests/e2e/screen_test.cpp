@@ -337,10 +337,15 @@ TEST_F(ScreenTest, WindowSizeIsTheLargestWholeScaleThatFitsTheDesktop) {
   std::string still = stillGame(true).string();
   const std::string script = R"sh(P="$1"; D="$2"; G="$3"; shift 3
 export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
+rm -f "$D/s.ini"
 "$P" --frames 100000 --settings "$D/s.ini" -window "$@" -path "$G" >/dev/null 2>&1 &
 pid=$!
-)sh" + std::string(kFindPlayerWindow) + R"sh(sleep 0.3
-xdotool getwindowgeometry "$id" | sed -n 's/.*Geometry: //p'
+# Once the game plays (its frame count written), the window has its size and SIGTERM ends it cleanly.
+for i in $(seq 1 300); do
+  grep -q '^FRAMES *= *[0-9][0-9]' "$D/s.ini" 2>/dev/null && break
+  sleep 0.1
+done
+)sh" + std::string(kFindPlayerWindow) + R"sh(xdotool getwindowgeometry "$id" | sed -n 's/.*Geometry: //p'
 kill -TERM $pid
 wait $pid
 )sh";
