@@ -7,9 +7,11 @@ DEB_PACKAGES := cmake ninja-build make g++ clang pkg-config \
                 libsimpleini-dev nlohmann-json3-dev libpixman-1-dev liblua5.4-dev \
                 libgtest-dev libgmock-dev libbenchmark-dev libclang-rt-14-dev \
                 libfreetype-dev fonts-dejavu-core \
-                xvfb xauth x11-apps xdotool
+                xvfb xauth x11-apps xdotool \
+                desktop-file-utils appstream man-db dpkg-dev shared-mime-info
+PREFIX       ?= /usr/local
 
-.PHONY: deps build test sanitize demo demo-archive demo-precompiled demo-references fuzz bench clean
+.PHONY: deps build test install package sanitize demo demo-archive demo-precompiled demo-references fuzz bench clean
 
 deps:
 	@missing=""; for p in $(DEB_PACKAGES); do \
@@ -29,6 +31,16 @@ build: deps $(BUILD)/build.ninja
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
+
+# Installs under $(PREFIX) (default /usr/local; DESTDIR is honoured): the programs, the demo, the docs,
+# manual pages, the desktop entry and icon, AppStream metainfo, the archive's MIME type, bash completion.
+install: build
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix $(PREFIX)
+
+# The Debian package, $(BUILD)/packages/tarnvik_VERSION_ARCH.deb (its dependencies from dpkg-shlibdeps).
+package: build
+	cd $(BUILD) && cpack -G DEB -B packages
+	@ls $(BUILD)/packages/*.deb
 
 sanitize: deps
 	cmake -S . -B $(SAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTARNVIK_SANITIZE=ON

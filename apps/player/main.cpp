@@ -29,6 +29,7 @@
 #include "objects/program/system.h"
 #include "platform/clock.h"
 #include "player_audio.h"
+#include "versions.h"
 #include "platform/sdl_video.h"
 #include "platform/video.h"
 #include "settings/commandline.h"
@@ -56,8 +57,6 @@ std::string executableDir() {
   return ec ? std::string(".") : exe.parent_path().string();
 }
 
-// The bundled demo: the playable folder the build generates beside the player (definition files
-// with their generated art and sound), else the one of the build the player came from.
 // Whether a folder is a game: it has a "Dane" folder (in any letter case).
 bool holdsGame(const std::filesystem::path& folder) {
   std::error_code ec;
@@ -69,8 +68,12 @@ bool holdsGame(const std::filesystem::path& folder) {
   return false;
 }
 
+// The bundled demo: the playable folder the build generates beside the player (definition files
+// with their generated art and sound); for an installed player the one installed with it
+// (PREFIX/share/tarnvik/demo seen from PREFIX/bin); else the one of the build the player came from.
 std::string demoFolder() {
-  for (const std::string& candidate : {executableDir() + "/games/demo", std::string(TARNVIK_DEMO_DIR)}) {
+  for (const std::string& candidate : {executableDir() + "/games/demo", executableDir() + "/" TARNVIK_INSTALLED_DEMO,
+                                       std::string(TARNVIK_DEMO_DIR)}) {
     std::error_code ec;
     if (std::filesystem::is_directory(candidate, ec)) return std::filesystem::weakly_canonical(candidate, ec).string();
   }
@@ -142,6 +145,7 @@ class PlayerRun {
   void chooseGame();
   bool loadInputScript();
   bool openVideo();
+  tarnvik::ScaleMode scaleMode();
   void startClock();
   bool makeScreen();
   int play();
@@ -173,26 +177,26 @@ class PlayerRun {
   std::vector<tarnvik::InputEvent> taken_;
 };
 
-// The game folder, its settings file and its data folder. An archive alone names its game: the
-// folder it was packed from, beside it (OUT.pik -> OUT). Engine options without a game folder take
-// the current folder as the game; when it holds none ("tarnvik -window" started anywhere), the
-// bundled demo plays with those options.
+// The game folder, its settings file and its data folder. The game is the plain word naming a folder
+// (or -path); an archive alone names its game: the folder it was packed from, beside it
+// (OUT.pik -> OUT). Without either the game is the current folder; when that holds none
+// ("tarnvik -window" started anywhere), the bundled demo plays with the options given.
 void PlayerRun::chooseGame() {
   using namespace tarnvik;
   // The game changes the current folder: relative output names mean the folder the player started in.
   options_.screenshotFile = absoluteName(options_.screenshotFile);
   options_.audioOutFile = absoluteName(options_.audioOutFile);
   options_.recordFile = absoluteName(options_.recordFile);
-  if (options_.engineWords.empty() && !options_.archiveFile.empty())
-    options_.engineWords = {"-path", archiveGameFolder(options_.archiveFile)};
-  if (options_.engineWords.empty()) options_.engineWords = {"-path", demoFolder()};
-  if (options_.archiveFile.empty() && CCommandLine6(joinEngineWords(options_.engineWords)).getPath().isEmpty() &&
-      !holdsGame(std::filesystem::current_path())) {
-    options_.engineWords.push_back("-path");
-    options_.engineWords.push_back(demoFolder());
-  }
   commandLine_ = std::make_unique<CCommandLine6>(joinEngineWords(options_.engineWords));
+  // Set on the command line rather than joined into it: a folder named by a plain word may hold blanks.
+  if (!options_.gameFolder.empty())
+    commandLine_->setPath(CXString(options_.gameFolder));
+  else if (commandLine_->getPath().isEmpty() && !options_.archiveFile.empty())
+    commandLine_->setPath(CXString(archiveGameFolder(options_.archiveFile)));
+  else if (commandLine_->getPath().isEmpty() && !holdsGame(std::filesystem::current_path()))
+    commandLine_->setPath(CXString(demoFolder()));
   gameFolder_ = commandLine_->getPath().isEmpty() ? std::string(".") : commandLine_->getPath().str();
+  TLOG_INFO("game: " << gameFolder_ << (options_.archiveFile.empty() ? "" : " (archive " + options_.archiveFile + ")"));
   settingsFile_ = options_.settingsFile.empty() ? defaultSettingsFile(gameFolder_) : options_.settingsFile;
   dataFolder_ = defaultDataFolder(gameFolder_);
   commandLine_->getResolution(width_, height_);
@@ -219,6 +223,7 @@ bool PlayerRun::openVideo() {
   using namespace tarnvik;
   if (!options_.headless) {
     std::unique_ptr<SdlVideoOutput> sdl = createSdlVideo();
+    sdl->setScaleMode(scaleMode());
     if (sdl->open(width_, height_, windowed_)) {
       TLOG_INFO("video: " << sdl->describe());
       video_ = std::move(sdl);
@@ -234,6 +239,22 @@ bool PlayerRun::openVideo() {
     }
   }
   return true;
+}
+
+// The scale mode: --scale, which is then kept in the player's options for the next runs; else the one
+// kept there; else automatic.
+tarnvik::ScaleMode PlayerRun::scaleMode() {
+  using namespace tarnvik;
+  CConfig kept(playerOptionsFile());
+  ScaleMode mode = ScaleMode::automatic;
+  if (options_.scale) {
+    mode = *options_.scale;
+    kept.PutString("player", "scale", scaleModeName(mode));
+    if (!kept.flush()) std::fprintf(stderr, "tarnvik: cannot write the player's options %s\n", playerOptionsFile().c_str());
+  } else if (!parseScaleMode(kept.GetString("player", "scale").str(), mode)) {
+    mode = ScaleMode::automatic;
+  }
+  return mode;
 }
 
 // A virtual clock advanced per frame when headless, the real clock otherwise. A recorded run moves a
@@ -284,6 +305,9 @@ int PlayerRun::play() {
   using namespace tarnvik;
   CApplication application(window_.get(), settingsFile_, options_.archiveFile, commandLine_.get());
   application.setDataFolder(dataFolder_);
+  // The games installed beside the demo (PREFIX/share/tarnvik) are read-only, whoever runs them.
+  application.setInstalledGamesFolder(
+      CXString((std::filesystem::path(executableDir()) / TARNVIK_INSTALLED_DEMO).parent_path().string()));
   if (!application.preinitializeApplication()) {
     // No error means the start sequence did its whole job without a game to run (precompiling).
     if (application.getStartError().empty()) return 0;
@@ -367,10 +391,20 @@ bool PlayerRun::handleHostEvents(CApplication& application) {
       case HostEvent::kMuteToggle:
         audio_->toggleMute();
         break;
+      case HostEvent::kMenu:
+        // The gamepad's Start: the player's menu (resume, save, load, options, quit) opens here once
+        // it exists; until then the button does nothing.
+        break;
     }
   }
   std::vector<InputEvent> scripted;
   if (script_) script_->eventsAt(frames_, scripted);
+  // A script's gamepad lines drive the window's virtual controller; the pad then moves and clicks.
+  std::erase_if(scripted, [this](const InputEvent& e) {
+    bool pad = e.kind == InputEvent::kPadStick || e.kind == InputEvent::kPadDown || e.kind == InputEvent::kPadUp;
+    if (pad) video_->drivePad(e.kind, e.x, e.y, e.button);
+    return pad;
+  });
   bool quitNow = false;
   taken_ = input_->pump(std::move(scripted), quitNow);
   return !quitNow;
@@ -450,7 +484,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (options.version) {
-    std::printf("tarnvik %s\n", TARNVIK_VERSION_STRING);
+    std::fputs(versionText().c_str(), stdout);
     return 0;
   }
   log::setLevel(options.logLevel);

@@ -28,7 +28,9 @@ PlayerAudio::PlayerAudio(CWindow* window, CCommandLine6* commandLine, bool headl
     if (device_->open(&mixer_)) {
       TLOG_INFO("audio: " << device_->describe());
     } else {
-      // Common on machines without a sound card; the game runs the same, only unheard.
+      // Common on machines without a sound card; the game runs the same, only unheard. One line of
+      // our own says so; the detail is for the log.
+      std::fprintf(stderr, "tarnvik: no sound device; the game plays without sound\n");
       TLOG_INFO("audio: " << device_->lastError() << "; sound is mixed but not heard");
       device_.reset();
     }

@@ -1,6 +1,10 @@
 // The start sequence, the structure tick and game reloads.
 #include "application/application.h"
 
+#include <unistd.h>
+
+#include <filesystem>
+
 #include "application/mc_application.h"
 #include "application/structure_parser.h"
 #include "definitions/melementsloader.h"
@@ -99,6 +103,7 @@ bool CApplication::loadGame(const CXString& folder) {
   CPath::clearWritablePlaces();
   CPath::addWritablePlace(root);
   if (!dataFolder_.isEmpty()) CPath::addWritablePlace(dataFolder_);
+  chooseStartDirectory(root);
 
   CXString dane = CPath::join(root, "Dane");
   if (CPath::findExisting(dane, native)) dane = CXString(native);
@@ -128,6 +133,20 @@ bool CApplication::loadGame(const CXString& folder) {
   }
   finished_ = false;
   return true;
+}
+
+void CApplication::chooseStartDirectory(const CXString& root) {
+  std::error_code ec;
+  std::string canonical = std::filesystem::weakly_canonical(root.str(), ec).string();
+  std::string installed =
+      installedGames_.isEmpty() ? std::string() : std::filesystem::weakly_canonical(installedGames_.str(), ec).string();
+  bool isInstalled = !installed.empty() && canonical.compare(0, installed.size() + 1, installed + "/") == 0;
+  bool readOnly = !dataFolder_.isEmpty() && (isInstalled || ::access(root.c_str(), W_OK) != 0);
+  CPath::setStartDirectory(readOnly ? dataFolder_ : startDirectory_);
+  CPath::setDataRootReadOnly(readOnly);
+  if (readOnly)
+    TLOG_INFO("the game folder " << root.view() << " is read-only; what the game writes goes to "
+                                 << dataFolder_.view() << " and is read from there first");
 }
 
 bool CApplication::domodal() {

@@ -44,11 +44,16 @@ class CApplication : public CXObject {
   CXString getCurrentSceneName() const;
   // The per-game data folder (scripts may write there besides the game folder).
   void setDataFolder(const CXString& folder) { dataFolder_ = folder; }
+  // Games inside this folder (the player's installed ones) are read-only even for a user who could
+  // write them, like every game whose folder cannot be written: the data folder holds what they write.
+  void setInstalledGamesFolder(const CXString& folder) { installedGames_ = folder; }
 
  private:
   // Makes `folder` the game: current directory, data root, "Wavs", "Dane", the structure.
   bool loadGame(const CXString& folder);
   void unloadGame();
+  // For a read-only game the data folder becomes the start directory, where its local copies live.
+  void chooseStartDirectory(const CXString& root);
   bool fail(const std::string& message);
 
   CWindow* window_;
@@ -57,6 +62,7 @@ class CApplication : public CXObject {
   std::unique_ptr<CMC_StructureParser> parser_;
   CXString startDirectory_;
   CXString dataFolder_;
+  CXString installedGames_;
   std::string startError_;
   bool finished_ = false;
   bool archiveOpened_ = false;

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "settings/commandline.h"
+
 namespace tarnvik {
 namespace {
 
@@ -26,6 +28,13 @@ std::string dataHome() {
   return std::string(home && home[0] ? home : ".") + "/.local/share";
 }
 
+std::string configHome() {
+  const char* xdg = std::getenv("XDG_CONFIG_HOME");
+  if (xdg && xdg[0] == '/') return xdg;
+  const char* home = std::getenv("HOME");
+  return std::string(home && home[0] ? home : ".") + "/.config";
+}
+
 std::string folderName(const std::string& gameFolder) {
   std::filesystem::path p(gameFolder);
   while (!p.empty() && p.filename().empty()) p = p.parent_path();  // "games/demo/" -> "games/demo"
@@ -35,6 +44,45 @@ std::string folderName(const std::string& gameFolder) {
     name = std::filesystem::weakly_canonical(gameFolder.empty() ? "." : gameFolder, ec).filename().string();
   }
   return name.empty() ? "game" : name;
+}
+
+bool endsWithPik(const std::string& word) {
+  if (word.size() <= 4) return false;
+  std::string tail = word.substr(word.size() - 4);
+  for (char& c : tail) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return tail == ".pik";
+}
+
+// Takes the game out of the engine words: the one plain word (not an engine option or its value)
+// that names an existing folder or archive. A plain word that looks like a game but names nothing
+// is a usage error, as is a second game or a game named twice.
+bool takeGame(HostOptions& out, std::string& error) {
+  std::vector<bool> optionWords = CCommandLine6::optionWords(out.engineWords);
+  bool pathGiven = false;
+  for (size_t i = 0; i < out.engineWords.size(); ++i) {
+    const std::string& w = out.engineWords[i];
+    if (optionWords[i] && (w == "-path" || w == "/path" || w == "-game" || w == "/game")) pathGiven = true;
+  }
+  std::vector<std::string> kept;
+  std::string game;
+  for (size_t i = 0; i < out.engineWords.size(); ++i) {
+    const std::string& w = out.engineWords[i];
+    std::error_code ec;
+    bool folder = !optionWords[i] && std::filesystem::is_directory(w, ec);
+    bool archive = !optionWords[i] && !folder && endsWithPik(w) && std::filesystem::is_regular_file(w, ec);
+    if (!folder && !archive) {
+      if (!optionWords[i] && endsWithPik(w)) return error = "no such archive: " + w, false;
+      kept.push_back(w);
+      continue;
+    }
+    if (!game.empty()) return error = "two games named: " + game + " and " + w, false;
+    game = w;
+    if (folder && pathGiven) return error = "the game is named twice: -path and " + w, false;
+    if (archive && !out.archiveFile.empty()) return error = "the archive is named twice: --archive and " + w, false;
+    (folder ? out.gameFolder : out.archiveFile) = w;
+  }
+  out.engineWords = std::move(kept);
+  return true;
 }
 
 }  // namespace
@@ -94,6 +142,11 @@ bool parseHostOptions(const std::vector<std::string>& args, HostOptions& out, st
       if (!value(v)) return false;
       if (!parseInt(v, 0, 100, n)) return error = "--volume takes a whole number from 0 to 100", false;
       out.volume = static_cast<int>(n);
+    } else if (a == "--scale") {
+      if (!value(v)) return false;
+      ScaleMode mode;
+      if (!parseScaleMode(v, mode)) return error = "--scale takes pixel, fit or stretch", false;
+      out.scale = mode;
     } else if (a == "--mute-unfocused") {
       out.muteUnfocused = true;
     } else {
@@ -102,12 +155,13 @@ bool parseHostOptions(const std::vector<std::string>& args, HostOptions& out, st
     }
   }
   if (!out.audioOutFile.empty() && !out.headless) return error = "--audio-out needs --headless", false;
-  return true;
+  return takeGame(out, error);
 }
 
 std::string hostUsage() {
-  return "usage: tarnvik [host options] [engine options]\n"
-         "Plays the game in the folder given by the engine option -path (default: the bundled demo).\n"
+  return "usage: tarnvik [host options] [engine options] [GAME]\n"
+         "Plays GAME, a game folder or a .pik archive (also -path FOLDER or --archive FILE);\n"
+         "without one, the game in the current folder, else the bundled demo.\n"
          "\n"
          "host options:\n"
          "  --headless         no window, no audio device; virtual clock\n"
@@ -122,12 +176,15 @@ std::string hostUsage() {
          "  --audio-out FILE   (headless) write all mixed sound as a 16-bit stereo 44100 Hz WAV\n"
          "  --volume 0-100     master volume (default 100)\n"
          "  --mute-unfocused   silence while the window is not focused (default: sound goes on)\n"
+         "  --scale MODE       pixel (whole multiples), fit (keeps the aspect ratio) or stretch; kept\n"
+         "                     for the next runs (default: fit in full screen and large windows)\n"
          "  --seed N           seed of the random generator\n"
          "  --log LEVEL        error, warn, info, debug, trace (trace prints every script statement)\n"
-         "  --help, --version\n"
+         "  --help             this text\n"
+         "  --version          the version and the libraries the player was built with\n"
          "\n"
-         "engine options (single dash, passed to the engine): -path FOLDER, -window, -nomusic, -nosound,\n"
-         "  -res W H, -forceCNV, -2bin, -debug, -cheat, -player NAME, ...\n"
+         "engine options (\"-\" or \"/\" in front, passed to the engine): -path FOLDER, -window, -nomusic,\n"
+         "  -nosound, -res W H, -forceCNV, -2bin, -debug, -cheat, -player NAME, ...\n"
          "\n"
          "in a window: Alt+Enter toggles full screen, F12 or Alt+S writes a screenshot into the per-game\n"
          "  data folder, Ctrl+M mutes, closing the window ends the run\n";
@@ -150,13 +207,11 @@ std::string defaultDataFolder(const std::string& gameFolder) {
   return dataHome() + "/tarnvik/" + folderName(gameFolder);
 }
 
+std::string playerOptionsFile() { return configHome() + "/tarnvik/player.ini"; }
+
 std::string archiveGameFolder(const std::string& archiveFile) {
   std::string folder = archiveFile;
-  if (folder.size() > 4) {
-    std::string tail = folder.substr(folder.size() - 4);
-    for (char& c : tail) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (tail == ".pik") folder.resize(folder.size() - 4);
-  }
+  if (endsWithPik(folder)) folder.resize(folder.size() - 4);
   return folder;
 }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "foundation/log.h"
+#include "platform/scaling.h"
 
 namespace tarnvik {
 
@@ -15,13 +16,15 @@ struct HostOptions {
   std::optional<int> frames;  // unset: headless runs 600 frames, windowed runs until the game exits
   int frameMs = 16;
   std::string settingsFile;   // empty: the per-game default under $XDG_DATA_HOME/tarnvik/
-  std::string archiveFile;
+  std::string archiveFile;    // --archive, or a plain word naming an archive
+  std::string gameFolder;     // a plain word naming a game folder (as -path, blanks allowed)
   std::string inputFile;
   std::string recordFile;
   std::string screenshotFile;
   std::string audioOutFile;   // headless only: everything mixed, as a 16-bit stereo 44100 Hz WAV
   int volume = 100;           // master volume, 0..100
   bool muteUnfocused = false; // silence while the window does not have the focus
+  std::optional<ScaleMode> scale;  // --scale; unset: the player's options file, else automatic
   std::optional<uint32_t> seed;
   log::Level logLevel = log::Level::off;
   bool help = false;
@@ -30,6 +33,8 @@ struct HostOptions {
 };
 
 // Parses argv (without the program name). On a usage error returns false with a message in `error`.
+// A word that is neither a host option nor an engine option or its value names the game when it is
+// an existing folder or an existing ".pik" archive.
 bool parseHostOptions(const std::vector<std::string>& args, HostOptions& out, std::string& error);
 
 std::string hostUsage();
@@ -42,6 +47,9 @@ std::string joinEngineWords(const std::vector<std::string>& words);
 std::string defaultSettingsFile(const std::string& gameFolder);
 // The per-game data folder beside it: $XDG_DATA_HOME/tarnvik/<folder name>/
 std::string defaultDataFolder(const std::string& gameFolder);
+// The player's own options (the scale mode), never a game's: $XDG_CONFIG_HOME/tarnvik/player.ini
+// ($HOME/.config when XDG_CONFIG_HOME is unset or not absolute).
+std::string playerOptionsFile();
 // The game folder an archive stands for when no -path is given: its name without ".pik".
 std::string archiveGameFolder(const std::string& archiveFile);
 

@@ -71,6 +71,9 @@ std::vector<CXString> candidatesFor(CFileContext* window, const CXString& name) 
     places = {path, CPath::getCDPath(path)};
   else
     places = {CPath::getLocalPath(path), path};
+  // A read-only game's own copies, which it wrote into the start directory, come before everything.
+  CXString copy = CPath::getLocalCopy(path);
+  if (!copy.isEmpty()) places.insert(places.begin(), copy);
   std::vector<CXString> out;
   auto add = [&out](const CXString& c) {
     if (std::find(out.begin(), out.end(), c) == out.end()) out.push_back(c);
@@ -86,6 +89,23 @@ std::vector<CXString> candidatesFor(CFileContext* window, const CXString& name) 
 }
 
 CXString fullName(const CXString& name) { return CPath::makeAbsolute(CPath::resolveFileName(nullptr, name)); }
+
+// The path a write of `full` goes to: itself, or for a read-only game its local copy, whose folders
+// are made here. A file changed in place (`update`) starts as a copy of the game's own.
+CXString writeTarget(const CXString& full, bool update) {
+  CXString copy = CPath::getLocalCopy(full);
+  if (copy.isEmpty()) return full;
+  CPath::makeFolders(CXString(parentOf(copy.str())));
+  std::string own, existing;
+  if (update && !CPath::findExisting(copy, existing) && CPath::findExisting(full, own) && isRegularFile(own)) {
+    std::string native;
+    std::error_code ec;
+    if (CPath::resolveForWrite(copy, native) && CPath::isWritable(CXString(native)))
+      fs::copy_file(own, native, ec);
+    CPath::refreshFolder(parentOf(native));
+  }
+  return copy;
+}
 
 }  // namespace
 
@@ -120,6 +140,12 @@ int CFile::Open(CFileContext* window, const CXString& name, int mode) {
   bool writes = !(mode & modeRead) || (mode & modeUpdate);
   std::string modeString = buildModeString(mode);
   std::vector<CXString> candidates = name.isEmpty() ? std::vector<CXString>() : candidatesFor(window, name);
+  // A read-only game writes only into its local copy.
+  if (writes && !name.isEmpty() && CPath::isDataRootReadOnly()) {
+    CXString full = CPath::makeAbsolute(CPath::resolveFileName(window, name));
+    CXString target = writeTarget(full, mode & modeRead);
+    if (target != full) candidates = {target};
+  }
   for (const CXString& candidate : candidates)
     if (openCandidate(candidate, modeString, writes)) return 0;
   if (!writes && archiveSlot()) {
@@ -441,9 +467,10 @@ void CFile::findClose(intptr_t handle) {
 }
 
 bool CFile::fileExists(const CXString& path) {
-  CXString full = fullName(path);
+  CXString full = fullName(path), copy = CPath::getLocalCopy(full);
   if (archiveSlot() && archiveSlot()->exists(full)) return true;
   std::string native;
+  if (!copy.isEmpty() && CPath::findExisting(copy, native) && isRegularFile(native)) return true;
   return CPath::findExisting(full, native) && isRegularFile(native);
 }
 
@@ -510,7 +537,7 @@ bool CFile::readAll(CFile* file, std::vector<uint8_t>& out) {
 
 bool CFile::writeFileAtomic(const CXString& name, const void* data, size_t size) {
   std::string native;
-  if (!CPath::resolveForWrite(fullName(name), native) || isFolder(native)) {
+  if (!CPath::resolveForWrite(writeTarget(fullName(name), false), native) || isFolder(native)) {
     TLOG_WARN("cannot write " << name.str() << ": its folder does not exist");
     return false;
   }
@@ -538,7 +565,9 @@ bool CFile::writeFileAtomic(const CXString& name, const void* data, size_t size)
 
 bool CFile::deleteFile(const CXString& name) {
   std::string native;
-  if (!CPath::findExisting(fullName(name), native) || !isRegularFile(native)) return false;
+  // A read-only game can delete only its local copy.
+  CXString full = fullName(name), copy = CPath::getLocalCopy(full);
+  if (!CPath::findExisting(copy.isEmpty() ? full : copy, native) || !isRegularFile(native)) return false;
   if (!CPath::isWritable(CXString(native))) return false;
   bool ok = ::unlink(native.c_str()) == 0;
   CPath::refreshFolder(parentOf(native));
@@ -547,7 +576,10 @@ bool CFile::deleteFile(const CXString& name) {
 
 bool CFile::renameFile(const CXString& from, const CXString& to) {
   std::string source, target;
-  if (!CPath::findExisting(fullName(from), source) || !CPath::resolveForWrite(fullName(to), target)) return false;
+  CXString full = fullName(from), copy = CPath::getLocalCopy(full);
+  if (!CPath::findExisting(copy.isEmpty() ? full : copy, source) ||
+      !CPath::resolveForWrite(writeTarget(fullName(to), false), target))
+    return false;
   if (!CPath::isWritable(CXString(source)) || !CPath::isWritable(CXString(target))) return false;
   bool ok = std::rename(source.c_str(), target.c_str()) == 0;
   CPath::refreshFolder(parentOf(source));

@@ -46,6 +46,7 @@ struct State {
   std::optional<std::string> currentDir;
   std::unordered_map<std::string, Listing> cache;
   std::vector<std::string> writable;  // canonical folders
+  bool dataRootReadOnly = false;
 };
 
 State& state() {
@@ -240,6 +241,54 @@ bool CPath::isAbsolute(const CXString& path) {
 CXString CPath::makeAbsolute(const CXString& name) {
   if (isAbsolute(name)) return name;
   return join(getCurrentDirectory(), name);
+}
+
+void CPath::setDataRootReadOnly(bool readOnly) {
+  std::lock_guard<std::mutex> lock(state().mutex);
+  state().dataRootReadOnly = readOnly;
+}
+
+bool CPath::isDataRootReadOnly() {
+  std::lock_guard<std::mutex> lock(state().mutex);
+  return state().dataRootReadOnly;
+}
+
+CXString CPath::getLocalCopy(const CXString& path) {
+  std::string root, start;
+  {
+    std::lock_guard<std::mutex> lock(state().mutex);
+    if (!state().dataRootReadOnly) return CXString();
+    root = rootOrDefault(state().dataRoot);
+    start = rootOrDefault(state().startDir);
+  }
+  std::string native = toNative(makeAbsolute(path));
+  if (root == start || native == root || !isInside(native, root)) return CXString();
+  return join(CXString(start), CXString(native.substr(root == "/" ? 1 : root.size() + 1)));
+}
+
+bool CPath::makeFolders(const CXString& folder) {
+  std::string native;
+  std::error_code ec;
+  if (findExisting(folder, native)) return fs::is_directory(native, ec);
+  // The deepest folder that exists (found ignoring case) keeps its spelling; the rest is created.
+  std::string wanted = toNative(makeAbsolute(folder));
+  std::string base = "/";
+  size_t rest = 1;
+  for (size_t at = wanted.find('/', 1); at != std::string::npos; at = wanted.find('/', at + 1)) {
+    std::string found;
+    if (!findExisting(CXString(wanted.substr(0, at)), found)) break;
+    base = found;
+    rest = at + 1;
+  }
+  std::string target = join(CXString(base), CXString(wanted.substr(rest))).str();
+  if (!isWritable(CXString(target))) return false;
+  fs::create_directories(target, ec);
+  // The listings of the folders that gained an entry are stale now.
+  refreshFolder(base);
+  for (size_t at = target.find('/', base.size() + 1); at != std::string::npos; at = target.find('/', at + 1))
+    refreshFolder(target.substr(0, at));
+  if (ec) TLOG_WARN("cannot create folder " << target << ": " << ec.message());
+  return !ec;
 }
 
 CXString CPath::getLocalPath(const CXString& path) { return markerForm(path, getStartDirectory().str()); }

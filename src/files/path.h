@@ -63,6 +63,18 @@ class CPath {
   // and an empty pattern match every name.
   static bool wildcardFits(const std::string& name, const std::string& pattern);
 
+  // A game folder the player may not write (an installed game): the start directory (then the
+  // per-game data folder) holds the game's local copies. What the game writes under the data root
+  // goes to the same relative place under the start directory, and reads find that copy first.
+  static void setDataRootReadOnly(bool readOnly);
+  static bool isDataRootReadOnly();
+  // That local copy of a path under the data root; empty while the data root is writable, and for
+  // paths outside it.
+  static CXString getLocalCopy(const CXString& path);
+  // Creates a folder and its missing parents (existing ones found ignoring case) inside the
+  // writable places; true when it exists afterwards.
+  static bool makeFolders(const CXString& folder);
+
   // The places scripts may write into (the game folder and the per-game data folder). With none
   // registered nothing is confined (tools and unit tests of other layers); once one is registered,
   // a path outside all of them, after following "..", and symbolic links, is refused.

@@ -88,6 +88,9 @@ void CInputManager::feed(const InputEvent& e) {
       if (!e.text.empty()) keys_.push_back({KeySignal::kChar, 0, e.text});
       break;
     case InputEvent::kQuit:
+    case InputEvent::kPadStick:  // the window turns a gamepad into moves and clicks
+    case InputEvent::kPadDown:
+    case InputEvent::kPadUp:
       break;
   }
 }

@@ -84,6 +84,34 @@ bool characterOf(const std::string& word, std::string& out) {
 constexpr long long kMaxFrame = 1000000000;
 constexpr long long kMaxCoordinate = 1000000;
 
+// The gamepad's buttons as scripts name them, in the order of InputEvent::PadButton.
+constexpr const char* kPadButtons[] = {"a", "b", "back", "start", "up", "down", "left", "right"};
+
+// "pad stick X Y" (the left stick, -32768 to 32767 each way), "pad press NAME", "pad release NAME";
+// w[0] is the frame, w[1] "pad".
+bool parsePad(const std::vector<std::string>& w, int lineNo, InputEvent& e, std::string& error) {
+  const std::string where = "line " + std::to_string(lineNo) + ": ";
+  if (w.size() == 5 && w[2] == "stick") {
+    long long x = 0, y = 0;
+    if (!number(w[3], -32768, 32767, x) || !number(w[4], -32768, 32767, y))
+      return error = where + "\"pad stick\" takes two deflections from -32768 to 32767", false;
+    e.kind = InputEvent::kPadStick;
+    e.x = static_cast<int>(x);
+    e.y = static_cast<int>(y);
+    return true;
+  }
+  if (w.size() == 4 && (w[2] == "press" || w[2] == "release")) {
+    for (int b = 0; b < static_cast<int>(std::size(kPadButtons)); ++b)
+      if (w[3] == kPadButtons[b]) {
+        e.kind = w[2] == "press" ? InputEvent::kPadDown : InputEvent::kPadUp;
+        e.button = b;
+        return true;
+      }
+    return error = where + "\"" + w[3] + "\" is not a pad button (a, b, back, start, up, down, left, right)", false;
+  }
+  return error = where + "\"pad\" takes stick X Y, press BUTTON or release BUTTON", false;
+}
+
 }  // namespace
 
 bool InputScript::parse(const std::string& text, int screenWidth, int screenHeight, std::string& error,
@@ -200,6 +228,9 @@ bool InputScript::parse(const std::string& text, int screenWidth, int screenHeig
       if (!want(0, 0, "nothing")) return false;
       e.kind = InputEvent::kQuit;
       add(f, e);
+    } else if (verb == "pad") {
+      if (!parsePad(w, lineNo, e, error)) return false;
+      add(f, e);
     } else if (verb == "clock") {
       long long ms = 0;
       if (!want(1, 1, "milliseconds")) return false;
@@ -282,6 +313,9 @@ std::string InputRecorder::format(const InputEvent& e) {
       return "char " + e.text;
     }
     case InputEvent::kQuit: return "quit";
+    case InputEvent::kPadStick:
+    case InputEvent::kPadDown:
+    case InputEvent::kPadUp: return {};  // the window records what the pad did: moves and clicks
   }
   return {};
 }

@@ -12,8 +12,11 @@ namespace tarnvik {
 // One event from a person (or from a script of input). Positions are in logical screen pixels;
 // keys are engine key codes (the classic PC keyboard scan codes, extended keys with bit 7 set).
 struct InputEvent {
-  enum Kind { kMove, kDown, kUp, kDblClick, kKeyDown, kKeyUp, kChar, kQuit };
+  // kPadStick, kPadDown, kPadUp: a script driving a gamepad (x, y: the left stick's deflection from
+  // -32768 to 32767; button: a PadButton); the window turns the pad into pointer moves and clicks.
+  enum Kind { kMove, kDown, kUp, kDblClick, kKeyDown, kKeyUp, kChar, kQuit, kPadStick, kPadDown, kPadUp };
   enum Button { kLeft = 0, kMiddle = 1, kRight = 2 };
+  enum PadButton { kPadA, kPadB, kPadBack, kPadStart, kPadDirUp, kPadDirDown, kPadDirLeft, kPadDirRight };
   Kind kind = kMove;
   int x = 0, y = 0;
   int button = kLeft;

@@ -1,12 +1,14 @@
 // SDL2 video back end: one window, one streaming 5-6-5 texture updated in the changed rectangles,
-// scaled by whole multiples and letterboxed, presented with vsync.
+// placed and scaled as the scale mode says (`scaling.h`), presented with vsync.
 #include "platform/sdl_video.h"
 
+#include "platform/gamepad.h"
 #include "platform/input.h"
 
 #include <SDL.h>
 
 #include <algorithm>
+#include <iterator>
 #include <cstdlib>
 
 namespace tarnvik {
@@ -112,12 +114,15 @@ class SdlVideo final : public SdlVideoOutput, public PlatformInput {
     if ((!x11 || !*x11) && (!wayland || !*wayland)) return fail("neither DISPLAY nor WAYLAND_DISPLAY is set");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return fail("SDL cannot start its video part");
     started_ = true;
-    // Whole-pixel scaling: the nearest pixel, never a blur.
-    SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
+    // Game controllers, plugged in now or later, move the pointer; without them the window works the same.
+    padsStarted_ = SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) == 0;
+    padX_ = width / 2;
+    padY_ = height / 2;
     Uint32 flags = SDL_WINDOW_ALLOW_HIGHDPI | (windowed ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP);
     // Full screen starts as large as the desktop: without a window manager to honour the full-screen
     // request (a bare X server) the window would otherwise keep the logical size and cut the picture.
-    int x = SDL_WINDOWPOS_CENTERED, y = SDL_WINDOWPOS_CENTERED, w = width, h = height;
+    windowScale_ = fittingScale(width, height);
+    int x = SDL_WINDOWPOS_CENTERED, y = SDL_WINDOWPOS_CENTERED, w = width * windowScale_, h = height * windowScale_;
     SDL_DisplayMode desktop;
     if (!windowed && SDL_GetDesktopDisplayMode(0, &desktop) == 0 && desktop.w > 0 && desktop.h > 0) {
       x = y = 0;
@@ -129,10 +134,9 @@ class SdlVideo final : public SdlVideoOutput, public PlatformInput {
     renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_PRESENTVSYNC);
     if (!renderer_) renderer_ = SDL_CreateRenderer(window_, -1, 0);
     if (!renderer_) return fail("cannot make a renderer");
-    SDL_RenderSetLogicalSize(renderer_, width, height);
-    SDL_RenderSetIntegerScale(renderer_, SDL_TRUE);
     texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB565, SDL_TEXTUREACCESS_STREAMING, width, height);
     if (!texture_) return fail("cannot make the screen texture");
+    SDL_SetTextureScaleMode(texture_, SDL_ScaleModeNearest);
     width_ = width;
     height_ = height;
     fullscreen_ = !windowed;
@@ -190,6 +194,16 @@ class SdlVideo final : public SdlVideoOutput, public PlatformInput {
         case SDL_MOUSEMOTION:
           pointer(InputEvent::kMove, e.motion.x, e.motion.y, InputEvent::kLeft);
           break;
+        case SDL_CONTROLLERDEVICEADDED:
+          if (SDL_GameController* pad = SDL_GameControllerOpen(e.cdevice.which)) pads_.push_back(pad);
+          break;
+        case SDL_CONTROLLERDEVICEREMOVED:
+          closePad(e.cdevice.which);
+          break;
+        case SDL_CONTROLLERBUTTONDOWN:
+        case SDL_CONTROLLERBUTTONUP:
+          padButton(e.cbutton.button, e.type == SDL_CONTROLLERBUTTONDOWN, out);
+          break;
         case SDL_MOUSEBUTTONDOWN:
         case SDL_MOUSEBUTTONUP:
           if (e.button.button != SDL_BUTTON_LEFT && e.button.button != SDL_BUTTON_MIDDLE &&
@@ -219,6 +233,27 @@ class SdlVideo final : public SdlVideoOutput, public PlatformInput {
           break;
       }
     }
+    movePadPointer();
+  }
+
+  void drivePad(int kind, int x, int y, int button) override {
+    if (!padsStarted_) return;
+    if (virtualIndex_ < 0) {
+      virtualIndex_ = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, SDL_CONTROLLER_AXIS_MAX,
+                                                SDL_CONTROLLER_BUTTON_MAX, 0);
+      virtualPad_ = virtualIndex_ >= 0 ? SDL_JoystickOpen(virtualIndex_) : nullptr;
+    }
+    if (!virtualPad_) return;
+    static constexpr SDL_GameControllerButton kButtons[] = {
+        SDL_CONTROLLER_BUTTON_A,       SDL_CONTROLLER_BUTTON_B,         SDL_CONTROLLER_BUTTON_BACK,
+        SDL_CONTROLLER_BUTTON_START,   SDL_CONTROLLER_BUTTON_DPAD_UP,   SDL_CONTROLLER_BUTTON_DPAD_DOWN,
+        SDL_CONTROLLER_BUTTON_DPAD_LEFT, SDL_CONTROLLER_BUTTON_DPAD_RIGHT};
+    if (kind == InputEvent::kPadStick) {
+      SDL_JoystickSetVirtualAxis(virtualPad_, SDL_CONTROLLER_AXIS_LEFTX, static_cast<Sint16>(x));
+      SDL_JoystickSetVirtualAxis(virtualPad_, SDL_CONTROLLER_AXIS_LEFTY, static_cast<Sint16>(y));
+    } else if (button >= 0 && button < static_cast<int>(std::size(kButtons))) {
+      SDL_JoystickSetVirtualButton(virtualPad_, kButtons[button], kind == InputEvent::kPadDown ? 1 : 0);
+    }
   }
 
   void showMessage(const std::string& title, const std::string& text) override {
@@ -229,11 +264,16 @@ class SdlVideo final : public SdlVideoOutput, public PlatformInput {
 
   const std::string& lastError() const override { return error_; }
 
+  void setScaleMode(ScaleMode mode) override {
+    scaleMode_ = mode;
+    if (renderer_) show();
+  }
+
   std::string describe() const override {
     if (!renderer_) return "closed";
     SDL_RendererInfo info;
     std::string text = std::to_string(width_) + " x " + std::to_string(height_) +
-                       (fullscreen_ ? " full screen" : " in a window");
+                       (fullscreen_ ? " full screen" : " in a window") + ", scale " + scaleModeName(scaleMode_);
     if (SDL_GetRendererInfo(renderer_, &info) == 0)
       text += std::string(", renderer ") + info.name +
               ((info.flags & SDL_RENDERER_PRESENTVSYNC) ? " with vsync" : " without vsync");
@@ -241,15 +281,73 @@ class SdlVideo final : public SdlVideoOutput, public PlatformInput {
   }
 
  private:
-  // Mouse positions arrive in logical screen pixels (the renderer's logical size converts them);
-  // outside the picture (the black bars) they may lie off the screen.
+  // Mouse positions arrive in window points; the game gets the logical screen pixel under them as the
+  // picture is placed now. On the black bars they lie off the screen.
   void pointer(InputEvent::Kind kind, int x, int y, int button) {
+    float dpi = drawableScale();
+    int gx = 0, gy = 0;
+    outputToGame(placement(), width_, height_, static_cast<int>(static_cast<float>(x) * dpi),
+                 static_cast<int>(static_cast<float>(y) * dpi), gx, gy);
+    // The gamepad goes on from where the mouse left the pointer (its own warps land on its pixel).
+    if (gx != static_cast<int>(padX_) || gy != static_cast<int>(padY_)) {
+      padX_ = std::clamp(gx, 0, width_ - 1);
+      padY_ = std::clamp(gy, 0, height_ - 1);
+    }
+    emit(kind, gx, gy, button);
+  }
+  void emit(InputEvent::Kind kind, int gx, int gy, int button) {
     InputEvent e;
     e.kind = kind;
-    e.x = x;
-    e.y = y;
+    e.x = gx;
+    e.y = gy;
     e.button = button;
     input_.push_back(e);
+  }
+  // A gamepad button: A and B are the left and right mouse buttons at the pointer, Back closes the
+  // game as closing the window does, Start asks for the player's menu.
+  void padButton(int button, bool down, std::vector<HostEvent>& out) {
+    int x = static_cast<int>(padX_), y = static_cast<int>(padY_);
+    InputEvent::Kind kind = down ? InputEvent::kDown : InputEvent::kUp;
+    bool mouseButton = button == SDL_CONTROLLER_BUTTON_A || button == SDL_CONTROLLER_BUTTON_B;
+    if (mouseButton) emit(InputEvent::kMove, x, y, InputEvent::kLeft);  // presses land where the pad points
+    if (button == SDL_CONTROLLER_BUTTON_A) emit(kind, x, y, InputEvent::kLeft);
+    else if (button == SDL_CONTROLLER_BUTTON_B) emit(kind, x, y, InputEvent::kRight);
+    else if (button == SDL_CONTROLLER_BUTTON_BACK && down) out.push_back({HostEvent::kQuit});
+    else if (button == SDL_CONTROLLER_BUTTON_START && down) out.push_back({HostEvent::kMenu});
+  }
+  // The left stick and the d-pad of every controller move the pointer once per frame; the system
+  // cursor follows.
+  void movePadPointer() {
+    if (pads_.empty()) return;
+    int stickX = 0, stickY = 0, dirX = 0, dirY = 0;
+    for (SDL_GameController* pad : pads_) {
+      stickX += SDL_GameControllerGetAxis(pad, SDL_CONTROLLER_AXIS_LEFTX);
+      stickY += SDL_GameControllerGetAxis(pad, SDL_CONTROLLER_AXIS_LEFTY);
+      dirX += SDL_GameControllerGetButton(pad, SDL_CONTROLLER_BUTTON_DPAD_RIGHT) -
+              SDL_GameControllerGetButton(pad, SDL_CONTROLLER_BUTTON_DPAD_LEFT);
+      dirY += SDL_GameControllerGetButton(pad, SDL_CONTROLLER_BUTTON_DPAD_DOWN) -
+              SDL_GameControllerGetButton(pad, SDL_CONTROLLER_BUTTON_DPAD_UP);
+    }
+    double dx = 0, dy = 0;
+    padPointer_.step(std::clamp(stickX, -32768, 32767), std::clamp(stickY, -32768, 32767), std::clamp(dirX, -1, 1),
+                     std::clamp(dirY, -1, 1), dx, dy);
+    if (dx == 0 && dy == 0) return;
+    padX_ = std::clamp(padX_ + dx, 0.0, static_cast<double>(width_ - 1));
+    padY_ = std::clamp(padY_ + dy, 0.0, static_cast<double>(height_ - 1));
+    int x = static_cast<int>(padX_), y = static_cast<int>(padY_);
+    emit(InputEvent::kMove, x, y, InputEvent::kLeft);
+    int wx = 0, wy = 0;
+    toWindow(x, y, wx, wy);
+    SDL_WarpMouseInWindow(window_, wx, wy);
+  }
+  void closePad(SDL_JoystickID id) {
+    for (auto it = pads_.begin(); it != pads_.end(); ++it)
+      if (SDL_JoystickInstanceID(SDL_GameControllerGetJoystick(*it)) == id) {
+        SDL_GameControllerClose(*it);
+        pads_.erase(it);
+        padPointer_.reset();
+        return;
+      }
   }
   void key(SDL_Scancode code, InputEvent::Kind kind, bool repeat) {
     int k = engineKey(code);
@@ -260,21 +358,36 @@ class SdlVideo final : public SdlVideoOutput, public PlatformInput {
     e.repeat = repeat;
     input_.push_back(e);
   }
-  // A logical screen point in window coordinates (scale and letterbox of the renderer).
-  void toWindow(int x, int y, int& wx, int& wy) const {
-    float sx = 1, sy = 1;
-    SDL_Rect view{0, 0, 0, 0};
-    if (renderer_) {
-      SDL_RenderGetScale(renderer_, &sx, &sy);
-      SDL_RenderGetViewport(renderer_, &view);
-    }
+  // High-DPI: the renderer works in drawable pixels, the mouse in window points.
+  float drawableScale() const {
     int ww = 0, wh = 0, pw = 0, ph = 0;
     SDL_GetWindowSize(window_, &ww, &wh);
     if (renderer_) SDL_GetRendererOutputSize(renderer_, &pw, &ph);
-    // High-DPI: the renderer works in drawable pixels, the mouse in window points.
-    float dpi = (pw > 0 && ww > 0) ? static_cast<float>(pw) / static_cast<float>(ww) : 1.0f;
-    wx = static_cast<int>(((static_cast<float>(view.x + x)) * sx) / dpi);
-    wy = static_cast<int>(((static_cast<float>(view.y + y)) * sy) / dpi);
+    return (pw > 0 && ww > 0) ? static_cast<float>(pw) / static_cast<float>(ww) : 1.0f;
+  }
+  // Where the picture goes in the renderer's output now.
+  Placement placement() const {
+    int pw = 0, ph = 0;
+    if (!renderer_ || SDL_GetRendererOutputSize(renderer_, &pw, &ph) != 0) return Placement{};
+    ScaleMode mode = effectiveScale(scaleMode_, width_, height_, pw, ph, fullscreen_);
+    return placePicture(mode, width_, height_, pw, ph);
+  }
+  // A logical screen point in window coordinates.
+  void toWindow(int x, int y, int& wx, int& wy) const {
+    int ox = x, oy = y;
+    gameToOutput(placement(), width_, height_, x, y, ox, oy);
+    float dpi = drawableScale();
+    wx = static_cast<int>(static_cast<float>(ox) / dpi);
+    wy = static_cast<int>(static_cast<float>(oy) / dpi);
+  }
+
+  // The window's scale: the largest whole multiple of the game's screen that fits in 90% of the
+  // desktop's usable area (without panels and docks), at least 1.
+  static int fittingScale(int width, int height) {
+    SDL_Rect usable;
+    if (SDL_GetDisplayUsableBounds(0, &usable) != 0 || usable.w <= 0 || usable.h <= 0) return 1;
+    int scale = std::min(usable.w * 9 / 10 / width, usable.h * 9 / 10 / height);
+    return std::max(1, scale);
   }
 
   std::vector<InputEvent> input_;
@@ -289,7 +402,7 @@ class SdlVideo final : public SdlVideoOutput, public PlatformInput {
         error_ = std::string("cannot switch full screen: ") + SDL_GetError();
         fullscreen_ = !fullscreen_;
       } else if (!fullscreen_) {
-        SDL_SetWindowSize(window_, width_, height_);
+        SDL_SetWindowSize(window_, width_ * windowScale_, height_ * windowScale_);
         SDL_SetWindowPosition(window_, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
       }
       show();
@@ -306,12 +419,38 @@ class SdlVideo final : public SdlVideoOutput, public PlatformInput {
     return false;
   }
 
-  // Draws the texture into the letterboxed area and presents; waits for the display when vsync is on.
+  // Draws the picture where the scale mode places it and presents; waits for the display when vsync
+  // is on. A size that is not a whole multiple is reached in two steps: the largest whole multiple
+  // with nearest pixels into a texture of its own, then linearly to the final size, so pixels stay
+  // crisp without uneven widths.
   void show() {
     SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
     SDL_RenderClear(renderer_);
-    SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
+    Placement place = placement();
+    SDL_Rect dst{place.picture.x, place.picture.y, place.picture.w, place.picture.h};
+    bool whole = dst.w == width_ * place.prescale && dst.h == height_ * place.prescale;
+    if (!whole && prepareEnlarged(place.prescale)) {
+      SDL_SetRenderTarget(renderer_, enlarged_);
+      SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
+      SDL_SetRenderTarget(renderer_, nullptr);
+      SDL_RenderCopy(renderer_, enlarged_, nullptr, &dst);
+    } else {
+      SDL_RenderCopy(renderer_, texture_, nullptr, &dst);
+    }
     SDL_RenderPresent(renderer_);
+  }
+
+  // The texture of the whole-multiple enlargement, made again when the multiple changes; false
+  // when the renderer cannot draw into textures (the picture is then scaled in one nearest step).
+  bool prepareEnlarged(int multiple) {
+    if (!SDL_RenderTargetSupported(renderer_)) return false;
+    if (enlarged_ && enlargedMultiple_ == multiple) return true;
+    if (enlarged_) SDL_DestroyTexture(enlarged_);
+    enlarged_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_TARGET, width_ * multiple,
+                                  height_ * multiple);
+    enlargedMultiple_ = multiple;
+    if (enlarged_) SDL_SetTextureScaleMode(enlarged_, SDL_ScaleModeLinear);
+    return enlarged_ != nullptr;
   }
 
   bool fail(const std::string& what) {
@@ -326,12 +465,23 @@ class SdlVideo final : public SdlVideoOutput, public PlatformInput {
       if (c) SDL_FreeCursor(c);
       c = nullptr;
     }
+    if (enlarged_) SDL_DestroyTexture(enlarged_);
     if (texture_) SDL_DestroyTexture(texture_);
     if (renderer_) SDL_DestroyRenderer(renderer_);
     if (window_) SDL_DestroyWindow(window_);
+    enlarged_ = nullptr;
+    enlargedMultiple_ = 0;
     texture_ = nullptr;
     renderer_ = nullptr;
     window_ = nullptr;
+    for (SDL_GameController* pad : pads_) SDL_GameControllerClose(pad);
+    pads_.clear();
+    if (virtualPad_) SDL_JoystickClose(virtualPad_);
+    if (virtualIndex_ >= 0) SDL_JoystickDetachVirtual(virtualIndex_);
+    virtualPad_ = nullptr;
+    virtualIndex_ = -1;
+    if (padsStarted_) SDL_QuitSubSystem(SDL_INIT_GAMECONTROLLER);
+    padsStarted_ = false;
     if (started_) SDL_QuitSubSystem(SDL_INIT_VIDEO);
     started_ = false;
   }
@@ -339,7 +489,19 @@ class SdlVideo final : public SdlVideoOutput, public PlatformInput {
   SDL_Window* window_ = nullptr;
   SDL_Renderer* renderer_ = nullptr;
   SDL_Texture* texture_ = nullptr;
+  SDL_Texture* enlarged_ = nullptr;
+  int enlargedMultiple_ = 0;
+  ScaleMode scaleMode_ = ScaleMode::automatic;
+  // Game controllers: those open, the pointer they move (logical pixels, with the fraction kept), and
+  // the virtual controller a script drives.
+  std::vector<SDL_GameController*> pads_;
+  GamepadPointer padPointer_;
+  double padX_ = 0, padY_ = 0;
+  bool padsStarted_ = false;
+  SDL_Joystick* virtualPad_ = nullptr;
+  int virtualIndex_ = -1;
   int width_ = 0, height_ = 0;
+  int windowScale_ = 1;
   bool fullscreen_ = false;
   bool started_ = false;
   std::string error_;

@@ -25,6 +25,7 @@ struct HostEvent {
     kFocusLost,
     kScreenshot,   // the person asked for a screenshot (F12 or Alt+S)
     kMuteToggle,   // Ctrl+M
+    kMenu,         // the gamepad's Start: reserved for the player's menu
   };
   Kind kind = kQuit;
 };
@@ -48,6 +49,9 @@ class VideoOutput {
   virtual bool isWindowed() const { return false; }
   // The mouse and keyboard of the window; null when the output has none.
   virtual PlatformInput* getInput() { return nullptr; }
+  // A script's gamepad event (stick or button, as InputEvent::kPad*): a window feeds it to a virtual
+  // game controller, which then works as a plugged-in one does; elsewhere it does nothing.
+  virtual void drivePad(int /*kind*/, int /*x*/, int /*y*/, int /*button*/) {}
 };
 
 // No display: the last frame presented is kept so it can be inspected or written out.

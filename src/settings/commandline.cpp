@@ -52,6 +52,27 @@ int parseDimension(const CXString& text, int limit) {
   return (value >= 1 && value <= limit) ? static_cast<int>(value) : 0;
 }
 
+// The options the engine knows, with the number of words each takes as its value. "server" takes
+// the next word only when that is not an option word; -1 stands for that.
+struct KnownOption {
+  const char* name;
+  int values;
+};
+constexpr KnownOption kKnownOptions[] = {
+    {"nomusic", 0}, {"nosound", 0}, {"window", 0},   {"nogfx", 0},    {"client", 0},  {"pf", 0},
+    {"code", 0},    {"decode", 0},  {"remove", 0},   {"vmem", 0},     {"cheat", 0},   {"2bin", 0},
+    {"forceCNV", 0}, {"debug", 0},  {"bigfile", 0},  {"log", 0},      {"params", 0},  {"noframe", 0},
+    {"pack", 0},    {CCommandLine6::kAccessWord, 0}, {"server", -1},  {"res", 2},     {"path", 1},
+    {"game", 1},    {"delay", 1},   {"file", 1},     {"player", 1},   {"fullname", 1}, {"version", 1},
+};
+
+const KnownOption* knownOption(const std::string& word) {
+  if (word.size() < 2 || (word[0] != '-' && word[0] != '/')) return nullptr;
+  for (const KnownOption& option : kKnownOptions)
+    if (word.compare(1, std::string::npos, option.name) == 0) return &option;
+  return nullptr;
+}
+
 bool isOptionWord(const CXString& word) {
   return word.length() > 1 && (word.GetAt(0) == '-' || word.GetAt(0) == '/');
 }
@@ -59,6 +80,20 @@ bool isOptionWord(const CXString& word) {
 }  // namespace
 
 CCommandLine6::CCommandLine6() { parse(); }
+
+std::vector<bool> CCommandLine6::optionWords(const std::vector<std::string>& words) {
+  std::vector<bool> marked(words.size(), false);
+  for (size_t i = 0; i < words.size(); ++i) {
+    const std::string& w = words[i];
+    const KnownOption* option = knownOption(w);
+    if (!option && !(w.size() > 1 && w[0] == '-')) continue;
+    marked[i] = true;
+    int values = option ? option->values : 0;
+    if (values < 0) values = (i + 1 < words.size() && !isOptionWord(CXString(words[i + 1]))) ? 1 : 0;
+    for (int v = 0; v < values && i + 1 < words.size(); ++v) marked[++i] = true;
+  }
+  return marked;
+}
 
 CCommandLine6::CCommandLine6(const CXString& commandLine) : line_(commandLine) { parse(); }
 

@@ -17,6 +17,11 @@ class CCommandLine6 : public CXObject {
   static constexpr int kMaxResolution = 16384;
 
   CCommandLine6();
+  // For each word of a host's word list, whether the engine reads it as an option word or an
+  // option's value. A word starting with "-" is always an option word (scripts ask for any name);
+  // one starting with "/" only when it names an option the engine knows, so "/window" is an option
+  // and "/home/me/game" a path.
+  static std::vector<bool> optionWords(const std::vector<std::string>& words);
   explicit CCommandLine6(const CXString& commandLine);
   // Word lists as a host receives them (without the program name). The words are joined with blanks
   // and split again, so a word holding a blank counts as two, exactly as in the single-string form.

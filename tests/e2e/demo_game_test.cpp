@@ -52,27 +52,6 @@ bool existsAnyCase(const fs::path& folder, const std::string& name) {
   return false;
 }
 
-bool samePicture(const fs::path& a, const fs::path& b, std::string& why) {
-  png::Image x, y;
-  std::string error;
-  if (!png::read(a.string(), x, error) || !png::read(b.string(), y, error)) {
-    why = error;
-    return false;
-  }
-  if (x.width != y.width || x.height != y.height || x.channels != y.channels) {
-    why = "the sizes differ";
-    return false;
-  }
-  for (size_t i = 0; i < x.pixels.size(); ++i)
-    if (x.pixels[i] != y.pixels[i]) {
-      size_t p = i / static_cast<size_t>(x.channels);
-      why = "first difference at " + std::to_string(p % static_cast<size_t>(x.width)) + ", " +
-            std::to_string(p / static_cast<size_t>(x.width));
-      return false;
-    }
-  return true;
-}
-
 class DemoGameTest : public PlayerTest {
  protected:
   // Runs the generator into a folder of the test.
@@ -206,6 +185,26 @@ TEST_F(DemoGameTest, TitleSceneFromFolderArchiveAndPrecompiledForm) {
 
   run = shows("title", 120, {"--log", "info", "-path", (fs::path(TARNVIK_BUILD_DIR) / "games/demo-bin").string()});
   EXPECT_NE(run.err.find("running from the precompiled form"), std::string::npos) << run.err;
+}
+
+// "tarnvik GAME": a plain word naming the game folder or its archive plays it as -path and --archive
+// do, "/" options included; the game's settings file is named after the folder or the archive.
+TEST_F(DemoGameTest, GameNamedByAPlainWordFromItsFolderOrItsArchive) {
+  PlayerRun run = shows("title", 120, {"/window", kDemo.string()});
+  EXPECT_NE(run.out.find("scene TITLE"), std::string::npos) << run.out;
+  const std::string archive = (fs::path(TARNVIK_BUILD_DIR) / "demo.pik").string();
+  run = shows("title", 120, {archive, "-nosound"});
+  EXPECT_NE(run.out.find("scene TITLE"), std::string::npos) << run.out;
+
+  for (const std::string& game : {kDemo.string(), archive}) {
+    fs::remove_all(dir_ / "xdg");
+    run = play({"--headless", "--frames", "120", game});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(fs::exists(dir_ / "xdg/tarnvik/demo.ini")) << game;
+  }
+  run = play({"--headless", "--frames", "1", (dir_ / "nothing.pik").string()});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("no such archive"), std::string::npos) << run.err;
 }
 
 TEST_F(DemoGameTest, EveryStorySceneShowsItsPicture) {

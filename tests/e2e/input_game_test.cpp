@@ -260,4 +260,34 @@ wait $pid
   EXPECT_EQ(value("CLICKED"), 2);
 }
 
+// A gamepad, plugged in while the game plays (SDL's virtual controller, driven by the script's pad
+// lines), moves the pointer with the left stick at a growing speed; A clicks the button it points at,
+// B is the right button, and Back ends the run as closing the window does.
+TEST_F(InputGameTest, GamepadMovesThePointerClicksAndQuits) {
+  for (const char* tool : {"xvfb-run"})
+    if (!tarnvik::e2e::onPath(tool)) GTEST_SKIP() << tool << " is not installed (make deps installs it)";
+  scene(integers({"CLICKED", "RIGHTS", "X", "Y"}) +
+        "OBJECT=B\nB:TYPE=BUTTON\nB:RECT=500,250,700,350\nB:ONCLICKED={CLICKED^INC();}\n"
+        "OBJECT=MOUSE\nMOUSE:TYPE=MOUSE\nMOUSE:ONCLICK^RIGHT={RIGHTS^INC();}\n"
+        "MOUSE:ONMOVE={X^SET(MOUSE^GETPOSX());Y^SET(MOUSE^GETPOSY());}\n");
+  fs::path script = input("0 pad stick 0 0\n5 pad stick 32767 0\n35 pad stick 0 0\n"
+                          "40 pad press a\n42 pad release a\n45 pad press b\n47 pad release b\n50 pad press back\n");
+  const std::string shell = R"sh(P="$1"; D="$2"; G="$3"; I="$4"
+export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
+"$P" --frames 300 --input "$I" --settings "$D/settings.ini" -window -path "$G"
+)sh";
+  tarnvik::e2e::PlayerRun run = finish(spawn({"xvfb-run", "-a", "-s", "-screen 0 800x600x24 -nolisten tcp", "sh", "-c",
+                                              shell, "sh", program(), dir_.string(), folder().string(),
+                                              script.string()}));
+  ASSERT_EQ(run.status, 0) << run.err;
+  // Thirty frames of full deflection to the right from the middle, each a little faster.
+  double moved = 0;
+  for (int held = 1; held <= 30; ++held) moved += 3.0 + 12.0 * (held - 1) / 44;
+  EXPECT_EQ(value("X"), static_cast<int>(400 + moved));
+  EXPECT_EQ(value("Y"), 300);
+  EXPECT_EQ(value("CLICKED"), 1);
+  EXPECT_EQ(value("RIGHTS"), 1);
+  EXPECT_NE(run.out.find("tarnvik: 5"), std::string::npos) << run.out;  // Back ended the run at frame 50 or so
+}
+
 }  // namespace

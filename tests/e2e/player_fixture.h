@@ -105,6 +105,28 @@ inline std::string slurp(const fs::path& file) {
   return s.str();
 }
 
+// Whether two PNG files hold the same pixels; otherwise the first difference in `why`.
+inline bool samePicture(const fs::path& a, const fs::path& b, std::string& why) {
+  png::Image x, y;
+  std::string error;
+  if (!png::read(a.string(), x, error) || !png::read(b.string(), y, error)) {
+    why = error;
+    return false;
+  }
+  if (x.width != y.width || x.height != y.height || x.channels != y.channels) {
+    why = "the sizes differ";
+    return false;
+  }
+  for (size_t i = 0; i < x.pixels.size(); ++i)
+    if (x.pixels[i] != y.pixels[i]) {
+      size_t p = i / static_cast<size_t>(x.channels);
+      why = "first difference at " + std::to_string(p % static_cast<size_t>(x.width)) + ", " +
+            std::to_string(p / static_cast<size_t>(x.width));
+      return false;
+    }
+  return true;
+}
+
 class PlayerTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -118,7 +140,7 @@ class PlayerTest : public ::testing::Test {
   static std::string program() { return std::string(TARNVIK_BUILD_DIR) + "/tarnvik"; }
 
   // Starts a command (looked up in PATH) in the test games folder with stdout and stderr captured
-  // and XDG_DATA_HOME inside the temp folder; returns its process id.
+  // and XDG_DATA_HOME and XDG_CONFIG_HOME inside the temp folder; returns its process id.
   pid_t spawn(const std::vector<std::string>& command) {
     fs::path out = dir_ / "stdout", err = dir_ / "stderr";
     pid_t pid = fork();
@@ -129,6 +151,7 @@ class PlayerTest : public ::testing::Test {
       dup2(o, 1);
       dup2(e, 2);
       setenv("XDG_DATA_HOME", (dir_ / "xdg").c_str(), 1);
+      setenv("XDG_CONFIG_HOME", (dir_ / "config").c_str(), 1);  // the player's own options
       std::vector<std::string> copy = command;
       std::vector<char*> argv;
       for (auto& a : copy) argv.push_back(a.data());

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -227,7 +228,8 @@ TEST_F(ScreenTest, WithoutADisplayTheRunGoesOnHeadlessOnTheRealClock) {
 }
 
 // The player in a window on an X server of its own: full screen on 800 x 600 with a 320 x 240 game
-// screen, so the picture is doubled and centred with black bars.
+// screen and the pixel scale (kept for the second run), so the picture is doubled and centred with
+// black bars.
 TEST_F(ScreenTest, WindowShowsTheComposedFrameScaled) {
   for (const char* tool : {"xvfb-run", "xwd", "xdotool"})
     if (!onPath(tool)) GTEST_SKIP() << tool << " is not installed (make deps installs it)";
@@ -243,7 +245,7 @@ TEST_F(ScreenTest, WindowShowsTheComposedFrameScaled) {
 # In sanitizer builds: the display libraries (D-Bus, Mesa) keep allocations past exit; the headless
 # runs check the engine's own memory.
 export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
-"$P" --frames 30 --screenshot "$D/window.png" --settings "$D/w.ini" -res 320 240 -path "$G" || exit 10
+"$P" --frames 30 --scale pixel --screenshot "$D/window.png" --settings "$D/w.ini" -res 320 240 -path "$G" || exit 10
 "$P" --screenshot "$D/debug.png" --settings "$D/d.ini" --log debug -res 320 240 -debug -path "$G" &
 pid=$!
 # SDL may make its window again when it picks a renderer: look for it once it has played a while,
@@ -311,6 +313,141 @@ wait $pid
   png::Image numbered = readPng(dir_ / "xdg" / "tarnvik" / "still" / "screenshot-0001.png");
   EXPECT_EQ(numbered.width, 320);
   EXPECT_NE(run.err.find("screenshot-0001.png"), std::string::npos) << run.err;
+}
+
+}  // namespace
+
+namespace {
+
+// A window opens at the largest whole multiple of the game's screen that fits in 90% of the
+// desktop's usable area: no more 800 x 600 on a large screen.
+TEST_F(ScreenTest, WindowSizeIsTheLargestWholeScaleThatFitsTheDesktop) {
+  for (const char* tool : {"xvfb-run", "xdotool"})
+    if (!onPath(tool)) GTEST_SKIP() << tool << " is not installed (make deps installs it)";
+  struct Case {
+    const char* screen;
+    std::vector<std::string> res;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"1920x1080", {}, "800x600"},                  // 90%: 1728 x 972, 2 x 600 does not fit
+      {"3840x2160", {}, "2400x1800"},                // 3 x 600 = 1800 <= 1944
+      {"1920x1080", {"-res", "640", "480"}, "1280x960"},
+  };
+  std::string still = stillGame(true).string();
+  const std::string script = R"sh(P="$1"; D="$2"; G="$3"; shift 3
+export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
+rm -f "$D/s.ini"
+"$P" --frames 100000 --settings "$D/s.ini" -window "$@" -path "$G" >/dev/null 2>&1 &
+pid=$!
+# Once the game plays (its frame count written), the window has its size and SIGTERM ends it cleanly.
+for i in $(seq 1 300); do
+  grep -q '^FRAMES *= *[0-9][0-9]' "$D/s.ini" 2>/dev/null && break
+  sleep 0.1
+done
+)sh" + std::string(kFindPlayerWindow) + R"sh(xdotool getwindowgeometry "$id" | sed -n 's/.*Geometry: //p'
+kill -TERM $pid
+wait $pid
+)sh";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.screen);
+    std::vector<std::string> command{"xvfb-run", "-a", "-s", std::string("-screen 0 ") + c.screen + "x24 -nolisten tcp",
+                                     "sh", "-c", script, "sh", program(), dir_.string(), still};
+    command.insert(command.end(), c.res.begin(), c.res.end());
+    PlayerRun run = finish(spawn(command));
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, std::string(c.expected) + "\n") << run.err;
+  }
+}
+
+// An 800 x 600 game of 40 x 40 blocks, each of its own colour, that keeps where the last click fell.
+uint16_t blockPixel(int x, int y) {
+  int bx = x / 40, by = y / 40;
+  return static_cast<uint16_t>((bx * 31 / 19) << 11 | (by * 63 / 14) << 5 | ((bx + by) * 3 & 31));
+}
+
+// Full screen at 1920 x 1080: `fit` shows the game 1440 x 1080 between two bars (the window's
+// pixels against the frame scaled the same way, wherever the linear step meets one block only), and
+// a click lands on the game pixel each mode puts under it.
+TEST_F(ScreenTest, FullScreenScaleModesPlaceThePictureAndThePointer) {
+  for (const char* tool : {"xvfb-run", "xwd", "xdotool"})
+    if (!onPath(tool)) GTEST_SKIP() << tool << " is not installed (make deps installs it)";
+  fs::path folder = dir_ / "blocks", scene = folder / "Dane" / "S";
+  fs::create_directories(scene);
+  std::ofstream(folder / "Dane" / "application.def")
+      << "OBJECT=GAME\nGAME:TYPE=APPLICATION\nGAME:SCENES=S\nGAME:STARTWITH=S\n\n"
+         "OBJECT=S\nS:TYPE=SCENE\nS:PATH=S\nS:BACKGROUND=bg.img\n";
+  std::ofstream(scene / "S.cnv") << "OBJECT=FRAMES\nFRAMES:TYPE=INTEGER\nFRAMES:TOINI=TRUE\n"
+                                    "OBJECT=EVERY\nEVERY:TYPE=TIMER\nEVERY:ELAPSE=1\nEVERY:ONTICK={FRAMES^INC();}\n"
+                                    "OBJECT=CX\nCX:TYPE=INTEGER\nCX:TOINI=TRUE\nOBJECT=CY\nCY:TYPE=INTEGER\nCY:TOINI=TRUE\n"
+                                    "OBJECT=MOUSE\nMOUSE:TYPE=MOUSE\n"
+                                    "MOUSE:ONCLICK={CX^SET(MOUSE^GETPOSX());CY^SET(MOUSE^GETPOSY());}\n";
+  ASSERT_TRUE(writeImageFile(scene / "bg.img", 800, 600, 0, 0, blockPixel));
+
+  const std::string script = R"sh(P="$1"; D="$2"; G="$3"; M="$4"
+export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
+"$P" --scale "$M" --settings "$D/$M.ini" --log info -path "$G" &
+pid=$!
+for i in $(seq 1 300); do
+  grep -q '^FRAMES *= *[0-9][0-9]' "$D/$M.ini" 2>/dev/null && break
+  sleep 0.1
+done
+)sh" + std::string(kFindPlayerWindow) + R"sh(xwd -id "$id" -silent > "$D/$M.xwd" || { kill $pid; exit 12; }
+xdotool mousemove 1000 700 click 1
+sleep 0.5
+kill -TERM $pid
+wait $pid
+)sh";
+  struct Mode {
+    const char* name;
+    int left, top, width, height;  // where the picture lies on the 1920 x 1080 screen
+  };
+  for (const Mode& m : {Mode{"pixel", 560, 240, 800, 600}, Mode{"fit", 240, 0, 1440, 1080}, Mode{"stretch", 0, 0, 1920, 1080}}) {
+    SCOPED_TRACE(m.name);
+    PlayerRun run = finish(spawn({"xvfb-run", "-a", "-s", "-screen 0 1920x1080x24 -nolisten tcp", "sh", "-c", script,
+                                  "sh", program(), dir_.string(), folder.string(), m.name}));
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.err.find(std::string("scale ") + m.name), std::string::npos) << run.err;
+    // The game pixel under the centre of the clicked screen pixel.
+    CConfig settings((dir_ / (std::string(m.name) + ".ini")).string());
+    EXPECT_EQ(settings.GetInt("S", "CX", -1), static_cast<int>(std::floor((1000 - m.left + 0.5) * 800 / m.width)));
+    EXPECT_EQ(settings.GetInt("S", "CY", -1), static_cast<int>(std::floor((700 - m.top + 0.5) * 600 / m.height)));
+
+    WindowDump screen;
+    std::string error;
+    ASSERT_TRUE(parseXwd(slurp(dir_ / (std::string(m.name) + ".xwd")), screen, error)) << error;
+    ASSERT_EQ(screen.width, 1920);
+    ASSERT_EQ(screen.height, 1080);
+    // Each screen pixel samples the game around its centre; where the four nearest game pixels lie in
+    // one block, the colour is that block's whatever the filter.
+    auto near = [](int s, int start, int size, int game, int& lo, int& hi) {
+      double u = (s - start + 0.5) * game / size - 0.5;
+      lo = static_cast<int>(std::floor(u));
+      hi = lo + 1;
+    };
+    int checked = 0, wrong = 0;
+    for (int y = 0; y < 1080; ++y)
+      for (int x = 0; x < 1920; ++x) {
+        Rgb got = screen.at(x, y);
+        bool inside = x >= m.left && y >= m.top && x < m.left + m.width && y < m.top + m.height;
+        if (!inside) {
+          if (!(got == Rgb{}) && ++wrong < 5) ADD_FAILURE() << "bar at " << x << ", " << y;
+          continue;
+        }
+        int x0, x1, y0, y1;
+        near(x, m.left, m.width, 800, x0, x1);
+        near(y, m.top, m.height, 600, y0, y1);
+        x0 = std::max(x0, 0), y0 = std::max(y0, 0), x1 = std::min(x1, 799), y1 = std::min(y1, 599);
+        if (x0 / 40 != x1 / 40 || y0 / 40 != y1 / 40) continue;
+        uint16_t p = blockPixel(x0, y0);
+        Rgb want{tarnvik::png::expand5(p >> 11), tarnvik::png::expand6((p >> 5) & 63), tarnvik::png::expand5(p & 31)};
+        ++checked;
+        if ((std::abs(got.r - want.r) > 2 || std::abs(got.g - want.g) > 2 || std::abs(got.b - want.b) > 2) && ++wrong < 5)
+          ADD_FAILURE() << "picture at " << x << ", " << y;
+      }
+    EXPECT_EQ(wrong, 0);
+    EXPECT_GT(checked, m.width * m.height * 8 / 10);
+  }
 }
 
 }  // namespace

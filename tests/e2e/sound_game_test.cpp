@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -316,6 +317,30 @@ SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$D/disk.raw" "$P" --frames 60 --settings
   ASSERT_LT(b + 600, heard.size());
   for (size_t k = 0; k < 600; ++k) ASSERT_EQ(heard[b + k], -4000) << k;
   EXPECT_EQ(heard[b + 600], 0);
+}
+
+// A windowed run on a machine without a sound card (and no sound server): one line of the player's
+// own says that the game plays without sound, and nothing of the sound libraries is printed; the
+// game's sounds still run to their end.
+TEST_F(SoundGameTest, WithoutASoundDeviceOneLineSaysSoAndTheSoundsStillEnd) {
+  if (std::system("command -v xvfb-run > /dev/null 2>&1") != 0) GTEST_SKIP() << "xvfb-run is not installed (make deps installs it)";
+  std::ifstream cards("/proc/asound/cards");
+  std::string first;
+  if (cards && std::getline(cards, first) && first.find("no soundcards") == std::string::npos)
+    GTEST_SKIP() << "this machine has a sound card";
+  writeConstant("Dane/S/a.wav", 22050, 2205, 8000);
+  scene(integers({"DONE"}) + "OBJECT=A\nA:TYPE=SOUND\nA:FILENAME=a.wav\nA:ONFINISHED={DONE^INC();}\n"
+        "OBJECT=S\nS:ONINIT={A^PLAY();}\n");
+  const std::string script = R"sh(P="$1"; D="$2"; G="$3"
+export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
+unset SDL_AUDIODRIVER PULSE_SERVER
+XDG_RUNTIME_DIR="$D" "$P" --frames 30 --settings "$D/w.ini" -window "$G"
+)sh";
+  tarnvik::e2e::PlayerRun run = finish(spawn({"xvfb-run", "-a", "-s", "-screen 0 800x600x24 -nolisten tcp", "sh", "-c",
+                                              script, "sh", program(), dir_.string(), folder().string()}));
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err, "tarnvik: no sound device; the game plays without sound\n");
+  EXPECT_EQ(CConfig((dir_ / "w.ini").string()).GetInt("S", "DONE", 0), 1);
 }
 
 }  // namespace

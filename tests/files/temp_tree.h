@@ -23,6 +23,7 @@ class TempTree : public ::testing::Test {
     std::filesystem::create_directories(root_);
     CPath::clearCache();
     CPath::clearWritablePlaces();
+    CPath::setDataRootReadOnly(false);
     CFile::closeBigFile();
     CPath::setStartDirectory(CXString(root_.string()));
     CPath::setDataRoot(CXString(root_.string()));
@@ -34,6 +35,7 @@ class TempTree : public ::testing::Test {
     log::setSink(nullptr);
     log::setLevel(log::Level::off);
     CPath::clearWritablePlaces();
+    CPath::setDataRootReadOnly(false);
     CPath::clearCache();
     CFile::closeBigFile();
     std::error_code ec;

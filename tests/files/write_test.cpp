@@ -99,6 +99,51 @@ TEST_F(FileWrite, FileMadeByAnotherProgramIsStillFound) {
   EXPECT_EQ(slurp(nullptr, "ext/late.txt", 17), "late");
 }
 
+// A read-only game folder: its writes land in the start directory under the same relative path, and
+// reads, updates and deletions meet that local copy first; the game's own files stay as shipped.
+TEST_F(FileWrite, ReadOnlyGameWritesAndReadsItsLocalCopies) {
+  write("game/Dane/S/a.txt", "shipped a");
+  write("game/Dane/S/b.txt", "shipped b");
+  CPath::setDataRoot(CXString(path("game")));
+  CPath::setStartDirectory(CXString(path("data")));
+  CPath::addWritablePlace(CXString(path("game")));
+  CPath::addWritablePlace(CXString(path("data")));
+  CPath::setDataRootReadOnly(true);
+  CPath::setCurrentDirectory(CXString(path("game/Dane/S")));
+  auto readName = [](const char* name) {
+    std::vector<uint8_t> bytes;
+    CFile::readAll(nullptr, CXString(name), bytes);
+    return std::string(bytes.begin(), bytes.end());
+  };
+  EXPECT_EQ(readName("A.TXT"), "shipped a");
+  ASSERT_TRUE(CFile::writeFileAtomic(CXString("a.txt"), "mine", 4));
+  EXPECT_EQ(read("data/Dane/S/a.txt"), "mine");
+  EXPECT_EQ(readName("a.txt"), "mine");
+  {
+    CFile created(nullptr, CXString("$Dane/S/new.txt"), 16);
+    ASSERT_EQ(created.getErrorCode(), 0);
+    created.putLine(CXString("new"));
+  }
+  EXPECT_EQ(read("data/Dane/S/new.txt"), "new");
+  EXPECT_TRUE(CFile::fileExists(CXString("NEW.TXT")));
+  {
+    CFile updated(nullptr, CXString("b.txt"), CFile::modeRead | CFile::modeUpdate | CFile::modeBinary);
+    ASSERT_EQ(updated.getErrorCode(), 0);
+    EXPECT_EQ(updated.getLine().str(), "shipped b");
+    updated.putLine(CXString("!"));
+  }
+  EXPECT_EQ(read("data/Dane/S/b.txt"), "shipped b!");
+  EXPECT_TRUE(CFile::deleteFile(CXString("a.txt")));
+  EXPECT_EQ(readName("a.txt"), "shipped a");
+  EXPECT_EQ(read("game/Dane/S/a.txt"), "shipped a");
+  EXPECT_EQ(read("game/Dane/S/b.txt"), "shipped b");
+  EXPECT_EQ(namesIn("game/Dane/S").size(), 2u);
+  // Nothing outside the data root is redirected, and a writable game writes its own files.
+  EXPECT_TRUE(CPath::getLocalCopy(CXString(path("elsewhere/x"))).isEmpty());
+  CPath::setDataRootReadOnly(false);
+  EXPECT_TRUE(CPath::getLocalCopy(CXString(path("game/Dane/S/a.txt"))).isEmpty());
+}
+
 class WritablePlaces : public TempTree {
  protected:
   void SetUp() override {

@@ -375,6 +375,23 @@ TEST(InputScriptTest, EveryVerbBecomesEventsAtItsFrame) {
   script.eventsAt(6, at);
   ASSERT_EQ(at.size(), 1u);
   EXPECT_EQ(at[0].kind, InputEvent::kQuit);
+
+  // Gamepad lines: the left stick's deflection and the buttons by name.
+  ASSERT_TRUE(script.parse("0 pad stick -32768 32767\n0 pad press back\n1 pad release right\n", 800, 600, error, warnings))
+      << error;
+  at.clear();
+  script.eventsAt(0, at);
+  ASSERT_EQ(at.size(), 2u);
+  EXPECT_EQ(at[0].kind, InputEvent::kPadStick);
+  EXPECT_EQ(at[0].x, -32768);
+  EXPECT_EQ(at[0].y, 32767);
+  EXPECT_EQ(at[1].kind, InputEvent::kPadDown);
+  EXPECT_EQ(at[1].button, InputEvent::kPadBack);
+  at.clear();
+  script.eventsAt(1, at);
+  ASSERT_EQ(at.size(), 1u);
+  EXPECT_EQ(at[0].kind, InputEvent::kPadUp);
+  EXPECT_EQ(at[0].button, InputEvent::kPadDirRight);
 }
 
 TEST(InputScriptTest, MalformedLinesAreNamedOddOnesWarned) {
@@ -396,6 +413,9 @@ TEST(InputScriptTest, MalformedLinesAreNamedOddOnesWarned) {
       {"0 clock 99999999\n", "line 1: \"99999999\" is not a clock advance"},
       {"0 quit now\n", "line 1: \"quit\" takes nothing"},
       {"0\n", "line 1: a frame number without a verb"},
+      {"0 pad stick 40000 0\n", "line 1: \"pad stick\" takes two deflections"},
+      {"0 pad press x\n", "line 1: \"x\" is not a pad button"},
+      {"0 pad wiggle\n", "line 1: \"pad\" takes stick X Y, press BUTTON or release BUTTON"},
   };
   for (const Case& c : cases) {
     tarnvik::InputScript script;
