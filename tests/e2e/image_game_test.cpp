@@ -93,6 +93,19 @@ TEST_F(ImageGameTest, CollisionEventsNameThePartnerAndCountBeginsAndEnds) {
   EXPECT_EQ(value("ENDS"), 1);
 }
 
+TEST_F(ImageGameTest, MonitoredObjectsPlacedOverlappingCollideOnlyOnceOneMoves) {
+  writeImage("Dane/S/box.img", 10, 10, 0, 0, [](int, int) { return uint16_t{0xF800}; });
+  scene(integers({"HITS", "EARLY"}) +
+        "OBJECT=A\nA:TYPE=IMAGE\nA:FILENAME=box.img\nA:TOCANVAS=TRUE\nA:VISIBLE=TRUE\nA:MONITORCOLLISION=TRUE\n"
+        "OBJECT=B\nB:TYPE=IMAGE\nB:FILENAME=box.img\nB:TOCANVAS=TRUE\nB:VISIBLE=TRUE\n"
+        "B:ONCOLLISION={HITS^INC();}\n"
+        "OBJECT=STEP\nSTEP:TYPE=TIMER\nSTEP:ELAPSE=100\nSTEP:TICKS=1\nSTEP:ONTICK={EARLY^SET(HITS);B^MOVE(1,0);}\n"
+        "OBJECT=S\nS:ONINIT={B^SETPOSITION(5,5);B^MONITORCOLLISION();STEP^ENABLE();}\n");
+  ASSERT_EQ(play(20), 0) << err();
+  EXPECT_EQ(value("EARLY"), 0) << "neither moved since it was monitored: not tested";
+  EXPECT_EQ(value("HITS"), 1) << "B moved: tested, and it collides";
+}
+
 // --- the composed screen ---
 
 // Reference composition, written from the copy rules independently of the engine.
