@@ -215,6 +215,18 @@ CMC_Object* CMC_Scene_Runner::runObjects(int id, CMC_Scene* scene, CMC_Object* t
   }
 }
 
+namespace {
+
+// Calls a method of the object's own type by name with no arguments (the scene asks its ANIMO and
+// SEQUENCE objects through their tables, which live in a higher layer).
+CMC_Object* callOwnMethod(CMC_Object* object, CMC_ObjectsContainer* scope, const char* method) {
+  CMC_Runner* runner = CMC_RunnerFactory::getRunnerFor(object);
+  int id = runner ? runner->resolveMethod(method) : -1;
+  return id < 0 ? nullptr : runner->run(id, object, scope, nullptr);
+}
+
+}  // namespace
+
 CMC_Object* CMC_Scene_Runner::runPause(int id, CMC_Scene* scene, const CMC_Args* args) {
   switch (id) {
     case PAUSE:
@@ -231,7 +243,9 @@ CMC_Object* CMC_Scene_Runner::runPause(int id, CMC_Scene* scene, const CMC_Args*
         CXTimer::enable(timers);
       }
       return nullptr;
-    case RESUMESEQONLY:  // resumes the playing sequences only; there are none yet
+    case RESUMESEQONLY:
+      // The scene stays paused; its SEQUENCE objects go on with what they were playing.
+      for (CMC_Object* sequence : scene->getObjectsOfType(mc::TYPE_SEQUENCE)) callOwnMethod(sequence, scene, "RESUME");
       return nullptr;
     case ISPAUSED:
       return CMC_VariableFactory::boolean(scene->isPaused());
@@ -266,9 +280,19 @@ CMC_Object* CMC_Scene_Runner::runHotSpots(int id, CMC_Scene* scene, const CMC_Ar
 
 CMC_Object* CMC_Scene_Runner::runPlaying(int id, CMC_Scene* scene) {
   switch (id) {
-    case GETPLAYINGSEQ:    // name of a playing sequence; none play yet
-    case GETPLAYINGANIMO:  // name of a playing animation; none play yet
+    case GETPLAYINGSEQ:
+    case GETPLAYINGANIMO: {
+      // The first of the scene's SEQUENCE (ANIMO) objects, in the order they were made, that plays.
+      int type = id == GETPLAYINGSEQ ? mc::TYPE_SEQUENCE : mc::TYPE_ANIMO;
+      for (CMC_Object* object : scene->getObjectsOfType(type)) {
+        CMC_Object* playing = callOwnMethod(object, scene, "ISPLAYING");
+        CMC_Variable* answer = mc::asVariable(playing);
+        bool yes = answer && answer->asBool();
+        mc::release(playing);
+        if (yes) return CMC_VariableFactory::string(object->getName());
+      }
       return CMC_VariableFactory::string(CXString());
+    }
     case GETRUNNINGTIMER: {
       // Name of the first timer of the scene that is enabled, empty when none.
       for (CMC_Object* timer : scene->getObjectsOfType(mc::TYPE_TIMER)) {
