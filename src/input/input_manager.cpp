@@ -97,6 +97,8 @@ void CInputManager::feed(const InputEvent& e) {
       if (!e.text.empty()) keys_.push_back({KeySignal::kChar, 0, e.text});
       break;
     case InputEvent::kQuit:
+    case InputEvent::kFocusIn:
+    case InputEvent::kFocusOut:
       break;
   }
 }

@@ -200,6 +200,11 @@ bool InputScript::parse(const std::string& text, int screenWidth, int screenHeig
       if (!want(0, 0, "nothing")) return false;
       e.kind = InputEvent::kQuit;
       add(f, e);
+    } else if (verb == "focus") {
+      if (!want(1, 1, "in or out")) return false;
+      if (w[2] != "in" && w[2] != "out") return fail("\"" + w[2] + "\" is not in or out");
+      e.kind = w[2] == "in" ? InputEvent::kFocusIn : InputEvent::kFocusOut;
+      add(f, e);
     } else if (verb == "clock") {
       long long ms = 0;
       if (!want(1, 1, "milliseconds")) return false;
@@ -282,6 +287,8 @@ std::string InputRecorder::format(const InputEvent& e) {
       return "char " + e.text;
     }
     case InputEvent::kQuit: return "quit";
+    case InputEvent::kFocusIn: return "focus in";
+    case InputEvent::kFocusOut: return "focus out";
   }
   return {};
 }

@@ -12,7 +12,8 @@ namespace tarnvik {
 // One event from a person (or from a script of input). Positions are in logical screen pixels;
 // keys are engine key codes (the classic PC keyboard scan codes, extended keys with bit 7 set).
 struct InputEvent {
-  enum Kind { kMove, kDown, kUp, kDblClick, kKeyDown, kKeyUp, kChar, kQuit };
+  // kFocusIn and kFocusOut: the window gained or lost the focus (a script's "focus in|out").
+  enum Kind { kMove, kDown, kUp, kDblClick, kKeyDown, kKeyUp, kChar, kQuit, kFocusIn, kFocusOut };
   enum Button { kLeft = 0, kMiddle = 1, kRight = 2 };
   Kind kind = kMove;
   int x = 0, y = 0;

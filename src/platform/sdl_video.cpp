@@ -165,8 +165,23 @@ class SdlVideo final : public SdlVideoOutput, public PlatformInput {
   }
   bool isMinimized() const override { return window_ && (SDL_GetWindowFlags(window_) & SDL_WINDOW_MINIMIZED); }
 
+  void dragWindow(bool on, int x, int y) override {
+    dragging_ = on && window_ && renderer_;
+    if (!dragging_) return;
+    // The grab point in window pixels, so the scaled picture stays under the pointer.
+    int wx = 0, wy = 0;
+    SDL_RenderLogicalToWindow(renderer_, static_cast<float>(x), static_cast<float>(y), &wx, &wy);
+    grabX_ = wx;
+    grabY_ = wy;
+  }
+
   void pollEvents(std::vector<HostEvent>& out) override {
     if (!window_) return;
+    if (dragging_) {
+      int gx = 0, gy = 0;
+      SDL_GetGlobalMouseState(&gx, &gy);
+      SDL_SetWindowPosition(window_, gx - grabX_, gy - grabY_);
+    }
     SDL_Event e;
     while (SDL_PollEvent(&e)) {
       switch (e.type) {
@@ -340,6 +355,8 @@ class SdlVideo final : public SdlVideoOutput, public PlatformInput {
   SDL_Renderer* renderer_ = nullptr;
   SDL_Texture* texture_ = nullptr;
   int width_ = 0, height_ = 0;
+  bool dragging_ = false;
+  int grabX_ = 0, grabY_ = 0;
   bool fullscreen_ = false;
   bool started_ = false;
   std::string error_;

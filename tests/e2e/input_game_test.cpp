@@ -180,6 +180,18 @@ TEST_F(InputGameTest, ButtonMadeByCreateTakesARectAndHearsClicks) {
   EXPECT_EQ(value("CLICKS"), 1) << "a click inside its rectangle only";
 }
 
+TEST_F(InputGameTest, FocusChangesInTheScriptRaiseActivateAndDeactivate) {
+  scene(integers({"SCENEIN", "SCENEOUT"}) + "OBJECT=S\nS:ONACTIVATE={SCENEIN^INC();}\nS:ONDEACTIVATE={SCENEOUT^INC();}\n",
+        "OBJECT=APPIN\nAPPIN:TYPE=INTEGER\nAPPIN:TOINI=TRUE\nOBJECT=APPOUT\nAPPOUT:TYPE=INTEGER\nAPPOUT:TOINI=TRUE\n"
+        "GAME:ONACTIVATE={APPIN^INC();}\nGAME:ONDEACTIVATE={APPOUT^INC();}\n");
+  fs::path script = input("2 focus out\n3 focus out\n5 focus in\n7 focus out\n");
+  ASSERT_EQ(play(9, {"--input", script.string()}), 0) << err();
+  EXPECT_EQ(value("SCENEOUT"), 2) << "a repeated loss is no change";
+  EXPECT_EQ(value("SCENEIN"), 1);
+  EXPECT_EQ(PlayerTest::value("GAME", "APPOUT"), 2);
+  EXPECT_EQ(PlayerTest::value("GAME", "APPIN"), 1);
+}
+
 TEST_F(InputGameTest, DraggingMovesTheDragObjectAndNamesItMeanwhile) {
   image("piece.img", 20, 20, 100, 100, kBlue);
   scene(integers({"STARTS", "ENDS", "X", "Y", "ACTION"}) + strings({"NAME", "AFTER"}) +
