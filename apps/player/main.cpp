@@ -408,10 +408,9 @@ bool PlayerRun::handleHostEvents(CApplication& application) {
       case HostEvent::kQuit:
         return false;
       case HostEvent::kFocusLost:
-        input.push_back({InputEvent::kFocusOut});
-        break;
       case HostEvent::kFocusGained:
-        input.push_back({InputEvent::kFocusIn});
+        input.emplace_back();
+        input.back().kind = event.kind == HostEvent::kFocusGained ? InputEvent::kFocusIn : InputEvent::kFocusOut;
         break;
       case HostEvent::kScreenshot:
         writeNumberedScreenshot(*window_, dataFolder_);

@@ -286,8 +286,13 @@ CMC_Object* CMC_Scene_Runner::runPause(int id, CMC_Scene* scene, const CMC_Args*
       }
       return nullptr;
     case RESUMESEQONLY:
-      // The scene stays paused; its SEQUENCE objects go on with what they were playing.
-      for (CMC_Object* sequence : scene->getObjectsOfType(mc::TYPE_SEQUENCE)) callOwnMethod(sequence, scene, "RESUME");
+      // The scene stays paused; its SEQUENCE objects go on with what they were playing. The scene paused
+      // their sounds and animations underneath them: pausing the sequence itself first lets its RESUME
+      // reach them.
+      for (CMC_Object* sequence : scene->getObjectsOfType(mc::TYPE_SEQUENCE)) {
+        mc::release(callOwnMethod(sequence, scene, "PAUSE"));
+        mc::release(callOwnMethod(sequence, scene, "RESUME"));
+      }
       return nullptr;
     case ISPAUSED:
       return CMC_VariableFactory::boolean(scene->isPaused());

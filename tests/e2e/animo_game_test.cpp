@@ -185,17 +185,12 @@ TEST_F(AnimoGameTest, TheScreenShowsTheSteppedFrameAtItsOffsetWithItsAlpha) {
 
 TEST_F(AnimoGameTest, ScenePauseFreezesAnimationsAndResumeGoesOnFromTheSameTime) {
   writeAnimation("walk.ann", 4, {{"walk", {0, 1, 2, 3}}});
-  auto timer = [](const char* name, int ms, const char* code) {
-    std::string n = name;
-    return "OBJECT=" + n + "\n" + n + ":TYPE=TIMER\n" + n + ":ELAPSE=" + std::to_string(ms) + "\n" + n +
-           ":TICKS=1\n" + n + ":ONTICK={" + code + "}\n";
-  };
   scene(integers({"CHANGED", "FIN", "ATPAUSE", "ATRESUME", "AT650"}) +
         "OBJECT=A\nA:TYPE=ANIMO\nA:FILENAME=walk.ann\nA:TOCANVAS=TRUE\nA:VISIBLE=TRUE\nA:FPS=10\n"
         "A:ONFRAMECHANGED={CHANGED^INC();}\nA:ONFINISHED={FIN^INC();}\n" +
         // PAUSE(TRUE) keeps the timers running, so they can resume the scene.
-        timer("P", 150, "S^PAUSE(TRUE);ATPAUSE^SET(CHANGED);") +
-        timer("R", 450, "ATRESUME^SET(CHANGED);S^RESUME();") + timer("Q", 650, "AT650^SET(CHANGED);") +
+        onceAfter("P", 150, "S^PAUSE(TRUE);ATPAUSE^SET(CHANGED);") +
+        onceAfter("R", 450, "ATRESUME^SET(CHANGED);S^RESUME();") + onceAfter("Q", 650, "AT650^SET(CHANGED);") +
         "OBJECT=S\nS:ONINIT={A^PLAY(\"walk\");}\n");
   // Steps every 100 ms: 100, then paused from 150 to 450, so 50 ms of the step are left: 500, 600, end at 700.
   ASSERT_EQ(play(75, {"--frame-ms", "10"}), 0) << err();

@@ -111,7 +111,7 @@ TEST_F(ImageGameTest, PrintWritesTheObjectsPixelsCutToTheRectangleIntoTheDataFol
   writeImage("Dane/S/pic.img", 20, 10, 300, 200, colour, [](int x, int) { return static_cast<uint8_t>(10 * x); });
   scene("OBJECT=PIC\nPIC:TYPE=IMAGE\nPIC:FILENAME=pic.img\nPIC:TOCANVAS=TRUE\nPIC:VISIBLE=TRUE\n"
         "OBJECT=S\nS:ONINIT={GAME^PRINT(\"PIC\",5,2,15,8);GAME^PRINT(\"PIC\",0,0,0,0);GAME^PRINT(\"NOPE\",0,0,1,1);}\n");
-  ASSERT_EQ(play(2), 0) << err();
+  ASSERT_EQ(play(2, {"--log", "warn"}), 0) << err();
   fs::path data = dir_ / "xdg" / "tarnvik" / "game";
   auto check = [&](const char* file, int left, int top, int w, int h) {
     tarnvik::png::Image got;

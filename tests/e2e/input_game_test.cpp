@@ -182,8 +182,8 @@ TEST_F(InputGameTest, ButtonMadeByCreateTakesARectAndHearsClicks) {
 
 TEST_F(InputGameTest, FocusChangesInTheScriptRaiseActivateAndDeactivate) {
   scene(integers({"SCENEIN", "SCENEOUT"}) + "OBJECT=S\nS:ONACTIVATE={SCENEIN^INC();}\nS:ONDEACTIVATE={SCENEOUT^INC();}\n",
-        "OBJECT=APPIN\nAPPIN:TYPE=INTEGER\nAPPIN:TOINI=TRUE\nOBJECT=APPOUT\nAPPOUT:TYPE=INTEGER\nAPPOUT:TOINI=TRUE\n"
         "GAME:ONACTIVATE={APPIN^INC();}\nGAME:ONDEACTIVATE={APPOUT^INC();}\n");
+  write("Dane/GAME.cnv", integers({"APPIN", "APPOUT"}));
   fs::path script = input("2 focus out\n3 focus out\n5 focus in\n7 focus out\n");
   ASSERT_EQ(play(9, {"--input", script.string()}), 0) << err();
   EXPECT_EQ(value("SCENEOUT"), 2) << "a repeated loss is no change";

@@ -347,16 +347,11 @@ TEST_F(SoundGameTest, SceneNamesItsPlayingAnimationAndSequenceAndResumesSequence
   writeConstant("Dane/S/long.wav", 44100, 44100, 1000);
   write("Dane/S/one.seq", "NAME=ONE\nONE:TYPE=SEQUENCE\nONE:MODE=SEQUENCE\nNAME=L\nL:TYPE=SIMPLE\nL:FILENAME=long.wav\n"
                           "ONE:ADD=L\n");
-  auto timer = [](const char* name, int ms, const char* code) {
-    std::string n = name;
-    return "OBJECT=" + n + "\n" + n + ":TYPE=TIMER\n" + n + ":ELAPSE=" + std::to_string(ms) + "\n" + n +
-           ":TICKS=1\n" + n + ":ONTICK={" + code + "}\n";
-  };
   scene("OBJECT=IDLE\nIDLE:TYPE=ANIMO\nIDLE:FILENAME=go.ann\nOBJECT=A\nA:TYPE=ANIMO\nA:FILENAME=go.ann\n"
         "OBJECT=Q0\nQ0:TYPE=SEQUENCE\nQ0:FILENAME=one.seq\nOBJECT=Q\nQ:TYPE=SEQUENCE\nQ:FILENAME=one.seq\n"
         "OBJECT=ANIM\nANIM:TYPE=STRING\nANIM:TOINI=TRUE\nOBJECT=SEQ\nSEQ:TYPE=STRING\nSEQ:TOINI=TRUE\n"
         "OBJECT=LATER\nLATER:TYPE=STRING\nLATER:TOINI=TRUE\n" +
-        timer("P", 96, "S^PAUSE(TRUE);") + timer("R", 192, "S^RESUMESEQONLY();LATER^SET(S^GETPLAYINGANIMO());") +
+        onceAfter("P", 96, "S^PAUSE(TRUE);") + onceAfter("R", 192, "S^RESUMESEQONLY();LATER^SET(S^GETPLAYINGANIMO());") +
         "OBJECT=S\nS:ONINIT={A^PLAY(\"GO\");Q^PLAY(\"ONE\");ANIM^SET(S^GETPLAYINGANIMO());"
         "SEQ^SET(S^GETPLAYINGSEQ());}\n");
   auto s = capture(20);
