@@ -13,8 +13,13 @@
 #include <thread>
 #include <vector>
 
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include "application/application.h"
 #include "application/host_options.h"
+#include "application/structure_runners.h"
 #include "files/path.h"
 #include "foundation/atomic_file.h"
 #include "foundation/geometry.h"
@@ -105,16 +110,59 @@ std::string absoluteName(const std::string& name) {
   return ec ? name : absolute.string();
 }
 
-// F12 in a window: the next free "screenshot-NNNN.png" in the per-game data folder.
-void writeNumberedScreenshot(CWindow& window, const std::string& dataFolder) {
+// The first free name made from `pattern` (one %d-style number, 1 to 9999) in the per-game data
+// folder, which is made when missing; empty when all are taken.
+std::string nextNumberedFile(const std::string& dataFolder, const char* pattern) {
   std::error_code ec;
   std::filesystem::create_directories(dataFolder, ec);
-  std::string file;
-  for (int n = 1; n < 10000 && file.empty(); ++n) {
-    char name[32];
-    std::snprintf(name, sizeof name, "/screenshot-%04d.png", n);
-    if (!std::filesystem::exists(dataFolder + name, ec)) file = dataFolder + name;
+  for (int n = 1; n < 10000; ++n) {
+    char name[48];
+    std::snprintf(name, sizeof name, pattern, n);
+    if (!std::filesystem::exists(dataFolder + "/" + name, ec)) return dataFolder + "/" + name;
   }
+  return {};
+}
+
+// Hands a file to the desktop's default application, without waiting for it (and without leaving
+// a child behind: the opener runs in a grandchild).
+void openWithDesktop(const std::string& file) {
+  pid_t child = fork();
+  if (child == 0) {
+    if (fork() == 0) {
+      int null = open("/dev/null", O_RDWR);
+      if (null >= 0) {
+        dup2(null, 1);
+        dup2(null, 2);
+      }
+      execlp("xdg-open", "xdg-open", file.c_str(), static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    _exit(0);
+  }
+  if (child > 0) waitpid(child, nullptr, 0);
+}
+
+// APPLICATION^PRINT: the picture as "print-N.png" in the per-game data folder, and in a window also
+// opened with the desktop's default application when xdg-open is there.
+void printPicture(const PrintedPicture& picture, const std::string& dataFolder, bool inWindow) {
+  std::string file = nextNumberedFile(dataFolder, "print-%d.png");
+  std::string error;
+  if (file.empty()) {
+    TLOG_ERROR("PRINT: " << dataFolder << " already holds 9999 prints");
+    return;
+  }
+  if (!tarnvik::png::write565(file, picture.pixels.data(), picture.width, picture.width, picture.height, error,
+                              picture.alpha.empty() ? nullptr : picture.alpha.data())) {
+    TLOG_ERROR("PRINT: " << error);
+    return;
+  }
+  TLOG_INFO("PRINT: written to " << file);
+  if (inWindow) openWithDesktop(file);
+}
+
+// F12 in a window: the next free "screenshot-NNNN.png" in the per-game data folder.
+void writeNumberedScreenshot(CWindow& window, const std::string& dataFolder) {
+  std::string file = nextNumberedFile(dataFolder, "screenshot-%04d.png");
   std::string error;
   if (file.empty())
     TLOG_ERROR("screenshot: " << dataFolder << " already holds 9999 screenshots");
@@ -130,7 +178,10 @@ class PlayerRun {
  public:
   explicit PlayerRun(tarnvik::HostOptions options) : options_(std::move(options)) {}
   // The clock goes before the window, sound and input that may still read it while they close.
-  ~PlayerRun() { tarnvik::setEngineClock(nullptr); }
+  ~PlayerRun() {
+    CMC_Application_Runner::setPrinter(nullptr);
+    tarnvik::setEngineClock(nullptr);
+  }
 
   int run() {
     chooseGame();
@@ -150,6 +201,7 @@ class PlayerRun {
   bool makeScreen();
   int play();
   bool handleHostEvents(CApplication& application);
+  void changeFocus(CApplication& application, bool focused);
   void advanceClock();
   void flushSettings(CApplication& application, const char* why);
   int writeOutputs(bool endedByPerson);
@@ -308,6 +360,9 @@ int PlayerRun::play() {
   // The games installed beside the demo (PREFIX/share/tarnvik) are read-only, whoever runs them.
   application.setInstalledGamesFolder(
       CXString((std::filesystem::path(executableDir()) / TARNVIK_INSTALLED_DEMO).parent_path().string()));
+  const bool inWindow = video_->isWindowed();
+  CMC_Application_Runner::setPrinter(
+      [this, inWindow](const PrintedPicture& picture) { printPicture(picture, dataFolder_, inWindow); });
   if (!application.preinitializeApplication()) {
     // No error means the start sequence did its whole job without a game to run (precompiling).
     if (application.getStartError().empty()) return 0;
@@ -366,24 +421,22 @@ int PlayerRun::play() {
   return status;
 }
 
-// The window's own events (close, focus, screenshot, mute), then the frame's input handed to the
-// window before its tick. False when the person closed the window or the script quits.
+// The window's own events (close, screenshot, mute), then the frame's input handed to the window
+// before its tick. Focus changes travel with the input, so --record keeps them and a script replays
+// them. False when the person closed the window or the script quits.
 bool PlayerRun::handleHostEvents(CApplication& application) {
   using namespace tarnvik;
   std::vector<HostEvent> events;
   video_->pollEvents(events);
+  std::vector<InputEvent> input;
   for (const HostEvent& event : events) {
     switch (event.kind) {
       case HostEvent::kQuit:
         return false;
       case HostEvent::kFocusLost:
-        window_->OnActivateApp(false);
-        audio_->focus(false);
-        flushSettings(application, "focus lost");
-        break;
       case HostEvent::kFocusGained:
-        window_->OnActivateApp(true);
-        audio_->focus(true);
+        input.emplace_back();
+        input.back().kind = event.kind == HostEvent::kFocusGained ? InputEvent::kFocusIn : InputEvent::kFocusOut;
         break;
       case HostEvent::kScreenshot:
         writeNumberedScreenshot(*window_, dataFolder_);
@@ -397,17 +450,28 @@ bool PlayerRun::handleHostEvents(CApplication& application) {
         break;
     }
   }
-  std::vector<InputEvent> scripted;
-  if (script_) script_->eventsAt(frames_, scripted);
+  if (script_) script_->eventsAt(frames_, input);
   // A script's gamepad lines drive the window's virtual controller; the pad then moves and clicks.
-  std::erase_if(scripted, [this](const InputEvent& e) {
+  std::erase_if(input, [this](const InputEvent& e) {
     bool pad = e.kind == InputEvent::kPadStick || e.kind == InputEvent::kPadDown || e.kind == InputEvent::kPadUp;
     if (pad) video_->drivePad(e.kind, e.x, e.y, e.button);
     return pad;
   });
   bool quitNow = false;
-  taken_ = input_->pump(std::move(scripted), quitNow);
+  taken_ = input_->pump(std::move(input), quitNow);
+  for (const InputEvent& e : taken_)
+    if (e.kind == InputEvent::kFocusIn || e.kind == InputEvent::kFocusOut) changeFocus(application, e.kind == InputEvent::kFocusIn);
   return !quitNow;
+}
+
+// A change of focus: the window pauses or resumes composing, sound follows --mute-unfocused, the
+// settings are kept when it is lost, and the game hears ONACTIVATE or ONDEACTIVATE. Repeats do nothing.
+void PlayerRun::changeFocus(CApplication& application, bool focused) {
+  if (window_->isActive() == focused) return;
+  window_->OnActivateApp(focused);
+  audio_->focus(focused);
+  if (!focused) flushSettings(application, "focus lost");
+  application.OnActivateApp(focused);
 }
 
 // Headless: the frame's period, or the script's clock line. Recorded: the measured real time (kept

@@ -190,6 +190,16 @@ CXString CApplication::getWAVPath(const CXString& name) const {
   return CPath::join(CPath::join(CPath::getDataRoot(), "Wavs/Sfx"), name);
 }
 
+void CApplication::OnActivateApp(bool active) {
+  CMC_Application* application = getApplication();
+  if (!application) return;
+  int index = active ? CMC_Scene::EVI_ONACTIVATE : CMC_Scene::EVI_ONDEACTIVATE;
+  CXString event(active ? "ONACTIVATE" : "ONDEACTIVATE");
+  if (application->hasHandlerFlag(index)) application->onSignal(event);
+  CMC_Scene* scene = application->getCurrentScene();
+  if (scene && scene != application && scene->hasHandlerFlag(index)) scene->onSignal(event);
+}
+
 CXString CApplication::getCurrentSceneName() const {
   CMC_Application* application = getApplication();
   return application ? application->getCurrentScene()->getName() : CXString();

@@ -32,6 +32,9 @@ class CApplication : public CXObject {
   bool domodal();
   // Finishes the running game: the current scenes unload and the application raises ONDONE.
   void OnExit();
+  // The window gained (true) or lost the focus: the application's and then the current scene's
+  // ONACTIVATE or ONDEACTIVATE.
+  void OnActivateApp(bool active);
   // Full path of a sound under the sound-effects folder.
   CXString getWAVPath(const CXString& name) const;
 

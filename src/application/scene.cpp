@@ -261,7 +261,10 @@ CMC_Object* CMC_Scene::createObject(const CXString& name, const CXString& typeNa
 void CMC_Scene::pause(bool keepTimers) {
   if (paused_) return;
   paused_ = true;
-  if (CWindow* window = getWindow()) window->pause();
+  if (CWindow* window = getWindow()) {
+    window->pause();
+    window->getAnimationManager()->pause();
+  }
   if (CSoundSystem* sound = CSoundSystem::current()) sound->getManager().pause();
   if (!keepTimers) CXTimer::enable(false);
 }
@@ -269,7 +272,10 @@ void CMC_Scene::pause(bool keepTimers) {
 void CMC_Scene::resume() {
   if (!paused_) return;
   paused_ = false;
-  if (CWindow* window = getWindow()) window->resume();
+  if (CWindow* window = getWindow()) {
+    window->resume();
+    window->getAnimationManager()->resume();
+  }
   if (CSoundSystem* sound = CSoundSystem::current()) sound->getManager().resume();
   CXTimer::enable(true);
 }

@@ -5,9 +5,11 @@
 #include "application/scene.h"
 #include "foundation/log.h"
 #include "foundation/xtimer.h"
+#include "graphics/animation.h"
 #include "graphics/window.h"
 #include "input/hotspot.h"
 #include "platform/clock.h"
+#include "platform/video.h"
 #include "runtime/behaviour.h"
 #include "runtime/variable.h"
 #include "runtime/variable_factory.h"
@@ -215,6 +217,58 @@ CMC_Object* CMC_Scene_Runner::runObjects(int id, CMC_Scene* scene, CMC_Object* t
   }
 }
 
+namespace {
+
+// Calls a method of the object's own type by name with no arguments (the scene asks its ANIMO and
+// SEQUENCE objects through their tables, which live in a higher layer).
+CMC_Object* callOwnMethod(CMC_Object* object, CMC_ObjectsContainer* scope, const char* method) {
+  CMC_Runner* runner = CMC_RunnerFactory::getRunnerFor(object);
+  int id = runner ? runner->resolveMethod(method) : -1;
+  return id < 0 ? nullptr : runner->run(id, object, scope, nullptr);
+}
+
+CMC_Application_Runner::Printer& printer() {
+  static CMC_Application_Runner::Printer p;
+  return p;
+}
+
+// The pixels of a graphics object (an animation's shown frame), cut to `area` in the picture's own
+// coordinates (right and bottom excluded; an empty area: the whole picture). False when the object
+// has no 16-bit pixels or the area misses the picture.
+bool takePicture(CGraphicsObject* drawable, const CXRect& area, PrintedPicture& out) {
+  CGraphicsObject* picture = drawable;
+  if (auto* animo = dynamic_cast<CAnimo*>(drawable)) picture = animo->GetFrame(animo->Current());
+  if (!picture || picture->GetRealBpp() != 16 || !picture->GetDataPtr()) return false;
+  const CXRect whole(0, 0, picture->Width(), picture->Height());
+  const CXRect cut = area.isEmpty() ? whole : area.intersection(whole);
+  if (cut.isEmpty()) return false;
+  out.width = cut.right - cut.left;
+  out.height = cut.bottom - cut.top;
+  const auto* pixels = static_cast<const uint16_t*>(picture->GetDataPtr());
+  const uint8_t* alpha = picture->GetAlphaPtr();
+  for (int y = cut.top; y < cut.bottom; ++y)
+    for (int x = cut.left; x < cut.right; ++x) {
+      out.pixels.push_back(pixels[static_cast<size_t>(y) * picture->GetPitch() + x]);
+      if (alpha) out.alpha.push_back(alpha[static_cast<size_t>(y) * picture->Width() + x]);
+    }
+  return true;
+}
+
+void printObject(CMC_Object* object, const CXString& name, const CXRect& area) {
+  PrintedPicture picture;
+  if (!object || !object->getDrawable() || !takePicture(object->getDrawable(), area, picture)) {
+    TLOG_WARN("PRINT " << name.view() << ": no picture to print (not an IMAGE or ANIMO, or nothing in the rectangle)");
+    return;
+  }
+  if (!printer()) {
+    TLOG_INFO("PRINT " << name.view() << ": no printer in this run");
+    return;
+  }
+  printer()(picture);
+}
+
+}  // namespace
+
 CMC_Object* CMC_Scene_Runner::runPause(int id, CMC_Scene* scene, const CMC_Args* args) {
   switch (id) {
     case PAUSE:
@@ -231,7 +285,14 @@ CMC_Object* CMC_Scene_Runner::runPause(int id, CMC_Scene* scene, const CMC_Args*
         CXTimer::enable(timers);
       }
       return nullptr;
-    case RESUMESEQONLY:  // resumes the playing sequences only; there are none yet
+    case RESUMESEQONLY:
+      // The scene stays paused; its SEQUENCE objects go on with what they were playing. The scene paused
+      // their sounds and animations underneath them: pausing the sequence itself first lets its RESUME
+      // reach them.
+      for (CMC_Object* sequence : scene->getObjectsOfType(mc::TYPE_SEQUENCE)) {
+        mc::release(callOwnMethod(sequence, scene, "PAUSE"));
+        mc::release(callOwnMethod(sequence, scene, "RESUME"));
+      }
       return nullptr;
     case ISPAUSED:
       return CMC_VariableFactory::boolean(scene->isPaused());
@@ -266,9 +327,19 @@ CMC_Object* CMC_Scene_Runner::runHotSpots(int id, CMC_Scene* scene, const CMC_Ar
 
 CMC_Object* CMC_Scene_Runner::runPlaying(int id, CMC_Scene* scene) {
   switch (id) {
-    case GETPLAYINGSEQ:    // name of a playing sequence; none play yet
-    case GETPLAYINGANIMO:  // name of a playing animation; none play yet
+    case GETPLAYINGSEQ:
+    case GETPLAYINGANIMO: {
+      // The first of the scene's SEQUENCE (ANIMO) objects, in the order they were made, that plays.
+      int type = id == GETPLAYINGSEQ ? mc::TYPE_SEQUENCE : mc::TYPE_ANIMO;
+      for (CMC_Object* object : scene->getObjectsOfType(type)) {
+        CMC_Object* playing = callOwnMethod(object, scene, "ISPLAYING");
+        CMC_Variable* answer = mc::asVariable(playing);
+        bool yes = answer && answer->asBool();
+        mc::release(playing);
+        if (yes) return CMC_VariableFactory::string(object->getName());
+      }
       return CMC_VariableFactory::string(CXString());
+    }
     case GETRUNNINGTIMER: {
       // Name of the first timer of the scene that is enabled, empty when none.
       for (CMC_Object* timer : scene->getObjectsOfType(mc::TYPE_TIMER)) {
@@ -370,9 +441,14 @@ CMC_Object* CMC_Application_Runner::run(int id, CMC_Object* target, CMC_ObjectsC
       return nullptr;
     case GETLANGUAGE:
       return CMC_VariableFactory::string(window ? window->getLanguageFolder() : CXString());
-    case PRINT:
-      TLOG_INFO("PRINT " << getParameterString(args, 0).view() << ": printing is not supported");
+    case PRINT: {
+      CMC_Object* object = scope ? scope->getObject(getParameterString(args, 0)) : nullptr;
+      CXRect area(getParameterInteger(args, 1), getParameterInteger(args, 2), getParameterInteger(args, 3),
+                  getParameterInteger(args, 4));
+      printObject(object, getParameterString(args, 0), area);
+      if (window) window->Invalidate();
       return nullptr;
+    }
     case ENABLEMUSIC:
     case DISABLEMUSIC:
       if (CSoundSystem* sound = CSoundSystem::current()) sound->MusicOn(id == ENABLEMUSIC);
@@ -411,7 +487,11 @@ CMC_Object* CMC_Application_Runner::run(int id, CMC_Object* target, CMC_ObjectsC
       return CMC_VariableFactory::boolean(false);
     }
     case STARTDRAGGINGWINDOW:
-    case STOPDRAGGINGWINDOW:  // the window is not moved by the engine on this platform
+      if (tarnvik::VideoOutput* video = window ? window->getVideo() : nullptr)
+        video->dragWindow(true, getParameterInteger(args, 0), getParameterInteger(args, 1));
+      return nullptr;
+    case STOPDRAGGINGWINDOW:
+      if (tarnvik::VideoOutput* video = window ? window->getVideo() : nullptr) video->dragWindow(false, 0, 0);
       return nullptr;
     case RELOAD:
       application->setNextGame(getParameterString(args, 0));
@@ -427,6 +507,8 @@ CMC_Object* CMC_Application_Runner::run(int id, CMC_Object* target, CMC_ObjectsC
       return CMC_Runner::run(id, target, scope, args);
   }
 }
+
+void CMC_Application_Runner::setPrinter(Printer p) { printer() = std::move(p); }
 
 void registerStructureRunners() {
   CMC_RunnerFactory::registerRunner(mc::TYPE_SCENE, [] { return std::unique_ptr<CMC_Runner>(new CMC_Scene_Runner); });

@@ -1,6 +1,10 @@
 // Method tables of the APPLICATION, EPISODE and SCENE script types.
 #pragma once
 
+#include <cstdint>
+#include <functional>
+#include <vector>
+
 #include "runtime/runner.h"
 
 class CMC_Scene;
@@ -35,8 +39,20 @@ class CMC_Episode_Runner : public CMC_Runner {
   using CMC_Runner::run;
 };
 
+// What APPLICATION^PRINT hands to the host: the picture's 5-6-5 pixels (rows packed) and its
+// alpha plane (empty when it has none).
+struct PrintedPicture {
+  int width = 0, height = 0;
+  std::vector<uint16_t> pixels;
+  std::vector<uint8_t> alpha;
+};
+
 class CMC_Application_Runner : public CMC_Runner {
  public:
+  // The host's printer (the player writes the picture into the game's data folder); none: PRINT
+  // only reports.
+  using Printer = std::function<void(const PrintedPicture&)>;
+  static void setPrinter(Printer printer);
   enum Method {
     EXIT = 1, RESTART, GOTO, SETLANGUAGE, GETLANGUAGE, PRINT, ENABLEMUSIC, DISABLEMUSIC, RUN, STOREBINARY, RUNENV,
     EXISTSENV, STARTDRAGGINGWINDOW, STOPDRAGGINGWINDOW, RELOAD, GETPLAYER, GETOBJECTS

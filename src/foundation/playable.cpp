@@ -65,6 +65,7 @@ void CAnimationManager::domodal() {
   const uint32_t now = tarnvik::engineClock().now();
   for (Entry& e : entries_) {
     if (!e.playable->isPlaying()) continue;
+    e.pausedHere = false;  // resumed by someone else: nothing of the pause is left to make up
     int fps = e.playable->getFPS();
     if (fps <= 0) continue;
     if (static_cast<uint32_t>(1000 / fps) <= now - e.lastStep) {
@@ -84,11 +85,21 @@ void CAnimationManager::domodal() {
 }
 
 void CAnimationManager::pause() {
+  const uint32_t now = tarnvik::engineClock().now();
   for (Entry& e : entries_)
-    if (e.playable->isPlaying()) e.playable->pause();
+    if (e.playable->isPlaying()) {
+      e.playable->pause();
+      e.pausedHere = true;
+      e.pausedAt = now;
+    }
 }
 
 void CAnimationManager::resume(int group) {
-  for (Entry& e : entries_)
-    if (e.playable->isPaused() && (group == 0 || e.playable->getGroup() == group)) e.playable->resume();
+  const uint32_t now = tarnvik::engineClock().now();
+  for (Entry& e : entries_) {
+    if (!e.playable->isPaused() || (group != 0 && e.playable->getGroup() != group)) continue;
+    e.playable->resume();
+    if (e.pausedHere) e.lastStep += now - e.pausedAt;
+    e.pausedHere = false;
+  }
 }

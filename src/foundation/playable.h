@@ -95,6 +95,8 @@ class CAnimationManager {
     CPlayable* playable = nullptr;
     bool due = false;
     uint32_t lastStep = 0;
+    bool pausedHere = false;  // paused by pause(): resume() moves lastStep on by the time paused
+    uint32_t pausedAt = 0;
   };
 
   CAnimationManager() = default;
@@ -109,8 +111,10 @@ class CAnimationManager {
   // Once per frame: every playing member whose period (1000 / fps ms) has passed since its last step
   // moves one frame. The step time is reset to now, so late frames are not made up.
   void domodal();
+  // Pauses the playing members; they keep their frame and the time into their current step.
   void pause();
-  // Resumes the paused members, or only those of the group (when not 0).
+  // Resumes the paused members, or only those of the group (when not 0), each going on with the
+  // part of its step that was left when the manager paused it.
   void resume(int group = 0);
   size_t size() const { return entries_.size(); }
 

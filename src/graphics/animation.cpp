@@ -251,7 +251,7 @@ void CAnimo::Resume() {
 }
 
 bool CAnimo::entrySoundPlays(const CAnimoEvent& e) {
-  if (!g_soundQuery) return false;
+  if (!g_soundQuery || !hasEntrySounds()) return false;
   const CAnimoEntry* entry = GetFrameInfo(currentEvent_, currentEntry_);
   if (entry && entry->hasSound && g_soundQuery(this, *entry)) return true;
   for (const CAnimoEntry& other : e.entries)
@@ -338,7 +338,7 @@ bool CAnimo::SetEventFrame(int event, int entry) {
   if (!info || !GetFrame(info->frame)) return false;
   currentEvent_ = event;
   currentEntry_ = entry;
-  if (info->hasSound && g_soundHook) g_soundHook(this, *info);
+  if (hasEntrySounds() && info->hasSound && g_soundHook) g_soundHook(this, *info);
   return showFrame(info->frame, CXPoint(info->x, info->y));
 }
 

@@ -165,6 +165,8 @@ class CAnimo : public CGraphicsObject, public CPlayable {
   bool hasOwnFPS() const { return fpsOverride_ > 0; }
   void SetAnimoFlags(uint32_t flags) { animoFlags_ = flags; }
   uint32_t GetAnimoFlags() const { return animoFlags_; }
+  // Whether the entries' sounds are there to play: the flag kNoSounds leaves them unloaded.
+  bool hasEntrySounds() const { return !(animoFlags_ & kNoSounds); }
   int RandomFramesNumber = 0;
   void SetDirection(int direction) { direction_ = direction == kBackward ? kBackward : kForward; }
   int GetDirection() const { return direction_; }

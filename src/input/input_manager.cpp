@@ -36,7 +36,16 @@ CInputManager* CInputManager::getCurrent() { return g_current; }
 
 CXPoint CInputManager::clamp(int x, int y) const {
   int w = window_ ? window_->getWidth() : 800, h = window_ ? window_->getHeight() : 600;
-  return CXPoint(std::clamp(x, 0, std::max(0, w - 1)), std::clamp(y, 0, std::max(0, h - 1)));
+  int left = 0, top = 0, right = std::max(0, w - 1), bottom = std::max(0, h - 1);
+  // A confinement holds the pointer in every mode, as the system cursor is held: scripted and
+  // headless moves land inside it too (its right and bottom edges are outside, as for the cursor).
+  if (!clip_.isEmpty()) {
+    left = std::clamp(clip_.left, left, right);
+    top = std::clamp(clip_.top, top, bottom);
+    right = std::clamp(clip_.right - 1, left, right);
+    bottom = std::clamp(clip_.bottom - 1, top, bottom);
+  }
+  return CXPoint(std::clamp(x, left, right), std::clamp(y, top, bottom));
 }
 
 std::vector<InputEvent> CInputManager::pump(std::vector<InputEvent> extra, bool& quit) {
@@ -91,6 +100,8 @@ void CInputManager::feed(const InputEvent& e) {
     case InputEvent::kPadStick:  // the window turns a gamepad into moves and clicks
     case InputEvent::kPadDown:
     case InputEvent::kPadUp:
+    case InputEvent::kFocusIn:
+    case InputEvent::kFocusOut:
       break;
   }
 }
@@ -223,6 +234,7 @@ void CInputManager::setClipRect(const CXRect* rect) {
   clip_ = *rect;
   tarnvik::PixelRect area{rect->left, rect->top, rect->right - rect->left, rect->bottom - rect->top};
   if (platform_) platform_->confine(&area);
+  position_ = clamp(position_.x, position_.y);
 }
 
 void CInputManager::resetMouseState() {

@@ -231,6 +231,11 @@ bool InputScript::parse(const std::string& text, int screenWidth, int screenHeig
     } else if (verb == "pad") {
       if (!parsePad(w, lineNo, e, error)) return false;
       add(f, e);
+    } else if (verb == "focus") {
+      if (!want(1, 1, "in or out")) return false;
+      if (w[2] != "in" && w[2] != "out") return fail("\"" + w[2] + "\" is not in or out");
+      e.kind = w[2] == "in" ? InputEvent::kFocusIn : InputEvent::kFocusOut;
+      add(f, e);
     } else if (verb == "clock") {
       long long ms = 0;
       if (!want(1, 1, "milliseconds")) return false;
@@ -316,6 +321,8 @@ std::string InputRecorder::format(const InputEvent& e) {
     case InputEvent::kPadStick:
     case InputEvent::kPadDown:
     case InputEvent::kPadUp: return {};  // the window records what the pad did: moves and clicks
+    case InputEvent::kFocusIn: return "focus in";
+    case InputEvent::kFocusOut: return "focus out";
   }
   return {};
 }

@@ -39,7 +39,14 @@ CMC_Object* createEmpty(CMC_ObjectsContainer* scope, const CXString& type, const
   if (type == "IMAGE") made = new CMC_Image(scope, name);
   else if (type == "ANIMO") made = new CMC_Animo(scope, name);
   else if (type == "SOUND") made = new CMC_Sound(scope, name);
-  if (made) scope->addObject(made);
+  else if (type == "BUTTON") {
+    // No RECT, no graphics, enabled: the script gives it the rest.
+    made = new CMC_Button(scope, nullptr);
+    made->setName(name);
+  }
+  if (!made) return nullptr;
+  scope->addObject(made);
+  if (type == "BUTTON") made->init();
   return made;
 }
 

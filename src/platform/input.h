@@ -14,7 +14,8 @@ namespace tarnvik {
 struct InputEvent {
   // kPadStick, kPadDown, kPadUp: a script driving a gamepad (x, y: the left stick's deflection from
   // -32768 to 32767; button: a PadButton); the window turns the pad into pointer moves and clicks.
-  enum Kind { kMove, kDown, kUp, kDblClick, kKeyDown, kKeyUp, kChar, kQuit, kPadStick, kPadDown, kPadUp };
+  // kFocusIn and kFocusOut: the window gained or lost the focus (a script's "focus in|out").
+  enum Kind { kMove, kDown, kUp, kDblClick, kKeyDown, kKeyUp, kChar, kQuit, kPadStick, kPadDown, kPadUp, kFocusIn, kFocusOut };
   enum Button { kLeft = 0, kMiddle = 1, kRight = 2 };
   enum PadButton { kPadA, kPadB, kPadBack, kPadStart, kPadDirUp, kPadDirDown, kPadDirLeft, kPadDirRight };
   Kind kind = kMove;

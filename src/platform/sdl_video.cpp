@@ -169,6 +169,26 @@ class SdlVideo final : public SdlVideoOutput, public PlatformInput {
   }
   bool isMinimized() const override { return window_ && (SDL_GetWindowFlags(window_) & SDL_WINDOW_MINIMIZED); }
 
+  void dragWindow(bool on, int x, int y) override {
+    dragging_ = on && window_ && renderer_;
+    grabX_ = x;
+    grabY_ = y;
+    // Captured, the pointer's moves keep coming when it leaves the window faster than it follows.
+    SDL_CaptureMouse(dragging_ ? SDL_TRUE : SDL_FALSE);
+  }
+
+  // While dragging: the window moves by how far the pointer is from the grab point (both in logical
+  // pixels, compared in window pixels so the scaled picture stays under the pointer).
+  void followPointer(int x, int y) {
+    // Capture needs the pointer over the window, which it may not have had when the drag began.
+    if (!(SDL_GetWindowFlags(window_) & SDL_WINDOW_MOUSE_CAPTURE)) SDL_CaptureMouse(SDL_TRUE);
+    int px = 0, py = 0, gx = 0, gy = 0, wx = 0, wy = 0;
+    SDL_RenderLogicalToWindow(renderer_, static_cast<float>(x), static_cast<float>(y), &px, &py);
+    SDL_RenderLogicalToWindow(renderer_, static_cast<float>(grabX_), static_cast<float>(grabY_), &gx, &gy);
+    SDL_GetWindowPosition(window_, &wx, &wy);
+    if (px != gx || py != gy) SDL_SetWindowPosition(window_, wx + px - gx, wy + py - gy);
+  }
+
   void pollEvents(std::vector<HostEvent>& out) override {
     if (!window_) return;
     SDL_Event e;
@@ -192,6 +212,7 @@ class SdlVideo final : public SdlVideoOutput, public PlatformInput {
           key(e.key.keysym.scancode, InputEvent::kKeyUp, false);
           break;
         case SDL_MOUSEMOTION:
+          if (dragging_) followPointer(e.motion.x, e.motion.y);
           pointer(InputEvent::kMove, e.motion.x, e.motion.y, InputEvent::kLeft);
           break;
         case SDL_CONTROLLERDEVICEADDED:
@@ -502,6 +523,8 @@ class SdlVideo final : public SdlVideoOutput, public PlatformInput {
   int virtualIndex_ = -1;
   int width_ = 0, height_ = 0;
   int windowScale_ = 1;
+  bool dragging_ = false;
+  int grabX_ = 0, grabY_ = 0;
   bool fullscreen_ = false;
   bool started_ = false;
   std::string error_;

@@ -47,6 +47,9 @@ class VideoOutput {
   virtual void showMessage(const std::string& /*title*/, const std::string& /*text*/) {}
   // True when the output is a real window on a display.
   virtual bool isWindowed() const { return false; }
+  // With `on`, the window follows the pointer from now on, held at the point (x, y) of the logical
+  // screen; without, it stays where it is. Outputs that are no window ignore it.
+  virtual void dragWindow(bool /*on*/, int /*x*/, int /*y*/) {}
   // The mouse and keyboard of the window; null when the output has none.
   virtual PlatformInput* getInput() { return nullptr; }
   // A script's gamepad event (stick or button, as InputEvent::kPad*): a window feeds it to a virtual

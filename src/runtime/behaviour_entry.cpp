@@ -238,7 +238,7 @@ void CMC_Behaviour_Entry::parse(const CXString& statement, bool valueOnly) {
       targetExpression_ = std::make_unique<CMC_Expression>(scope_, stripBrackets(targetName_), behaviour_);
     } else if (!contains(targetName_, '$')) {
       CMC_Object* v = lookupTarget(targetName_);
-      if (mc::isBindable(v)) {
+      if (mc::isBindable(v) && !contains(targetName_, '|')) {
         targetVariable_ = v;
         targetVariableLife_ = mc::lifeOf(v);
       }
@@ -288,7 +288,8 @@ CMC_Object* CMC_Behaviour_Entry::fixedValueFor(const CXString& text) {
   if (text.GetAt(0) != '"') {
     CMC_Object* found = lookupTarget(text);
     if (found) {
-      if (!mc::isBindable(found)) return nullptr;
+      // A STRUCT|FIELD is found again on every run: a database cursor's fields change with its row.
+      if (!mc::isBindable(found) || contains(text, '|')) return nullptr;
       valueBound_ = true;
       valueLife_ = mc::lifeOf(found);
       return found;

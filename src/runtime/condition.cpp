@@ -16,6 +16,8 @@ namespace {
 const char* const kSuccess = "ONRUNTIMESUCCESS";
 const char* const kFailed = "ONRUNTIMEFAILED";
 
+bool isStructure(const CMC_Object* o) { return o && !mc::isControl(o) && o->getType() == mc::TYPE_STRUCTURE; }
+
 CXString trimmed(CXString text) {
   text.AllTrim(' ');
   return text;
@@ -27,6 +29,7 @@ CXString trimmed(CXString text) {
 CMC_Object* operandFrom(CMC_ObjectsContainer* scope, CMC_Object* arg, bool& owned) {
   owned = false;
   if (!arg || mc::isControl(arg)) return nullptr;
+  if (isStructure(arg)) return arg;
   CMC_Variable* v = mc::asVariable(arg);
   if (v) {
     if (v->getType() == mc::TYPE_EXPRESSION) return v;
@@ -199,10 +202,30 @@ CMC_Object* CMC_Condition::resolveOperand(CMC_ObjectsContainer* scope, const CXS
     return CMC_Variable::resolve(t);
   }
   if (CMC_Variable* v = scope ? scope->getVariable(t) : nullptr) return v;
+  if (CMC_Object* o = scope ? scope->getObject(t) : nullptr; isStructure(o)) return o;
   return CMC_Variable::resolve(t);
 }
 
+namespace {
+
+// Structures compare field by field through their own equality; one never equals another type.
+bool compareStructures(CMC_Object* left, CMC_Object* right, int op) {
+  bool equal = left->getType() == mc::TYPE_STRUCTURE && right->getType() == mc::TYPE_STRUCTURE &&
+               static_cast<CMC_Variable*>(left)->equals(static_cast<CMC_Variable*>(right));
+  switch (op) {
+    case CMC_Condition::EQUAL:
+    case CMC_Condition::LESSEQUAL:
+    case CMC_Condition::GREATEREQUAL: return equal;
+    case CMC_Condition::NOTEQUAL:
+    case CMC_Condition::GREATER: return !equal;
+    default: return false;
+  }
+}
+
+}  // namespace
+
 bool CMC_Condition::compareValues(CMC_Object* left, CMC_Object* right, int op) {
+  if (isStructure(left) || isStructure(right)) return compareStructures(left, right, op);
   CMC_Variable* lv = mc::asVariable(left);
   CMC_Variable* rv = mc::asVariable(right);
   CMC_Variable* lOwned = nullptr;

@@ -12,8 +12,8 @@ namespace {
 
 CSoundSystem* g_system = nullptr;
 
-void frameSoundHook(CAnimo*, const CAnimoEntry& entry) {
-  if (g_system) g_system->playFrameSound(entry.sound);
+void frameSoundHook(CAnimo* animo, const CAnimoEntry& entry) {
+  if (g_system && animo) g_system->playFrameSound(entry.sound, *animo);
 }
 
 bool frameSoundQuery(CAnimo*, const CAnimoEntry& entry) {
@@ -75,7 +75,7 @@ CXString CSoundSystem::resolveSoundFX(CWindow* window, const CXString& name) {
   return name;
 }
 
-void CSoundSystem::playFrameSound(const CXString& name) {
+void CSoundSystem::playFrameSound(const CXString& name, const CPlayable& settings) {
   if (name.isEmpty()) return;
   std::string key = name.str();
   auto it = frameSounds_.find(key);
@@ -83,7 +83,12 @@ void CSoundSystem::playFrameSound(const CXString& name) {
     auto sound = std::make_unique<CSound4>(window_, resolveSoundFX(window_, name), false, true);
     it = frameSounds_.emplace(key, std::move(sound)).first;
   }
-  it->second->Play(false);
+  // One file may sound for several animations: each play takes the settings of the one playing it.
+  CSound4& sound = *it->second;
+  sound.setVolume(settings.getVolume());
+  sound.setPanning(settings.getPanning());
+  sound.setFrequency(settings.getFrequency());
+  sound.Play(false);
 }
 
 bool CSoundSystem::isFrameSoundPlaying(const CXString& name) const {

@@ -51,7 +51,8 @@ class CSoundSystem : public CFrameParticipant {
   static CXString resolveSoundFX(CWindow* window, const CXString& name);
 
   // Animation frames: plays the named sound (one shared sound per file) and asks whether it plays.
-  void playFrameSound(const CXString& name);
+  // Plays an animation entry's sound with the animation's volume, panning and frequency (device units).
+  void playFrameSound(const CXString& name, const CPlayable& settings);
   bool isFrameSoundPlaying(const CXString& name) const;
 
   // Once per frame: ends of in-memory sounds, music loop events.

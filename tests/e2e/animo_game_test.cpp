@@ -183,4 +183,22 @@ TEST_F(AnimoGameTest, TheScreenShowsTheSteppedFrameAtItsOffsetWithItsAlpha) {
   EXPECT_EQ(mismatches, 0);
 }
 
+TEST_F(AnimoGameTest, ScenePauseFreezesAnimationsAndResumeGoesOnFromTheSameTime) {
+  writeAnimation("walk.ann", 4, {{"walk", {0, 1, 2, 3}}});
+  scene(integers({"CHANGED", "FIN", "ATPAUSE", "ATRESUME", "AT650"}) +
+        "OBJECT=A\nA:TYPE=ANIMO\nA:FILENAME=walk.ann\nA:TOCANVAS=TRUE\nA:VISIBLE=TRUE\nA:FPS=10\n"
+        "A:ONFRAMECHANGED={CHANGED^INC();}\nA:ONFINISHED={FIN^INC();}\n" +
+        // PAUSE(TRUE) keeps the timers running, so they can resume the scene.
+        onceAfter("P", 150, "S^PAUSE(TRUE);ATPAUSE^SET(CHANGED);") +
+        onceAfter("R", 450, "ATRESUME^SET(CHANGED);S^RESUME();") + onceAfter("Q", 650, "AT650^SET(CHANGED);") +
+        "OBJECT=S\nS:ONINIT={A^PLAY(\"walk\");}\n");
+  // Steps every 100 ms: 100, then paused from 150 to 450, so 50 ms of the step are left: 500, 600, end at 700.
+  ASSERT_EQ(play(75, {"--frame-ms", "10"}), 0) << err();
+  EXPECT_EQ(value("ATPAUSE"), 1);
+  EXPECT_EQ(value("ATRESUME"), 1) << "no frame changes while paused";
+  EXPECT_EQ(value("AT650"), 3) << "steps at 500 and 600";
+  EXPECT_EQ(value("CHANGED"), 3);
+  EXPECT_EQ(value("FIN"), 1) << "finished at 700";
+}
+
 }  // namespace

@@ -93,6 +93,49 @@ TEST_F(ImageGameTest, CollisionEventsNameThePartnerAndCountBeginsAndEnds) {
   EXPECT_EQ(value("ENDS"), 1);
 }
 
+TEST_F(ImageGameTest, MonitoredObjectsPlacedOverlappingCollideOnlyOnceOneMoves) {
+  writeImage("Dane/S/box.img", 10, 10, 0, 0, [](int, int) { return uint16_t{0xF800}; });
+  scene(integers({"HITS", "EARLY"}) +
+        "OBJECT=A\nA:TYPE=IMAGE\nA:FILENAME=box.img\nA:TOCANVAS=TRUE\nA:VISIBLE=TRUE\nA:MONITORCOLLISION=TRUE\n"
+        "OBJECT=B\nB:TYPE=IMAGE\nB:FILENAME=box.img\nB:TOCANVAS=TRUE\nB:VISIBLE=TRUE\n"
+        "B:ONCOLLISION={HITS^INC();}\n"
+        "OBJECT=STEP\nSTEP:TYPE=TIMER\nSTEP:ELAPSE=100\nSTEP:TICKS=1\nSTEP:ONTICK={EARLY^SET(HITS);B^MOVE(1,0);}\n"
+        "OBJECT=S\nS:ONINIT={B^SETPOSITION(5,5);B^MONITORCOLLISION();STEP^ENABLE();}\n");
+  ASSERT_EQ(play(20), 0) << err();
+  EXPECT_EQ(value("EARLY"), 0) << "neither moved since it was monitored: not tested";
+  EXPECT_EQ(value("HITS"), 1) << "B moved: tested, and it collides";
+}
+
+TEST_F(ImageGameTest, PrintWritesTheObjectsPixelsCutToTheRectangleIntoTheDataFolder) {
+  auto colour = [](int x, int y) { return static_cast<uint16_t>(0xF800 | (x << 5) | y); };
+  writeImage("Dane/S/pic.img", 20, 10, 300, 200, colour, [](int x, int) { return static_cast<uint8_t>(10 * x); });
+  scene("OBJECT=PIC\nPIC:TYPE=IMAGE\nPIC:FILENAME=pic.img\nPIC:TOCANVAS=TRUE\nPIC:VISIBLE=TRUE\n"
+        "OBJECT=S\nS:ONINIT={GAME^PRINT(\"PIC\",5,2,15,8);GAME^PRINT(\"PIC\",0,0,0,0);GAME^PRINT(\"NOPE\",0,0,1,1);}\n");
+  ASSERT_EQ(play(2, {"--log", "warn"}), 0) << err();
+  fs::path data = dir_ / "xdg" / "tarnvik" / "game";
+  auto check = [&](const char* file, int left, int top, int w, int h) {
+    tarnvik::png::Image got;
+    std::string error;
+    ASSERT_TRUE(tarnvik::png::read((data / file).string(), got, error)) << file << ": " << error;
+    ASSERT_EQ(got.width, w);
+    ASSERT_EQ(got.height, h);
+    ASSERT_EQ(got.channels, 4) << "the alpha plane goes with it";
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        uint16_t c = colour(left + x, top + y);
+        const uint8_t* p = &got.pixels[(static_cast<size_t>(y) * w + x) * 4];
+        ASSERT_EQ(p[0], tarnvik::png::expand5(c >> 11)) << file << " at " << x << "," << y;
+        ASSERT_EQ(p[1], tarnvik::png::expand6((c >> 5) & 63)) << file << " at " << x << "," << y;
+        ASSERT_EQ(p[2], tarnvik::png::expand5(c & 31)) << file << " at " << x << "," << y;
+        ASSERT_EQ(p[3], 10 * (left + x)) << file << " at " << x << "," << y;
+      }
+  };
+  check("print-1.png", 5, 2, 10, 6);
+  check("print-2.png", 0, 0, 20, 10);
+  EXPECT_FALSE(fs::exists(data / "print-3.png")) << "nothing for an unknown object";
+  EXPECT_NE(err().find("PRINT NOPE"), std::string::npos) << err();
+}
+
 // --- the composed screen ---
 
 // Reference composition, written from the copy rules independently of the engine.

@@ -150,6 +150,48 @@ TEST_F(InputGameTest, MouseKeyboardAndAnImageUsedAsAButton) {
   EXPECT_EQ(value("PICR"), 1);
 }
 
+TEST_F(InputGameTest, KeyUpNamesTheLatestKeyAndTheClipRectHoldsScriptedMoves) {
+  scene(integers({"X", "Y", "CX", "CY", "FX", "FY"}) + strings({"UPS"}) +
+        "OBJECT=MOUSE\nMOUSE:TYPE=MOUSE\nMOUSE:ONMOVE={X^SET(MOUSE^GETPOSX());Y^SET(MOUSE^GETPOSY());}\n"
+        "MOUSE:ONCLICK={CX^SET(MOUSE^GETPOSX());CY^SET(MOUSE^GETPOSY());}\n"
+        "OBJECT=KEYBOARD\nKEYBOARD:TYPE=KEYBOARD\nKEYBOARD:ONKEYUP={UPS^ADD(KEYBOARD^GETLATESTKEY());}\n"
+        "KEYBOARD:ONKEYDOWN^A={FX^SET(X);FY^SET(Y);}\nKEYBOARD:ONKEYDOWN^F={MOUSE^SETCLIPRECT(0,0,0,0);}\n"
+        "OBJECT=S\nS:ONINIT={MOUSE^SETCLIPRECT(100,100,400,300);}\n");
+  fs::path script = input(
+      "1 move 700 500\n2 keydown a\n3 click 20 30\n4 keydown b\n5 keyup a\n6 keyup b\n"
+      "7 key f\n8 move 700 500\n");
+  ASSERT_EQ(play(10, {"--input", script.string()}), 0) << err();
+  EXPECT_EQ(value("FX"), 399) << "a move stops at the rectangle's last column";
+  EXPECT_EQ(value("FY"), 299);
+  EXPECT_EQ(value("CX"), 100) << "a press lands inside the rectangle";
+  EXPECT_EQ(value("CY"), 100);
+  EXPECT_EQ(text("UPS"), "ABF") << "a release names the released key, not the one pressed last";
+  EXPECT_EQ(value("X"), 700) << "released: the move reaches where it was sent";
+  EXPECT_EQ(value("Y"), 500);
+}
+
+TEST_F(InputGameTest, ButtonMadeByCreateTakesARectAndHearsClicks) {
+  scene(integers({"CLICKS", "PRIO"}) +
+        "OBJECT=S\nS:ONINIT={@CREATE(\"BUTTON\",\"BB\");BB^SETRECT(100,100,140,120);BB^SETPRIORITY(5);"
+        "PRIO^SET(BB^GETPRIORITY());BB^ADDBEHAVIOUR(\"ONCLICKED\",\"{CLICKS^INC();}\");}\n");
+  fs::path script = input("1 click 110 110\n3 click 300 300\n");
+  ASSERT_EQ(play(5, {"--input", script.string()}), 0) << err();
+  EXPECT_EQ(value("PRIO"), 5);
+  EXPECT_EQ(value("CLICKS"), 1) << "a click inside its rectangle only";
+}
+
+TEST_F(InputGameTest, FocusChangesInTheScriptRaiseActivateAndDeactivate) {
+  scene(integers({"SCENEIN", "SCENEOUT"}) + "OBJECT=S\nS:ONACTIVATE={SCENEIN^INC();}\nS:ONDEACTIVATE={SCENEOUT^INC();}\n",
+        "GAME:ONACTIVATE={APPIN^INC();}\nGAME:ONDEACTIVATE={APPOUT^INC();}\n");
+  write("Dane/GAME.cnv", integers({"APPIN", "APPOUT"}));
+  fs::path script = input("2 focus out\n3 focus out\n5 focus in\n7 focus out\n");
+  ASSERT_EQ(play(9, {"--input", script.string()}), 0) << err();
+  EXPECT_EQ(value("SCENEOUT"), 2) << "a repeated loss is no change";
+  EXPECT_EQ(value("SCENEIN"), 1);
+  EXPECT_EQ(PlayerTest::value("GAME", "APPOUT"), 2);
+  EXPECT_EQ(PlayerTest::value("GAME", "APPIN"), 1);
+}
+
 TEST_F(InputGameTest, DraggingMovesTheDragObjectAndNamesItMeanwhile) {
   image("piece.img", 20, 20, 100, 100, kBlue);
   scene(integers({"STARTS", "ENDS", "X", "Y", "ACTION"}) + strings({"NAME", "AFTER"}) +

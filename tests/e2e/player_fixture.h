@@ -227,6 +227,11 @@ class SceneGameTest : public PlayerTest {
   std::string err() const { return last_.err; }
   int value(const char* key) const { return PlayerTest::value("S", key); }
   std::string text(const char* key) const { return PlayerTest::text("S", key); }
+  // A TIMER that ticks once, `ms` milliseconds after the scene starts, and runs the code.
+  static std::string onceAfter(const std::string& name, int ms, const std::string& code) {
+    return "OBJECT=" + name + "\n" + name + ":TYPE=TIMER\n" + name + ":ELAPSE=" + std::to_string(ms) + "\n" + name +
+           ":TICKS=1\n" + name + ":ONTICK={" + code + "}\n";
+  }
   // Declares TOINI integers.
   static std::string integers(std::initializer_list<const char*> names) {
     std::string out;

@@ -227,6 +227,41 @@ TEST_F(ScreenTest, WithoutADisplayTheRunGoesOnHeadlessOnTheRealClock) {
   EXPECT_EQ(readPng(shot).width, 64);
 }
 
+// STARTDRAGGINGWINDOW makes the window follow the pointer, held at the given point; a click ends it
+// with STOPDRAGGINGWINDOW. The window's place is read from the X server.
+TEST_F(ScreenTest, DraggedWindowFollowsThePointerUntilStopped) {
+  for (const char* tool : {"xvfb-run", "xdotool"})
+    if (!onPath(tool)) GTEST_SKIP() << tool << " is not installed (make deps installs it)";
+  fs::path folder = stillGame(false);
+  std::ofstream(folder / "Dane" / "S" / "S.cnv", std::ios::app)
+      << "OBJECT=MOUSE\nMOUSE:TYPE=MOUSE\nMOUSE:ONCLICK={GAME^STOPDRAGGINGWINDOW();}\n"
+         "OBJECT=S\nS:ONINIT={GAME^STARTDRAGGINGWINDOW(10,20);}\n";
+  const std::string script = R"sh(P="$1"; D="$2"; G="$3"
+export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
+"$P" --settings "$D/d.ini" -window -res 320 240 -path "$G" &
+pid=$!
+for i in $(seq 1 300); do
+  grep -q '^FRAMES *= *[0-9][0-9]' "$D/d.ini" 2>/dev/null && break
+  sleep 0.1
+done
+)sh" + std::string(kFindPlayerWindow) + R"sh(xdotool mousemove 300 200; sleep 1
+xdotool getwindowgeometry "$id" | grep Position > "$D/dragged.txt"
+xdotool click 1; sleep 1
+xdotool mousemove 500 400; sleep 1
+xdotool getwindowgeometry "$id" | grep Position > "$D/stopped.txt"
+kill -TERM $pid
+wait $pid
+)sh";
+  pid_t pid = spawn({"xvfb-run", "-a", "-s", "-screen 0 800x600x24 -nolisten tcp", "sh", "-c", script, "sh",
+                     program(), dir_.string(), folder.string()});
+  PlayerRun run = finish(pid);
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(slurp(dir_ / "dragged.txt").find("Position: 290,180"), std::string::npos)
+      << slurp(dir_ / "dragged.txt") << "the point (10, 20) of the window is under the pointer";
+  EXPECT_NE(slurp(dir_ / "stopped.txt").find("Position: 290,180"), std::string::npos)
+      << slurp(dir_ / "stopped.txt") << "stopped: the window stays";
+}
+
 // The player in a window on an X server of its own: full screen on 800 x 600 with a 320 x 240 game
 // screen and the pixel scale (kept for the second run), so the picture is doubled and centred with
 // black bars.

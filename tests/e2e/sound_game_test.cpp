@@ -10,6 +10,7 @@
 #include <cstring>
 #include <fstream>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -69,6 +70,38 @@ class SoundGameTest : public tarnvik::e2e::SceneGameTest {
         return;
       }
     }
+  }
+  // An animation go.ann with the animation flags given: its event GO shows two entries at 10 frames
+  // per second, the second playing tick.wav (441 samples of 7000).
+  void writeTickAnimation(uint32_t animoFlags = 0) {
+    CAnimo animo;
+    for (int i = 0; i < 2; ++i) {
+      auto f = std::make_unique<CAnimoFrame>();
+      ASSERT_TRUE(f->create(4, 4, 16, false));
+      animo.AddFrame(std::move(f));
+    }
+    CAnimoEvent e;
+    e.name = "GO";
+    e.fps = 10;
+    for (int i = 0; i < 2; ++i) {
+      CAnimoEntry entry;
+      entry.frame = i;
+      e.entries.push_back(entry);
+    }
+    e.entries[1].hasSound = true;
+    e.entries[1].sound = "tick.wav";
+    animo.AddEvent(e);
+    animo.SetAnimoFlags(animoFlags);
+    std::vector<uint8_t> ann;
+    ASSERT_TRUE(animo.SaveToMemory(0, ann));
+    writeBytes("Dane/S/go.ann", ann);
+    writeConstant("Dane/S/tick.wav", 44100, 441, 7000);
+  }
+  // The first stereo frame that is not silent, or the capture's length.
+  static int64_t firstSound(const std::vector<int16_t>& s) {
+    int64_t start = 0;
+    while (start < static_cast<int64_t>(s.size() / 2) && s[2 * start] == 0 && s[2 * start + 1] == 0) ++start;
+    return start;
   }
 };
 
@@ -252,31 +285,10 @@ TEST_F(SoundGameTest, MasterVolumeScalesTheWholeMixAndNoSoundSilencesEffects) {
 }
 
 TEST_F(SoundGameTest, AnimationFramesPlayTheirSounds) {
-  CAnimo animo;
-  for (int i = 0; i < 2; ++i) {
-    auto f = std::make_unique<CAnimoFrame>();
-    ASSERT_TRUE(f->create(4, 4, 16, false));
-    animo.AddFrame(std::move(f));
-  }
-  CAnimoEvent e;
-  e.name = "GO";
-  e.fps = 10;
-  for (int i = 0; i < 2; ++i) {
-    CAnimoEntry entry;
-    entry.frame = i;
-    e.entries.push_back(entry);
-  }
-  e.entries[1].hasSound = true;
-  e.entries[1].sound = "tick.wav";
-  animo.AddEvent(e);
-  std::vector<uint8_t> ann;
-  ASSERT_TRUE(animo.SaveToMemory(0, ann));
-  writeBytes("Dane/S/go.ann", ann);
-  writeConstant("Dane/S/tick.wav", 44100, 441, 7000);
+  writeTickAnimation();
   scene("OBJECT=A\nA:TYPE=ANIMO\nA:FILENAME=go.ann\nA:TOCANVAS=TRUE\nOBJECT=S\nS:ONINIT={A^PLAY(\"GO\");}\n");
   auto s = capture(20);
-  int64_t start = 0;
-  while (start < static_cast<int64_t>(s.size() / 2) && s[2 * start] == 0) ++start;
+  int64_t start = firstSound(s);
   // The second entry is shown by the first tick at or after 100 ms, and its sound starts there.
   int64_t tick = 0;
   for (int64_t f = 1; f <= 20 && !tick; ++f)
@@ -284,6 +296,89 @@ TEST_F(SoundGameTest, AnimationFramesPlayTheirSounds) {
   EXPECT_EQ(start, sampleAt(tick));
   expectSpan(s, start, start + 441, 7000, 7000, "the frame's sound");
   expectSpan(s, start + 441, static_cast<int64_t>(s.size() / 2), 0, 0, "once");
+}
+
+TEST_F(SoundGameTest, AnimationFlaggedWithoutSoundsPlaysNone) {
+  writeTickAnimation(CAnimo::kNoSounds);
+  scene("OBJECT=A\nA:TYPE=ANIMO\nA:FILENAME=go.ann\nA:TOCANVAS=TRUE\nOBJECT=S\nS:ONINIT={A^PLAY(\"GO\");}\n");
+  auto s = capture(20);
+  EXPECT_EQ(firstSound(s), static_cast<int64_t>(s.size() / 2)) << "the entries' sounds are not loaded";
+}
+
+TEST_F(SoundGameTest, AnimationVolumePanAndFrequencyReachItsEntrySounds) {
+  writeTickAnimation();
+  // Device units: -800 is -8 dB; pan 800 takes 8 dB off the left; 22050 plays at half speed.
+  scene("OBJECT=A\nA:TYPE=ANIMO\nA:FILENAME=go.ann\nA:TOCANVAS=TRUE\n"
+        "OBJECT=S\nS:ONINIT={A^SETVOLUME(-800);A^SETPAN(800);A^SETFREQ(22050);A^PLAY(\"GO\");}\n");
+  auto s = capture(30);
+  int64_t start = firstSound(s);
+  ASSERT_LT(start, static_cast<int64_t>(s.size() / 2));
+  int64_t end = start;
+  while (end < static_cast<int64_t>(s.size() / 2) && (s[2 * end] != 0 || s[2 * end + 1] != 0)) ++end;
+  EXPECT_NEAR(end - start, 882, 2) << "441 samples at half speed";
+  // Within one step of the exact gains (the mixer's fixed-point gain may round down).
+  const double left = 7000 * std::pow(10.0, -0.8), right = 7000 * std::pow(10.0, -0.4);
+  for (int64_t k = start + 2; k < end - 2; ++k)
+    if (std::abs(s[2 * k] - left) > 1 || std::abs(s[2 * k + 1] - right) > 1) {
+      ADD_FAILURE() << "frame " << k << " is " << s[2 * k] << "/" << s[2 * k + 1] << ", want " << left << "/" << right;
+      break;
+    }
+}
+
+TEST_F(SoundGameTest, SequenceParameterTakesItsCharactersFromTheArrayItNames) {
+  writeConstant("Dane/S/a.wav", 44100, 441, 1000);
+  writeConstant("Dane/S/b.wav", 44100, 441, 2000);
+  writeConstant("Dane/S/c.wav", 44100, 441, 3000);
+  write("Dane/S/pick.seq",
+        "NAME=PICK\nPICK:TYPE=SEQUENCE\nPICK:MODE=PARAMETER\nNAME=A\nA:TYPE=SIMPLE\nA:FILENAME=a.wav\n"
+        "NAME=B\nB:TYPE=SIMPLE\nB:FILENAME=b.wav\nNAME=C\nC:TYPE=SIMPLE\nC:FILENAME=c.wav\n"
+        "PICK:ADD=A\nPICK:ADD=B\nPICK:ADD=C\n");
+  // The array X holds 2: the parameter "X" becomes "3", the third child. "Y" names no array and
+  // stays: index 33, beyond the children.
+  scene("OBJECT=Q\nQ:TYPE=SEQUENCE\nQ:FILENAME=pick.seq\nOBJECT=X\nX:TYPE=ARRAY\n"
+        "OBJECT=T\nT:TYPE=TIMER\nT:ELAPSE=100\nT:TICKS=1\nT:ONTICK={Q^PLAY(\"PICK\",\"Y\");}\n"
+        "OBJECT=S\nS:ONINIT={X^ADD(2);Q^PLAY(\"PICK\",\"X\");}\n");
+  auto s = capture(20);
+  expectSpan(s, 0, 441, 3000, 3000, "the third child");
+  expectSpan(s, 441, static_cast<int64_t>(s.size() / 2), 0, 0, "nothing for Y");
+}
+
+TEST_F(SoundGameTest, SceneNamesItsPlayingAnimationAndSequenceAndResumesSequencesOnly) {
+  writeTickAnimation();
+  writeConstant("Dane/S/long.wav", 44100, 44100, 1000);
+  write("Dane/S/one.seq", "NAME=ONE\nONE:TYPE=SEQUENCE\nONE:MODE=SEQUENCE\nNAME=L\nL:TYPE=SIMPLE\nL:FILENAME=long.wav\n"
+                          "ONE:ADD=L\n");
+  scene("OBJECT=IDLE\nIDLE:TYPE=ANIMO\nIDLE:FILENAME=go.ann\nOBJECT=A\nA:TYPE=ANIMO\nA:FILENAME=go.ann\n"
+        "OBJECT=Q0\nQ0:TYPE=SEQUENCE\nQ0:FILENAME=one.seq\nOBJECT=Q\nQ:TYPE=SEQUENCE\nQ:FILENAME=one.seq\n"
+        "OBJECT=ANIM\nANIM:TYPE=STRING\nANIM:TOINI=TRUE\nOBJECT=SEQ\nSEQ:TYPE=STRING\nSEQ:TOINI=TRUE\n"
+        "OBJECT=LATER\nLATER:TYPE=STRING\nLATER:TOINI=TRUE\n" +
+        onceAfter("P", 96, "S^PAUSE(TRUE);") + onceAfter("R", 192, "S^RESUMESEQONLY();LATER^SET(S^GETPLAYINGANIMO());") +
+        "OBJECT=S\nS:ONINIT={A^PLAY(\"GO\");Q^PLAY(\"ONE\");ANIM^SET(S^GETPLAYINGANIMO());"
+        "SEQ^SET(S^GETPLAYINGSEQ());}\n");
+  auto s = capture(20);
+  EXPECT_EQ(text("ANIM"), "A");
+  EXPECT_EQ(text("SEQ"), "Q");
+  EXPECT_EQ(text("LATER"), "") << "the animation stays paused";
+  expectSpan(s, 0, sampleAt(96), 1000, 1000, "the sequence before the pause");
+  expectSpan(s, sampleAt(96), sampleAt(192), 0, 0, "paused with the scene");
+  expectSpan(s, sampleAt(192), static_cast<int64_t>(s.size() / 2), 1000, 1000, "resumed alone");
+}
+
+TEST_F(SoundGameTest, ClonedButtonTimerAndSoundWorkLikeTheirOriginals) {
+  writeConstant("Dane/S/tick.wav", 44100, 441, 7000);
+  scene(integers({"CLICKS", "TICKS", "CLONESTARTS"}) +
+        "OBJECT=BTN\nBTN:TYPE=BUTTON\nBTN:RECT=100,100,140,120\nBTN:ONCLICKED={CLICKS^INC();}\n"
+        "OBJECT=T\nT:TYPE=TIMER\nT:ELAPSE=50\nT:TICKS=2\nT:ONTICK={TICKS^INC();}\n"
+        "OBJECT=SND\nSND:TYPE=SOUND\nSND:FILENAME=tick.wav\n"
+        "OBJECT=S\nS:ONINIT={BTN^CLONE(1);BTN_1^SETRECT(200,200,240,220);T^CLONE(1);SND^CLONE(1);"
+        "SND_1^ADDBEHAVIOUR(\"ONSTARTED\",\"{CLONESTARTS^INC();}\");SND_1^PLAY();}\n");
+  fs::path input = dir_ / "input.txt";
+  std::ofstream(input) << "2 click 110 110\n4 click 210 210\n";
+  auto s = capture(20, {"--input", input.string()});
+  EXPECT_EQ(value("CLICKS"), 2) << "the clone hears clicks in its own rectangle";
+  EXPECT_EQ(value("TICKS"), 4) << "two ticks each";
+  EXPECT_EQ(value("CLONESTARTS"), 1);
+  EXPECT_EQ(firstSound(s), 0) << "the clone's sound plays from the start";
 }
 
 // A windowed run under Xvfb with SDL's disk audio driver (the device writes what it pulls to a file)

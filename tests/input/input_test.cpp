@@ -412,6 +412,8 @@ TEST(InputScriptTest, MalformedLinesAreNamedOddOnesWarned) {
       {"seed -3\n", "line 1: \"seed\" takes one number"},
       {"0 clock 99999999\n", "line 1: \"99999999\" is not a clock advance"},
       {"0 quit now\n", "line 1: \"quit\" takes nothing"},
+      {"0 focus\n", "line 1: \"focus\" takes in or out"},
+      {"0 focus lost\n", "line 1: \"lost\" is not in or out"},
       {"0\n", "line 1: a frame number without a verb"},
       {"0 pad stick 40000 0\n", "line 1: \"pad stick\" takes two deflections"},
       {"0 pad press x\n", "line 1: \"x\" is not a pad button"},
@@ -457,11 +459,11 @@ TEST(InputScriptTest, RecordedTextReadsBackAsTheSameEvents) {
   std::vector<InputEvent> frame2{key(InputEvent::kKeyDown, 0x47), key(InputEvent::kKeyUp, 0x0C), space, letter,
                                  ev(InputEvent::kDblClick, 9, 9)};
   recorder.frame(0, 16, frame0);
-  recorder.frame(1, 16, {});
+  recorder.frame(1, 16, {ev(InputEvent::kFocusOut), ev(InputEvent::kFocusIn)});
   recorder.frame(2, 17, frame2);
   recorder.quit(3);
   EXPECT_EQ(recorder.text(),
-            "seed 7\n0 clock 16\n0 move 3 4\n0 down middle\n2 clock 17\n2 keydown 7\n2 char U+0020\n2 char \xC5\x82\n"
+            "seed 7\n0 clock 16\n0 move 3 4\n0 down middle\n1 focus out\n1 focus in\n2 clock 17\n2 keydown 7\n2 char U+0020\n2 char \xC5\x82\n"
             "2 dblclick 9 9\n3 quit\n")
       << "a key without a name is left out";
   tarnvik::InputScript script;
@@ -472,6 +474,11 @@ TEST(InputScriptTest, RecordedTextReadsBackAsTheSameEvents) {
   EXPECT_EQ(script.clockAt(1), 16u);
   EXPECT_EQ(script.clockAt(2), 17u);
   std::vector<InputEvent> at;
+  script.eventsAt(1, at);
+  ASSERT_EQ(at.size(), 2u);
+  EXPECT_EQ(at[0].kind, InputEvent::kFocusOut);
+  EXPECT_EQ(at[1].kind, InputEvent::kFocusIn);
+  at.clear();
   script.eventsAt(2, at);
   ASSERT_EQ(at.size(), 4u);
   EXPECT_EQ(at[0].key, 0x08) << "keypad 7 replays as the 7 key";

@@ -179,8 +179,6 @@ void CMC_DrawableObject::monitorCollisions(bool alpha) {
   collisions->addMonitoredObject(getDrawable(), alpha);
   if (CMonitoredObject* record = collisions->find(getDrawable())) record->alpha = alpha;
   monitoring_ = true;
-  // Tested at the next tick, as if it had just moved there.
-  collisions->onPositionChanged(getDrawable());
 }
 
 void CMC_DrawableObject::stopMonitoringCollisions() {

@@ -51,10 +51,14 @@ bool CMC_Keyboard::serialize(CXArchive* archive) {
 void CMC_Keyboard::keyEvent(int code, int index, const char* event) {
   if (!enabled_) return;
   const char* name = tarnvik::keys::nameOf(code);
-  if (name && index == EVI_ONKEYDOWN) {
+  if (name) {
+    // A release names the latest key as a press does; the queue lists presses only, so a key
+    // pressed and released is listed once.
     latest_ = CXString(name);
-    latestKeys_.push_back(latest_);
-    if (latestKeys_.size() > kLatestKeys) latestKeys_.pop_front();
+    if (index == EVI_ONKEYDOWN) {
+      latestKeys_.push_back(latest_);
+      if (latestKeys_.size() > kLatestKeys) latestKeys_.pop_front();
+    }
   }
   if (!hasHandlerFlag(index)) return;
   if (name) onSignalWithParam(event, CXString(name));

@@ -94,6 +94,20 @@ void CMC_Button::build() {
   button_->Enable(d.enable.isEmpty() || d.enable.equalsIgnoreCase("TRUE"));
 }
 
+CXObject* CMC_Button::clone() const {
+  auto* copy = new CMC_Button(getScene(), nullptr);
+  copy->setName(getName());
+  copy->definition_ = definition_;
+  copy->build();
+  copy->button_->SetActiveRect(button_->getActiveRect());
+  for (int g = CButton::kStandard; g <= CButton::kOnClick; ++g)
+    if (names_[g] != copy->names_[g]) copy->setGraphic(static_cast<CButton::Graphic>(g), names_[g]);
+  copy->button_->EnableDragging(button_->isDraggable());
+  copy->dragName_ = dragName_;
+  copy->button_->Enable(button_->isEnabled());
+  return copy;
+}
+
 void CMC_Button::init() {
   if (!built_) build();
   CMC_Object::init();

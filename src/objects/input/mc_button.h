@@ -29,6 +29,9 @@ class CMC_Button : public CMC_Object, public CControlNotifier {
   ~CMC_Button() override;
 
   const CMC_EventList* getBehavioursList() const override;
+  // A working copy: the same definition, rectangle, graphics and state, its own hot spot.
+  CXObject* clone() const override;
+  using CMC_Object::clone;
   void init() override;
   bool done(bool unloading) override;
   // Record: the handlers, the name and the definition's properties.

@@ -56,6 +56,16 @@ bool CMC_Timer::serialize(CXArchive* archive) {
   return true;
 }
 
+CXObject* CMC_Timer::clone() const {
+  auto* copy = new CMC_Timer(getScene(), nullptr);
+  copy->setName(getName());
+  copy->enabled_ = enabled_;
+  copy->limit_ = limit_;
+  copy->elapse_ = elapse_;
+  copy->registerWithService();
+  return copy;
+}
+
 void CMC_Timer::registerWithService() {
   if (elapse_.isEmpty() || registered_) return;
   if (CXTimer* timers = service()) {

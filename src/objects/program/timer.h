@@ -17,6 +17,9 @@ class CMC_Timer : public CMC_Object, public CTimerNotificator, public CTimerStat
   ~CMC_Timer() override;
 
   const CMC_EventList* getBehavioursList() const override;
+  // A working copy: the same period, tick limit and enabled state, counting its own ticks from now.
+  CXObject* clone() const override;
+  using CMC_Object::clone;
   void onTimer(int id) override;
   bool isTimerEnabled() const override { return enabled_; }
 

@@ -3,6 +3,7 @@
 
 #include "files/xarchive.h"
 #include "graphics/window.h"
+#include "objects/data/array.h"
 #include "objects/sound/sound.h"
 #include "objects/type_registration.h"
 #include "runtime/objects_container.h"
@@ -15,6 +16,32 @@ namespace {
 const CMC_EventList& sequenceEvents() {
   static const CMC_EventList list = CMC_Object::makeEventList({"ONSTARTED", "ONFINISHED"});
   return list;
+}
+
+// The parameter character of a value, the reverse of the PARAMETER choice: 0-8 '1'-'9', 9-34
+// 'A'-'Z', 35-60 'a'-'z'; 0 for other values.
+char parameterCharacter(int32_t v) {
+  if (v >= 0 && v <= 8) return static_cast<char>('1' + v);
+  if (v >= 9 && v <= 34) return static_cast<char>('A' + v - 9);
+  if (v >= 35 && v <= 60) return static_cast<char>('a' + v - 35);
+  return 0;
+}
+
+// PLAY's parameter with each "x" or "X", in order, replaced by the parameter character of the next
+// value of the ARRAY named by the parameter; unchanged when there is no such array. An "x" past the
+// array's end, or for a value outside 0-60, stays as it is.
+CXString substituteFromArray(CMC_ObjectsContainer* scope, const CXString& parameter) {
+  CMC_Object* object = scope && !parameter.isEmpty() ? scope->getObject(parameter) : nullptr;
+  if (!object || object->getType() != mc::TYPE_ARRAY) return parameter;
+  const auto* values = static_cast<CMC_Array*>(object);
+  std::string text = parameter.str();
+  int next = 0;
+  for (char& c : text) {
+    if (c != 'x' && c != 'X') continue;
+    CMC_Variable* value = values->get(next++);
+    if (char p = value ? parameterCharacter(value->asInteger()) : 0) c = p;
+  }
+  return CXString(text);
 }
 
 }  // namespace
@@ -149,7 +176,9 @@ CMC_Object* CMC_Sequence_Runner::run(int id, CMC_Object* target, CMC_ObjectsCont
   auto* seq = dynamic_cast<CMC_Sequence*>(target);
   if (!seq) return CMC_Runner::run(id, target, scope, args);
   switch (id) {
-    case PLAY: seq->play(getParameterString(args, 0), getParameterString(args, 1)); return nullptr;
+    case PLAY:
+      seq->play(getParameterString(args, 0), substituteFromArray(scope, getParameterString(args, 1)));
+      return nullptr;
     case STOP: seq->stop(argCount(args) > 0 ? getParameterBool(args, 0, true) : true); return nullptr;
     case PAUSE: seq->pause(); return nullptr;
     case RESUME: seq->resume(); return nullptr;

@@ -91,6 +91,15 @@ void CMC_Sound::initSound(const CXString& file) {
 
 const CMC_EventList* CMC_Sound::getBehavioursList() const { return &soundEvents(); }
 
+CXObject* CMC_Sound::clone() const {
+  auto* copy = new CMC_Sound(getScene(), getName());
+  copy->preload_ = preload_;
+  copy->flushAfterPlayed_ = flushAfterPlayed_;
+  copy->sound_->removeNotifier(copy);
+  copy->initSound(file_);
+  return copy;
+}
+
 void CMC_Sound::play() { sound_->play(); }
 void CMC_Sound::stop(bool notify) { sound_->stop(notify); }
 void CMC_Sound::pause() { sound_->pause(); }

@@ -20,6 +20,9 @@ class CMC_Sound : public CMC_Object, public CPlayableObserver {
   ~CMC_Sound() override;
 
   const CMC_EventList* getBehavioursList() const override;
+  // A working copy over the same file (shared with the other SOUND objects playing it).
+  CXObject* clone() const override;
+  using CMC_Object::clone;
   CSound4* getSound() const { return sound_.get(); }
   // Saved-state record: the handlers, the name, FILENAME as given, PRELOAD and FLUSHAFTERPLAYED.
   // Reading builds the sound as the definition element does.
