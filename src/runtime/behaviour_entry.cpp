@@ -400,6 +400,9 @@ void CMC_Behaviour_Entry::parseArguments(int open) {
 }
 
 CMC_Object* CMC_Behaviour_Entry::runValueText(CXArray* params) {
+  // Only a plain name that found a variable is kept, so none of the readings below applies to it.
+  if (lateValue_ && lateValueVersion_ == CMC_ObjectsContainer::namesVersion() && !lateValueLife_.expired())
+    return lateValue_;
   CXString substituted;
   const CXString& text = textHasParam_ ? (substituted = fillParams(text_, params)) : text_;
   if (text.GetAt(0) == '[') {
@@ -411,8 +414,6 @@ CMC_Object* CMC_Behaviour_Entry::runValueText(CXArray* params) {
     if (CMC_Object* field = mc::resolveField(scope_, text)) return field;
     return CMC_Variable::resolve(text);
   }
-  if (lateValue_ && lateValueVersion_ == CMC_ObjectsContainer::namesVersion() && !lateValueLife_.expired())
-    return lateValue_;
   lateValue_ = nullptr;
   if (CMC_Variable* v = scope_ ? scope_->getVariable(text) : nullptr) {
     // The same text finds the same variable until it is deleted or some name changes.
