@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <initializer_list>
+#include <iterator>
 
 #include "definitions/melement.h"
 #include "foundation/log.h"
@@ -97,9 +98,11 @@ void CMC_ObjectsContainer::addObject(CMC_Object* object) {
 
 bool CMC_ObjectsContainer::removeObject(CMC_Object* object) {
   if (!object) return false;
-  auto pos = std::find(objects_.begin(), objects_.end(), object);
-  if (pos == objects_.end()) return false;
-  objects_.erase(pos);
+  // Searched from the end: what leaves is mostly what came last (temporaries of a run, inline code),
+  // and a large scene must not make every such removal walk all of it.
+  auto pos = std::find(objects_.rbegin(), objects_.rend(), object);
+  if (pos == objects_.rend()) return false;
+  objects_.erase(std::next(pos).base());
   ++namesVersion_;
   for (Walk* walk = walk_; walk; walk = walk->outer_) walk->present_.erase(object);
   auto it = names_.find(object->getName().view());
