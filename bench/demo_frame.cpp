@@ -3,7 +3,6 @@
 // as the audio device would pull it, 44100 Hz stereo). Prints the CPU time per
 // frame over 600 frames (target: under 0.83 ms, 5% of one core at 60 frames a second) and the time
 // from start to the first composed frame of the title scene (target: under 50 ms).
-#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -17,18 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "application/application.h"
-#include "application/host_options.h"
-#include "files/path.h"
 #include "foundation/log.h"
-#include "graphics/window.h"
-#include "objects/register.h"
-#include "platform/clock.h"
-#include "platform/video.h"
-#include "settings/commandline.h"
-#include "settings/language.h"
-#include "sound/mixer.h"
-#include "sound/sound_system.h"
+#include "headless_game.h"
 
 namespace {
 
@@ -36,12 +25,6 @@ namespace fs = std::filesystem;
 
 constexpr int kFrames = 600;
 constexpr int kRuns = 5;
-
-double cpuSeconds() {
-  timespec t{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
-}
 
 // The generated demo beside the benchmark programs (build/bench -> build/games/demo).
 fs::path demoFolder() {
@@ -70,56 +53,15 @@ struct Figures {
 
 // One headless run as the player does it, on the virtual clock at 60 frames a second.
 Figures play(const fs::path& game, int frames, const fs::path& settings) {
-  using namespace tarnvik;
   Figures figures;
   auto start = std::chrono::steady_clock::now();
-  VirtualClock clock;
-  setEngineClock(&clock);
-  HeadlessVideo video;
-  video.open(800, 600, false);
-  CCommandLine6 commandLine(joinEngineWords({"-path", game.string()}));
-  CPath::setStartDirectory(CXString(fs::current_path().string()));
-  CLanguageOSVer language;
-  CWindow window(&commandLine, &language, &video, 800, 600);
-  window.SetDisplayMode(800, 600, 16);
-  registerEngineTypes();
-  // Sound as in the player: the music and effects are mixed each frame, as the device would pull them.
-  CSoundMixer mixer;
-  CSoundSystem sound(&window, &mixer);
-  std::vector<int16_t> mixed;
-  uint64_t pulled = 0;
-  auto pullSound = [&] {
-    uint64_t target = static_cast<uint64_t>(clock.now()) * kAudioRate / 1000;
-    if (target <= pulled) return;
-    mixed.resize(static_cast<size_t>(target - pulled) * kAudioChannels);
-    mixer.render(mixed.data(), static_cast<int>(target - pulled));
-    pulled = target;
-  };
-  {
-    // Settings in a file of the benchmark's own, so TOINI values work as in the player.
-    CApplication application(&window, settings.string(), "", &commandLine);
-    if (!application.preinitializeApplication()) {
-      std::fprintf(stderr, "demo_frame: %s\n", application.getStartError().c_str());
-      setEngineClock(nullptr);
-      return figures;
-    }
-    clock.advance(16);
-    pullSound();
-    window.Tick();
-    application.domodal();
-    figures.firstFrameMs =
-        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-    double cpu = cpuSeconds();
-    for (int i = 1; i < frames; ++i) {
-      clock.advance(i % 3 == 0 ? 17 : 16);  // 60 frames a second on whole milliseconds
-      pullSound();
-      window.Tick();
-      application.domodal();
-    }
-    figures.cpuPerFrameMs = (cpuSeconds() - cpu) * 1000.0 / (frames - 1);
-    application.OnExit();
-  }
-  setEngineClock(nullptr);
+  benchgame::HeadlessGame run(game, settings);
+  if (!run.start()) return figures;
+  run.frame();
+  figures.firstFrameMs = benchgame::msSince(start);
+  double cpu = benchgame::cpuSeconds();
+  for (int i = 1; i < frames; ++i) run.frame();
+  figures.cpuPerFrameMs = (benchgame::cpuSeconds() - cpu) * 1000.0 / (frames - 1);
   return figures;
 }
 

@@ -59,9 +59,8 @@ const char* kScene =
     "OBJECT=LOOPEXPR\nLOOPEXPR:TYPE=BEHAVIOUR\nLOOPEXPR:CODE={@LOOP(BEHEXPR,0,1000000,1);}\n"
     // ARRAY element access and arithmetic over 10000 elements.
     "OBJECT=ARR\nARR:TYPE=ARRAY\n"
-    // The loop counter is declared, so the loop bodies bind it when they are parsed (an undeclared
-    // _I_ exists only after the first @LOOP and is looked up by name on every use).
-    "OBJECT=_I_\n_I_:TYPE=INTEGER\n"
+    // The loop counter is not declared: it exists only after the first @LOOP, after the bodies were
+    // parsed, and the lines bind it the first time they find it.
     "OBJECT=BEHFILL\nBEHFILL:TYPE=BEHAVIOUR\nBEHFILL:CODE={ARR^FILL(10000,0);}\n"
     "OBJECT=BEHGET\nBEHGET:TYPE=BEHAVIOUR\nBEHGET:CODE={R^SET(ARR^GET(_I_));}\n"
     "OBJECT=BEHSETAT\nBEHSETAT:TYPE=BEHAVIOUR\nBEHSETAT:CODE={ARR^CHANGEAT(_I_,_I_);}\n"

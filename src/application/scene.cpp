@@ -130,11 +130,9 @@ bool CMC_Scene::loadCnv() {
 
 void CMC_Scene::onInit() {
   // init() may add or remove objects: walk a snapshot and skip what has left.
-  std::vector<CMC_Object*> snapshot = objects();
-  for (CMC_Object* object : snapshot) {
-    const auto& now = objects();
-    if (std::find(now.begin(), now.end(), object) != now.end()) object->init();
-  }
+  Walk walk(*this);
+  for (CMC_Object* object : walk.snapshot())
+    if (walk.present(object)) object->init();
 }
 
 void CMC_Scene::runInitBehaviour() {

@@ -54,7 +54,9 @@ void CMProperties::remove(const CXString& name) {
 CMElements::~CMElements() { removeAll(); }
 
 void CMElements::add(CMElement* element) {
-  if (element) items_.push_back(element);
+  if (!element) return;
+  items_.push_back(element);
+  first_.try_emplace(element->getName().view(), element);
 }
 
 CMElement* CMElements::getAt(int index) const {
@@ -63,12 +65,24 @@ CMElement* CMElements::getAt(int index) const {
 }
 
 CMElement* CMElements::get(const CXString& name) const {
-  for (CMElement* item : items_)
-    if (item->getName() == name) return item;
-  return nullptr;
+  auto found = first_.find(name.view());
+  return found == first_.end() ? nullptr : found->second;
 }
 
-void CMElements::forget(CMElement* element) { std::erase(items_, element); }
+void CMElements::forget(CMElement* element) {
+  if (std::erase(items_, element) > 0) reindex(element);
+}
+
+void CMElements::reindex(const CMElement* element) {
+  auto found = first_.find(element->getName().view());
+  if (found == first_.end() || found->second != element) return;
+  first_.erase(found);
+  for (CMElement* item : items_)
+    if (item->getName() == element->getName()) {
+      first_.emplace(item->getName().view(), item);
+      return;
+    }
+}
 
 void CMElements::remove(CMElement* element) {
   if (!element || std::find(items_.begin(), items_.end(), element) == items_.end()) return;
@@ -81,6 +95,7 @@ void CMElements::remove(CMElement* element) {
 void CMElements::removeAll() {
   std::vector<CMElement*> items;
   items.swap(items_);
+  first_.clear();
   if (!owning_) return;
   for (CMElement* item : items) delete item;
 }

@@ -315,13 +315,19 @@ void CMC_Behaviour_Entry::parseCall(int caret, int open) {
   parseArguments(open);
 }
 
-void CMC_Behaviour_Entry::bindTarget() {
+CMC_Object* CMC_Behaviour_Entry::bindTarget() {
   CMC_Object* found = lookupTarget(targetName_);
-  if (!mc::isBindable(found)) return;
+  if (!mc::isBindable(found)) return found;
   target_ = found;
   targetLife_ = mc::lifeOf(found);
   runner_ = CMC_RunnerFactory::getRunnerFor(found);
   methodId_ = runner_ ? runner_->resolveMethod(methodName_.view()) : -1;
+  return found;
+}
+
+bool CMC_Behaviour_Entry::targetStillBound() const {
+  if (targetLife_.expired()) return false;
+  return !targetLateBound_ || targetVersion_ == CMC_ObjectsContainer::namesVersion();
 }
 
 void CMC_Behaviour_Entry::parseArguments(int open) {
@@ -395,6 +401,9 @@ void CMC_Behaviour_Entry::parseArguments(int open) {
 }
 
 CMC_Object* CMC_Behaviour_Entry::runValueText(CXArray* params) {
+  // Only a plain name that found a variable is kept, so none of the readings below applies to it.
+  if (lateValue_ && lateValueVersion_ == CMC_ObjectsContainer::namesVersion() && !lateValueLife_.expired())
+    return lateValue_;
   CXString substituted;
   const CXString& text = textHasParam_ ? (substituted = fillParams(text_, params)) : text_;
   if (text.GetAt(0) == '[') {
@@ -406,7 +415,16 @@ CMC_Object* CMC_Behaviour_Entry::runValueText(CXArray* params) {
     if (CMC_Object* field = mc::resolveField(scope_, text)) return field;
     return CMC_Variable::resolve(text);
   }
-  if (CMC_Variable* v = scope_ ? scope_->getVariable(text) : nullptr) return v;
+  lateValue_ = nullptr;
+  if (CMC_Variable* v = scope_ ? scope_->getVariable(text) : nullptr) {
+    // The same text finds the same variable until it is deleted or some name changes.
+    if (!textHasParam_ && mc::isBindable(v)) {
+      lateValue_ = v;
+      lateValueLife_ = mc::lifeOf(v);
+      lateValueVersion_ = CMC_ObjectsContainer::namesVersion();
+    }
+    return v;
+  }
   return CMC_Variable::resolve(text);
 }
 
@@ -527,19 +545,27 @@ CMC_Object* CMC_Behaviour_Entry::execute(CMC_Object* current, CXArray* params) {
     case Kind::Instruction:
       if (runner_) result = runner_->run(methodId_, behaviour_, scope_, args);
       break;
-    case Kind::Call:
-      if (target_ && targetLife_.expired()) {
+    case Kind::Call: {
+      if (target_ && !targetStillBound()) {
         target_ = nullptr;
         runner_ = nullptr;
+      }
+      // A name that did not exist when the line was parsed is bound once it does.
+      CMC_Object* found = target_;
+      if (!found) {
+        found = bindTarget();
+        targetLateBound_ = true;
+        targetVersion_ = CMC_ObjectsContainer::namesVersion();
       }
       if (target_) {
         if (discardResult_) mc::ResultUse::discardNext(target_);
         if (runner_) result = runner_->run(methodId_, target_, scope_, args);
         mc::ResultUse::clear();
       } else {
-        result = callOn(lookupTarget(targetName_), args);
+        result = callOn(found, args);
       }
       break;
+    }
     case Kind::ParamCall: {
       CMC_Object* target = lookupTarget(unquote(fillParams(targetName_, params)));
       if (methodHasParam_) {

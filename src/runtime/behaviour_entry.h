@@ -1,6 +1,7 @@
 // CMC_Behaviour_Entry: one parsed statement of script code, and the text helpers of the script language.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -93,7 +94,10 @@ class CMC_Behaviour_Entry : public CXObject {
   void parseCall(int caret, int open);
   void parseValue();
   void parseArguments(int open);
-  void bindTarget();
+  // Binds the target found by name now; returns what was found (bound or not).
+  CMC_Object* bindTarget();
+  // Whether the bound target may still be used: alive and, when bound at run time, no name changed since.
+  bool targetStillBound() const;
   // A value fixed now for a plain text (an object visible now, a literal), or null.
   CMC_Object* fixedValueFor(const CXString& text);
   CMC_Object* runValueText(CXArray* params);
@@ -110,6 +114,10 @@ class CMC_Behaviour_Entry : public CXObject {
   CXString targetName_;
   CMC_Object* target_ = nullptr;
   std::weak_ptr<char> targetLife_;
+  // A target found only at run time is bound until some container's names change (a nearer scope
+  // may then hold the name): the names version it was bound under.
+  bool targetLateBound_ = false;
+  uint64_t targetVersion_ = 0;
   CMC_Runner* runner_ = nullptr;
   CXString methodName_;
   int methodId_ = -1;
@@ -124,6 +132,10 @@ class CMC_Behaviour_Entry : public CXObject {
   bool valueBound_ = false;
   std::weak_ptr<char> valueLife_;
   bool textHasParam_ = false;
+  // Value texts: the variable the name found last, kept while it lives and no name changed.
+  CMC_Variable* lateValue_ = nullptr;
+  std::weak_ptr<char> lateValueLife_;
+  uint64_t lateValueVersion_ = 0;
   // Indirect targets: the variable's name or the target expression.
   std::unique_ptr<CMC_Expression> targetExpression_;
   CMC_Object* targetVariable_ = nullptr;

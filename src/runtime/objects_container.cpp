@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <initializer_list>
+#include <iterator>
 
 #include "definitions/melement.h"
 #include "foundation/log.h"
@@ -68,6 +69,7 @@ CMC_ObjectsContainer::~CMC_ObjectsContainer() {
   std::vector<CMC_Object*> doomed;
   doomed.swap(objects_);
   names_.clear();
+  ++namesVersion_;
   for (CMC_Object* o : doomed)
     if (owns(o)) delete o;
 }
@@ -91,14 +93,18 @@ void CMC_ObjectsContainer::addObject(CMC_Object* object) {
   }
   names_.emplace(object->getName().str(), object);
   objects_.push_back(object);
+  ++namesVersion_;
 }
 
 bool CMC_ObjectsContainer::removeObject(CMC_Object* object) {
   if (!object) return false;
-  auto pos = std::find(objects_.begin(), objects_.end(), object);
-  if (pos == objects_.end()) return false;
-  objects_.erase(pos);
-  if (unloading_) unloading_->erase(object);
+  // Searched from the end: what leaves is mostly what came last (temporaries of a run, inline code),
+  // and a large scene must not make every such removal walk all of it.
+  auto pos = std::find(objects_.rbegin(), objects_.rend(), object);
+  if (pos == objects_.rend()) return false;
+  objects_.erase(std::next(pos).base());
+  ++namesVersion_;
+  for (Walk* walk = walk_; walk; walk = walk->outer_) walk->present_.erase(object);
   auto it = names_.find(object->getName().view());
   if (it != names_.end() && it->second == object) {
     names_.erase(it);
@@ -191,6 +197,7 @@ void CMC_ObjectsContainer::enterParents() {
   for (CMC_Object* p : {static_cast<CMC_Object*>(parent_), static_cast<CMC_Object*>(grandParent_)}) {
     if (p && !names_.contains(p->getName().view())) names_.emplace(p->getName().str(), p);
   }
+  ++namesVersion_;
 }
 
 CMC_Object* CMC_ObjectsContainer::create(const CXString& typeName, CMElement* element) {
@@ -281,32 +288,38 @@ CMC_Object* CMC_ObjectsContainer::resolve(CMElement* element) {
 
 CMC_Object* CMC_ObjectsContainer::resolveEx(CMElement* /*element*/) { return nullptr; }
 
+CMC_ObjectsContainer::Walk::Walk(CMC_ObjectsContainer& container)
+    : container_(container),
+      snapshot_(container.objects_),
+      present_(snapshot_.begin(), snapshot_.end()),
+      outer_(container.walk_) {
+  container.walk_ = this;
+}
+
+CMC_ObjectsContainer::Walk::~Walk() { container_.walk_ = outer_; }
+
 void CMC_ObjectsContainer::unload() {
   // The container's own ONDONE runs first, while its objects are still alive and unfinished: its
   // handlers are usually behaviours of this very container, and a finished behaviour runs nothing.
   if (hasHandlerFlag(mc::EVI_ONDONE)) onSignal(CXString(mc::EV_ONDONE));
 
   // Handlers run by done() may add or remove objects: walk a snapshot and skip what left.
-  std::vector<CMC_Object*> snapshot = objects_;
-  std::unordered_set<CMC_Object*> present(objects_.begin(), objects_.end());
-  std::unordered_set<CMC_Object*>* outer = unloading_;
-  unloading_ = &present;
-  auto stillHere = [&](CMC_Object* o) { return present.contains(o); };
-  for (CMC_Object* o : snapshot)
-    if (stillHere(o) && o->getType() == mc::TYPE_CLASS) o->done(true);
-  for (int first = 1; first >= 0; --first) {
-    for (CMC_Object* o : snapshot) {
-      if (!stillHere(o) || o->getType() == mc::TYPE_CLASS || !owns(o)) continue;
-      if (o->doneFirst() == (first == 1)) o->done(true);
+  {
+    Walk walk(*this);
+    for (CMC_Object* o : walk.snapshot())
+      if (walk.present(o) && o->getType() == mc::TYPE_CLASS) o->done(true);
+    for (int first = 1; first >= 0; --first) {
+      for (CMC_Object* o : walk.snapshot()) {
+        if (!walk.present(o) || o->getType() == mc::TYPE_CLASS || !owns(o)) continue;
+        if (o->doneFirst() == (first == 1)) o->done(true);
+      }
     }
   }
-
-  unloading_ = outer;
 
   std::vector<CMC_Object*> doomed;
   doomed.swap(objects_);
   names_.clear();
-  enterParents();
+  enterParents();  // counts as a change of names
   std::unordered_set<const CMC_Object*> gone;
   for (CMC_Object* o : doomed)
     if (owns(o)) gone.insert(o);

@@ -2,6 +2,7 @@
 // name lookup through the chain of scopes (scene, episode, application).
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string_view>
 #include <unordered_set>
@@ -75,11 +76,36 @@ class CMC_ObjectsContainer : public CMC_Object {
   // Drops the handlers `scope` bound on this container's objects, then asks the parent the same.
   virtual void onSubSceneDone(CMC_ObjectsContainer* scope);
 
+  // Changes whenever some container gains or loses a name (an object added or removed, a scope
+  // unloaded, parents entered): statements that bound a name at run time look it up again after a
+  // change, since a nearer scope may now hold that name.
+  static uint64_t namesVersion() { return namesVersion_; }
+
   // Registry of script types that can be created from definition files, by TYPE text. Later
   // layers register their types; a later registration of the same name replaces the earlier one.
   static void registerType(const CXString& typeName, CMC_ObjectMaker maker);
   static void unregisterType(const CXString& typeName);
   static bool isTypeRegistered(const CXString& typeName);
+
+ protected:
+  // A snapshot of the objects for a walk during which handlers may add or remove objects: an object
+  // taken out meanwhile (removeObject) stops counting as present. Walks may nest.
+  class Walk {
+   public:
+    explicit Walk(CMC_ObjectsContainer& container);
+    ~Walk();
+    Walk(const Walk&) = delete;
+    Walk& operator=(const Walk&) = delete;
+    const std::vector<CMC_Object*>& snapshot() const { return snapshot_; }
+    bool present(CMC_Object* object) const { return present_.contains(object); }
+
+   private:
+    friend class CMC_ObjectsContainer;
+    CMC_ObjectsContainer& container_;
+    std::vector<CMC_Object*> snapshot_;
+    std::unordered_set<CMC_Object*> present_;
+    Walk* outer_;
+  };
 
  private:
   CMC_Object* create(const CXString& typeName, CMElement* element);
@@ -92,6 +118,7 @@ class CMC_ObjectsContainer : public CMC_Object {
   CMC_NameMap<CMC_Object*> names_;
   CMC_ObjectsContainer* parent_ = nullptr;
   CMC_ObjectsContainer* grandParent_ = nullptr;
-  // While unloading: the objects not yet finished; removeObject takes leavers out.
-  std::unordered_set<CMC_Object*>* unloading_ = nullptr;
+  static inline uint64_t namesVersion_ = 0;
+  // The innermost walk over the objects (unload, a scene's init); removeObject takes leavers out.
+  Walk* walk_ = nullptr;
 };

@@ -90,6 +90,23 @@ TEST(Elements, LookupAndIndexing) {
   EXPECT_EQ(list.getAt(-1), nullptr);
 }
 
+TEST(Elements, RemovingTheFirstOfANameLetsLookupsFindTheNextOne) {
+  CMElements list(true);
+  auto* first = new CMElement("A");
+  auto* second = new CMElement("A");
+  list.add(first);
+  list.add(new CMElement("B"));
+  list.add(second);
+  list.remove(first);
+  EXPECT_EQ(list.get("A"), second);
+  list.remove(second);
+  EXPECT_EQ(list.get("A"), nullptr);
+  list.add(new CMElement("A"));  // a name declared again after its removal
+  EXPECT_EQ(list.get("A"), list.getAt(1));
+  list.removeAll();
+  EXPECT_FALSE(list.contains("B"));
+}
+
 TEST(Elements, RemovingAnElementDropsItFromChildLists) {
   std::unique_ptr<CMElements> list(deftest::parse("OBJECT=P\nOBJECT=C\nP:APPLY=C\nC:APPLY=C\nP:APPLY=C\n"));
   CMElement* p = list->get("P");
@@ -98,6 +115,8 @@ TEST(Elements, RemovingAnElementDropsItFromChildLists) {
   list->remove(c);
   EXPECT_EQ(list->size(), 1);
   EXPECT_EQ(p->getChildren()->size(), 0);
+  EXPECT_EQ(p->getChildren()->get("C"), nullptr);
+  EXPECT_EQ(list->get("C"), nullptr);
   CMElement stranger("S");
   list->remove(&stranger);  // not a member: untouched
   EXPECT_EQ(list->size(), 1);

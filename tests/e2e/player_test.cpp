@@ -227,4 +227,14 @@ TEST_F(PlayerTest, VariableNamedLikeItsSceneLeavesTheHandlersToTheScene) {
   EXPECT_EQ(text("S1", "SEEN"), "hello");
 }
 
+TEST_F(SceneGameTest, AnObjectRemovedByAnEarlierOnesInitIsNotInitialised) {
+  // A's ONINIT removes B before B's turn; C still follows. ONINIT runs as each object is initialised.
+  scene(integers({"INITS"}) +
+        "OBJECT=A\nA:TYPE=INTEGER\nA:ONINIT={S^REMOVE(\"B\");INITS^ADD(1);}\n"
+        "OBJECT=B\nB:TYPE=INTEGER\nB:ONINIT={INITS^ADD(10);}\n"
+        "OBJECT=C\nC:TYPE=INTEGER\nC:ONINIT={INITS^ADD(100);}\n");
+  ASSERT_EQ(play(2), 0) << err();
+  EXPECT_EQ(value("INITS"), 101);
+}
+
 }  // namespace

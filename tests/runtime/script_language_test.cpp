@@ -1,4 +1,6 @@
 // The script language end to end: splitting, parsing cases, parameters and the worked examples.
+#include <utility>
+
 #include "runtime/behaviour_entry.h"
 #include "runtime/script_fixture.h"
 
@@ -157,6 +159,46 @@ TEST_F(ScriptLanguage, ObjectsReplacedAfterParsingAreFoundAgain) {
   b->run(nullptr, nullptr, false);
   EXPECT_EQ(intValue("X"), 106);
   EXPECT_EQ(intValue("R"), 66);
+}
+
+// Lines parsed before their names exist bind the objects once found; each case changes the names
+// between two runs the way scene changes, CNVLOADER release and CLASS instance deletion do.
+TEST_F(ScriptLanguage, NamesBoundAtRunTimeFollowDeletionReplacementAndNearerScopes) {
+  enum class Change { Recreate, UnloadAndReenter, NearerScope };
+  const std::pair<const char*, Change> cases[] = {
+      // Taken out and deleted (a released CNVLOADER, a deleted CLASS instance), then made again.
+      {"deleted and re-created", Change::Recreate},
+      // A scene left and entered again: every object of the scope goes, the same names come back.
+      {"scope unloaded and entered again", Change::UnloadAndReenter},
+      // The first runs found LATE in the application; now the scene has its own.
+      {"a nearer scope gains the name", Change::NearerScope},
+  };
+  for (const auto& [what, change] : cases) {
+    SCOPED_TRACE(what);
+    TearDown();
+    SetUp();
+    CMC_Behaviour* user = behaviour("USER", "LATE^ADD(1);R^SET(LATE);R^MUL(100);R^ADD(LATE);");
+    integer("R", 0);
+    auto* first = new CMC_Integer(CXString("LATE"), 2);
+    CMC_ObjectsContainer* home = change == Change::NearerScope ? scene()->getParent() : scene();
+    first->setScene(home);
+    home->addObject(first);
+    user->run(nullptr, nullptr, false);
+    EXPECT_EQ(intValue("R"), 303);
+    if (change == Change::Recreate) {
+      scene()->removeObject(first);
+      delete first;
+    } else if (change == Change::UnloadAndReenter) {
+      scene()->removeObject(user);
+      scene()->unload();
+      scene()->addObject(user);
+      integer("R", 0);
+    }
+    integer("LATE", 7);
+    user->run(nullptr, nullptr, false);
+    EXPECT_EQ(intValue("R"), 808);  // the new LATE, 7 + 1, times 100, plus itself
+    EXPECT_EQ(intValue("LATE"), 8);
+  }
 }
 
 TEST_F(ScriptLanguage, InlineArgumentsSeeTheCallersParameters) {
