@@ -103,9 +103,9 @@ int runAnn2Png(const std::vector<std::string>& args, CommandIo& io) {
                        error, alpha))
       return failure(io, error);
   }
-  std::ofstream json(fs::path(args[1]) / "events.json");
-  json << eventsJson(animo, true).dump(2) << "\n";
-  return json ? kExitOk : failure(io, "cannot write events.json");
+  std::string json = eventsJson(animo, true).dump(2) + "\n";
+  return writeOutput(io, (fs::path(args[1]) / "events.json").string(), json.data(), json.size()) ? kExitOk
+                                                                                                 : kExitFailure;
 }
 
 int runPng2Ann(const std::vector<std::string>& args, CommandIo& io) {
@@ -165,9 +165,7 @@ int runPng2Ann(const std::vector<std::string>& args, CommandIo& io) {
   }
   std::vector<uint8_t> bytes;
   if (!animo.SaveToMemory(compression, bytes)) return failure(io, "cannot build the animation");
-  std::ofstream out(args[1], std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  return out ? kExitOk : failure(io, "cannot write '" + args[1] + "'");
+  return writeOutput(io, args[1], bytes.data(), bytes.size()) ? kExitOk : kExitFailure;
 }
 
 int runAnnInfo(const std::vector<std::string>& args, CommandIo& io) {
@@ -197,9 +195,8 @@ int runFont2Png(const std::vector<std::string>& args, CommandIo& io) {
   out["cell"] = font.getCellWidth();
   out["height"] = font.Height();
   out["letters"] = std::move(letters);
-  std::ofstream json(args[1] + ".json");
-  json << out.dump(2, ' ', false, Json::error_handler_t::replace) << "\n";
-  return json ? kExitOk : failure(io, "cannot write '" + args[1] + ".json'");
+  std::string json = out.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+  return writeOutput(io, args[1] + ".json", json.data(), json.size()) ? kExitOk : kExitFailure;
 }
 
 }  // namespace tarnvik::tool
