@@ -157,6 +157,7 @@ void registerEngineTypes() {
   record(mc::TYPE_ARRAY, [temp](CMC_ObjectsContainer*) { return new CMC_Array(temp); });
   record(mc::TYPE_GROUP, [temp](CMC_ObjectsContainer* scope) { return new CMC_Groupped(temp, scope); });
   record(mc::TYPE_CLASS, [temp](CMC_ObjectsContainer* scope) { return new CMC_Class(temp, scope, nullptr); });
+  record(mc::TYPE_CNVLOADER, [temp](CMC_ObjectsContainer*) { return new CMC_CNVLoader(temp); });
   record(mc::TYPE_CANVASOBSERVER, [temp](CMC_ObjectsContainer*) { return new CMC_CanvasObserver(temp); });
   record(mc::TYPE_STRUCTURE, [temp](CMC_ObjectsContainer*) { return new CMC_Structure(temp); });
   record(mc::TYPE_DATABASE, [temp](CMC_ObjectsContainer*) { return new CMC_Database(temp, nullptr); });
