@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -163,6 +164,25 @@ TEST_F(ArchiveToolTest, StoreBinaryInARunningGameWritesAFormThatPlaysTheSame) {
   fs::remove(dir_ / "g/Dane/application.bin");
   ASSERT_EQ(run("tarnvik", "--headless -path g -2bin"), 0) << err_;
   EXPECT_TRUE(fs::exists(dir_ / "g/Dane/application.bin"));
+}
+
+TEST_F(ArchiveToolTest, APrecompiledFileOlderThanItsDefinitionIsUsedWithOneWarning) {
+  fs::copy(fs::path(TARNVIK_TEST_GAMES) / "counting", dir_ / "g", fs::copy_options::recursive);
+  ASSERT_EQ(run("tarnvik-tool", "precompile g"), 0) << err_;
+  std::string fromBin = play("bin.ini", "-path g", 200);
+  // The author edits the scene and the application file afterwards, without precompiling again.
+  auto later = fs::last_write_time(dir_ / "g/Dane/application.bin") + std::chrono::seconds(5);
+  fs::last_write_time(dir_ / "g/Dane/application.def", later);
+  fs::last_write_time(dir_ / "g/Dane/COUNTING/COUNTING.cnv", later);
+  std::string stale = play("stale.ini", "-path g", 200);
+  EXPECT_EQ(stale, fromBin) << "the precompiled files are still the ones used";
+  for (const char* pair : {"application.bin is older than", "COUNTING.bin is older than"}) {
+    size_t at = err_.find(pair);
+    ASSERT_NE(at, std::string::npos) << err_;
+    EXPECT_EQ(err_.find(pair, at + 1), std::string::npos) << "said once: " << err_;
+  }
+  EXPECT_NE(err_.find("application.def"), std::string::npos) << err_;
+  EXPECT_NE(err_.find("COUNTING.cnv"), std::string::npos) << err_;
 }
 
 TEST_F(ArchiveToolTest, PackingPrintsItsStatisticsAndProgressOnStandardOutput) {
