@@ -19,7 +19,9 @@ constexpr char16_t kHigh[128] = {
     0x0151, 0x00F6, 0x00F7, 0x0159, 0x016F, 0x00FA, 0x0171, 0x00FC, 0x00FD, 0x0163, 0x02D9,
 };
 
-void putUtf8(std::string& out, char32_t c) {
+}  // namespace
+
+void appendUtf8(std::string& out, char32_t c) {
   if (c < 0x80) {
     out += static_cast<char>(c);
   } else if (c < 0x800) {
@@ -37,9 +39,8 @@ void putUtf8(std::string& out, char32_t c) {
   }
 }
 
-// Length of the valid UTF-8 sequence at `at` (overlong forms, surrogates and code points past
-// U+10FFFF are not valid), or 0.
-size_t sequenceAt(std::string_view s, size_t at, char32_t& c) {
+// Overlong forms, surrogates and code points past U+10FFFF are not valid.
+size_t utf8At(std::string_view s, size_t at, char32_t& c) {
   auto byte = [&](size_t i) { return static_cast<unsigned char>(s[i]); };
   unsigned char b0 = byte(at);
   if (b0 < 0x80) {
@@ -57,12 +58,14 @@ size_t sequenceAt(std::string_view s, size_t at, char32_t& c) {
   return n;
 }
 
+namespace {
+
 std::string foldedUtf8(std::string_view s) {
   std::string out;
   for (size_t i = 0; i < s.size();) {
     char32_t c = 0;
-    size_t n = sequenceAt(s, i, c);
-    putUtf8(out, foldCase(c));
+    size_t n = utf8At(s, i, c);
+    appendUtf8(out, foldCase(c));
     i += n;
   }
   return out;
@@ -73,7 +76,7 @@ std::string foldedCp1250(std::string_view s) {
   for (char b : s) {
     char32_t c = toUnicode(static_cast<unsigned char>(b));
     // The unused bytes keep a place of their own (a private-use code point), so no two names meet.
-    putUtf8(out, c == 0 && b != 0 ? 0xE000 + static_cast<unsigned char>(b) : foldCase(c));
+    appendUtf8(out, c == 0 && b != 0 ? 0xE000 + static_cast<unsigned char>(b) : foldCase(c));
   }
   return out;
 }
@@ -91,7 +94,7 @@ char32_t toUnicode(unsigned char byte) { return byte < 0x80 ? byte : kHigh[byte 
 bool isValidUtf8(std::string_view bytes) {
   for (size_t i = 0; i < bytes.size();) {
     char32_t c = 0;
-    size_t n = sequenceAt(bytes, i, c);
+    size_t n = utf8At(bytes, i, c);
     if (n == 0) return false;
     i += n;
   }
@@ -100,7 +103,32 @@ bool isValidUtf8(std::string_view bytes) {
 
 std::string toUtf8(std::string_view bytes) {
   std::string out;
-  for (char b : bytes) putUtf8(out, toUnicode(static_cast<unsigned char>(b)));
+  out.reserve(bytes.size() + bytes.size() / 4);
+  for (char b : bytes) {
+    char32_t c = toUnicode(static_cast<unsigned char>(b));
+    appendUtf8(out, c == 0 && b != 0 ? 0xFFFD : c);
+  }
+  return out;
+}
+
+std::string fromUtf8(std::string_view text) {
+  std::string out;
+  for (size_t i = 0; i < text.size();) {
+    char32_t c = 0;
+    size_t n = utf8At(text, i, c);
+    i += n ? n : 1;
+    char byte = '?';
+    if (n && c < 0x80) {
+      byte = static_cast<char>(c);
+    } else if (n) {
+      for (int b = 0x80; b < 0x100; ++b)
+        if (toUnicode(static_cast<unsigned char>(b)) == c) {
+          byte = static_cast<char>(b);
+          break;
+        }
+    }
+    out += byte;
+  }
   return out;
 }
 
@@ -109,10 +137,10 @@ std::string displayUtf8(std::string_view bytes) {
   std::string out;
   for (size_t i = 0; i < bytes.size();) {
     char32_t c = 0;
-    size_t n = sequenceAt(bytes, i, c);
+    size_t n = utf8At(bytes, i, c);
     if (n == 0) {
       char32_t u = toUnicode(static_cast<unsigned char>(bytes[i]));
-      putUtf8(out, u ? u : 0xFFFD);
+      appendUtf8(out, u ? u : 0xFFFD);
       ++i;
     } else {
       out.append(bytes.substr(i, n));

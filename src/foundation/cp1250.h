@@ -11,8 +11,14 @@ namespace tarnvik::cp1250 {
 // The Unicode code point of one Windows-1250 byte (0 for the five bytes the code page leaves unused).
 char32_t toUnicode(unsigned char byte);
 bool isValidUtf8(std::string_view bytes);
-// Windows-1250 bytes as UTF-8.
+// Appends a code point in UTF-8.
+void appendUtf8(std::string& out, char32_t c);
+// The valid UTF-8 sequence at `at`: its length (0 when there is none there) and its code point.
+size_t utf8At(std::string_view bytes, size_t at, char32_t& c);
+// Windows-1250 bytes as UTF-8 (the five unused bytes as U+FFFD).
 std::string toUtf8(std::string_view bytes);
+// UTF-8 as Windows-1250 bytes; a character the code page lacks, or broken UTF-8, becomes "?".
+std::string fromUtf8(std::string_view text);
 // Text for a person: valid UTF-8 stays, every byte outside a valid sequence is read as Windows-1250.
 std::string displayUtf8(std::string_view bytes);
 // The lower-case letter of a code point, for the letters of the code page (and all of Latin-1 and
