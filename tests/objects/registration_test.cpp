@@ -84,7 +84,7 @@ TEST_F(Registration, TheRegistryHoldsEveryTypeOfTheEngineWithItsMakerAndRecord) 
       {mc::TYPE_CLASS, "CLASS", true},
       {mc::TYPE_MULTIARRAY, "MULTIARRAY", true},
       {mc::TYPE_SYSTEM, nullptr, true},
-      {mc::TYPE_CNVLOADER, nullptr, false},
+      {mc::TYPE_CNVLOADER, nullptr, true},
   };
   std::vector<int> registered = CMC_RunnerFactory::registeredTypes();
   EXPECT_EQ(registered.size(), std::size(cases));
