@@ -4,7 +4,7 @@ SAN_BUILD    ?= build-sanitize
 JOBS         ?= 2
 DEB_PACKAGES := cmake ninja-build make g++ clang pkg-config \
                 libsdl2-dev liblzo2-dev libjpeg62-turbo-dev libsndfile1-dev libpng-dev \
-                libsimpleini-dev nlohmann-json3-dev libpixman-1-dev liblua5.4-dev \
+                libsimpleini-dev nlohmann-json3-dev libpixman-1-dev liblua5.4-dev zlib1g-dev imagemagick \
                 libgtest-dev libgmock-dev libbenchmark-dev libclang-rt-14-dev \
                 libfreetype-dev fonts-dejavu-core \
                 xvfb xauth x11-apps xdotool \

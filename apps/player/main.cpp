@@ -1,5 +1,7 @@
 // tarnvik: the player. Creates the video output, the window and the application over the engine command
 // line, then runs frames: host events, the frame tick, the structure tick and the settings flush.
+#include <sys/stat.h>
+
 #include <atomic>
 #include <cctype>
 #include <chrono>
@@ -103,6 +105,14 @@ bool writeRecord(const std::string& file, const std::string& text, std::string& 
 
 // A name given relative to the folder the player started in, made absolute before the game moves
 // the engine's current folder.
+// Whether a file name reaches this process's standard output (/dev/stdout, or the file it is
+// redirected to): the run's summary line then goes to stderr, so a piped WAV or PNG stays whole.
+bool reachesStandardOutput(const std::string& file) {
+  struct stat named {}, out {};
+  return !file.empty() && ::stat(file.c_str(), &named) == 0 && ::fstat(1, &out) == 0 && named.st_dev == out.st_dev &&
+         named.st_ino == out.st_ino;
+}
+
 std::string absoluteName(const std::string& name) {
   if (name.empty()) return name;
   std::error_code ec;
@@ -372,6 +382,8 @@ int PlayerRun::play() {
   }
   std::signal(SIGINT, onSignal);
   std::signal(SIGTERM, onSignal);
+  // An output piped into a program that quits early fails its write (and the run's status), not the process.
+  std::signal(SIGPIPE, SIG_IGN);
 
   lastFlush_ = engineClock().now();
   CXString scene = application.getCurrentSceneName();
@@ -412,7 +424,10 @@ int PlayerRun::play() {
     }
   }
   audio_->pump(engineClock().now());
-  std::printf("tarnvik: %d frames, scene %s\n", frames_, application.getCurrentSceneName().c_str());
+  bool outputToStdout = reachesStandardOutput(options_.audioOutFile) || reachesStandardOutput(options_.screenshotFile) ||
+                        reachesStandardOutput(options_.recordFile);
+  std::fprintf(outputToStdout ? stderr : stdout, "tarnvik: %d frames, scene %s\n", frames_,
+               application.getCurrentSceneName().c_str());
   int status = writeOutputs(closed || g_stop);
   flushSettings(application, "exit");
   application.OnExit();

@@ -10,7 +10,7 @@
 #include "graphics/animation.h"
 #include "graphics/font.h"
 #include "graphics/formats/png.h"
-#include "foundation/codepage.h"
+#include "foundation/cp1250.h"
 
 namespace tarnvik::tool {
 
@@ -25,7 +25,7 @@ std::string frameFile(int i) {
   return name;
 }
 
-std::string utf8(const CXString& s) { return windows1250ToUtf8(s.view()); }
+std::string utf8(const CXString& s) { return cp1250::toUtf8(s.view()); }
 
 Json eventsJson(const CAnimo& animo, bool withFiles) {
   Json frames = Json::array();
@@ -103,9 +103,9 @@ int runAnn2Png(const std::vector<std::string>& args, CommandIo& io) {
                        error, alpha))
       return failure(io, error);
   }
-  std::ofstream json(fs::path(args[1]) / "events.json");
-  json << eventsJson(animo, true).dump(2) << "\n";
-  return json ? kExitOk : failure(io, "cannot write events.json");
+  std::string json = eventsJson(animo, true).dump(2) + "\n";
+  return writeOutput(io, (fs::path(args[1]) / "events.json").string(), json.data(), json.size()) ? kExitOk
+                                                                                                 : kExitFailure;
 }
 
 int runPng2Ann(const std::vector<std::string>& args, CommandIo& io) {
@@ -116,8 +116,8 @@ int runPng2Ann(const std::vector<std::string>& args, CommandIo& io) {
   Json desc = Json::parse(in, nullptr, false);
   if (desc.is_discarded() || !desc.is_object()) return failure(io, "cannot read " + args[0] + "/events.json");
   CAnimo animo;
-  animo.Author = CXString(utf8ToWindows1250(desc.value("author", std::string())));
-  animo.Description = CXString(utf8ToWindows1250(desc.value("description", std::string())));
+  animo.Author = CXString(cp1250::fromUtf8(desc.value("author", std::string())));
+  animo.Description = CXString(cp1250::fromUtf8(desc.value("description", std::string())));
   animo.SetAnimoFlags(desc.value("flags", 0u));
   animo.SetOpacity(desc.value("opacity", 255));
   for (const Json& frame : desc.value("frames", Json::array())) {
@@ -140,7 +140,7 @@ int runPng2Ann(const std::vector<std::string>& args, CommandIo& io) {
   }
   for (const Json& event : desc.value("events", Json::array())) {
     CAnimoEvent e;
-    e.name = CXString(utf8ToWindows1250(event.value("name", std::string())));
+    e.name = CXString(cp1250::fromUtf8(event.value("name", std::string())));
     e.fps = event.value("fps", 15);
     Json loop = event.value("loop", Json::object());
     e.loopStart = loop.value("start", 0);
@@ -152,11 +152,11 @@ int runPng2Ann(const std::vector<std::string>& args, CommandIo& io) {
       CAnimoEntry en;
       en.frame = entry.value("frame", 0);
       en.hasName = entry.contains("name");
-      en.name = CXString(utf8ToWindows1250(entry.value("name", std::string())));
+      en.name = CXString(cp1250::fromUtf8(entry.value("name", std::string())));
       en.hasText = entry.contains("text");
-      en.text = CXString(utf8ToWindows1250(entry.value("text", std::string())));
+      en.text = CXString(cp1250::fromUtf8(entry.value("text", std::string())));
       en.hasSound = entry.contains("sound");
-      en.sound = CXString(utf8ToWindows1250(entry.value("sound", std::string())));
+      en.sound = CXString(cp1250::fromUtf8(entry.value("sound", std::string())));
       en.x = static_cast<int16_t>(entry.value("x", 0));
       en.y = static_cast<int16_t>(entry.value("y", 0));
       e.entries.push_back(std::move(en));
@@ -165,9 +165,7 @@ int runPng2Ann(const std::vector<std::string>& args, CommandIo& io) {
   }
   std::vector<uint8_t> bytes;
   if (!animo.SaveToMemory(compression, bytes)) return failure(io, "cannot build the animation");
-  std::ofstream out(args[1], std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  return out ? kExitOk : failure(io, "cannot write '" + args[1] + "'");
+  return writeOutput(io, args[1], bytes.data(), bytes.size()) ? kExitOk : kExitFailure;
 }
 
 int runAnnInfo(const std::vector<std::string>& args, CommandIo& io) {
@@ -197,9 +195,8 @@ int runFont2Png(const std::vector<std::string>& args, CommandIo& io) {
   out["cell"] = font.getCellWidth();
   out["height"] = font.Height();
   out["letters"] = std::move(letters);
-  std::ofstream json(args[1] + ".json");
-  json << out.dump(2, ' ', false, Json::error_handler_t::replace) << "\n";
-  return json ? kExitOk : failure(io, "cannot write '" + args[1] + ".json'");
+  std::string json = out.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+  return writeOutput(io, args[1] + ".json", json.data(), json.size()) ? kExitOk : kExitFailure;
 }
 
 }  // namespace tarnvik::tool

@@ -94,14 +94,10 @@ bool writeEntry(const CBigFile& archive, int32_t index, const fs::path& target, 
 
 int runPack(const std::vector<std::string>& args, CommandIo& io) {
   if (args.size() != 2) return usage(io, "pack", "GAMEDIR OUT.pik");
-  ProgressLine progress(io, "packing");
-  CBigFile::PackStats stats;
+  // The packer's own statistics, "TOC saved." and progress line, as the engine's -pack prints them.
   std::string error;
-  bool ok = CBigFile::create(CXString(args[0]), CXString(args[1]),
-                             [&](int f, int n, int64_t b, int64_t t) { progress.update(f, n, b, t); }, &stats, &error);
-  if (!ok) return failure(io, error);
-  io.out << args[1] << ": " << stats.files << " files in " << stats.folders << " folders, " << stats.totalSize
-         << " bytes, table of contents " << stats.tocSize << " bytes\n";
+  if (!CBigFile::create(CXString(args[0]), CXString(args[1]), &io.out, nullptr, &error)) return failure(io, error);
+  io.out << "\n";
   return kExitOk;
 }
 

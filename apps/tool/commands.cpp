@@ -1,6 +1,8 @@
 // The tool's command table, dispatcher and usage text.
 #include "commands.h"
 
+#include "foundation/atomic_file.h"
+
 #include <ostream>
 
 namespace tarnvik::tool {
@@ -38,6 +40,13 @@ int usage(CommandIo& io, const char* name, const char* arguments) {
 int failure(CommandIo& io, const std::string& message) {
   io.err << "tarnvik-tool: " << message << "\n";
   return kExitFailure;
+}
+
+bool writeOutput(CommandIo& io, const std::string& path, const void* data, size_t size) {
+  std::string error;
+  if (replaceFileAtomically(path, data, size, 0644, false, error)) return true;
+  io.err << "tarnvik-tool: " << error << "\n";
+  return false;
 }
 
 void printUsage(std::ostream& out) {

@@ -1,6 +1,7 @@
 // The tool's commands: one function per command, each returning the process exit status.
 #pragma once
 
+#include <cstddef>
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -36,6 +37,9 @@ int dispatch(const std::vector<std::string>& args, CommandIo& io);
 int usage(CommandIo& io, const char* name, const char* arguments);
 // Prints "tarnvik-tool: message" and returns kExitFailure.
 int failure(CommandIo& io, const std::string& message);
+// Writes an output file whole (atomically for a regular file, in place for a device or FIFO); on
+// failure prints why and returns false.
+bool writeOutput(CommandIo& io, const std::string& path, const void* data, size_t size);
 
 int runCode(const std::vector<std::string>& args, CommandIo& io);
 int runDecode(const std::vector<std::string>& args, CommandIo& io);

@@ -7,7 +7,7 @@
 #include "definitions/melementsloader.h"
 #include "definitions/textcoder.h"
 #include "definitions/textfilereader.h"
-#include "foundation/codepage.h"
+#include "foundation/cp1250.h"
 
 namespace tarnvik::tool {
 
@@ -72,7 +72,7 @@ int runDefs(const std::vector<std::string>& args, CommandIo& io) {
   std::unique_ptr<CMElements> elements(CMElementsLoader::load(&coder));
   if (!elements) return failure(io, "'" + file + "' has an unreadable coded header");
 
-  auto text = [](const CXString& s) { return windows1250ToUtf8(s.view()); };
+  auto text = [](const CXString& s) { return cp1250::toUtf8(s.view()); };
   nlohmann::ordered_json out = nlohmann::ordered_json::array();
   for (const CMElement* element : *elements) {
     nlohmann::ordered_json properties = nlohmann::ordered_json::array();

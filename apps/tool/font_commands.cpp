@@ -12,7 +12,7 @@
 #include "commands.h"
 #include "files/file.h"
 #include "foundation/atomic_file.h"
-#include "foundation/codepage.h"
+#include "foundation/cp1250.h"
 #include "graphics/font.h"
 #include "graphics/formats/png.h"
 
@@ -72,7 +72,7 @@ std::vector<char> defaultLetters() {
   std::vector<char> letters;
   for (int b = 32; b < 256; ++b) {
     if (b == '~' || b == '@' || b == '$' || b == 0x7F || b == 0xA0 || b == 0xAD) continue;
-    if (b >= 0x80 && windows1250ToUnicode(static_cast<uint8_t>(b)) == 0xFFFD) continue;
+    if (b >= 0x80 && cp1250::toUnicode(static_cast<uint8_t>(b)) == 0) continue;
     letters.push_back(static_cast<char>(b));
   }
   return letters;
@@ -90,7 +90,7 @@ bool lettersFromFile(const std::string& file, std::vector<char>& letters, Comman
     size_t length = lead < 0x80 ? 1 : (lead >> 5) == 6 ? 2 : (lead >> 4) == 14 ? 3 : 4;
     std::string one = utf8.substr(i, length);
     i += length;
-    std::string byte = utf8ToWindows1250(one);
+    std::string byte = cp1250::fromUtf8(one);
     char c = byte.empty() ? '?' : byte[0];
     if (c == '\n' || c == '\r' || c == '\t') continue;
     if (c == '?' && one != "?") {
@@ -138,7 +138,7 @@ void paintGlyph(CSimpleFont6& font, int index, const Rendered& g, int baseline, 
 // Renders every letter the face has; letters it lacks are reported and left out.
 bool renderLetters(FT_Face face, const std::vector<char>& wanted, std::vector<Rendered>& out, CommandIo& io) {
   for (char letter : wanted) {
-    char32_t code = windows1250ToUnicode(static_cast<uint8_t>(letter));
+    char32_t code = cp1250::toUnicode(static_cast<uint8_t>(letter));
     unsigned index = FT_Get_Char_Index(face, code);
     if (index == 0 || FT_Load_Glyph(face, index, FT_LOAD_RENDER | FT_LOAD_TARGET_NORMAL) != 0 ||
         face->glyph->bitmap.pixel_mode != FT_PIXEL_MODE_GRAY) {
@@ -265,7 +265,7 @@ int runTtf2Font(const std::vector<std::string>& args, CommandIo& io) {
 
 int runPng2Font(const std::vector<std::string>& args, CommandIo& io) {
   if (args.size() != 3) return usage(io, "png2font", "STRIP.png LETTERS OUT.FNT");
-  std::string letters = utf8ToWindows1250(args[1]);
+  std::string letters = cp1250::fromUtf8(args[1]);
   if (letters.empty()) return failure(io, "no letters given");
   for (size_t i = 0; i < letters.size(); ++i)
     if (letters.find(letters[i]) != i) return failure(io, std::string("the letter '") + letters[i] + "' is given twice");

@@ -5,6 +5,8 @@
 
 #include <cstring>
 
+#include "foundation/atomic_file.h"
+
 namespace tarnvik::tool {
 
 bool writePngRgba(const std::string& path, const RgbaPicture& picture, std::string& error) {
@@ -23,11 +25,17 @@ bool writePngRgba(const std::string& path, const RgbaPicture& picture, std::stri
     for (size_t i = 0; i + 3 < picture.rgba.size(); i += 4) rgb.insert(rgb.end(), &picture.rgba[i], &picture.rgba[i] + 3);
     buffer = rgb.data();
   }
-  if (!png_image_write_to_file(&image, path.c_str(), 0, buffer, 0, nullptr)) {
+  png_alloc_size_t size = 0;
+  if (!png_image_write_get_memory_size(image, size, 0, buffer, 0, nullptr)) {
     error = image.message;
     return false;
   }
-  return true;
+  std::vector<uint8_t> bytes(size);
+  if (!png_image_write_to_memory(&image, bytes.data(), &size, 0, buffer, 0, nullptr)) {
+    error = image.message;
+    return false;
+  }
+  return replaceFileAtomically(path, bytes.data(), size, 0644, false, error);
 }
 
 }  // namespace tarnvik::tool

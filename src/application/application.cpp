@@ -4,8 +4,10 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <iostream>
 
 #include "application/mc_application.h"
+#include "application/precompiled.h"
 #include "application/structure_parser.h"
 #include "definitions/melementsloader.h"
 #include "files/bigfile.h"
@@ -70,14 +72,16 @@ bool CApplication::preinitializeApplication(bool) {
     if (folder.isEmpty() || archive.isEmpty()) return fail("-pack needs the game folder (-path)");
     if (!CPath::isAbsolute(archive)) archive = CPath::join(startDirectory_, archive);
     std::string error;
-    if (!CBigFile::create(source, archive, nullptr, nullptr, &error)) return fail("packing failed: " + error);
+    if (!CBigFile::create(source, archive, &std::cout, nullptr, &error)) return fail("packing failed: " + error);
+    std::cout << "\n";
     TLOG_INFO("packed " << source.view() << " into " << archive.view());
     return false;
   }
   if (!loadGame(folder)) return false;
   CMC_Application* application = getApplication();
   if (commandLine_ && commandLine_->isTo2Bin()) {
-    if (!application->storeBinary()) return fail("the precompiled form (-2bin) could not be written");
+    std::string why;
+    if (!application->storeBinary(&why)) return fail("the precompiled form (-2bin) could not be written: " + why);
     return false;
   }
   if (!application->initialize(nullptr))
@@ -111,6 +115,7 @@ bool CApplication::loadGame(const CXString& folder) {
   CPath::setCurrentDirectory(dane);
   bool precompile = commandLine_ && commandLine_->isTo2Bin();
   if (!precompile && !(commandLine_ && commandLine_->isForceCNV()) && CFile::fileExists(CPath::join(dane, "application.bin"))) {
+    tarnvik::precompiled::warnIfOlder(CPath::join(dane, "application.bin"), CPath::join(dane, "application.def"));
     parser_ = std::make_unique<CMC_StructureParser>(window_, "application.bin", CMC_StructureParser::Precompiled{});
     if (parser_->getApplication()) {
       TLOG_INFO("running from the precompiled form");

@@ -72,7 +72,17 @@ const CMC_EventList* CMC_Application::getBehavioursList() const { return &applic
 void CMC_Application::registerBuiltin(BuiltinMaker maker) { builtins().push_back(std::move(maker)); }
 void CMC_Application::clearBuiltins() { builtins().clear(); }
 
+std::vector<CMC_Object*> CMC_Application::getStructureObjects() const {
+  if (!initialized_) return objects();
+  std::vector<CMC_Object*> alive;
+  for (CMC_Object* o : structureObjects_)
+    if (std::find(objects().begin(), objects().end(), o) != objects().end()) alive.push_back(o);
+  return alive;
+}
+
 bool CMC_Application::initialize(CMC_Scene* /*from*/) {
+  structureObjects_ = objects();
+  initialized_ = true;
   for (auto& maker : builtins())
     if (CMC_Object* object = maker(this)) addObject(object);
   // The application's own objects: its file, when it has one (like an episode's).
@@ -117,7 +127,7 @@ void CMC_Application::exit() {
   if (hasHandlerFlag(EVI_ONEXIT)) onSignal(CXString("ONEXIT"));
 }
 
-bool CMC_Application::storeBinary() {
+bool CMC_Application::storeBinary(std::string* whyOut) {
   // Scenes, then episodes, then the application: the order the structure is built in again.
   std::vector<CMC_Scene*> scenes, episodes;
   auto addOnce = [](std::vector<CMC_Scene*>& list, CMC_Scene* s) {
@@ -138,6 +148,7 @@ bool CMC_Application::storeBinary() {
   std::string why;
   if (!tarnvik::precompiled::storeApplication(this, structure, CPath::join(CPath::getDataRoot(), "Dane"), &written, why)) {
     TLOG_ERROR("the precompiled form was not written: " << why);
+    if (whyOut) *whyOut = why;
     return false;
   }
   TLOG_INFO("precompiled form written: application.bin and " << written << " scene files");

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "application/scene.h"
@@ -28,7 +29,8 @@ class CMC_Application : public CMC_Scene {
   // Quits the window and raises ONEXIT.
   void exit();
   bool isExitRequested() const { return exitRequested_; }
-  bool storeBinary();
+  // Writes the precompiled form; on failure `why` (when given) says which object of which scene stopped it.
+  bool storeBinary(std::string* why = nullptr);
   const CXString& getNextGame() const { return nextGame_; }
   void setNextGame(const CXString& folder) { nextGame_ = folder; }
 
@@ -44,7 +46,14 @@ class CMC_Application : public CMC_Scene {
   static void registerBuiltin(BuiltinMaker maker);
   static void clearBuiltins();
 
+  // The objects the structure gave the application (the behaviours of its inline handlers), without
+  // what initialize and the running game added since: what its precompiled form holds, so storing a
+  // running game writes what -2bin writes.
+  std::vector<CMC_Object*> getStructureObjects() const;
+
  private:
+  std::vector<CMC_Object*> structureObjects_;
+  bool initialized_ = false;
   CXString startWith_, requiredVersion_, gameVersion_, nextGame_;
   bool exitRequested_ = false;
 };

@@ -1,7 +1,11 @@
 // Writing and reading the precompiled form: file headers, object lists, scene files and the structure.
 #include "application/precompiled.h"
 
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
 #include <memory>
+#include <set>
 
 #include "application/mc_application.h"
 #include "application/scene.h"
@@ -19,9 +23,6 @@
 namespace tarnvik::precompiled {
 
 namespace {
-
-// Bytes the smallest object record takes (type number and an empty handler count).
-constexpr int64_t kMinObjectBytes = 8;
 
 int64_t bytesLeft(CXArchive& archive) {
   CFile* file = archive.getFile();
@@ -50,80 +51,32 @@ bool writeFile(const std::string& native, Body&& body, std::string& why) {
   return true;
 }
 
+// A write-only file in memory, for records kept inside another file.
+class MemorySink : public CFile {
+ public:
+  MemorySink() { openMemory(nullptr, 0, modeBinary); }
+  int Write(const void* buffer, int n) override {
+    if (n < 1 || !buffer) return 0;
+    const auto* bytes = static_cast<const uint8_t*>(buffer);
+    bytes_.insert(bytes_.end(), bytes, bytes + n);
+    return n;
+  }
+  std::vector<uint8_t>& bytes() { return bytes_; }
+
+ private:
+  std::vector<uint8_t> bytes_;
+};
+
 }  // namespace
 
-void writeHeader(CXArchive& archive, Kind kind) {
-  archive << CXString(kMagic) << kLayoutVersion << static_cast<int32_t>(kind);
-}
-
-bool readHeader(CXArchive& archive, Kind kind, std::string& why) {
-  int32_t magicLength = 0;
-  archive >> magicLength;
-  CXString magic;
-  if (archive.isOk() && magicLength == static_cast<int32_t>(std::char_traits<char>::length(kMagic)))
-    archive.FRead(magic, magicLength);
-  if (!archive.isOk() || magic != kMagic) {
-    why = "not a precompiled file of this engine";
-    return false;
-  }
-  int32_t version = 0, fileKind = 0;
-  archive >> version >> fileKind;
-  if (!archive.isOk() || version != kLayoutVersion) {
-    why = "record layout " + std::to_string(version) + ", this engine reads layout " + std::to_string(kLayoutVersion);
-    return false;
-  }
-  if (fileKind != kind) {
-    why = kind == kSceneFile ? "an application file where a scene file belongs" : "a scene file where the application file belongs";
-    return false;
-  }
-  return true;
-}
-
-bool canWrite(const std::vector<CMC_Object*>& objects, std::string& why) {
-  for (CMC_Object* object : objects) {
-    int type = object->getType();
-    if (type == mc::TYPE_APPLICATION || type == mc::TYPE_EPISODE || type == mc::TYPE_SCENE || !mc::hasRecordType(type)) {
-      why = "object " + object->getName().str() + " of type " + CMC_Object::typeToString(type).str() +
-            " has no saved-state record";
-      return false;
-    }
-  }
-  return true;
-}
+bool canWrite(const std::vector<CMC_Object*>& objects, std::string& why) { return mc::canStoreObjects(objects, &why); }
 
 bool writeObjects(CXArchive& archive, const std::vector<CMC_Object*>& objects) {
-  archive << static_cast<int32_t>(objects.size());
-  for (CMC_Object* object : objects) {
-    archive << static_cast<int32_t>(object->getType());
-    if (!object->serialize(&archive)) return false;
-  }
-  return archive.isOk();
+  return mc::storeObjectList(&archive, objects);
 }
 
 bool readObjects(CXArchive& archive, CMC_ObjectsContainer* scope, std::vector<CMC_Object*>& out, std::string& why) {
-  int32_t count = 0;
-  archive >> count;
-  if (!archive.isOk() || count < 0 || count > bytesLeft(archive) / kMinObjectBytes) {
-    why = "object count " + std::to_string(count) + " does not fit the file";
-    return false;
-  }
-  for (int32_t i = 0; i < count; ++i) {
-    int32_t type = 0;
-    archive >> type;
-    std::unique_ptr<CMC_Object> object(archive.isOk() ? mc::makeRecordObject(type, scope) : nullptr);
-    if (!object) {
-      why = archive.isOk() ? "object " + std::to_string(i) + " has type " + std::to_string(type) + ", which has no record"
-                           : "cut short";
-      return false;
-    }
-    object->setScene(scope);
-    if (!object->serialize(&archive) || !archive.isOk()) {
-      why = "record of object " + std::to_string(i) + " (type " + std::to_string(type) + ") does not match";
-      return false;
-    }
-    out.push_back(object.release());
-  }
-  return true;
+  return mc::restoreObjectList(&archive, scope, out, &why);
 }
 
 namespace {
@@ -142,12 +95,11 @@ void deleteAll(std::vector<CMC_Object*>& objects) {
   objects.clear();
 }
 
-// Reads a scene file into `scene`: its strings, its objects, its own handlers. Nothing is changed
-// unless the whole file reads.
+// Reads a scene file into `scene`: its strings and its objects, then binds the scene's file
+// handlers. Nothing is changed unless the whole file reads.
 bool readSceneFile(const std::vector<uint8_t>& bytes, CMC_Scene* scene, bool apply, std::string& why) {
   CFile_Stream stream(bytes.data(), static_cast<long>(bytes.size()));
   CXArchive archive(&stream, false);
-  if (!readHeader(archive, kSceneFile, why)) return false;
   CXString dlls, background, music;
   archive >> dlls >> background >> music;
   std::vector<CMC_Object*> objects;
@@ -157,16 +109,18 @@ bool readSceneFile(const std::vector<uint8_t>& bytes, CMC_Scene* scene, bool app
     return false;
   }
   if (!apply) {
-    // A trial read: the handler record is checked on a stand-in of the same type.
-    std::unique_ptr<CMC_Scene> standIn = standInFor(scene, nullptr);
-    bool ok = standIn->serializeHandlers(&archive, standIn.get()) && archive.isOk() && bytesLeft(archive) == 0;
+    bool whole = bytesLeft(archive) == 0;
     deleteAll(objects);
-    if (!ok) why = bytesLeft(archive) ? "bytes after the last record" : "scene handlers do not match";
-    return ok;
+    if (!whole) why = "bytes after the last record";
+    return whole;
   }
   scene->setSceneStrings(dlls, background, music);
   for (CMC_Object* object : objects) scene->addObject(object);
-  scene->serializeHandlers(&archive, scene);
+  if (!scene->getFileHandlers().empty()) {
+    CFile_Stream record(scene->getFileHandlers().data(), static_cast<long>(scene->getFileHandlers().size()));
+    CXArchive handlers(&record, false);
+    scene->serializeHandlers(&handlers, scene);
+  }
   // Handlers restored before the behaviour they name was read are bound now; conditions are
   // looked up as when the definition file is read.
   for (CMC_Object* object : scene->objects())
@@ -174,6 +128,55 @@ bool readSceneFile(const std::vector<uint8_t>& bytes, CMC_Scene* scene, bool app
   for (CMC_Object* object : std::vector<CMC_Object*>(scene->objects())) object->initializeBehaviours(scene, nullptr);
   scene->initializeBehaviours(scene, nullptr);
   return true;
+}
+
+// The handler record of a scene-level object, as bytes.
+std::vector<uint8_t> handlerRecord(CMC_Scene& scene) {
+  MemorySink sink;
+  CXArchive archive(&sink, true);
+  scene.serializeHandlers(&archive, &scene);
+  return std::move(sink.bytes());
+}
+
+// One entry of a handler record: event key, behaviour name, arguments.
+struct HandlerEntry {
+  CXString key, behaviour;
+  std::vector<CXString> args;
+  bool operator==(const HandlerEntry&) const = default;
+};
+
+std::vector<HandlerEntry> handlerEntries(const std::vector<uint8_t>& record) {
+  std::vector<HandlerEntry> out;
+  CFile_Stream stream(record.data(), static_cast<long>(record.size()));
+  CXArchive archive(&stream, false);
+  int32_t count = 0;
+  archive >> count;
+  for (int32_t i = 0; i < count && archive.isOk(); ++i) {
+    HandlerEntry e;
+    int32_t n = 0;
+    archive >> e.key >> e.behaviour >> n;
+    for (int32_t k = 0; k < n && archive.isOk(); ++k) archive >> e.args.emplace_back();
+    if (archive.isOk()) out.push_back(std::move(e));
+  }
+  return out;
+}
+
+// The structure handlers of a scene-level object: its handlers now, less those its own definition file
+// binds when it is entered (a running game's current scenes hold both; they are kept apart).
+std::vector<uint8_t> structureHandlerRecord(CMC_Scene& scene, const std::vector<uint8_t>& fileHandlers) {
+  std::vector<HandlerEntry> entries = handlerEntries(handlerRecord(scene));
+  for (const HandlerEntry& bound : handlerEntries(fileHandlers)) {
+    auto it = std::find(entries.begin(), entries.end(), bound);
+    if (it != entries.end()) entries.erase(it);
+  }
+  MemorySink sink;
+  CXArchive archive(&sink, true);
+  archive << static_cast<int32_t>(entries.size());
+  for (const HandlerEntry& e : entries) {
+    archive << e.key << e.behaviour << static_cast<int32_t>(e.args.size());
+    for (const CXString& a : e.args) archive << a;
+  }
+  return std::move(sink.bytes());
 }
 
 }  // namespace
@@ -192,7 +195,19 @@ bool loadScene(CMC_Scene* scene, const std::vector<uint8_t>& bytes, std::string&
   return readSceneFile(bytes, scene, true, why);
 }
 
-bool storeScene(CMC_Scene* scene, std::string& why) {
+void warnIfOlder(const CXString& precompiledFile, const CXString& definitionFile) {
+  std::string bin, def;
+  if (!CPath::findExisting(precompiledFile, bin) || !CPath::findExisting(definitionFile, def)) return;
+  std::error_code a, b;
+  auto binTime = std::filesystem::last_write_time(bin, a);
+  auto defTime = std::filesystem::last_write_time(def, b);
+  if (a || b || !(binTime < defTime)) return;
+  static std::set<std::string> warned;
+  if (!warned.insert(bin).second) return;
+  TLOG_WARN(bin << " is older than " << def << "; the precompiled file is used (precompile again to use the changes)");
+}
+
+bool storeScene(CMC_Scene* scene, std::string& why, std::vector<uint8_t>* fileHandlers) {
   CXString cnvName = scene->getName() + ".cnv";
   // The folder the scene's file is read from when the scene is entered.
   CXString saved = CPath::getCurrentDirectory();
@@ -237,12 +252,12 @@ bool storeScene(CMC_Scene* scene, std::string& why) {
   bool ok = writeFile(
       binPath.str(),
       [&](CXArchive& archive) {
-        writeHeader(archive, kSceneFile);
         archive << scene->getDlls() << scene->getBackground() << scene->getMusicFilename();
-        return writeObjects(archive, probe.objects()) && probe.serializeHandlers(&archive, &probe);
+        return writeObjects(archive, probe.objects());
       },
       why);
   if (!ok) dropStale();
+  if (ok && fileHandlers) *fileHandlers = handlerRecord(probe);
   return ok;
 }
 
@@ -292,16 +307,27 @@ std::vector<std::pair<CXString, CXString>> structureProperties(CMC_Scene* s) {
 
 bool storeApplication(CMC_Application* application, const std::vector<CMC_Scene*>& structure,
                       const CXString& daneFolder, int* scenes, std::string& why) {
-  std::vector<CMC_Object*> own(application->objects());
-  if (!canWrite(own, why)) return false;
+  std::vector<CMC_Object*> own = application->getStructureObjects();
+  if (!canWrite(own, why)) {
+    why += " (in " + application->getName().str() + ")";
+    return false;
+  }
   int written = 0;
+  // Each structure object's file handlers; an empty record where it has no definition file.
+  std::vector<std::vector<uint8_t>> fileHandlers;
   for (CMC_Scene* s : structure) {
     std::string skipped;
-    if (storeScene(s, skipped)) ++written;
-    else if (skipped.starts_with("no "))
+    std::vector<uint8_t> record;
+    if (storeScene(s, skipped, &record)) {
+      ++written;
+    } else if (skipped.starts_with("no ")) {
       TLOG_DEBUG(s->getName().view() << ": no precompiled scene file (" << skipped << ")");
-    else
-      TLOG_WARN(s->getName().view() << ": no precompiled scene file (" << skipped << "); its definition file is read at run time");
+      record = handlerRecord(*standInFor(s, nullptr));
+    } else {
+      why = skipped + " (in " + s->getName().str() + ")";
+      return false;
+    }
+    fileHandlers.push_back(std::move(record));
   }
   if (scenes) *scenes = written;
   std::string native;
@@ -312,7 +338,6 @@ bool storeApplication(CMC_Application* application, const std::vector<CMC_Scene*
   return writeFile(
       native + "/application.bin",
       [&](CXArchive& archive) {
-        writeHeader(archive, kApplicationFile);
         archive << static_cast<int32_t>(structure.size());
         for (CMC_Scene* s : structure) {
           auto properties = structureProperties(s);
@@ -320,8 +345,12 @@ bool storeApplication(CMC_Application* application, const std::vector<CMC_Scene*
           for (const auto& [key, value] : properties) archive << key << value;
         }
         if (!writeObjects(archive, own)) return false;
-        for (CMC_Scene* s : structure)
-          if (!s->serializeHandlers(&archive, s)) return false;
+        for (size_t i = 0; i < structure.size(); ++i) {
+          std::vector<uint8_t> own = structureHandlerRecord(*structure[i], fileHandlers[i]);
+          archive.FWrite(CXString(std::string(own.begin(), own.end())));
+          if (!fileHandlers[i].empty())
+            archive.FWrite(CXString(std::string(fileHandlers[i].begin(), fileHandlers[i].end())));
+        }
         CMC_Scene* current = application->getCurrentChild();
         int32_t subId = -1;
         for (size_t i = 0; i < application->getChildren().size(); ++i)
@@ -333,7 +362,6 @@ bool storeApplication(CMC_Application* application, const std::vector<CMC_Scene*
 }
 
 bool readStructureElements(CXArchive& archive, CMElements& elements, std::string& why) {
-  if (!readHeader(archive, kApplicationFile, why)) return false;
   int32_t count = 0;
   archive >> count;
   // Each structure entry takes at least its type, an empty name and a property count.
@@ -381,11 +409,28 @@ bool readStructureTail(CXArchive& archive, CMC_StructureParser&, const std::vect
     return false;
   }
   for (CMC_Object* object : own) application->addObject(object);
-  for (CMC_Scene* s : structure)
+  for (CMC_Scene* s : structure) {
     if (!s->serializeHandlers(&archive, s)) {
       why = "handlers of " + s->getName().str() + " do not match";
       return false;
     }
+    // The scene's file handlers: checked on a stand-in, kept as bytes until the scene is entered.
+    CFile* file = archive.getFile();
+    long start = file->Tell();
+    std::unique_ptr<CMC_Scene> standIn = standInFor(s, nullptr);
+    if (!standIn->serializeHandlers(&archive, standIn.get()) || !archive.isOk()) {
+      why = "file handlers of " + s->getName().str() + " do not match";
+      return false;
+    }
+    long end = file->Tell();
+    std::vector<uint8_t> record(static_cast<size_t>(end - start));
+    file->Seek(start, SEEK_SET);
+    if (!record.empty() && file->Read(record.data(), static_cast<int>(record.size())) != static_cast<int>(record.size())) {
+      why = "cut short";
+      return false;
+    }
+    s->setFileHandlers(std::move(record));
+  }
   int32_t subId = -1;
   archive >> subId;
   if (!archive.isOk() || bytesLeft(archive) != 0) {

@@ -94,6 +94,7 @@ bool CMC_Scene::loadCnv() {
     CXString binPath = CPath::join(CPath::getCurrentDirectory(), binName);
     std::string why;
     if (CFile::fileExists(binPath)) {
+      tarnvik::precompiled::warnIfOlder(binPath, CPath::join(CPath::getCurrentDirectory(), getName() + ".cnv"));
       if (tarnvik::precompiled::loadScene(this, binPath, why)) return true;
       TLOG_WARN("scene " << getName().view() << ": " << binPath.view() << " refused (" << why
                          << "); reading the definition file instead");

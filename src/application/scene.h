@@ -2,6 +2,7 @@
 // a container of script objects with its own folder, file, music and structure state.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -57,6 +58,10 @@ class CMC_Scene : public CMC_ObjectsContainer {
   bool isBinary() const { return binary_; }
   // Scene files come from the precompiled form (name + ".bin") when set.
   void setBinary(bool binary) { binary_ = binary; }
+  // The handler record of the scene's own element in its definition file, kept in "application.bin"
+  // (the scene's ".bin" holds only its strings and objects) and bound when the scene file is read.
+  const std::vector<uint8_t>& getFileHandlers() const { return fileHandlers_; }
+  void setFileHandlers(std::vector<uint8_t> record) { fileHandlers_ = std::move(record); }
   const CXString& getDlls() const { return dlls_; }
   const std::vector<std::pair<CXString, CXString>>& getDescriptions() const { return descriptions_; }
   // DLLS, BACKGROUND and MUSIC as a precompiled scene file gives them.
@@ -120,6 +125,7 @@ class CMC_Scene : public CMC_ObjectsContainer {
   CXString latestScene_;
   bool paused_ = false;
   bool binary_ = false;
+  std::vector<uint8_t> fileHandlers_;
   bool loaded_ = false;
   bool playingMusic_ = false;
   int musicVolume_ = 0, musicPan_ = 0, musicFreq_ = 0;

@@ -10,21 +10,19 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <ostream>
 
 #include "files/bytereader.h"
 #include "files/path.h"
+#include "foundation/cp1250.h"
 #include "foundation/log.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-std::string lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return out;
-}
+// The key of an entry's name: its text without letter case (Windows-1250 or UTF-8, as on disk).
+std::string lower(std::string_view s) { return tarnvik::cp1250::diskKey(s); }
 
 // A name that stays inside its folder when joined to it: not empty, not "." or "..", no separator,
 // no drive or stream colon, no NUL or other control byte.
@@ -325,8 +323,10 @@ bool CBigFile::isSafe(int32_t fileIndex) const {
 
 namespace {
 
-// The lower-cased key of a lookup path relative to a folder key; false when it climbs out of the root.
-bool lookupKey(const std::string& currentKey, std::string_view path, std::string& key) {
+// The case-folded key of a lookup path relative to a folder key; false when it climbs out of the root.
+// Each requested name is read as Windows-1250 (a definition file's bytes), or with `asUtf8` as UTF-8
+// where its bytes allow.
+bool lookupKey(const std::string& currentKey, std::string_view path, std::string& key, bool asUtf8) {
   std::vector<std::string> parts;
   bool absolute = !path.empty() && (path[0] == '\\' || path[0] == '/');
   if (!absolute && !currentKey.empty()) parts = splitPath(currentKey);
@@ -337,7 +337,8 @@ bool lookupKey(const std::string& currentKey, std::string_view path, std::string
       parts.pop_back();
       continue;
     }
-    parts.push_back(lower(piece));
+    std::vector<std::string> keys = tarnvik::cp1250::requestKeys(piece);
+    parts.push_back(asUtf8 ? keys.back() : keys.front());
   }
   key.clear();
   for (const std::string& p : parts) key += (key.empty() ? "" : "/") + p;
@@ -351,19 +352,25 @@ int32_t CBigFile::findFile(const CXString& path) const {
   std::string key;
   std::string current;
   if (current_ > 0) current = lower(GetCurrentDirectoryA().str());
-  if (!lookupKey(current, path.view(), key)) return -1;
-  auto it = fileIndex_.find(key);
-  return it == fileIndex_.end() ? -1 : it->second;
+  for (bool asUtf8 : {false, true}) {
+    if (!lookupKey(current, path.view(), key, asUtf8)) return -1;
+    auto it = fileIndex_.find(key);
+    if (it != fileIndex_.end()) return it->second;
+  }
+  return -1;
 }
 
 int32_t CBigFile::findFolder(const CXString& path) const {
   std::string key;
   std::string current;
   if (current_ > 0) current = lower(GetCurrentDirectoryA().str());
-  if (!lookupKey(current, path.view(), key)) return -1;
-  if (key.empty()) return folders_.empty() ? -1 : 0;
-  auto it = folderIndex_.find(key);
-  return it == folderIndex_.end() ? -1 : it->second;
+  for (bool asUtf8 : {false, true}) {
+    if (!lookupKey(current, path.view(), key, asUtf8)) return -1;
+    if (key.empty()) return folders_.empty() ? -1 : 0;
+    auto it = folderIndex_.find(key);
+    if (it != folderIndex_.end()) return it->second;
+  }
+  return -1;
 }
 
 int64_t CBigFile::GetSize(const CXString& path) const {
@@ -525,6 +532,7 @@ bool walk(PackFolder& folder, int depth, CBigFile::PackStats& stats, std::string
       ++stats.files;
       stats.totalSize += size;
       stats.tocSize += CBigFile::kFileRecordFixed + static_cast<int64_t>(name.size());
+      stats.fileRecordBytes += CBigFile::kFileRecordFixed + static_cast<int64_t>(name.size());
     }
   }
   stats.tocSize += CBigFile::kFolderRecordFixed + static_cast<int64_t>(folder.name.size());
@@ -553,15 +561,15 @@ void forEachFile(const PackFolder& folder, Visit&& visit) {
 
 }  // namespace
 
-bool CBigFile::Create(const CXString& source, const CXString&, const CXString& archiveName) {
+bool CBigFile::Create(const CXString& source, const CXString&, const CXString& archiveName, std::ostream* report) {
   PackStats stats;
   std::string error;
-  bool ok = create(source, archiveName, nullptr, &stats, &error);
+  bool ok = create(source, archiveName, report, &stats, &error);
   if (!ok) TLOG_ERROR(error);
   return ok;
 }
 
-bool CBigFile::create(const CXString& source, const CXString& archiveName, const Progress& progress,
+bool CBigFile::create(const CXString& source, const CXString& archiveName, std::ostream* report,
                       PackStats* statsOut, std::string* errorOut) {
   std::string error;
   auto failWith = [&](const std::string& message) {
@@ -593,6 +601,12 @@ bool CBigFile::create(const CXString& source, const CXString& archiveName, const
   writeFolder(root, head, offset);
   stats.tocSize = static_cast<int64_t>(head.size());
   if (statsOut) *statsOut = stats;
+  if (report) {
+    *report << "Big file name: " << archiveText << ".\nNumber of folders: " << stats.folders
+            << ".\nNumber of files: " << stats.files << ".\nTotal size: " << stats.totalSize
+            << " bytes.\nTOC size: " << stats.fileRecordBytes << " bytes.\n";
+    report->flush();
+  }
 
   std::string target = CPath::toNative(CPath::makeAbsolute(archiveName));
   // The archive must not be packed into itself.
@@ -605,8 +619,8 @@ bool CBigFile::create(const CXString& source, const CXString& archiveName, const
     out.abandon();
     return failWith("cannot write " + target);
   }
+  if (report) *report << "TOC saved.\n" << std::flush;
   int done = 0;
-  int64_t bytesDone = 0;
   std::vector<char> buffer(1 << 20);
   bool ok = true;
   forEachFile(root, [&](const std::string& native, int64_t size) {
@@ -632,8 +646,8 @@ bool CBigFile::create(const CXString& source, const CXString& archiveName, const
       error = "cannot read all of " + native;
     }
     ++done;
-    bytesDone += size;
-    if (progress) progress(done, stats.files, bytesDone, stats.totalSize);
+    if (report && ok) *report << '\r' << std::string(48, ' ') << "\rFile " << done << " of " << stats.files << " saved."
+                              << std::flush;
   });
   if (!ok) {
     out.abandon();

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <iosfwd>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -109,19 +110,23 @@ class CBigFile : public CBigFileIfc {
   // The folder the archive stands for (by default the data root at the time of each lookup).
   void setMountFolder(const CXString& folder) { mount_ = folder; }
 
-  // Packing. Progress is told after each file (files done, files in all, bytes done, bytes in all).
+  // Packing. `tocSize` is the length of header and table; `fileRecordBytes` the sum the statistics
+  // report as "TOC size" (each file record's name length plus 20).
   struct PackStats {
     int folders = 0;
     int files = 0;
     int64_t totalSize = 0;
     int64_t tocSize = 0;
+    int64_t fileRecordBytes = 0;
   };
-  using Progress = std::function<void(int filesDone, int files, int64_t bytesDone, int64_t bytes)>;
   // Packs the source folder tree into a new archive; the file appears under its final name only when
-  // complete. The second name is kept for callers of the original interface and not used.
-  static bool Create(const CXString& source, const CXString& secondName, const CXString& archiveName);
-  static bool create(const CXString& source, const CXString& archiveName, const Progress& progress,
-                     PackStats* stats, std::string* error);
+  // complete. The second name is kept for callers of the original interface and not used. With a
+  // `report` stream the packer prints its statistics lines, "TOC saved." and a progress line
+  // rewritten after each file ("\r", 48 blanks, "\rFile N of M saved.") there.
+  static bool Create(const CXString& source, const CXString& secondName, const CXString& archiveName,
+                     std::ostream* report = nullptr);
+  static bool create(const CXString& source, const CXString& archiveName, std::ostream* report, PackStats* stats,
+                     std::string* error);
 
  private:
   bool parse();

@@ -14,6 +14,7 @@
 #include "files/bigfile.h"
 #include "files/path.h"
 #include "settings/language.h"
+#include "foundation/atomic_file.h"
 #include "foundation/log.h"
 
 namespace fs = std::filesystem;
@@ -201,8 +202,11 @@ bool CFile::openCandidate(const CXString& candidate, const std::string& modeStri
   return openNative(native, modeString, true);
 }
 
-bool CFile::openNative(const std::string& native, const std::string& modeString, bool wholeRewrite) {
-  if (!wholeRewrite) {
+bool CFile::openNative(const std::string& requested, const std::string& modeString, bool wholeRewrite) {
+  // A rewrite of a symbolic link rewrites the file it names; a device or a FIFO is written in place.
+  tarnvik::OutputTarget target = tarnvik::outputTarget(requested);
+  const std::string& native = wholeRewrite ? target.path : requested;
+  if (!wholeRewrite || target.inPlace) {
     fp_ = std::fopen(native.c_str(), nativeMode(modeString).c_str());
     if (!fp_) return false;
     path_ = native;

@@ -11,6 +11,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "foundation/cp1250.h"
 #include "foundation/log.h"
 
 namespace fs = std::filesystem;
@@ -20,12 +21,6 @@ namespace {
 bool isSep(char c) { return c == '/' || c == '\\'; }
 
 char foldChar(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
-
-std::string lowerAscii(std::string s) {
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-  return s;
-}
 
 std::string processDirectory() {
   std::error_code ec;
@@ -75,7 +70,7 @@ const Listing* listingOf(State& st, const std::string& dir) {
   Listing listing;
   for (const std::string& n : names) {
     listing.exact.insert(n);
-    listing.folded.emplace(lowerAscii(n), n);
+    listing.folded.emplace(tarnvik::cp1250::diskKey(n), n);
   }
   return &st.cache.emplace(dir, std::move(listing)).first->second;
 }
@@ -93,10 +88,14 @@ bool lookupEntry(State& st, const std::string& dir, const std::string& name, std
     real = name;
     return true;
   }
-  auto f = l->folded.find(lowerAscii(name));
-  if (f != l->folded.end()) {
-    real = f->second;
-    return true;
+  // Without letter case, for every letter of the code page: the requested name as a definition file
+  // writes it (Windows-1250), else as UTF-8; disk names as UTF-8, or as Windows-1250 bytes.
+  for (const std::string& key : tarnvik::cp1250::requestKeys(name)) {
+    auto f = l->folded.find(key);
+    if (f != l->folded.end()) {
+      real = f->second;
+      return true;
+    }
   }
   struct stat sb;
   if (::lstat(childOf(dir, name).c_str(), &sb) != 0) return false;

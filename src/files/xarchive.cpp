@@ -3,6 +3,7 @@
 
 #include <climits>
 #include <cmath>
+#include <limits>
 #include <cstring>
 #include <vector>
 
@@ -14,7 +15,14 @@ namespace {
 
 int32_t encodeDouble(double v) {
   if (std::isnan(v)) return 0;
-  double scaled = std::trunc(v * 1000.0);
+  // A value read back from its thousandths (n * 0.001) may land a rounding step below n / 1000; the
+  // product is then a hair off the integer n, which truncation would turn into n - 1 and so lose a
+  // thousandth at each save. A product within a few units in the last place of an integer is that integer.
+  double product = v * 1000.0;
+  double nearest = std::nearbyint(product);
+  double scaled = std::fabs(product - nearest) <= std::fabs(nearest) * 8 * std::numeric_limits<double>::epsilon()
+                      ? nearest
+                      : std::trunc(product);
   if (scaled >= static_cast<double>(INT32_MAX)) return INT32_MAX;
   if (scaled <= static_cast<double>(INT32_MIN)) return INT32_MIN;
   return static_cast<int32_t>(scaled);

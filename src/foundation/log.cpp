@@ -4,6 +4,9 @@
 #include <atomic>
 #include <cstdio>
 #include <mutex>
+#include <string>
+
+#include "foundation/cp1250.h"
 
 namespace tarnvik::log {
 namespace {
@@ -39,7 +42,9 @@ bool parseLevel(std::string_view text, Level& out) {
 
 void setSink(Sink sink) { g_sink.store(sink); }
 
-void write(Level l, std::string_view text) {
+void write(Level l, std::string_view raw) {
+  // Names from definition files are Windows-1250 bytes: a person reads them in UTF-8.
+  std::string text = cp1250::displayUtf8(raw);
   if (Sink sink = g_sink.load()) {
     sink(l, text);
     return;

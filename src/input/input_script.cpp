@@ -8,6 +8,7 @@
 #include <iterator>
 #include <sstream>
 
+#include "foundation/cp1250.h"
 #include "input/keys.h"
 
 namespace tarnvik {
@@ -51,21 +52,7 @@ bool characterOf(const std::string& word, std::string& out) {
     if (ec != std::errc() || ptr != word.data() + word.size() || cp == 0 || cp > 0x10FFFF || (cp >= 0xD800 && cp < 0xE000))
       return false;
     out.clear();
-    if (cp < 0x80) {
-      out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-      out += static_cast<char>(0xC0 | (cp >> 6));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-      out += static_cast<char>(0xE0 | (cp >> 12));
-      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (cp >> 18));
-      out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
+    cp1250::appendUtf8(out, static_cast<char32_t>(cp));
     return true;
   }
   auto lead = static_cast<unsigned char>(word.empty() ? 0 : word[0]);

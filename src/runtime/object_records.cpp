@@ -10,6 +10,7 @@
 #include "runtime/condition.h"
 #include "runtime/expression.h"
 #include "runtime/runner.h"
+#include "runtime/objects_container.h"
 #include "runtime/variable.h"
 
 namespace mc {
@@ -69,6 +70,61 @@ bool serializeNameRecord(CMC_Object& object, CXArchive* archive) {
   *archive >> name;
   if (!archive->isOk()) return false;
   object.setName(name);
+  return true;
+}
+
+bool canStoreObjects(const std::vector<CMC_Object*>& objects, std::string* why) {
+  for (CMC_Object* object : objects) {
+    int type = object->getType();
+    if (type == TYPE_APPLICATION || type == TYPE_EPISODE || type == TYPE_SCENE || !hasRecordType(type)) {
+      if (why)
+        *why = "object " + object->getName().str() + " of type " + CMC_Object::typeToString(type).str() +
+               " has no saved-state record";
+      return false;
+    }
+  }
+  return true;
+}
+
+bool storeObjectList(CXArchive* archive, const std::vector<CMC_Object*>& objects, std::string* why) {
+  if (!canStoreObjects(objects, why)) return false;
+  *archive << static_cast<int32_t>(objects.size());
+  for (CMC_Object* object : objects) {
+    *archive << static_cast<int32_t>(object->getType());
+    if (!object->serialize(archive)) {
+      if (why) *why = "object " + object->getName().str() + " could not be written";
+      return false;
+    }
+  }
+  return archive->isOk();
+}
+
+bool restoreObjectList(CXArchive* archive, CMC_ObjectsContainer* scope, std::vector<CMC_Object*>& out,
+                       std::string* why) {
+  // The smallest object record: its type number and an empty handler count.
+  constexpr int32_t kMinObjectBytes = 8;
+  int32_t count = 0;
+  if (!readRecordCount(archive, count, kMinObjectBytes)) {
+    if (why) *why = "object count " + std::to_string(count) + " does not fit the file";
+    return false;
+  }
+  for (int32_t i = 0; i < count; ++i) {
+    int32_t type = 0;
+    *archive >> type;
+    std::unique_ptr<CMC_Object> object(archive->isOk() ? makeRecordObject(type, scope) : nullptr);
+    if (!object) {
+      if (why)
+        *why = archive->isOk() ? "object " + std::to_string(i) + " has type " + std::to_string(type) + ", which has no record"
+                               : "cut short";
+      return false;
+    }
+    object->setScene(scope);
+    if (!object->serialize(archive) || !archive->isOk()) {
+      if (why) *why = "record of object " + std::to_string(i) + " (type " + std::to_string(type) + ") does not match";
+      return false;
+    }
+    out.push_back(object.release());
+  }
   return true;
 }
 

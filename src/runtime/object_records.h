@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 class CMC_Object;
@@ -28,6 +29,17 @@ bool hasRecordType(int typeId);
 CMC_Object* makeRecordObject(int typeId, CMC_ObjectsContainer* scope);
 // The record of a type whose only state is its name: the handlers, then the name.
 bool serializeNameRecord(CMC_Object& object, CXArchive* archive);
+
+// Objects held by another record (or a file): the count, then each object's type number and record.
+// Storing fails for an object whose type has no record (`why` names it) or that is a scene-level
+// object; restoring makes each object empty in `scope`, lets it read its record and appends it to
+// `out` (not added to the scope; the caller owns them, also on failure).
+bool storeObjectList(CXArchive* archive, const std::vector<CMC_Object*>& objects, std::string* why = nullptr);
+bool restoreObjectList(CXArchive* archive, CMC_ObjectsContainer* scope, std::vector<CMC_Object*>& out,
+                       std::string* why = nullptr);
+// Whether every object can be stored; `why` names the first that cannot ("object X of type Y has no
+// saved-state record").
+bool canStoreObjects(const std::vector<CMC_Object*>& objects, std::string* why);
 
 // Reads a count written by a record writer; false (archive failed or not) for a negative count or
 // one whose items, at `minBytesEach` bytes each, could not fit in the bytes left.

@@ -345,6 +345,13 @@ void CMC_ObjectsContainer::unregisterType(const CXString& typeName) {
   if (it != makers.end()) makers.erase(it);
 }
 
+std::vector<std::string> CMC_ObjectsContainer::registeredTypeNames() {
+  std::vector<std::string> names;
+  for (const auto& [name, maker] : registry())
+    if (maker) names.push_back(name);
+  return names;
+}
+
 bool CMC_ObjectsContainer::isTypeRegistered(const CXString& typeName) {
   auto& makers = registry();
   auto it = makers.find(typeName.view());

@@ -6,6 +6,7 @@
 #include <functional>
 #include <string_view>
 #include <unordered_set>
+#include <string>
 #include <vector>
 
 #include "foundation/xstring.h"
@@ -85,6 +86,8 @@ class CMC_ObjectsContainer : public CMC_Object {
   // layers register their types; a later registration of the same name replaces the earlier one.
   static void registerType(const CXString& typeName, CMC_ObjectMaker maker);
   static void unregisterType(const CXString& typeName);
+  // Every TYPE text that has a maker, in no particular order.
+  static std::vector<std::string> registeredTypeNames();
   static bool isTypeRegistered(const CXString& typeName);
 
  protected:

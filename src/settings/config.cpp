@@ -223,11 +223,7 @@ bool CConfig::flush() {
 bool CConfig::writeAtomically(const std::string& data) {
   std::error_code ec;
   fs::path target(fileName_.str());
-  // Write through a symbolic link rather than replacing the link itself.
-  if (fs::is_symlink(fs::symlink_status(target, ec))) {
-    fs::path resolved = fs::canonical(target, ec);
-    if (!ec) target = resolved;
-  }
+  // A symbolic link is written through (the shared replacement follows it), never replaced itself.
   fs::path folder = target.parent_path();
   if (!folder.empty() && !fs::exists(folder, ec)) {
     fs::create_directories(folder, ec);

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -139,6 +140,67 @@ TEST_F(ArchiveToolTest, PackListUnpackGiveTheSameTree) {
   }
   EXPECT_NE(run("tarnvik-tool", "list missing.pik"), 0);
   EXPECT_NE(run("tarnvik-tool", "pack"), 0);
+}
+
+TEST_F(ArchiveToolTest, StoreBinaryInARunningGameWritesAFormThatPlaysTheSame) {
+  // The classes game: CLASS declarations and instances, CNVLOADER; its scene stores the game at the end
+  // of its ONINIT, when the application holds its CNVLOADER and the scene its instances.
+  fs::copy(fs::path(TARNVIK_TEST_GAMES) / "classes", dir_ / "g", fs::copy_options::recursive);
+  std::string cnv = slurpFile(dir_ / "g/Dane/C/C.cnv");
+  const std::string oninit = "C:ONINIT={BEHCLASS^RUN();BEHLOADER^RUN();";
+  ASSERT_NE(cnv.find(oninit), std::string::npos);
+  cnv.replace(cnv.find(oninit), oninit.size(), oninit + "COUNTER^NEW(KEPT,2);GAME^STOREBINARY();");
+  std::ofstream(dir_ / "g/Dane/C/C.cnv", std::ios::trunc) << cnv;
+  std::string live = play("live.ini", "-path g", 5);
+  EXPECT_EQ(err_.find("no saved-state record"), std::string::npos) << err_;
+  ASSERT_TRUE(fs::exists(dir_ / "g/Dane/application.bin")) << err_;
+  ASSERT_TRUE(fs::exists(dir_ / "g/Dane/C/C.bin")) << err_;
+  std::string precompiled = play("bin.ini", "-path g", 5);
+  EXPECT_NE(err_.find("running from the precompiled form"), std::string::npos) << err_;
+  EXPECT_EQ(err_.find("refused"), std::string::npos) << err_;
+  EXPECT_EQ(precompiled, live);
+  EXPECT_NE(live.find("GOT=8"), std::string::npos) << live;
+  // -2bin of the same game: exit 0, the same form.
+  fs::remove(dir_ / "g/Dane/application.bin");
+  ASSERT_EQ(run("tarnvik", "--headless -path g -2bin"), 0) << err_;
+  EXPECT_TRUE(fs::exists(dir_ / "g/Dane/application.bin"));
+}
+
+TEST_F(ArchiveToolTest, APrecompiledFileOlderThanItsDefinitionIsUsedWithOneWarning) {
+  fs::copy(fs::path(TARNVIK_TEST_GAMES) / "counting", dir_ / "g", fs::copy_options::recursive);
+  ASSERT_EQ(run("tarnvik-tool", "precompile g"), 0) << err_;
+  std::string fromBin = play("bin.ini", "-path g", 200);
+  // The author edits the scene and the application file afterwards, without precompiling again.
+  auto later = fs::last_write_time(dir_ / "g/Dane/application.bin") + std::chrono::seconds(5);
+  fs::last_write_time(dir_ / "g/Dane/application.def", later);
+  fs::last_write_time(dir_ / "g/Dane/COUNTING/COUNTING.cnv", later);
+  std::string stale = play("stale.ini", "-path g", 200);
+  EXPECT_EQ(stale, fromBin) << "the precompiled files are still the ones used";
+  for (const char* pair : {"application.bin is older than", "COUNTING.bin is older than"}) {
+    size_t at = err_.find(pair);
+    ASSERT_NE(at, std::string::npos) << err_;
+    EXPECT_EQ(err_.find(pair, at + 1), std::string::npos) << "said once: " << err_;
+  }
+  EXPECT_NE(err_.find("application.def"), std::string::npos) << err_;
+  EXPECT_NE(err_.find("COUNTING.cnv"), std::string::npos) << err_;
+}
+
+TEST_F(ArchiveToolTest, PackingPrintsItsStatisticsAndProgressOnStandardOutput) {
+  fs::create_directories(dir_ / "g/Dane/S");
+  std::ofstream(dir_ / "g/Dane/application.def") << "0123456789";
+  std::ofstream(dir_ / "g/Dane/S/S.cnv") << "abc";
+  std::string blanks = "\r" + std::string(48, ' ');
+  auto expected = [&](const std::string& name) {
+    return "Big file name: " + name + ".\nNumber of folders: 2.\nNumber of files: 2.\nTotal size: 13 bytes.\n" +
+           "TOC size: 60 bytes.\nTOC saved.\n" + blanks + "\rFile 1 of 2 saved." + blanks + "\rFile 2 of 2 saved.\n";
+  };
+  ASSERT_EQ(run("tarnvik", "-pack -path g -file x.pik"), 0) << err_;
+  EXPECT_EQ(out_, expected((dir_ / "x.pik").string()));
+  ASSERT_EQ(run("tarnvik", "-bigfile -path g"), 0) << err_;
+  EXPECT_EQ(out_, expected((dir_ / "g.pik").string()));
+  ASSERT_EQ(run("tarnvik-tool", "pack g y.pik"), 0) << err_;
+  EXPECT_EQ(out_, expected("y.pik"));
+  EXPECT_EQ(slurpFile(dir_ / "y.pik").size(), slurpFile(dir_ / "x.pik").size() - (dir_ / "x.pik").string().size() + 5);
 }
 
 TEST_F(ArchiveToolTest, UnpackRefusesHostileEntriesAndWritesTheRest) {

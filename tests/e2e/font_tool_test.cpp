@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "e2e/player_fixture.h"
-#include "foundation/codepage.h"
+#include "foundation/cp1250.h"
 #include "graphics/font.h"
 #include "support/test_font.h"
 
@@ -50,12 +50,12 @@ class FreeTypeFace {
   }
   bool ok() const { return ok_; }
   int advance(char letter) {
-    FT_Load_Char(face_, tarnvik::windows1250ToUnicode(static_cast<uint8_t>(letter)), FT_LOAD_DEFAULT);
+    FT_Load_Char(face_, tarnvik::cp1250::toUnicode(static_cast<uint8_t>(letter)), FT_LOAD_DEFAULT);
     return static_cast<int>((face_->glyph->advance.x + 32) >> 6);
   }
   // The width of the rendered ink.
   int inkWidth(char letter) {
-    FT_Load_Char(face_, tarnvik::windows1250ToUnicode(static_cast<uint8_t>(letter)), FT_LOAD_RENDER);
+    FT_Load_Char(face_, tarnvik::cp1250::toUnicode(static_cast<uint8_t>(letter)), FT_LOAD_RENDER);
     return static_cast<int>(face_->glyph->bitmap.width);
   }
   int lineHeight() const {

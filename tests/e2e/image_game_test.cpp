@@ -221,4 +221,41 @@ TEST_F(ImageGameTest, ScreenShowsBackgroundAndImagesWithAlphaOpacityMovesFlipsCl
   tarnvik::e2e::expectScreen(shot, want);
 }
 
+TEST_F(ImageGameTest, NamesBeyondAsciiMatchWhateverTheirLetterCaseAndEncoding) {
+  // The scene file names "żaba.img" in Windows-1250 (0xBF is ż); the disk holds "ŻABA.IMG", once in
+  // UTF-8 (a copied game), once as raw Windows-1250 bytes (0xAF is Ż), and once inside an archive.
+  const std::string cnv = integers({"W"}) + "OBJECT=A\nA:TYPE=IMAGE\nA:FILENAME=\xBF" "aba.img\n"
+                          "OBJECT=S\nS:ONINIT={W^SET(A^GETWIDTH());}\n";
+  scene(cnv);
+  auto pixel = [](int, int) { return uint16_t{0x1234}; };
+  const fs::path utf8Name = "Dane/S/\xC5\xBB" "ABA.IMG", rawName = "Dane/S/\xAF" "ABA.IMG";
+  writeImage(utf8Name, 7, 3, 0, 0, pixel);
+  ASSERT_EQ(play(2), 0) << err();
+  EXPECT_EQ(value("W"), 7) << "UTF-8 name on disk";
+
+  fs::remove(folder() / utf8Name);
+  writeImage(rawName, 9, 3, 0, 0, pixel);
+  fs::remove(settings());
+  ASSERT_EQ(play(2), 0) << err();
+  EXPECT_EQ(value("W"), 9) << "Windows-1250 name on disk";
+
+  fs::remove(folder() / rawName);
+  writeImage(utf8Name, 5, 3, 0, 0, pixel);
+  tarnvik::e2e::PlayerRun pack = finish(spawn({std::string(TARNVIK_BUILD_DIR) + "/tarnvik-tool", "pack", folder().string(),
+                                  (dir_ / "g.pik").string()}));
+  ASSERT_EQ(pack.status, 0) << pack.err;
+  fs::rename(folder(), dir_ / "away");
+  fs::remove(settings());
+  last_ = game(folder().string(), 2, {"--archive", (dir_ / "g.pik").string()});
+  ASSERT_EQ(last_.status, 0) << err();
+  EXPECT_EQ(value("W"), 5) << "inside an archive";
+
+  // A name that matches nothing is reported in UTF-8.
+  fs::rename(dir_ / "away", folder());
+  fs::remove(folder() / utf8Name);
+  ASSERT_EQ(play(2, {"--log", "warn"}), 0) << err();
+  EXPECT_NE(err().find("\xC5\xBC" "aba.img"), std::string::npos) << err();
+  EXPECT_EQ(err().find("\xBF" "aba"), std::string::npos) << err();
+}
+
 }  // namespace

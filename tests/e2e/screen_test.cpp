@@ -3,13 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "e2e/player_fixture.h"
@@ -187,6 +190,47 @@ TEST_F(ScreenTest, ScreenshotAtEveryEndOfTheRun) {
   EXPECT_EQ(run.status, 3);
   EXPECT_NE(run.err.find("--screenshot"), std::string::npos) << run.err;
   EXPECT_EQ(text("S", "SEEN"), "TRUE");  // the settings were still written
+}
+
+TEST_F(ScreenTest, OutputsThatAreNotRegularFilesAreWrittenInPlace) {
+  // Through a symbolic link: the file it names is replaced, the link stays a link.
+  fs::create_directories(dir_ / "real");
+  std::ofstream(dir_ / "real" / "shot.png") << "old";
+  fs::create_symlink(dir_ / "real" / "shot.png", dir_ / "link.png");
+  PlayerRun run = game("still", 2, {"--screenshot", (dir_ / "link.png").string()});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_TRUE(fs::is_symlink(dir_ / "link.png"));
+  EXPECT_EQ(readPng(dir_ / "real" / "shot.png").width, 800);
+
+  // A FIFO is opened and written: its reader gets the whole file.
+  fs::path fifo = dir_ / "pipe";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  std::string piped;
+  std::thread reader([&] { piped = slurp(fifo); });
+  run = game("still", 2, {"--audio-out", fifo.string()});
+  reader.join();
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_TRUE(fs::is_fifo(fifo));
+  ASSERT_GT(piped.size(), 44u);
+  EXPECT_EQ(piped.substr(0, 4), "RIFF");
+  EXPECT_EQ(piped.substr(8, 4), "WAVE");
+
+  // /dev/stdout: the WAV alone on standard output, the summary line on stderr.
+  run = game("still", 2, {"--audio-out", "/dev/stdout"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out.substr(0, 4), "RIFF") << run.out.substr(0, 80);
+  EXPECT_EQ(run.out.size(), piped.size());
+  EXPECT_NE(run.err.find("2 frames"), std::string::npos) << run.err;
+
+  // A device that takes nothing: the write fails, said on stderr, and the run's status says so.
+  for (const char* option : {"--screenshot", "--audio-out"}) {
+    run = game("still", 2, {option, "/dev/full"});
+    EXPECT_EQ(run.status, 3) << option;
+    EXPECT_NE(run.err.find(std::string(option) + ": cannot write /dev/full"), std::string::npos) << run.err;
+    struct stat device {};
+    ASSERT_EQ(stat("/dev/full", &device), 0);
+    EXPECT_TRUE(S_ISCHR(device.st_mode));
+  }
 }
 
 TEST_F(ScreenTest, SettingsWrittenOncePerSecondAtSceneChangesAndAtTheEnd) {

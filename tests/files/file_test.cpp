@@ -38,6 +38,19 @@ TEST_F(FileOpen, ExactCaseWinsOverOtherSpellings) {
   EXPECT_EQ(slurp(nullptr, "X/fILE.tXT", 17), any);
 }
 
+TEST_F(FileOpen, NamesBeyondAsciiIgnoreCaseInWindows1250AndUtf8) {
+  // "żaba" as a definition file writes it (Windows-1250, 0xBF), against "ŻABA" on disk.
+  const std::string requested = "d\\\xBF" "aba.img";
+  write("d/\xC5\xBB" "ABA.IMG", "utf8");
+  EXPECT_EQ(slurp(nullptr, requested.c_str(), 17), "utf8");
+  write("e/\xAF" "ABA.IMG", "raw");  // a name that is not UTF-8: Windows-1250 bytes
+  EXPECT_EQ(slurp(nullptr, "e\\\xBF" "aba.img", 17), "raw");
+  // A request in UTF-8 finds them too; other letters do not.
+  EXPECT_EQ(slurp(nullptr, "d/\xC5\xBC" "aba.img", 17), "utf8");
+  CFile other(nullptr, CXString("d\\\xBE" "aba.img"), 17);  // 0xBE is ľ
+  EXPECT_NE(other.getErrorCode(), 0);
+}
+
 TEST_F(FileOpen, LanguageVariantPreferredWhenPresent) {
   write("ANIMS/POL/A.ANN", "polish");
   write("ANIMS/A.ANN", "plain");

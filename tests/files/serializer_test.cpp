@@ -151,6 +151,14 @@ TEST_F(Archive, DoublesTruncateTowardZeroAndSaturate) {
   EXPECT_EQ(v[6], 0.0);
 }
 
+TEST(ArchiveDoubles, AValueReadBackStoresTheSameThousandths) {
+  // n * 0.001 is sometimes a rounding step below n / 1000; saving it again must not lose a thousandth.
+  for (int32_t n : {-16450780, -1, 1, 7, 1234, 16450780, 999999, -2147483, INT32_MAX, INT32_MIN + 1})
+    EXPECT_EQ(CXArchive::scaledDouble(n * 0.001), n) << n;
+  EXPECT_EQ(CXArchive::scaledDouble(1.2345), 1234);  // real fractions of a thousandth still truncate
+  EXPECT_EQ(CXArchive::scaledDouble(-0.0019), -1);
+}
+
 TEST_F(Archive, EveryTypeRoundTrips) {
   std::string longest(127, 'q');
   std::string bytes = stored([&](CXArchive& a) {

@@ -73,11 +73,23 @@ TEST(RunLength, RoundTripsMixedData) {
   EXPECT_LE(bytes.size(), CRLECompression::maxExpansion(packed.size(), 1));
 }
 
-TEST(RunLength, RefusesGroupsPastTheirData) {
+TEST(RunLength, ALastGroupRunningPastTheOutputIsCutThere) {
   std::vector<uint8_t> out(8, 0xEE);
-  // A repeat reaching past the output, a literal reaching past the input, input ending early.
-  const std::vector<uint8_t> overflow{128 + 9, 1};
-  EXPECT_FALSE(CRLECompression::__decompresschar(overflow.data(), overflow.size(), out.data(), 8));
+  const std::vector<uint8_t> repeat{3, 7, 8, 9, 128 + 9, 1};
+  ASSERT_TRUE(CRLECompression::__decompresschar(repeat.data(), repeat.size(), out.data(), 8));
+  EXPECT_EQ(out, (std::vector<uint8_t>{7, 8, 9, 1, 1, 1, 1, 1}));
+  const std::vector<uint8_t> literal{128 + 2, 5, 0, 6, 1, 0, 2, 0, 3, 0, 4, 0, 5, 0};
+  ASSERT_TRUE(CRLECompression::__decompress(literal.data(), literal.size(), out.data(), 8));
+  EXPECT_EQ(out, (std::vector<uint8_t>{5, 0, 5, 0, 1, 0, 2, 0}));
+  // Cut, a literal needs only the units that fit.
+  const std::vector<uint8_t> cutLiteral{128 + 4, 1, 9, 7, 6, 5, 2, 3};
+  ASSERT_TRUE(CRLECompression::__decompresschar(cutLiteral.data(), cutLiteral.size(), out.data(), 8));
+  EXPECT_EQ(out, (std::vector<uint8_t>{1, 1, 1, 1, 7, 6, 5, 2}));
+}
+
+TEST(RunLength, RefusesDataThatCannotFillTheOutput) {
+  std::vector<uint8_t> out(8, 0xEE);
+  // A literal reaching past the input, input ending early.
   const std::vector<uint8_t> shortLiteral{5, 1, 2};
   EXPECT_FALSE(CRLECompression::__decompresschar(shortLiteral.data(), shortLiteral.size(), out.data(), 8));
   const std::vector<uint8_t> tooFew{128 + 4, 1};

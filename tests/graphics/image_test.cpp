@@ -8,12 +8,16 @@
 #include <fstream>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
+
+#include <zlib.h>
 
 #include "files/bytereader.h"
 #include "foundation/log.h"
 #include "graphics/formats/codecs.h"
 #include "graphics/formats/image.h"
+#include "graphics/formats/png.h"
 #include "graphics/formats/psd.h"
 
 namespace {
@@ -177,6 +181,22 @@ TEST_F(ImageTest, UncompressedTypeOfTheWrongLengthIsAnLzoBlock) {
   EXPECT_EQ(image.GetAlpha(0, 0), 255);
 }
 
+TEST_F(ImageTest, RunLengthImageWhoseLastGroupRunsPastItIsDrawn) {
+  // 2 x 2 pixels: a literal pixel, then a repeat group of 5 where 3 remain; alpha likewise.
+  std::vector<uint8_t> colour{1, 0x34, 0x12, 128 + 5, 0x01, 0x00};
+  std::vector<uint8_t> alpha{128 + 9, 200};
+  std::vector<uint8_t> file = pikHeader(2, 2, 16, static_cast<uint32_t>(colour.size()), 4,
+                                        static_cast<uint32_t>(alpha.size()));
+  file.insert(file.end(), colour.begin(), colour.end());
+  file.insert(file.end(), alpha.begin(), alpha.end());
+  CImage image;
+  ASSERT_TRUE(image.LoadFromMemory(file.data(), file.size()));
+  EXPECT_EQ(image.GetPixel(0, 0), 0x1234);
+  EXPECT_EQ(image.GetPixel(1, 0), 0x0001);
+  EXPECT_EQ(image.GetPixel(1, 1), 0x0001);
+  EXPECT_EQ(image.GetAlpha(1, 1), 200);
+}
+
 TEST_F(ImageTest, DepthCodesAndConversionsAtTheBitEdges) {
   // Codes 2 and 4 name 15 and 16 bits; 15-bit files stay 5-5-5 in memory.
   for (auto [code, bpp] : {std::pair{2, 15}, std::pair{4, 16}, std::pair{15, 15}, std::pair{16, 16}}) {
@@ -277,9 +297,7 @@ TEST_F(ImageTest, HostileFilesAreRefusedAndLeaveTheImageEmpty) {
   // An LZO block stating a huge unpacked size.
   files.push_back(pikHeader(2, 2, 16, 8, 2, 0));
   for (uint8_t b : {0xFF, 0xFF, 0xFF, 0x0F, 2, 0, 0, 0, 0x11, 0}) files.back().push_back(b);
-  // A run-length repeat group running past the output, and one cut short.
-  files.push_back(pikHeader(2, 2, 16, 3, 4, 0));
-  for (uint8_t b : {128 + 5, 1, 2}) files.back().push_back(b);
+  // A run-length repeat group that cannot fill the image.
   files.push_back(pikHeader(2, 2, 16, 3, 4, 0));
   for (uint8_t b : {128 + 3, 1, 2}) files.back().push_back(b);
   // Run-length colour fine, alpha short.
@@ -412,6 +430,134 @@ TEST_F(ImageTest, PsdLayersByIndexAndName) {
     EXPECT_FALSE(broken.LoadFromMemory(file.data(), cut)) << cut;
     EXPECT_EQ(broken.GetLayerCount(), 0);
   }
+}
+
+TEST_F(ImageTest, PsdDocumentsAsImageMagickWritesThem) {
+  if (std::system("convert -version 2>/dev/null | grep -q ImageMagick") != 0)
+    GTEST_SKIP() << "ImageMagick's convert is not installed (make deps installs it)";
+  namespace fs = std::filesystem;
+  fs::path dir = fs::temp_directory_path() / ("tarnvik-psd-" + std::to_string(std::random_device{}()));
+  fs::create_directories(dir);
+  // Two pictures of different sizes, with alpha (never 0, so no writer may drop a colour).
+  struct Picture {
+    int w, h;
+    std::vector<uint16_t> pixels;
+    std::vector<uint8_t> alpha;
+  };
+  std::vector<Picture> pictures;
+  for (auto [w, h, seed] : {std::tuple{13, 7, 1u}, std::tuple{6, 11, 2u}}) {
+    Picture p{w, h, {}, {}};
+    std::mt19937 random(seed);
+    for (int i = 0; i < w * h; ++i) {
+      p.pixels.push_back(i % 5 == 0 ? 0x07E0 : static_cast<uint16_t>(random()));
+      p.alpha.push_back(static_cast<uint8_t>(1 + random() % 255));
+    }
+    pictures.push_back(std::move(p));
+  }
+  std::vector<tarnvik::png::Image> expected;
+  for (size_t i = 0; i < pictures.size(); ++i) {
+    std::string name = "p0.png", error;
+    name[1] = static_cast<char>('0' + i);
+    std::string file = (dir / name).string();
+    const Picture& p = pictures[i];
+    ASSERT_TRUE(tarnvik::png::write565(file, p.pixels.data(), p.w * 2, p.w, p.h, error, p.alpha.data())) << error;
+    tarnvik::png::Image image;
+    ASSERT_TRUE(tarnvik::png::read(file, image, error)) << error;
+    ASSERT_EQ(image.channels, 4);
+    expected.push_back(std::move(image));
+  }
+  // Every depth and channel compression ImageMagick writes: raw, PackBits, ZIP (with prediction at 16 bits).
+  for (const char* depth : {"8", "16"})
+    for (const char* compress : {"None", "RLE", "Zip"}) {
+      SCOPED_TRACE(std::string(depth) + " bits, " + compress);
+      std::string out = (dir / "out.psd").string();
+      std::string command = "cd '" + dir.string() + "' && convert p0.png p0.png p1.png -depth " + depth + " -compress " +
+                            compress + " out.psd";
+      ASSERT_EQ(std::system(command.c_str()), 0) << command;
+      std::ifstream in(out, std::ios::binary);
+      std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+      CPSD psd;
+      ASSERT_TRUE(psd.LoadFromMemory(bytes.data(), bytes.size())) << (g_warnings.empty() ? "" : g_warnings.back());
+      // Each picture is a layer of its size whose pixels are the picture's.
+      for (const tarnvik::png::Image& picture : expected) {
+        bool found = false;
+        for (int l = 0; l < psd.GetLayerCount() && !found; ++l) {
+          const CPSD::Layer* layer = psd.getLayer(l);
+          found = layer->rect.width() == picture.width && layer->rect.height() == picture.height &&
+                  layer->rgba == picture.pixels;
+        }
+        EXPECT_TRUE(found) << "a layer of " << picture.width << " x " << picture.height;
+      }
+    }
+  fs::remove_all(dir);
+}
+
+TEST_F(ImageTest, PsdChannelsOfEveryCompressionDepthAndLength) {
+  // A hand-made 16-bit document: one 3 x 2 layer, red raw, green ZIP, blue ZIP with prediction,
+  // a transparency channel of length 0, and a negative layer count.
+  auto be16 = [](std::vector<uint8_t>& v, uint16_t x) { v.push_back(x >> 8); v.push_back(x & 0xFF); };
+  auto be32 = [&](std::vector<uint8_t>& v, uint32_t x) { be16(v, x >> 16); be16(v, x & 0xFFFF); };
+  const uint16_t samples[6] = {0x0000, 0x1234, 0xFFFF, 0x8080, 0x0101, 0x7FFF};
+  std::vector<uint8_t> raw;
+  for (uint16_t v : samples) be16(raw, v);
+  std::vector<uint8_t> predicted;
+  for (int row = 0; row < 2; ++row)
+    for (int x = 0; x < 3; ++x) be16(predicted, static_cast<uint16_t>(samples[row * 3 + x] - (x ? samples[row * 3 + x - 1] : 0)));
+  auto zip = [](const std::vector<uint8_t>& data) {
+    uLongf size = compressBound(data.size());
+    std::vector<uint8_t> out(size);
+    compress(out.data(), &size, data.data(), data.size());
+    out.resize(size);
+    return out;
+  };
+  std::vector<std::vector<uint8_t>> channels(3);
+  be16(channels[0], 0);
+  channels[0].insert(channels[0].end(), raw.begin(), raw.end());
+  be16(channels[1], 2);
+  std::vector<uint8_t> z = zip(raw);
+  channels[1].insert(channels[1].end(), z.begin(), z.end());
+  be16(channels[2], 3);
+  z = zip(predicted);
+  channels[2].insert(channels[2].end(), z.begin(), z.end());
+  std::vector<uint8_t> info;
+  be16(info, static_cast<uint16_t>(-1));
+  for (uint32_t v : {0u, 0u, 2u, 3u}) be32(info, v);  // top, left, bottom, right
+  be16(info, 4);
+  for (int c = 0; c < 3; ++c) {
+    be16(info, static_cast<uint16_t>(c));
+    be32(info, static_cast<uint32_t>(channels[c].size()));
+  }
+  be16(info, static_cast<uint16_t>(-1));
+  be32(info, 0);
+  for (char ch : std::string("8BIMnorm")) info.push_back(static_cast<uint8_t>(ch));
+  for (uint8_t b : {255, 0, 0, 0}) info.push_back(b);
+  be32(info, 12);
+  be32(info, 0);
+  be32(info, 0);
+  for (char b : {'\3', 'A', 'b', 'c'}) info.push_back(static_cast<uint8_t>(b));
+  for (const auto& c : channels) info.insert(info.end(), c.begin(), c.end());
+  std::vector<uint8_t> file{'8', 'B', 'P', 'S'};
+  be16(file, 1);
+  file.resize(file.size() + 6, 0);
+  be16(file, 4);
+  be32(file, 2);
+  be32(file, 3);
+  be16(file, 16);
+  be16(file, 3);
+  be32(file, 0);
+  be32(file, 0);
+  be32(file, static_cast<uint32_t>(info.size() + 8));
+  be32(file, static_cast<uint32_t>(info.size()));
+  file.insert(file.end(), info.begin(), info.end());
+  be32(file, 0);
+  CPSD psd;
+  ASSERT_TRUE(psd.LoadFromMemory(file.data(), file.size())) << (g_warnings.empty() ? "" : g_warnings.back());
+  ASSERT_EQ(psd.GetLayerCount(), 1);
+  EXPECT_EQ(psd.GetLayerName(0).str(), "Abc");
+  const CPSD::Layer* layer = psd.getLayer(0);
+  for (int p = 0; p < 6; ++p)
+    for (int c = 0; c < 3; ++c) EXPECT_EQ(layer->rgba[p * 4 + c], samples[p] >> 8) << p << " " << c;
+  EXPECT_EQ(layer->rgba[3], 255) << "a transparency channel without data leaves the layer opaque";
 }
 
 TEST_F(ImageTest, LoadingByExtension) {

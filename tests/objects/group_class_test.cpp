@@ -4,10 +4,14 @@
 #include <filesystem>
 #include <fstream>
 
+#include "files/file.h"
 #include "files/path.h"
+#include "files/xarchive.h"
 #include "objects/program/class.h"
 #include "objects/data_fixture.h"
 #include "objects/program/group.h"
+#include "runtime/behaviour.h"
+#include "runtime/object_records.h"
 
 namespace fs = std::filesystem;
 
@@ -157,6 +161,50 @@ TEST_F(ClassTest, InstancesRunConstructorMethodsAndDestructorInOrder) {
   EXPECT_EQ(textValue("LOG"), "acd") << "a taken name makes no instance; DELETE of a gone one does nothing";
   EXPECT_EQ(scene()->getObjectId(CXString("K1")), -1);
   CMC_Behaviour::flushTrash();
+}
+
+TEST_F(ClassTest, AnInstanceAndTheLoaderSaveTheirStateAndComeBackWorking) {
+  classFile("BASEB.DEF", "OBJECT=SHOW\nSHOW:TYPE=BEHAVIOUR\nSHOW:CODE={@RETURN(\"B\");}\n");
+  classFile("KID.DEF",
+            "OBJECT=SHOW\nSHOW:TYPE=BEHAVIOUR\nSHOW:CODE={@RETURN(\"C\");}\n"
+            "OBJECT=V\nV:TYPE=INTEGER\n"
+            "OBJECT=CONSTRUCTOR\nCONSTRUCTOR:TYPE=BEHAVIOUR\nCONSTRUCTOR:CODE={V^SET($1);}\n"
+            "OBJECT=GETV\nGETV:TYPE=BEHAVIOUR\nGETV:CODE={@RETURN(V);}\n"
+            "OBJECT=BUMP\nBUMP:TYPE=BEHAVIOUR\nBUMP:CODE={V^ADD($1);}\n");
+  declare({{"KIDS", {{"TYPE", "CLASS"}, {"DEF", "KID.DEF"}, {"BASE", "BASEB.DEF"}}}});
+  integer("R");
+  string("S");
+  run("KIDS^NEW(K1,5);K1^BUMP(3);");
+  CMC_CNVLoader loader;
+  fs::path file = root_ / "records.bin";
+  {
+    CFile out(nullptr, CXString(file.string()), CFile::modeBinary);
+    CXArchive archive(&out, true);
+    std::string why;
+    ASSERT_TRUE(mc::storeObjectList(&archive, {scene()->getObject("K1"), &loader}, &why)) << why;
+  }
+  run("KIDS^DELETE(K1);");
+  CMC_Behaviour::flushTrash();
+  ASSERT_EQ(scene()->getObject("K1"), nullptr);
+
+  CFile in(nullptr, CXString(file.string()), CFile::modeRead | CFile::modeBinary);
+  CXArchive archive(&in, false);
+  std::vector<CMC_Object*> read;
+  std::string why;
+  ASSERT_TRUE(mc::restoreObjectList(&archive, scene(), read, &why)) << why;
+  ASSERT_EQ(read.size(), 2u);
+  EXPECT_EQ(read[1]->getType(), mc::TYPE_CNVLOADER);
+  EXPECT_EQ(read[1]->getName(), "CNVLOADER");
+  delete read[1];
+  scene()->addObject(read[0]);
+  read[0]->init();
+  EXPECT_TRUE(static_cast<CMC_Class*>(read[0])->isInstance());
+  EXPECT_EQ(read[0]->getClass(), scene()->getObject("KIDS"));
+  run("R^SET(K1^GETV());S^SET(K1^SUPER_SHOW());");
+  EXPECT_EQ(intValue("R"), 8);
+  EXPECT_EQ(textValue("S"), "B");
+  run("K1^BUMP(1);R^SET(K1^GETV());");
+  EXPECT_EQ(intValue("R"), 9);
 }
 
 TEST_F(ClassTest, ARunawayConstructorStopsWithAMessage) {

@@ -93,6 +93,18 @@ TEST_F(MultiArrayTest, FileLayoutIsByteExact) {
   EXPECT_EQ(call("B", "GET", "2,0"), "TRUE");
 }
 
+TEST_F(MultiArrayTest, ALoadedFileSavesTheSameBytesEveryTime) {
+  // Found by the fuzzer: a DOUBLE of -16450.780 lost a thousandth at every save.
+  CMC_MultiArray* m = grid();
+  std::string file = bytesOf({2, 65568, 144, 69, 1, -218103838, 0, 4, -16450780, 222208, 65536});
+  ASSERT_TRUE(m->fromBytes(reinterpret_cast<const uint8_t*>(file.data()), file.size()));
+  std::vector<uint8_t> once = m->toBytes();
+  CMC_MultiArray* back = grid("B");
+  ASSERT_TRUE(back->fromBytes(once.data(), once.size()));
+  EXPECT_EQ(back->toBytes(), once);
+  EXPECT_EQ(call("B", "GET", "0,0"), "-16450.78000");
+}
+
 TEST_F(MultiArrayTest, HostileFilesAreRefusedOrCutShort) {
   CMC_MultiArray* m = grid();
   run("M^SET(1,1,42);");

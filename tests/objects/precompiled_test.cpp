@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <random>
 
+#include "application/mc_application.h"
 #include "application/precompiled.h"
 #include "application/scene.h"
 #include "definitions/melement.h"
@@ -185,10 +187,12 @@ TEST_F(PrecompiledTest, EveryTypeReadsBackAsTheDefinitionBuiltIt) {
 
   CMC_Scene source(nullptr, CXString("SC"), nullptr);
   std::string why;
-  ASSERT_TRUE(pc::storeScene(&source, why)) << why;
+  std::vector<uint8_t> fileHandlers;
+  ASSERT_TRUE(pc::storeScene(&source, why, &fileHandlers)) << why;
   ASSERT_TRUE(fs::exists(binPath()));
 
   CMC_Scene restored(nullptr, CXString("SC"), nullptr);
+  restored.setFileHandlers(fileHandlers);
   ASSERT_TRUE(pc::loadScene(&restored, CXString(binPath()), why)) << why;
   restored.onInit();
   EXPECT_EQ(describeAll(restored), describeAll(text));
@@ -232,9 +236,56 @@ TEST_F(PrecompiledTest, RecordsOfTheBuiltinAndBreakpointFields) {
   for (CMC_Object* o : read) delete o;
 
   // A type without a record is never written.
-  CMC_Object plain(CXString("P"), mc::TYPE_CNVLOADER);
+  CMC_Object plain(CXString("P"), mc::TYPE_FONT);
   EXPECT_FALSE(pc::canWrite({&plain}, why));
   EXPECT_NE(why.find("P"), std::string::npos);
+}
+
+TEST_F(PrecompiledTest, EveryTypeAGameCanHoldHasARecord) {
+  std::string text;
+  std::vector<std::string> types = CMC_ObjectsContainer::registeredTypeNames();
+  for (size_t i = 0; i < types.size(); ++i)
+    text += "OBJECT=O" + std::to_string(i) + "\nO" + std::to_string(i) + ":TYPE=" + types[i] + "\n\n";
+  write("Dane/SC.cnv", text);
+  CMC_Scene fromText(nullptr, CXString("SC"), nullptr);
+  CPath::setCurrentDirectory(CXString((root_ / "Dane").string()));
+  ASSERT_TRUE(fromText.loadCnv());
+  EXPECT_GE(fromText.getElementsNo(), static_cast<int>(types.size()) - 1);  // one alias of CANVAS_OBSERVER
+  CMC_Scene scene(nullptr, CXString("SC"), nullptr);
+  std::string why;
+  ASSERT_TRUE(pc::storeScene(&scene, why)) << why;
+  CMC_Scene restored(nullptr, CXString("SC"), nullptr);
+  ASSERT_TRUE(pc::loadScene(&restored, CXString(binPath()), why)) << why;
+  EXPECT_EQ(restored.getElementsNo(), fromText.getElementsNo());
+  fromText.unload(nullptr);
+  restored.unload(nullptr);
+  // The application's built-in objects too.
+  CMElement element(CXString("GAME"));
+  CMC_Application application(nullptr, &element, nullptr);
+  application.initialize(nullptr);
+  EXPECT_NE(application.getObject("CNVLOADER"), nullptr);
+  EXPECT_TRUE(pc::canWrite(application.objects(), why)) << why;
+  application.unload(nullptr);
+}
+
+TEST_F(PrecompiledTest, AnObjectWithoutARecordStopsThePrecompilationNamingItsScene) {
+  // FILTER: a type the definition reader creates, given a maker here without a record.
+  CMC_ObjectsContainer::registerType("FILTER", [](CMC_ObjectsContainer*, CMElement* element) -> CMC_Object* {
+    return new CMC_Object(element->getName(), mc::TYPE_FONT);
+  });
+  write("Dane/SC.cnv", "OBJECT=N\nN:TYPE=INTEGER\n\nOBJECT=ODD\nODD:TYPE=FILTER\n");
+  write("Dane/SC.bin", "stale");
+  CMElement element(CXString("GAME"));
+  CMC_Application application(nullptr, &element, nullptr);
+  CMC_Scene scene(nullptr, CXString("SC"), &application);
+  std::string why;
+  int written = 0;
+  EXPECT_FALSE(pc::storeApplication(&application, {&scene, &application}, CXString((root_ / "Dane").string()), &written, why));
+  CMC_ObjectsContainer::unregisterType("FILTER");
+  EXPECT_NE(why.find("object ODD"), std::string::npos) << why;
+  EXPECT_NE(why.find("(in SC)"), std::string::npos) << why;
+  EXPECT_FALSE(fs::exists(root_ / "Dane/application.bin"));
+  EXPECT_FALSE(fs::exists(binPath())) << "a stale scene file is not left to run";
 }
 
 TEST_F(PrecompiledTest, FilesThatDoNotMatchAreRefusedWhole) {
@@ -256,13 +307,38 @@ TEST_F(PrecompiledTest, FilesThatDoNotMatchAreRefusedWhole) {
   };
   refused(good.substr(0, good.size() - 3), "");  // truncated
   refused(good + "x", "after the last record");
-  std::string older = good;
-  older[4 + std::string(pc::kMagic).size()] = 0;  // layout 0
-  refused(older, "record layout");
-  refused("not ours", "not a precompiled file");
+  refused("not ours", "");
   std::string tampered = good;
-  tampered[4 + std::string(pc::kMagic).size() + 8 + 12 + 3] = 0x7f;  // the object count
+  tampered[12 + 3] = 0x7f;  // the object count, after three empty strings
   refused(tampered, "");
+  std::string wrongType = good;
+  wrongType[16] = 0x7f;  // the first object's type number
+  refused(wrongType, "");
+}
+
+TEST_F(PrecompiledTest, SceneFilesHoldExactlyTheirStringsAndObjects) {
+  // No header of our own: three strings, the count, then type number and record per object.
+  write("Dane/SC.cnv", "OBJECT=N\nN:TYPE=INTEGER\nN:VALUE=4\n\nOBJECT=SC\nSC:ONINIT={N^SET(8);}\n");
+  CMC_Scene source(nullptr, CXString("SC"), nullptr);
+  std::string why;
+  std::vector<uint8_t> fileHandlers;
+  ASSERT_TRUE(pc::storeScene(&source, why, &fileHandlers)) << why;
+  std::ifstream in(binPath(), std::ios::binary);
+  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  ASSERT_GE(bytes.size(), 24u);
+  EXPECT_EQ(bytes.substr(0, 16), std::string("\0\0\0\0\0\0\0\0\0\0\0\0\x02\0\0\0", 16));  // N, the inline ONINIT
+  int32_t type = 0;
+  std::memcpy(&type, bytes.data() + 16, 4);
+  EXPECT_EQ(type, mc::TYPE_INTEGER);
+  ASSERT_FALSE(fileHandlers.empty());
+  EXPECT_EQ(fileHandlers[0], 1);  // the scene's ONINIT, kept by application.bin
+
+  // A scene with no objects is three empty strings and the count 0.
+  write("Dane/E.cnv", "");
+  CMC_Scene empty(nullptr, CXString("E"), nullptr);
+  ASSERT_TRUE(pc::storeScene(&empty, why)) << why;
+  std::ifstream e((root_ / "Dane/E.bin").string(), std::ios::binary);
+  EXPECT_EQ(std::string((std::istreambuf_iterator<char>(e)), std::istreambuf_iterator<char>()), std::string(16, '\0'));
 }
 
 TEST_F(PrecompiledTest, SceneFilesAreFoundAsTheDefinitionFilesAre) {

@@ -87,7 +87,7 @@ TEST_F(Registration, TheRegistryHoldsEveryTypeOfTheEngineWithItsMakerAndRecord) 
       {mc::TYPE_TEXT, "TEXT", true},
       {mc::TYPE_EDITBOX, "EDITBOX", true},
       {mc::TYPE_SYSTEM, nullptr, true},
-      {mc::TYPE_CNVLOADER, nullptr, false},
+      {mc::TYPE_CNVLOADER, nullptr, true},
   };
   std::vector<int> registered = CMC_RunnerFactory::registeredTypes();
   EXPECT_EQ(registered.size(), std::size(cases));

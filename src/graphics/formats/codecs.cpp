@@ -90,8 +90,9 @@ bool rleDecode(const uint8_t* in, size_t inSize, uint8_t* out, size_t outBytes) 
     if (p >= end) return false;
     const unsigned control = *p++;
     if (control >= 128) {
-      size_t bytes = (control - 128) * Unit;
-      if (static_cast<size_t>(end - p) < Unit || bytes > static_cast<size_t>(dEnd - d)) return false;
+      // A group that runs past the expected size is cut there: other encoders end with a full group.
+      size_t bytes = std::min((control - 128) * Unit, static_cast<size_t>(dEnd - d));
+      if (static_cast<size_t>(end - p) < Unit) return false;
       // A flat area is a chain of full repeat groups of one unit: fill it in one go.
       const uint8_t* next = p + Unit;
       if (control == 255) {
@@ -122,9 +123,9 @@ bool rleDecode(const uint8_t* in, size_t inSize, uint8_t* out, size_t outBytes) 
       p = next;
       d += bytes;
     } else {
-      const size_t bytes = control * Unit;
+      const size_t bytes = std::min(control * Unit, static_cast<size_t>(dEnd - d));
       const size_t room = static_cast<size_t>(end - p);
-      if (room < bytes || bytes > static_cast<size_t>(dEnd - d)) return false;
+      if (room < bytes) return false;
       if (room >= kSlack && static_cast<size_t>(dEnd - d) >= kSlack) copyChunks(d, p, bytes);
       else std::memcpy(d, p, bytes);
       p += bytes;

@@ -37,8 +37,8 @@ class CRLECompression : public CCompression {
  public:
   // 16-bit units; sizes are in bytes (an odd last byte is not encoded).
   static std::vector<uint8_t> __compress(const uint8_t* data, size_t bytes);
-  // Decodes until `outBytes` bytes are written; false when the input ends first or a group would
-  // write past `outBytes` (the output is then incomplete and must not be used).
+  // Decodes until `outBytes` bytes are written; a group that would write past them is cut there.
+  // False when the input ends first (the output is then incomplete and must not be used).
   static bool __decompress(const uint8_t* in, size_t inSize, uint8_t* out, size_t outBytes);
   // Byte units.
   static std::vector<uint8_t> __compresschar(const uint8_t* data, size_t bytes);

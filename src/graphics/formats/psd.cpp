@@ -1,9 +1,13 @@
-// Photoshop documents: layer records, channel data raw or in PackBits rows, the merged image.
+// Photoshop documents: layer records (also in 16-bit tagged blocks), channel data raw, in PackBits
+// rows or zlib-compressed, 8 or 16 bits a sample, the merged image.
 // Numbers in these files are big-endian.
 #include "graphics/formats/psd.h"
 
 #include <algorithm>
 #include <cstring>
+#include <span>
+
+#include <zlib.h>
 
 #include "files/bytereader.h"
 #include "files/file.h"
@@ -25,41 +29,85 @@ struct BigEndian {
 };
 
 constexpr int kMaxChannels = 56;
+// The most a deflate stream can expand (a stream of back-references), to refuse absurd sizes early.
+constexpr size_t kMaxDeflateRatio = 1032;
 
 bool layerSizeAccepted(int64_t width, int64_t height) {
   return width >= 0 && height >= 0 && width <= CGraphicsObject::kMaxSide && height <= CGraphicsObject::kMaxSide &&
          static_cast<size_t>(width) * static_cast<size_t>(height) <= tarnvik::imagelimits::kMaxPixels;
 }
 
-// One channel plane of width x height bytes from `length` bytes starting with the compression word.
-// Raw data must be exactly the plane; PackBits data start with one byte count per row.
-bool readPlane(ByteReader& r, size_t length, int width, int height, uint8_t* out, size_t stride) {
+// Inflates a zlib stream to exactly `size` bytes.
+bool inflateExactly(std::span<const uint8_t> in, uint8_t* out, size_t size) {
+  z_stream z{};
+  if (inflateInit(&z) != Z_OK) return false;
+  z.next_in = const_cast<Bytef*>(in.data());
+  z.avail_in = static_cast<uInt>(in.size());
+  z.next_out = out;
+  z.avail_out = static_cast<uInt>(size);
+  int status = Z_OK;
+  while (status == Z_OK && z.avail_out > 0) status = inflate(&z, Z_NO_FLUSH);
+  bool ok = z.avail_out == 0 && (status == Z_OK || status == Z_STREAM_END);
+  inflateEnd(&z);
+  return ok;
+}
+
+// Undoes the horizontal prediction of compression 3: each sample is stored as its difference from
+// the one to its left (16-bit samples as big-endian words).
+void unpredict(uint8_t* data, size_t width, size_t height, int bytesPerSample) {
+  for (size_t y = 0; y < height; ++y) {
+    uint8_t* row = data + y * width * bytesPerSample;
+    if (bytesPerSample == 1) {
+      for (size_t x = 1; x < width; ++x) row[x] = static_cast<uint8_t>(row[x] + row[x - 1]);
+    } else {
+      for (size_t x = 1; x < width; ++x) {
+        uint16_t left = static_cast<uint16_t>((row[2 * x - 2] << 8) | row[2 * x - 1]);
+        uint16_t v = static_cast<uint16_t>(((row[2 * x] << 8) | row[2 * x + 1]) + left);
+        row[2 * x] = static_cast<uint8_t>(v >> 8);
+        row[2 * x + 1] = static_cast<uint8_t>(v);
+      }
+    }
+  }
+}
+
+// One channel plane of width x height samples from `length` bytes starting with the compression
+// word: 0 raw, 1 PackBits rows (one byte count per row first), 2 zlib, 3 zlib over horizontal
+// differences. 16-bit samples are reduced to their high byte. `out` gets one byte per pixel, `stride`
+// apart.
+bool readPlane(ByteReader& r, size_t length, int width, int height, int bytesPerSample, uint8_t* out, size_t stride) {
   BigEndian be{r};
   if (length < 2 || !r.has(length)) return false;
   const size_t end = r.position() + length;
   const int compression = be.u16();
   const size_t w = static_cast<size_t>(width), h = static_cast<size_t>(height);
   if (w == 0 || h == 0) return r.seek(end);
-  std::vector<uint8_t> row(w);
+  const size_t rowBytes = w * static_cast<size_t>(bytesPerSample);
+  std::vector<uint8_t> plane(rowBytes * h);
   if (compression == 0) {
-    if (length - 2 < w * h) return false;
+    if (length - 2 < plane.size()) return false;
+    std::span<const uint8_t> bytes = r.view(plane.size());
+    if (!r.ok()) return false;
+    std::memcpy(plane.data(), bytes.data(), plane.size());
+  } else if (compression == 1) {
+    if (length - 2 < h * 2) return false;
+    std::vector<uint16_t> counts(h);
+    size_t total = 0;
+    for (size_t y = 0; y < h; ++y) total += counts[y] = be.u16();
+    if (!r.ok() || total > end - r.position()) return false;
     for (size_t y = 0; y < h; ++y) {
-      std::span<const uint8_t> bytes = r.view(w);
-      for (size_t x = 0; x < w; ++x) out[(y * w + x) * stride] = bytes[x];
+      std::span<const uint8_t> packed = r.view(counts[y]);
+      if (!r.ok() || !CRLECompression2::decodeRow(packed.data(), packed.size(), plane.data() + y * rowBytes, rowBytes))
+        return false;
     }
-    return r.ok() && r.seek(end);
+  } else if (compression == 2 || compression == 3) {
+    std::span<const uint8_t> packed = r.view(length - 2);
+    if (!r.ok() || plane.size() > (packed.size() + 1) * kMaxDeflateRatio) return false;
+    if (!inflateExactly(packed, plane.data(), plane.size())) return false;
+    if (compression == 3) unpredict(plane.data(), w, h, bytesPerSample);
+  } else {
+    return false;
   }
-  if (compression != 1 || length - 2 < h * 2) return false;
-  // Every row needs at least two packed bytes per 128 unpacked ones.
-  std::vector<uint16_t> counts(h);
-  size_t total = 0;
-  for (size_t y = 0; y < h; ++y) total += counts[y] = be.u16();
-  if (!r.ok() || total > end - r.position()) return false;
-  for (size_t y = 0; y < h; ++y) {
-    std::span<const uint8_t> packed = r.view(counts[y]);
-    if (!r.ok() || !CRLECompression2::decodeRow(packed.data(), packed.size(), row.data(), w)) return false;
-    for (size_t x = 0; x < w; ++x) out[(y * w + x) * stride] = row[x];
-  }
+  for (size_t p = 0; p < w * h; ++p) out[p * stride] = plane[p * static_cast<size_t>(bytesPerSample)];
   return r.seek(end);
 }
 
@@ -69,6 +117,101 @@ struct ChannelInfo {
 };
 
 }  // namespace
+
+bool CPSD::parseLayers(ByteReader& r, size_t end, int bytesPerSample, bool grey, std::string& why) {
+  BigEndian be{r};
+  // A negative count says the first alpha channel holds the merged transparency; the layers are the same.
+  const int count = std::abs(static_cast<int>(be.i16()));
+  std::vector<std::vector<ChannelInfo>> channelLists;
+  for (int i = 0; i < count && r.ok(); ++i) {
+    Layer layer;
+    const int32_t top = be.i32(), left = be.i32(), bottom = be.i32(), right = be.i32();
+    layer.rect = CXRect(left, top, right, bottom);
+    if (!layerSizeAccepted(int64_t(right) - left, int64_t(bottom) - top))
+      return (why = "a layer's rectangle is out of range", false);
+    const int n = be.u16();
+    if (n > kMaxChannels) return (why = "a layer has too many channels", false);
+    std::vector<ChannelInfo> list;
+    for (int c = 0; c < n; ++c) {
+      const int id = be.i16();
+      list.push_back({id, be.u32()});
+    }
+    std::span<const uint8_t> signature = r.view(4);
+    if (!r.ok() || std::memcmp(signature.data(), "8BIM", 4) != 0)
+      return (why = "a layer record lacks its signature", false);
+    r.skip(8);  // blend mode, opacity, clipping, flags, filler
+    const uint32_t extra = be.u32();
+    if (!r.has(extra)) return (why = "a layer record reaches past the end", false);
+    const size_t extraEnd = r.position() + extra;
+    r.skip(be.u32());  // layer mask data
+    r.skip(be.u32());  // blending ranges
+    const size_t nameLength = r.u8();
+    layer.name = CXString(r.fixedString(nameLength));
+    if (!r.ok() || r.position() > extraEnd) return (why = "a layer record is cut short", false);
+    r.seek(extraEnd);
+    layers_.push_back(std::move(layer));
+    channelLists.push_back(std::move(list));
+  }
+  // Channel image data, layer by layer in record order.
+  for (size_t i = 0; i < layers_.size() && r.ok(); ++i) {
+    Layer& layer = layers_[i];
+    const int w = layer.rect.width(), h = layer.rect.height();
+    const size_t pixels = static_cast<size_t>(w) * h;
+    size_t stated = 0;
+    for (const ChannelInfo& channel : channelLists[i]) stated += channel.length;
+    if (stated > r.remaining() || r.position() + stated > end)
+      return (why = "a layer's channel data reach past the end", false);
+    if (pixels > (stated + 1) * kMaxDeflateRatio + 1024) return (why = "a layer's data are too short for its size", false);
+    if (pixels == 0) {  // an empty layer: its channels hold only their compression words
+      for (const ChannelInfo& channel : channelLists[i])
+        if (!r.skip(channel.length)) return (why = "a layer's channel data reach past the end", false);
+      continue;
+    }
+    layer.rgba.assign(pixels * 4, 0);
+    bool alpha = false;
+    for (const ChannelInfo& channel : channelLists[i]) {
+      if (channel.length == 0) continue;  // a channel without data: nothing stored for it
+      if (channel.id >= 0 && channel.id <= 2 && !(grey && channel.id > 0)) {
+        if (!readPlane(r, channel.length, w, h, bytesPerSample, layer.rgba.data() + channel.id, 4))
+          return (why = "a layer's channel data cannot be read", false);
+        if (grey)
+          for (size_t p = 0; p < pixels; ++p) layer.rgba[p * 4 + 1] = layer.rgba[p * 4 + 2] = layer.rgba[p * 4];
+      } else if (channel.id == -1) {
+        if (!readPlane(r, channel.length, w, h, bytesPerSample, layer.rgba.data() + 3, 4))
+          return (why = "a layer's transparency cannot be read", false);
+        alpha = true;
+      } else if (!r.skip(channel.length)) {
+        return (why = "a layer's channel data reach past the end", false);
+      }
+    }
+    if (!alpha)
+      for (size_t p = 0; p < pixels; ++p) layer.rgba[p * 4 + 3] = 255;
+  }
+  return r.ok() || (why = "its layers are cut short", false);
+}
+
+// The global layer mask, then tagged blocks; 16- and 32-bit documents may keep their layers in an
+// "Lr16"/"Lr32" block there instead of the layer information.
+bool CPSD::parseTaggedLayers(ByteReader& r, size_t end, int bytesPerSample, bool grey, std::string& why) {
+  BigEndian be{r};
+  if (end - r.position() < 4) return true;
+  const uint32_t mask = be.u32();
+  if (!r.ok() || mask > end - r.position() || !r.skip(mask)) return true;
+  while (r.ok() && end - r.position() >= 12) {
+    std::span<const uint8_t> signature = r.view(4);
+    std::span<const uint8_t> key = r.view(4);
+    const uint32_t length = be.u32();
+    if (!r.ok() || (std::memcmp(signature.data(), "8BIM", 4) != 0 && std::memcmp(signature.data(), "8B64", 4) != 0) ||
+        length > end - r.position())
+      return true;
+    const size_t blockEnd = r.position() + length;
+    if (layers_.empty() && (std::memcmp(key.data(), "Lr16", 4) == 0 || std::memcmp(key.data(), "Lr32", 4) == 0)) {
+      if (!parseLayers(r, blockEnd, bytesPerSample, grey, why)) return false;
+    }
+    if (!r.seek(blockEnd)) return true;
+  }
+  return true;
+}
 
 bool CPSD::parse(const uint8_t* data, size_t size, std::string& why) {
   layers_.clear();
@@ -81,13 +224,14 @@ bool CPSD::parse(const uint8_t* data, size_t size, std::string& why) {
   const int channels = be.u16();
   const int64_t height = be.u32(), width = be.u32();
   const int depth = be.u16(), mode = be.u16();
-  if (version != 1 || depth != 8 || (mode != 3 && mode != 1) || channels < 1 || channels > kMaxChannels)
-    return (why = "only 8-bit RGB or greyscale documents are read", false);
+  if (version != 1 || (depth != 8 && depth != 16) || (mode != 3 && mode != 1) || channels < 1 || channels > kMaxChannels)
+    return (why = "only 8- and 16-bit RGB or greyscale documents are read", false);
   if (width < 1 || height < 1 || !layerSizeAccepted(width, height))
     return (why = "its width or height is out of range", false);
   docWidth_ = static_cast<int>(width);
   docHeight_ = static_cast<int>(height);
   const bool grey = mode == 1;
+  const int bytesPerSample = depth / 8;
   // Colour mode data and image resources ("8BIM" blocks) are skipped whole.
   r.skip(be.u32());
   r.skip(be.u32());
@@ -96,112 +240,54 @@ bool CPSD::parse(const uint8_t* data, size_t size, std::string& why) {
   const size_t afterLayers = r.position() + layerSection;
   if (layerSection >= 4) {
     const uint32_t layerInfo = be.u32();
-    if (layerInfo > r.remaining()) return (why = "its layer information reaches past the end", false);
-    if (layerInfo >= 2) {
-      const int count = std::abs(static_cast<int>(be.i16()));
-      std::vector<std::vector<ChannelInfo>> channelLists;
-      for (int i = 0; i < count && r.ok(); ++i) {
-        Layer layer;
-        const int32_t top = be.i32(), left = be.i32(), bottom = be.i32(), right = be.i32();
-        layer.rect = CXRect(left, top, right, bottom);
-        if (!layerSizeAccepted(int64_t(right) - left, int64_t(bottom) - top))
-          return (why = "a layer's rectangle is out of range", false);
-        const int n = be.u16();
-        if (n > kMaxChannels) return (why = "a layer has too many channels", false);
-        std::vector<ChannelInfo> list;
-        for (int c = 0; c < n; ++c) {
-          const int id = be.i16();
-          list.push_back({id, be.u32()});
-        }
-        std::span<const uint8_t> signature = r.view(4);
-        if (!r.ok() || std::memcmp(signature.data(), "8BIM", 4) != 0)
-          return (why = "a layer record lacks its signature", false);
-        r.skip(8);  // blend mode, opacity, clipping, flags, filler
-        const uint32_t extra = be.u32();
-        if (!r.has(extra)) return (why = "a layer record reaches past the end", false);
-        const size_t extraEnd = r.position() + extra;
-        r.skip(be.u32());  // layer mask data
-        r.skip(be.u32());  // blending ranges
-        const size_t nameLength = r.u8();
-        layer.name = CXString(r.fixedString(nameLength));
-        if (!r.ok() || r.position() > extraEnd) return (why = "a layer record is cut short", false);
-        r.seek(extraEnd);
-        layers_.push_back(std::move(layer));
-        channelLists.push_back(std::move(list));
-      }
-      // Channel image data, layer by layer in record order.
-      for (size_t i = 0; i < layers_.size() && r.ok(); ++i) {
-        Layer& layer = layers_[i];
-        const int w = layer.rect.width(), h = layer.rect.height();
-        const size_t pixels = static_cast<size_t>(w) * h;
-        // A plane of raw or packed rows needs at least 2 bytes per 256 pixels plus a count per row.
-        size_t stated = 0;
-        for (const ChannelInfo& channel : channelLists[i]) stated += channel.length;
-        if (stated > r.remaining()) return (why = "a layer's channel data reach past the end", false);
-        if (pixels > (stated + 1) * 128 + 1024) return (why = "a layer's data are too short for its size", false);
-        if (pixels == 0) {  // an empty layer: its channels hold only their compression words
-          for (const ChannelInfo& channel : channelLists[i])
-            if (!r.skip(channel.length)) return (why = "a layer's channel data reach past the end", false);
-          continue;
-        }
-        layer.rgba.assign(pixels * 4, 0);
-        bool alpha = false;
-        for (const ChannelInfo& channel : channelLists[i]) {
-          if (channel.id >= 0 && channel.id <= 2 && !(grey && channel.id > 0)) {
-            if (!readPlane(r, channel.length, w, h, layer.rgba.data() + channel.id, 4))
-              return (why = "a layer's channel data cannot be read", false);
-            if (grey)
-              for (size_t p = 0; p < pixels; ++p) layer.rgba[p * 4 + 1] = layer.rgba[p * 4 + 2] = layer.rgba[p * 4];
-          } else if (channel.id == -1) {
-            if (!readPlane(r, channel.length, w, h, layer.rgba.data() + 3, 4))
-              return (why = "a layer's transparency cannot be read", false);
-            alpha = true;
-          } else if (!r.skip(channel.length)) {
-            return (why = "a layer's channel data reach past the end", false);
-          }
-        }
-        if (!alpha)
-          for (size_t p = 0; p < pixels; ++p) layer.rgba[p * 4 + 3] = 255;
-      }
-    }
+    if (layerInfo > afterLayers - r.position()) return (why = "its layer information reaches past the end", false);
+    const size_t infoEnd = r.position() + layerInfo;
+    if (layerInfo >= 2 && !parseLayers(r, infoEnd, bytesPerSample, grey, why)) return false;
+    if (!r.seek(infoEnd)) return (why = "its layers are cut short", false);
+    if (!parseTaggedLayers(r, afterLayers, bytesPerSample, grey, why)) return false;
   }
   if (!r.ok()) return (why = "its layers are cut short", false);
-  if (layers_.empty()) {
-    // No layers: the merged image is the one layer.
-    if (!r.seek(afterLayers)) return (why = "its merged image is missing", false);
-    Layer layer;
-    layer.name = CXString("Background");
-    layer.rect = CXRect(0, 0, docWidth_, docHeight_);
-    const size_t w = docWidth_, h = docHeight_, pixels = w * h;
-    const int compression = be.u16();
-    const int planes = std::min(channels, grey ? 1 : 3);
-    if (!r.ok() || pixels > (r.remaining() + 1) * 128) return (why = "its merged image is too short for its size", false);
-    layer.rgba.assign(pixels * 4, 255);
-    std::vector<uint8_t> row(w);
-    std::vector<uint16_t> counts;
-    if (compression == 1) {
-      if (!r.has(static_cast<size_t>(channels) * h * 2)) return (why = "its merged image is cut short", false);
-      for (size_t k = 0; k < static_cast<size_t>(channels) * h; ++k) counts.push_back(be.u16());
-    } else if (compression != 0) {
-      return (why = "its merged image uses an unknown compression", false);
-    }
-    for (int c = 0; c < planes; ++c) {
-      for (size_t y = 0; y < h; ++y) {
-        if (compression == 0) {
-          std::span<const uint8_t> bytes = r.view(w);
-          if (!r.ok()) return (why = "its merged image is cut short", false);
-          std::memcpy(row.data(), bytes.data(), w);
-        } else {
-          std::span<const uint8_t> packed = r.view(counts[c * h + y]);
-          if (!r.ok() || !CRLECompression2::decodeRow(packed.data(), packed.size(), row.data(), w))
-            return (why = "its merged image rows cannot be unpacked", false);
-        }
-        for (size_t x = 0; x < w; ++x)
-          for (int k = grey ? 0 : c; k <= (grey ? 2 : c); ++k) layer.rgba[(y * w + x) * 4 + k] = row[x];
-      }
-    }
-    layers_.push_back(std::move(layer));
+  if (layers_.empty()) return parseMerged(r, afterLayers, channels, bytesPerSample, grey, why);
+  return true;
+}
+
+// A document without layers: its merged image is the one layer.
+bool CPSD::parseMerged(ByteReader& r, size_t start, int channels, int bytesPerSample, bool grey, std::string& why) {
+  BigEndian be{r};
+  if (!r.seek(start)) return (why = "its merged image is missing", false);
+  Layer layer;
+  layer.name = CXString("Background");
+  layer.rect = CXRect(0, 0, docWidth_, docHeight_);
+  const size_t w = docWidth_, h = docHeight_, pixels = w * h, rowBytes = w * static_cast<size_t>(bytesPerSample);
+  const int compression = be.u16();
+  const int planes = std::min(channels, grey ? 1 : 3);
+  if (!r.ok() || pixels > (r.remaining() + 1) * 128) return (why = "its merged image is too short for its size", false);
+  layer.rgba.assign(pixels * 4, 255);
+  std::vector<uint8_t> row(rowBytes);
+  std::vector<uint16_t> counts;
+  if (compression == 1) {
+    if (!r.has(static_cast<size_t>(channels) * h * 2)) return (why = "its merged image is cut short", false);
+    for (size_t k = 0; k < static_cast<size_t>(channels) * h; ++k) counts.push_back(be.u16());
+  } else if (compression != 0) {
+    return (why = "its merged image uses an unknown compression", false);
   }
+  for (int c = 0; c < planes; ++c) {
+    for (size_t y = 0; y < h; ++y) {
+      if (compression == 0) {
+        std::span<const uint8_t> bytes = r.view(rowBytes);
+        if (!r.ok()) return (why = "its merged image is cut short", false);
+        std::memcpy(row.data(), bytes.data(), rowBytes);
+      } else {
+        std::span<const uint8_t> packed = r.view(counts[c * h + y]);
+        if (!r.ok() || !CRLECompression2::decodeRow(packed.data(), packed.size(), row.data(), rowBytes))
+          return (why = "its merged image rows cannot be unpacked", false);
+      }
+      for (size_t x = 0; x < w; ++x)
+        for (int k = grey ? 0 : c; k <= (grey ? 2 : c); ++k)
+          layer.rgba[(y * w + x) * 4 + k] = row[x * static_cast<size_t>(bytesPerSample)];
+    }
+  }
+  layers_.push_back(std::move(layer));
   return true;
 }
 

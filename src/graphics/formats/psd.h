@@ -1,4 +1,4 @@
-// CPSD: the layers of a Photoshop document (8-bit RGB or greyscale), one of which is the object's pixels.
+// CPSD: the layers of a Photoshop document (8- or 16-bit RGB or greyscale), one of which is the object's pixels.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +9,9 @@
 
 class CFile;
 class CFileContext;
+namespace tarnvik {
+class ByteReader;
+}
 
 class CPSD : public CGraphicsObject {
  public:
@@ -42,6 +45,10 @@ class CPSD : public CGraphicsObject {
 
  private:
   bool parse(const uint8_t* data, size_t size, std::string& why);
+  // The layer records and their channel data, up to `end`.
+  bool parseLayers(tarnvik::ByteReader& r, size_t end, int bytesPerSample, bool grey, std::string& why);
+  bool parseTaggedLayers(tarnvik::ByteReader& r, size_t end, int bytesPerSample, bool grey, std::string& why);
+  bool parseMerged(tarnvik::ByteReader& r, size_t start, int channels, int bytesPerSample, bool grey, std::string& why);
 
   std::vector<Layer> layers_;
   int docWidth_ = 0, docHeight_ = 0;

@@ -83,21 +83,59 @@ void CMC_Class::addObject(CMC_Object* object) {
 }
 
 bool CMC_Class::serialize(CXArchive* archive) {
-  if (archive->isStoring() && isInstance()) {
-    TLOG_WARN("CLASS instance " << getName().view() << " has no saved-state record");
-    return false;
-  }
   if (!mc::serializeNameRecord(*this, archive)) return false;
   if (archive->isStoring()) {
-    *archive << def_ << base_;
+    *archive << def_ << base_ << isInstance();
+    if (!isInstance()) return archive->isOk();
+    *archive << (getClass() ? getClass()->getName() : className_);
+    std::string why;
+    if (!mc::storeObjectList(archive, objects(), &why)) {
+      TLOG_WARN("CLASS instance " << getName().view() << ": " << why);
+      return false;
+    }
     return archive->isOk();
   }
-  CXString def, base;
-  *archive >> def >> base;
-  if (!archive->isOk()) return false;
+  CXString def, base, className;
+  bool instance = false;
+  *archive >> def >> base >> instance;
+  if (instance) *archive >> className;
+  if (!archive->isOk() || (instance && className.isEmpty())) return false;
+  if (instance) {
+    std::vector<CMC_Object*> read;
+    if (!mc::restoreObjectList(archive, this, read)) {
+      for (CMC_Object* o : read) delete o;
+      return false;
+    }
+    // Objects keep the names they had, SUPER_ ones included.
+    for (CMC_Object* o : read) CMC_ObjectsContainer::addObject(o);
+    className_ = className;
+    restored_ = true;
+  }
   def_ = def;
   base_ = base;
   return true;
+}
+
+void CMC_Class::init() {
+  if (restored_) {
+    // A restored instance starts as a new one does: its class found, its objects initialised.
+    restored_ = false;
+    CMC_ObjectsContainer* scope = getScene();
+    CMC_Object* found = scope ? scope->getObject(className_) : nullptr;
+    if (found && found != this && found->getType() == mc::TYPE_CLASS && !static_cast<CMC_Class*>(found)->isInstance()) {
+      setClass(static_cast<CMC_Class*>(found));
+      className_ = CXString();
+    } else {
+      TLOG_WARN("CLASS instance " << getName().view() << ": its class " << className_.view() << " is not declared");
+    }
+    std::weak_ptr<char> alive = mc::lifeOf(this);
+    for (CMC_Object* o : std::vector<CMC_Object*>(objects())) {
+      if (alive.expired()) return;
+      const auto& now = objects();
+      if (std::find(now.begin(), now.end(), o) != now.end()) o->init();
+    }
+  }
+  CMC_ObjectsContainer::init();
 }
 
 bool CMC_Class::import(const CXString& file) {
@@ -233,6 +271,8 @@ CMC_Object* CMC_Class_Runner::run(int id, CMC_Object* target, CMC_ObjectsContain
 
 CMC_CNVLoader::CMC_CNVLoader(const CXString& name) : CMC_Object(name, mc::TYPE_CNVLOADER) {}
 
+bool CMC_CNVLoader::serialize(CXArchive* archive) { return mc::serializeNameRecord(*this, archive); }
+
 namespace {
 
 // The scene code runs for: a scene itself, or the current scene below an episode or the application.
@@ -348,6 +388,9 @@ void registerClassType() {
     CMC_Object* made = new CMC_Class(CXString("temp"), scope, nullptr);
     made->setScene(scope);
     return made;
+  });
+  mc::registerRecordType(mc::TYPE_CNVLOADER, [](CMC_ObjectsContainer*) -> CMC_Object* {
+    return new CMC_CNVLoader(CXString("temp"));
   });
   CMC_RunnerFactory::registerRunner<CMC_Class_Runner>(mc::TYPE_CLASS);
   CMC_RunnerFactory::registerRunner<CMC_CNVLoader_Runner>(mc::TYPE_CNVLOADER);

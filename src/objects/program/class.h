@@ -20,10 +20,12 @@ class CMC_Class : public CMC_ObjectsContainer {
   CMC_Class(const CXString& name, CMC_ObjectsContainer* scope, CMC_Class* cls);
   ~CMC_Class() override;
 
-  bool isInstance() const { return getClass() != nullptr; }
-  // Saved-state record of a class declaration: the handlers, the name, DEF and BASE. An instance
-  // (objects made at run time) has none: storing it fails.
+  bool isInstance() const { return getClass() != nullptr || !className_.isEmpty(); }
+  // Saved-state record: the handlers, the name, DEF, BASE and whether it is an instance; an instance
+  // adds its class's name and its own objects (as a scene file holds them). A restored instance
+  // finds its class by that name when it is initialised.
   bool serialize(CXArchive* archive) override;
+  void init() override;
   const CXString& getDef() const { return def_; }
   const CXString& getBase() const { return base_; }
 
@@ -47,6 +49,8 @@ class CMC_Class : public CMC_ObjectsContainer {
 
  private:
   CXString def_, base_;
+  CXString className_;  // of a restored instance, until its class is found
+  bool restored_ = false;  // read from a record and not yet initialised
   bool destructed_ = false;
 };
 
@@ -62,6 +66,8 @@ class CMC_Class_Runner : public CMC_ForwardingRunner {
 class CMC_CNVLoader : public CMC_Object {
  public:
   explicit CMC_CNVLoader(const CXString& name = CXString("CNVLOADER"));
+  // Its record is its name: the loader keeps no state between calls.
+  bool serialize(CXArchive* archive) override;
   // Loads the file into `scene`: a GROUP named after the file holds every object made. False when
   // the group's name is taken or the file cannot be read.
   static bool load(CMC_ObjectsContainer* scene, const CXString& fileName);

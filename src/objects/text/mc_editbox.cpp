@@ -4,7 +4,7 @@
 #include <algorithm>
 
 #include "files/xarchive.h"
-#include "foundation/codepage.h"
+#include "foundation/cp1250.h"
 #include "graphics/font.h"
 #include "input/keys.h"
 #include "platform/clock.h"
@@ -122,7 +122,7 @@ void CMC_EditBox::moveCaret(int to) {
 
 void CMC_EditBox::onChar(const std::string& character) {
   if (!accepts()) return;
-  std::string byte = tarnvik::utf8ToWindows1250(character);
+  std::string byte = tarnvik::cp1250::fromUtf8(character);
   // One character of the code page, not a control character; "?" stands for the ones it lacks.
   if (byte.size() != 1 || (byte == "?" && character != "?") || static_cast<unsigned char>(byte[0]) < 32) return;
   std::string content(getText().view());
