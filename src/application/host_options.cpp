@@ -96,13 +96,27 @@ bool parseHostOptions(const std::vector<std::string>& args, HostOptions& out, st
       out.volume = static_cast<int>(n);
     } else if (a == "--mute-unfocused") {
       out.muteUnfocused = true;
+    } else if (a == "--watch") {
+      out.watch = true;
     } else {
-      error = "unknown option " + a;
+      error = "unknown option " + a + engineOptionHint(a);
       return false;
     }
   }
   if (!out.audioOutFile.empty() && !out.headless) return error = "--audio-out needs --headless", false;
   return true;
+}
+
+std::string engineOptionHint(const std::string& option) {
+  static const char* const kEngineWords[] = {"path", "game", "window", "nomusic", "nosound", "nogfx", "res", "code",
+                                             "decode", "2bin", "debug", "bigfile", "pack", "file", "delay", "pf",
+                                             "vmem", "noframe", "params", "server", "client", "player"};
+  if (!option.starts_with("--")) return std::string();
+  std::string word = option.substr(2);
+  for (const char* engine : kEngineWords)
+    if (word == engine)
+      return " (engine options take one dash: -" + word + ")";
+  return std::string();
 }
 
 std::string hostUsage() {
@@ -123,6 +137,7 @@ std::string hostUsage() {
          "  --volume 0-100     master volume (default 100)\n"
          "  --mute-unfocused   silence while the window is not focused (default: sound goes on)\n"
          "  --seed N           seed of the random generator\n"
+         "  --watch            reload the game (back to the current scene) when one of its files changes\n"
          "  --log LEVEL        error, warn, info, debug, trace (trace prints every script statement)\n"
          "  --help, --version\n"
          "\n"

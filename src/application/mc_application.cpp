@@ -8,6 +8,7 @@
 #include "files/path.h"
 #include "definitions/melement.h"
 #include "foundation/log.h"
+#include "foundation/spelling.h"
 #include "foundation/xversion.h"
 #include "graphics/window.h"
 #include "runtime/behaviour.h"
@@ -72,9 +73,13 @@ const CMC_EventList* CMC_Application::getBehavioursList() const { return &applic
 void CMC_Application::registerBuiltin(BuiltinMaker maker) { builtins().push_back(std::move(maker)); }
 void CMC_Application::clearBuiltins() { builtins().clear(); }
 
-bool CMC_Application::initialize(CMC_Scene* /*from*/) {
+void CMC_Application::addBuiltins() {
   for (auto& maker : builtins())
     if (CMC_Object* object = maker(this)) addObject(object);
+}
+
+bool CMC_Application::initialize(CMC_Scene* /*from*/) {
+  addBuiltins();
   // The application's own objects: its file, when it has one (like an episode's).
   enterFolder(getName() + ".cnv");
   loadCnv();
@@ -85,7 +90,7 @@ bool CMC_Application::initialize(CMC_Scene* /*from*/) {
   CMC_Scene* start = find(startWith_);
   if (!start) {
     TLOG_ERROR("application " << getName().view() << ": STARTWITH " << startWith_.view()
-                              << " names none of its episodes or scenes");
+                              << " names none of its episodes or scenes" << tarnvik::didYouMean(startWith_.view(), childNames()));
     return false;
   }
   _goto(start, nullptr);

@@ -1,11 +1,13 @@
 // Writing and reading the precompiled form: file headers, object lists, scene files and the structure.
 #include "application/precompiled.h"
 
+#include <algorithm>
 #include <memory>
 
 #include "application/mc_application.h"
 #include "application/scene.h"
 #include "application/structure_parser.h"
+#include "definitions/deffile.h"
 #include "definitions/melement.h"
 #include "definitions/melementsloader.h"
 #include "files/file.h"
@@ -184,7 +186,13 @@ bool loadScene(CMC_Scene* scene, const CXString& path, std::string& why) {
     why = "cannot be read";
     return false;
   }
-  return loadScene(scene, bytes, why);
+  std::vector<CMC_Object*> before = scene->objects();
+  if (!loadScene(scene, bytes, why)) return false;
+  // A precompiled file keeps no lines: its objects are placed at the file only.
+  tarnvik::log::Origin where{std::make_shared<const std::string>(tarnvik::definitions::sourceName(scene->getWindow(), path)), 0};
+  for (CMC_Object* object : scene->objects())
+    if (std::find(before.begin(), before.end(), object) == before.end()) object->setOrigin(where);
+  return true;
 }
 
 bool loadScene(CMC_Scene* scene, const std::vector<uint8_t>& bytes, std::string& why) {

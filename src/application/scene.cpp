@@ -2,13 +2,16 @@
 #include "application/scene.h"
 
 #include <algorithm>
+#include <filesystem>
 
 #include "definitions/melement.h"
 #include "definitions/melementsloader.h"
 #include "application/precompiled.h"
 #include "files/file.h"
+#include "files/file_search.h"
 #include "files/path.h"
 #include "foundation/log.h"
+#include "foundation/spelling.h"
 #include "foundation/xtimer.h"
 #include "graphics/pixels/color.h"
 #include "graphics/refresh_screen.h"
@@ -83,7 +86,17 @@ bool CMC_Scene::enterFolder(const CXString& fileName) {
   }
   CXString game = CPath::join(CPath::getDataRoot(), relative);
   CPath::setCurrentDirectory(game);
-  return CFile::dirExists(game);
+  if (CFile::dirExists(game)) return true;
+  if (!path_.isEmpty())
+    TLOG_WARN_AT(getOrigin(), typeToString(getType()).view() << " " << getName().view() << ": PATH " << path_.view()
+                                                             << " names no folder (looked for " << relative.view() << ")");
+  return false;
+}
+
+std::vector<std::string> CMC_Scene::childNames() const {
+  std::vector<std::string> names;
+  for (const CMC_Scene* child : children_) names.push_back(child->getName().str());
+  return names;
 }
 
 bool CMC_Scene::loadCnv() {
@@ -94,6 +107,7 @@ bool CMC_Scene::loadCnv() {
     CXString binPath = CPath::join(CPath::getCurrentDirectory(), binName);
     std::string why;
     if (CFile::fileExists(binPath)) {
+      warnIfStale(binPath, CPath::join(CPath::getCurrentDirectory(), getName() + ".cnv"));
       if (tarnvik::precompiled::loadScene(this, binPath, why)) return true;
       TLOG_WARN("scene " << getName().view() << ": " << binPath.view() << " refused (" << why
                          << "); reading the definition file instead");
@@ -126,6 +140,18 @@ bool CMC_Scene::loadCnv() {
   }
   delete elements;
   return true;
+}
+
+void CMC_Scene::warnIfStale(const CXString& binPath, const CXString& cnvPath) {
+  std::string bin, cnv;
+  if (!CPath::findExisting(binPath, bin) || !CPath::findExisting(cnvPath, cnv)) return;
+  std::error_code e1, e2;
+  auto binTime = std::filesystem::last_write_time(bin, e1);
+  auto cnvTime = std::filesystem::last_write_time(cnv, e2);
+  if (e1 || e2 || cnvTime <= binTime) return;
+  tarnvik::log::Origin where{std::make_shared<const std::string>(tarnvik::files::gameRelative(bin)), 0};
+  TLOG_DOUBT_AT(where, "older than " << tarnvik::files::gameRelative(cnv)
+                                     << ", which was edited after precompiling; the precompiled file runs");
 }
 
 void CMC_Scene::onInit() {
@@ -296,14 +322,25 @@ CMC_Episode::CMC_Episode(CWindow* window, CMElement* element, CMC_ObjectsContain
 
 bool CMC_Episode::initialize(CMC_Scene* from) {
   CMC_Scene::initialize(from);
-  CMC_Scene* start = find(startWith_);
-  if (!start && !getChildren().empty()) start = getChildren().front();
+  CMC_Scene* start = startScene();
   if (!start) {
     TLOG_WARN("episode " << getName().view() << ": STARTWITH " << startWith_.view() << " names none of its scenes");
     return false;
   }
   _goto(start, from);
   return true;
+}
+
+CMC_Scene* CMC_Episode::startScene() {
+  CMC_Scene* start = find(startWith_);
+  if (!start && !getChildren().empty()) {
+    start = getChildren().front();
+    if (!startWith_.isEmpty())
+      TLOG_WARN_AT(getOrigin(), "episode " << getName().view() << ": STARTWITH " << startWith_.view()
+                                         << " names none of its scenes; it starts with " << start->getName().view()
+                                         << tarnvik::didYouMean(startWith_.view(), childNames()));
+  }
+  return start;
 }
 
 void CMC_Episode::restart() {

@@ -137,6 +137,14 @@ bool CMC_Runner::fillGroup(CMC_Object* group, const std::vector<CMC_Object*>& me
 
 void CMC_Runner::addMethod(const char* name, int id) { methods_[name] = id; }
 
+std::vector<std::string> CMC_Runner::methodNames() const {
+  std::vector<std::string> names;
+  names.reserve(methods_.size());
+  for (const auto& entry : methods_) names.emplace_back(entry.first);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
 void CMC_Runner::prepareMthHashSet() {
   addMethod("SEND", M_SEND);
   addMethod("ADDTOGROUP", M_ADDTOGROUP);

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -183,6 +184,8 @@ class CMC_Runner : public CXObject {
   // The number registered under exactly this name, or -1. Runners that pass calls on by name give
   // other names numbers of their own.
   virtual int resolveMethod(std::string_view name) const;
+  // The names of the method table (for "did you mean" in diagnostics), sorted.
+  std::vector<std::string> methodNames() const;
 
   // Adds a member to a container object of another type (ARRAY, GROUP). Installed by those types.
   using MemberAdder = bool (*)(CMC_Object* container, CMC_Object* member);

@@ -7,6 +7,7 @@
 
 #include "definitions/melementcreator.h"
 #include "files/xarchive.h"
+#include "files/file_search.h"
 #include "foundation/log.h"
 #include "graphics/pixels/color.h"
 #include "graphics/refresh_screen.h"
@@ -102,7 +103,9 @@ bool CMC_Image::load(const CXString& file) {
   invalidate();
   bool visible = image_->isVisible();
   bool ok = image_->Load(fileContext(getScene()), file);
-  if (!ok) TLOG_WARN("IMAGE " << getName().view() << ": cannot load " << file.view());
+  if (!ok)
+    TLOG_WARN_AT(getOrigin(), "IMAGE " << getName().view() << ": cannot load " << file.view() << " (looked in "
+                                       << tarnvik::files::searchedPlaces(fileContext(getScene()), file) << ")");
   image_->Visible(visible);
   resetPosition_ = image_->GetPosition() + image_->getAnchor();
   invalidate();
