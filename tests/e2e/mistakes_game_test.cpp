@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "e2e/player_fixture.h"
+#include "graphics/animation.h"
 
 namespace tarnvik::e2e {
 namespace {
@@ -219,6 +220,29 @@ TEST_F(MistakesTest, RepeatedWarningsAreCountedAtTheEndAndErrorLevelSilencesThem
   EXPECT_NE(err().find(" times: " + warning), std::string::npos) << err();
   play(30, {"--log", "error"});
   EXPECT_EQ(err().find("warning:"), std::string::npos) << err();
+}
+
+TEST_F(MistakesTest, PlayOfAnEventTheAnimationLacksIsNamedWhenItRuns) {
+  CAnimo animo;
+  auto frame = std::make_unique<CAnimoFrame>();
+  ASSERT_TRUE(frame->create(4, 4, 16, false));
+  animo.AddFrame(std::move(frame));
+  CAnimoEvent jump;
+  jump.name = "JUMP";
+  jump.fps = 10;
+  jump.entries.push_back(CAnimoEntry{});
+  animo.AddEvent(jump);
+  std::vector<uint8_t> bytes;
+  ASSERT_TRUE(animo.SaveToMemory(0, bytes));
+  writeBytes("Dane/S/hero.ann", bytes);
+  scene("OBJECT=HERO\nHERO:TYPE=ANIMO\nHERO:FILENAME=hero.ann\nOBJECT=S\nS:ONINIT={HERO^PLAY(\"JUMPP\");}\n");
+  EXPECT_EQ(play(3), 0);
+  EXPECT_NE(err().find("Dane/S/S.cnv:1: warning: ANIMO HERO: PLAY of JUMPP, an event its animation does not have; "
+                       "did you mean JUMP?\n"),
+            std::string::npos)
+      << err();
+  // Nothing the check can see without playing.
+  EXPECT_EQ(tool({"check", folder().string()}).out, "0 errors, 0 warnings\n");
 }
 
 TEST_F(MistakesTest, AnEngineOptionWithTwoDashesIsNamed) {
