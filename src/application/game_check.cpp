@@ -134,6 +134,7 @@ bool loadAll(CWindow* window, CApplication& application, const std::string& fold
     // As entering it would: the scene's folder becomes current (a PATH naming none is said there).
     scene->enterFolder(scene->getName() + ".cnv");
     scene->loadCnv();
+    scene->warnMissingFiles();
     if (!scene->isBinary()) CMC_Scene::warnIfStale(CPath::join(place, scene->getName() + ".bin"), cnv);
   }
   checkBehaviours(structure);

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <tuple>
 
 #include "definitions/melement.h"
 #include "definitions/melementsloader.h"
@@ -172,6 +173,7 @@ bool CMC_Scene::initialize(CMC_Scene* from) {
   if (!dlls_.isEmpty()) TLOG_DEBUG("scene " << getName().view() << ": extension libraries ignored: " << dlls_.view());
   enterFolder(getName() + ".cnv");
   loadCnv();
+  warnMissingFiles();
   if (getType() == mc::TYPE_SCENE) enterDrawing();
   onInit();
   runInitBehaviour();
@@ -180,6 +182,19 @@ bool CMC_Scene::initialize(CMC_Scene* from) {
   startTime_ = tarnvik::engineClock().now();
   loaded_ = true;
   return true;
+}
+
+void CMC_Scene::warnMissingFiles() const {
+  CWindow* window = getWindow();
+  // The background is found from the scene's folder, the music from the game folder.
+  CXString root = window && !window->getDataRoot().empty() ? CXString(window->getDataRoot()) : CPath::getDataRoot();
+  CXString music = music_.isEmpty() ? music_ : CPath::join(root, music_);
+  for (const auto& [key, written, file] : {std::tuple{"BACKGROUND", &background_, background_}, std::tuple{"MUSIC", &music_, music}}) {
+    if (file.isEmpty() || CFile::canRead(window, file)) continue;
+    TLOG_WARN_AT(getOrigin(), typeToString(getType()).view() << " " << getName().view() << ": " << key << " " << written->view()
+                                                             << " cannot be found (looked in "
+                                                             << tarnvik::files::searchedPlaces(window, file) << ")");
+  }
 }
 
 void CMC_Scene::enterDrawing() {

@@ -104,6 +104,8 @@ class CMC_Scene : public CMC_ObjectsContainer {
   bool enterFolder(const CXString& fileName);
   // The names of the scenes (or episodes) under this one, for "did you mean".
   std::vector<std::string> childNames() const;
+  // Names a BACKGROUND or MUSIC that cannot be found from the scene's folder (made current).
+  void warnMissingFiles() const;
   // A precompiled file older than the definition file beside it ran instead of the author's edit.
   static void warnIfStale(const CXString& binPath, const CXString& cnvPath);
 

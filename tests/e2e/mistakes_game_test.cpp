@@ -88,6 +88,10 @@ const Mistake kMistakes[] = {
      "episode E: STARTWITH SCENE2 names none of its scenes; it starts with S; did you mean SCENE?", true,
      "OBJECT=GAME\nGAME:TYPE=APPLICATION\nGAME:EPISODES=E\nGAME:STARTWITH=E\nOBJECT=E\nE:TYPE=EPISODE\nE:SCENES=S,SCENE\n"
      "E:STARTWITH=SCENE2\nOBJECT=S\nS:TYPE=SCENE\nS:PATH=S\nOBJECT=SCENE\nSCENE:TYPE=SCENE\nSCENE:PATH=S\n"},
+    {"a scene BACKGROUND that cannot be found", "", "Dane/application.def:6", "error",
+     "SCENE S: BACKGROUND BACK.IMG cannot be found (looked in Dane/S/BACK.IMG)", true,
+     "OBJECT=GAME\nGAME:TYPE=APPLICATION\nGAME:SCENES=S\nGAME:STARTWITH=S\n\nOBJECT=S\nS:TYPE=SCENE\nS:PATH=S\n"
+     "S:BACKGROUND=BACK.IMG\n"},
     {"the application's STARTWITH naming nothing", "", "Dane/application.def:1", "error",
      "application GAME: STARTWITH SS names none of its episodes or scenes", false,
      "OBJECT=GAME\nGAME:TYPE=APPLICATION\nGAME:SCENES=S\nGAME:STARTWITH=SS\n\nOBJECT=S\nS:TYPE=SCENE\nS:PATH=S\n"},
