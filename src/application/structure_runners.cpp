@@ -4,6 +4,7 @@
 #include "application/mc_application.h"
 #include "application/scene.h"
 #include "foundation/log.h"
+#include "foundation/xtimer.h"
 #include "graphics/window.h"
 #include "input/hotspot.h"
 #include "platform/clock.h"
@@ -62,16 +63,37 @@ void fillWithObjects(CMC_Runner* self, CMC_ObjectsContainer* container, CMC_Obje
 
 // Scenes.
 
-void CMC_Scene_Runner::prepareMthHashSet() {
-  CMC_Runner::prepareMthHashSet();
-  static const char* names[] = {"STARTMUSIC", "STOPMUSIC", "GETDRAGGEDNAME", "GETPLAYINGSEQ", "RUN", "RUNCLONES",
-                                "CREATEOBJECT", "REMOVE", "REMOVECLONES", "SETMUSICVOLUME", "GETMUSICVOLUME",
-                                "SETMUSICPAN", "SETMUSICFREQ", "PAUSE", "RESUME", "SETMINHSPRIORITY",
-                                "SETMAXHSPRIORITY", "GETELEMENTSNO", "TOTIME", "ISPAUSED", "GETPLAYINGANIMO",
-                                "RESUMEONLY", "RESUMESEQONLY", "GETMINHSPRIORITY", "GETMAXHSPRIORITY",
-                                "GETRUNNINGTIMER", "GETOBJECTS"};
-  int id = STARTMUSIC;
-  for (const char* name : names) addMethod(name, id++);
+CMC_Runner::MethodTable CMC_Scene_Runner::ownMethods() const {
+  static constexpr MethodRow kMethods[] = {
+      {"STARTMUSIC", STARTMUSIC},
+      {"STOPMUSIC", STOPMUSIC},
+      {"GETDRAGGEDNAME", GETDRAGGEDNAME},
+      {"GETPLAYINGSEQ", GETPLAYINGSEQ},
+      {"RUN", RUN},
+      {"RUNCLONES", RUNCLONES},
+      {"CREATEOBJECT", CREATEOBJECT},
+      {"REMOVE", REMOVE},
+      {"REMOVECLONES", REMOVECLONES},
+      {"SETMUSICVOLUME", SETMUSICVOLUME},
+      {"GETMUSICVOLUME", GETMUSICVOLUME},
+      {"SETMUSICPAN", SETMUSICPAN},
+      {"SETMUSICFREQ", SETMUSICFREQ},
+      {"PAUSE", PAUSE},
+      {"RESUME", RESUME},
+      {"SETMINHSPRIORITY", SETMINHSPRIORITY},
+      {"SETMAXHSPRIORITY", SETMAXHSPRIORITY},
+      {"GETELEMENTSNO", GETELEMENTSNO},
+      {"TOTIME", TOTIME},
+      {"ISPAUSED", ISPAUSED},
+      {"GETPLAYINGANIMO", GETPLAYINGANIMO},
+      {"RESUMEONLY", RESUMEONLY},
+      {"RESUMESEQONLY", RESUMESEQONLY},
+      {"GETMINHSPRIORITY", GETMINHSPRIORITY},
+      {"GETMAXHSPRIORITY", GETMAXHSPRIORITY},
+      {"GETRUNNINGTIMER", GETRUNNINGTIMER},
+      {"GETOBJECTS", GETOBJECTS},
+  };
+  return kMethods;
 }
 
 CMC_Object* CMC_Scene_Runner::run(int id, CMC_Object* target, CMC_ObjectsContainer* scope, const CMC_Args* args) {
@@ -79,16 +101,70 @@ CMC_Object* CMC_Scene_Runner::run(int id, CMC_Object* target, CMC_ObjectsContain
   if (!scene) return CMC_Runner::run(id, target, scope, args);
   switch (id) {
     case STARTMUSIC:
+    case STOPMUSIC:
+    case SETMUSICVOLUME:
+    case GETMUSICVOLUME:
+    case SETMUSICPAN:
+    case SETMUSICFREQ:
+      return runMusic(id, scene, args);
+    case RUN:
+    case RUNCLONES:
+    case CREATEOBJECT:
+    case REMOVE:
+    case REMOVECLONES:
+    case GETELEMENTSNO:
+    case GETOBJECTS:
+      return runObjects(id, scene, target, scope, args);
+    case PAUSE:
+    case RESUME:
+    case RESUMEONLY:
+    case RESUMESEQONLY:
+    case ISPAUSED:
+    case TOTIME:
+      return runPause(id, scene, args);
+    case GETDRAGGEDNAME:
+    case SETMINHSPRIORITY:
+    case SETMAXHSPRIORITY:
+    case GETMINHSPRIORITY:
+    case GETMAXHSPRIORITY:
+      return runHotSpots(id, scene, args);
+    case GETPLAYINGSEQ:
+    case GETPLAYINGANIMO:
+    case GETRUNNINGTIMER:
+      return runPlaying(id, scene);
+    default:
+      return CMC_Runner::run(id, target, scope, args);
+  }
+}
+
+CMC_Object* CMC_Scene_Runner::runMusic(int id, CMC_Scene* scene, const CMC_Args* args) {
+  switch (id) {
+    case STARTMUSIC:
       scene->startMusic(getParameterString(args, 0));
       return nullptr;
     case STOPMUSIC:
       scene->stopMusic();
       return nullptr;
-    case GETDRAGGEDNAME:
-      return CMC_VariableFactory::string(CXString(CHotSpot::draggedName()));
-    case GETPLAYINGSEQ:     // name of a playing sequence; none play yet
-    case GETPLAYINGANIMO:   // name of a playing animation; none play yet
-      return CMC_VariableFactory::string(CXString());
+    case SETMUSICVOLUME:
+      scene->setMusicVolume(CMC_Scene::musicVolumeFromScript(getParameterInteger(args, 0)));
+      return nullptr;
+    case GETMUSICVOLUME:
+      // Reports the stored device volume mapped once more, as the described engine does.
+      return CMC_VariableFactory::integer(CMC_Scene::musicVolumeFromScript(scene->getMusicVolume()));
+    case SETMUSICPAN:
+      scene->setMusicPan(CMC_Scene::musicPanFromScript(getParameterInteger(args, 0)));
+      return nullptr;
+    case SETMUSICFREQ:
+      scene->setMusicFreq(getParameterInteger(args, 0));
+      return nullptr;
+    default:
+      return nullptr;
+  }
+}
+
+CMC_Object* CMC_Scene_Runner::runObjects(int id, CMC_Scene* scene, CMC_Object* target, CMC_ObjectsContainer* scope,
+                                         const CMC_Args* args) {
+  switch (id) {
     case RUN:
       return runOnObject(this, scene, scope, args);
     case RUNCLONES: {
@@ -129,18 +205,18 @@ CMC_Object* CMC_Scene_Runner::run(int id, CMC_Object* target, CMC_ObjectsContain
       object->resetClones();
       return nullptr;
     }
-    case SETMUSICVOLUME:
-      scene->setMusicVolume(CMC_Scene::musicVolumeFromScript(getParameterInteger(args, 0)));
+    case GETELEMENTSNO:
+      return CMC_VariableFactory::integer(scene->getElementsNo());
+    case GETOBJECTS:
+      fillWithObjects(this, scene, scope, args);
       return nullptr;
-    case GETMUSICVOLUME:
-      // Reports the stored device volume mapped once more, as the described engine does.
-      return CMC_VariableFactory::integer(CMC_Scene::musicVolumeFromScript(scene->getMusicVolume()));
-    case SETMUSICPAN:
-      scene->setMusicPan(CMC_Scene::musicPanFromScript(getParameterInteger(args, 0)));
+    default:
       return nullptr;
-    case SETMUSICFREQ:
-      scene->setMusicFreq(getParameterInteger(args, 0));
-      return nullptr;
+  }
+}
+
+CMC_Object* CMC_Scene_Runner::runPause(int id, CMC_Scene* scene, const CMC_Args* args) {
+  switch (id) {
     case PAUSE:
       scene->pause(argCount(args) > 0 && getParameterBool(args, 0));
       return nullptr;
@@ -157,6 +233,20 @@ CMC_Object* CMC_Scene_Runner::run(int id, CMC_Object* target, CMC_ObjectsContain
       return nullptr;
     case RESUMESEQONLY:  // resumes the playing sequences only; there are none yet
       return nullptr;
+    case ISPAUSED:
+      return CMC_VariableFactory::boolean(scene->isPaused());
+    case TOTIME:
+      // Milliseconds since the scene was entered.
+      return CMC_VariableFactory::integer(static_cast<int32_t>(tarnvik::engineClock().now() - scene->getStartTime()));
+    default:
+      return nullptr;
+  }
+}
+
+CMC_Object* CMC_Scene_Runner::runHotSpots(int id, CMC_Scene* scene, const CMC_Args* args) {
+  switch (id) {
+    case GETDRAGGEDNAME:
+      return CMC_VariableFactory::string(CXString(CHotSpot::draggedName()));
     case SETMINHSPRIORITY:
       scene->setMinHSPriority(getParameterInteger(args, 0));
       CHotSpot::setMinPriority(scene->getMinHSPriority());
@@ -169,40 +259,42 @@ CMC_Object* CMC_Scene_Runner::run(int id, CMC_Object* target, CMC_ObjectsContain
       return CMC_VariableFactory::integer(scene->getMinHSPriority());
     case GETMAXHSPRIORITY:
       return CMC_VariableFactory::integer(scene->getMaxHSPriority());
-    case GETELEMENTSNO:
-      return CMC_VariableFactory::integer(scene->getElementsNo());
-    case TOTIME:
-      // Milliseconds since the scene was entered.
-      return CMC_VariableFactory::integer(static_cast<int32_t>(tarnvik::engineClock().now() - scene->getStartTime()));
-    case ISPAUSED:
-      return CMC_VariableFactory::boolean(scene->isPaused());
+    default:
+      return nullptr;
+  }
+}
+
+CMC_Object* CMC_Scene_Runner::runPlaying(int id, CMC_Scene* scene) {
+  switch (id) {
+    case GETPLAYINGSEQ:    // name of a playing sequence; none play yet
+    case GETPLAYINGANIMO:  // name of a playing animation; none play yet
+      return CMC_VariableFactory::string(CXString());
     case GETRUNNINGTIMER: {
       // Name of the first timer of the scene that is enabled, empty when none.
-      CMC_Object* running = nullptr;
       for (CMC_Object* timer : scene->getObjectsOfType(mc::TYPE_TIMER)) {
         auto* state = dynamic_cast<CTimerState*>(timer);
-        if (state && state->isTimerEnabled()) {
-          running = timer;
-          break;
-        }
+        if (state && state->isTimerEnabled()) return CMC_VariableFactory::string(timer->getName());
       }
-      return CMC_VariableFactory::string(running ? running->getName() : CXString());
+      return CMC_VariableFactory::string(CXString());
     }
-    case GETOBJECTS:
-      fillWithObjects(this, scene, scope, args);
-      return nullptr;
     default:
-      return CMC_Runner::run(id, target, scope, args);
+      return nullptr;
   }
 }
 
 // Episodes.
 
-void CMC_Episode_Runner::prepareMthHashSet() {
-  CMC_Runner::prepareMthHashSet();
-  static const char* names[] = {"NEXT", "PREV", "BACK", "RESTART", "GOTO", "GETLATESTSCENE", "GETCURRENTSCENE"};
-  int id = NEXT;
-  for (const char* name : names) addMethod(name, id++);
+CMC_Runner::MethodTable CMC_Episode_Runner::ownMethods() const {
+  static constexpr MethodRow kMethods[] = {
+      {"NEXT", NEXT},
+      {"PREV", PREV},
+      {"BACK", BACK},
+      {"RESTART", RESTART},
+      {"GOTO", GOTO},
+      {"GETLATESTSCENE", GETLATESTSCENE},
+      {"GETCURRENTSCENE", GETCURRENTSCENE},
+  };
+  return kMethods;
 }
 
 CMC_Object* CMC_Episode_Runner::run(int id, CMC_Object* target, CMC_ObjectsContainer* scope, const CMC_Args* args) {
@@ -235,13 +327,27 @@ CMC_Object* CMC_Episode_Runner::run(int id, CMC_Object* target, CMC_ObjectsConta
 
 // The application.
 
-void CMC_Application_Runner::prepareMthHashSet() {
-  CMC_Runner::prepareMthHashSet();
-  static const char* names[] = {"EXIT", "RESTART", "GOTO", "SETLANGUAGE", "GETLANGUAGE", "PRINT", "ENABLEMUSIC",
-                                "DISABLEMUSIC", "RUN", "STOREBINARY", "RUNENV", "EXISTSENV", "STARTDRAGGINGWINDOW",
-                                "STOPDRAGGINGWINDOW", "RELOAD", "GETPLAYER", "GETOBJECTS"};
-  int id = EXIT;
-  for (const char* name : names) addMethod(name, id++);
+CMC_Runner::MethodTable CMC_Application_Runner::ownMethods() const {
+  static constexpr MethodRow kMethods[] = {
+      {"EXIT", EXIT},
+      {"RESTART", RESTART},
+      {"GOTO", GOTO},
+      {"SETLANGUAGE", SETLANGUAGE},
+      {"GETLANGUAGE", GETLANGUAGE},
+      {"PRINT", PRINT},
+      {"ENABLEMUSIC", ENABLEMUSIC},
+      {"DISABLEMUSIC", DISABLEMUSIC},
+      {"RUN", RUN},
+      {"STOREBINARY", STOREBINARY},
+      {"RUNENV", RUNENV},
+      {"EXISTSENV", EXISTSENV},
+      {"STARTDRAGGINGWINDOW", STARTDRAGGINGWINDOW},
+      {"STOPDRAGGINGWINDOW", STOPDRAGGINGWINDOW},
+      {"RELOAD", RELOAD},
+      {"GETPLAYER", GETPLAYER},
+      {"GETOBJECTS", GETOBJECTS},
+  };
+  return kMethods;
 }
 
 CMC_Object* CMC_Application_Runner::run(int id, CMC_Object* target, CMC_ObjectsContainer* scope,

@@ -3,12 +3,7 @@
 
 #include "runtime/runner.h"
 
-// What the scene asks of its TIMER objects (the timer type lives in a higher layer).
-class CTimerState {
- public:
-  virtual ~CTimerState() = default;
-  virtual bool isTimerEnabled() const = 0;
-};
+class CMC_Scene;
 
 class CMC_Scene_Runner : public CMC_Runner {
  public:
@@ -18,15 +13,24 @@ class CMC_Scene_Runner : public CMC_Runner {
     GETELEMENTSNO, TOTIME, ISPAUSED, GETPLAYINGANIMO, RESUMEONLY, RESUMESEQONLY, GETMINHSPRIORITY, GETMAXHSPRIORITY,
     GETRUNNINGTIMER, GETOBJECTS
   };
-  void prepareMthHashSet() override;
+  MethodTable ownMethods() const override;
   CMC_Object* run(int id, CMC_Object* target, CMC_ObjectsContainer* scope, const CMC_Args* args) override;
   using CMC_Runner::run;
+
+ private:
+  // The methods by subject: the scene's music, its objects, pausing, hot-spot priorities, and what plays.
+  CMC_Object* runMusic(int id, CMC_Scene* scene, const CMC_Args* args);
+  CMC_Object* runObjects(int id, CMC_Scene* scene, CMC_Object* target, CMC_ObjectsContainer* scope,
+                         const CMC_Args* args);
+  CMC_Object* runPause(int id, CMC_Scene* scene, const CMC_Args* args);
+  CMC_Object* runHotSpots(int id, CMC_Scene* scene, const CMC_Args* args);
+  CMC_Object* runPlaying(int id, CMC_Scene* scene);
 };
 
 class CMC_Episode_Runner : public CMC_Runner {
  public:
   enum Method { NEXT = 1, PREV, BACK, RESTART, GOTO, GETLATESTSCENE, GETCURRENTSCENE };
-  void prepareMthHashSet() override;
+  MethodTable ownMethods() const override;
   CMC_Object* run(int id, CMC_Object* target, CMC_ObjectsContainer* scope, const CMC_Args* args) override;
   using CMC_Runner::run;
 };
@@ -37,7 +41,7 @@ class CMC_Application_Runner : public CMC_Runner {
     EXIT = 1, RESTART, GOTO, SETLANGUAGE, GETLANGUAGE, PRINT, ENABLEMUSIC, DISABLEMUSIC, RUN, STOREBINARY, RUNENV,
     EXISTSENV, STARTDRAGGINGWINDOW, STOPDRAGGINGWINDOW, RELOAD, GETPLAYER, GETOBJECTS
   };
-  void prepareMthHashSet() override;
+  MethodTable ownMethods() const override;
   CMC_Object* run(int id, CMC_Object* target, CMC_ObjectsContainer* scope, const CMC_Args* args) override;
   using CMC_Runner::run;
 };

@@ -2,7 +2,10 @@
 #include "foundation/xrandom.h"
 
 #include <atomic>
+#include <cstdlib>
+#include <unordered_set>
 
+#include "foundation/log.h"
 #include "platform/clock.h"
 
 namespace {
@@ -43,4 +46,26 @@ int CXRandom::random(int a, int n) {
   }
   int remainder = random(n);
   return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(remainder));
+}
+
+bool CXRandom::randomVector(int first, int n, int count, bool unique, std::vector<int>& out) {
+  out.clear();
+  if (count == 0) count = static_cast<int>(static_cast<int64_t>(n) - first);
+  if (count > kMaxPlenty || count < 0) {
+    TLOG_WARN("Arguments error: Random::getPlenty( ) with count " << count);
+    return false;
+  }
+  int64_t range = n == 0 ? 1 : std::llabs(static_cast<int64_t>(n));
+  if (unique && count > range) {
+    TLOG_WARN("RAND^GETPLENTY: " << count << " different values asked from a range of " << range);
+    return false;
+  }
+  std::unordered_set<int> seen;
+  out.reserve(static_cast<size_t>(count));
+  while (static_cast<int>(out.size()) < count) {
+    int value = random(first, n);
+    if (unique && !seen.insert(value).second) continue;
+    out.push_back(value);
+  }
+  return true;
 }

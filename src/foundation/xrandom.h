@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 class CXRandom {
  public:
@@ -15,4 +16,10 @@ class CXRandom {
   static int rand();
   // r = rand() + the engine clock's milliseconds, summed as a signed 32-bit integer.
   static int32_t draw();
+
+  static constexpr int kMaxPlenty = 10000;
+  // The list draw: count values first + (r mod n) (count 0 means n - first); with unique no value
+  // repeats. False, and nothing drawn, for a count above kMaxPlenty, or a unique draw that asks for
+  // more values than the range holds (it could never finish).
+  static bool randomVector(int first, int n, int count, bool unique, std::vector<int>& out);
 };

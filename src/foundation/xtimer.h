@@ -12,6 +12,13 @@ class CTimerNotificator {
   virtual void onTimer(int id) = 0;
 };
 
+// What a scene asks of its TIMER objects (GETRUNNINGTIMER): the timer type lives in a higher layer.
+class CTimerState {
+ public:
+  virtual ~CTimerState() = default;
+  virtual bool isTimerEnabled() const = 0;
+};
+
 // A screen unit as timer target: with the only-when-active flag it receives ticks only while it is
 // active and has been drawn at least once.
 class CTimerUnit : public CTimerNotificator {

@@ -20,8 +20,7 @@ void CAnimo::setSoundQuery(SoundQuery query) { g_soundQuery = query; }
 CAnimo::CAnimo() : Author(kDefaultAuthor) {}
 
 CAnimo::~CAnimo() {
-  if (CWindow* window = CWindow::getCurrent()) window->getAnimationManager()->remove(this);
-  // The borrowed frame pixels go before the frames do.
+  // The borrowed frame pixels go before the frames do (the playable base leaves the animation manager).
   SetDataPtr(nullptr, 0, 0, 16, 0);
 }
 
@@ -169,11 +168,15 @@ int CAnimo::GetFPS() const {
 }
 
 void CAnimo::restartTiming() {
-  CWindow* window = CWindow::getCurrent();
-  if (!window) return;
-  CAnimationManager* manager = window->getAnimationManager();
+  // The manager it is in already, else the running window's.
+  CAnimationManager* manager = getAnimationManager();
+  if (!manager) {
+    CWindow* window = CWindow::getCurrent();
+    if (!window) return;
+    manager = window->getAnimationManager();
+  }
   manager->remove(this);
-  manager->add(this, window->getRefreshScreen());
+  manager->add(this);
 }
 
 bool CAnimo::Play(const CXString& event, int entry) {

@@ -7,8 +7,8 @@
 #include <memory>
 #include <vector>
 
+#include "foundation/playable.h"
 #include "graphics/pixels/graphics_object.h"
-#include "graphics/playable.h"
 
 class CFile;
 class CFileContext;

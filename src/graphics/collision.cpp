@@ -22,9 +22,13 @@ CMonitoredObject* CCollisionInspector::find(const CGraphicsObject* object) const
   return nullptr;
 }
 
+CCollisionInspector::~CCollisionInspector() {
+  for (const auto& r : records_) r->object->removeWatcher(this);
+}
+
 void CCollisionInspector::addMonitoredObject(CGraphicsObject* object, bool alpha) {
   if (!object) return;
-  object->setMonitorCollisions(true);
+  object->addWatcher(this);
   if (CMonitoredObject* r = find(object)) {
     r->active = true;
     return;
@@ -43,6 +47,7 @@ void CCollisionInspector::removeMonitoredObject(CGraphicsObject* object) {
 void CCollisionInspector::forget(CGraphicsObject* object) {
   CMonitoredObject* r = find(object);
   if (!r) return;
+  object->removeWatcher(this);
   eraseValue(moved_, r);
   for (const auto& other : records_) eraseValue(other->collisions, object);
   records_.erase(std::remove_if(records_.begin(), records_.end(), [r](const auto& p) { return p.get() == r; }),
@@ -107,9 +112,7 @@ void CCollisionInspector::tick() {
   for (CMonitoredObject* m : moved) {
     if (!alive(m) || m->active) continue;
     m->moved = false;
-    CGraphicsObject* gone = m->object;
-    gone->setMonitorCollisions(false);
-    forget(gone);
+    forget(m->object);
   }
 }
 

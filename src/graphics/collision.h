@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "foundation/geometry.h"
+#include "graphics/pixels/drawable_watcher.h"
 
 class CGraphicsObject;
 
@@ -24,9 +25,15 @@ struct CMonitoredObject {
   std::vector<CGraphicsObject*> collisions;
 };
 
-class CCollisionInspector {
+// Watches every drawable it keeps a record of, so a move or a destroyed drawable reaches it directly.
+class CCollisionInspector : public CDrawableWatcher {
  public:
   enum Event { kBegins = 1, kEnds = 2 };
+
+  CCollisionInspector() = default;
+  ~CCollisionInspector() override;
+  CCollisionInspector(const CCollisionInspector&) = delete;
+  CCollisionInspector& operator=(const CCollisionInspector&) = delete;
 
   // Starts (or restarts) watching the object; with `alpha` collisions are confirmed on its partner's
   // alpha plane.
@@ -37,6 +44,8 @@ class CCollisionInspector {
   void forget(CGraphicsObject* object);
   // Called when a monitored drawable moved; only the first call in a tick counts.
   void onPositionChanged(CGraphicsObject* object);
+  void onDrawableMoved(CGraphicsObject* object) override { onPositionChanged(object); }
+  void onDrawableDestroyed(CGraphicsObject* object) override { forget(object); }
   void addNotifier(CCollisionObserver* observer);
   void removeNotifier(CCollisionObserver* observer);
   CMonitoredObject* find(const CGraphicsObject* object) const;

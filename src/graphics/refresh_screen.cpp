@@ -116,15 +116,14 @@ CRefreshScreen::~CRefreshScreen() {
 
 void CRefreshScreen::put(CGraphicsObject* object, int priority) {
   if (!object || object == this || contains(object)) return;
-  if (object->GetCanvas() && object->GetCanvas() != this) *object->GetCanvas() >> object;
+  if (object->GetCanvas() && object->GetCanvas() != this) object->GetCanvas()->release(object);
   object->SetCanvas(this);
   queue_.insert(object, priority);
   object->Invalidate();
 }
 
-CRefreshScreen& CRefreshScreen::operator>>(CGraphicsObject* object) {
+void CRefreshScreen::release(CGraphicsObject* object) {
   if (object && queue_.remove(object) && object->GetCanvas() == this) object->SetCanvas(nullptr);
-  return *this;
 }
 
 void CRefreshScreen::remove(CGraphicsObject* object) {
@@ -134,7 +133,7 @@ void CRefreshScreen::remove(CGraphicsObject* object) {
   *this >> object;
 }
 
-void CRefreshScreen::forget(CGraphicsObject* object) {
+void CRefreshScreen::onDrawableDestroyed(CGraphicsObject* object) {
   // A drawable going away leaves a hole to recompose.
   if (queue_.find(object) < 0) return;
   CXRect box = object->GetBoundingBox();
@@ -308,7 +307,7 @@ void CRefreshScreen::SetBackground(CGraphicsObject* object) {
     SetBackground(static_cast<const CColor*>(nullptr));
     return;
   }
-  auto surface = std::make_unique<CDirectDrawSurface>(window_, object->Size(), screenBpp_);
+  auto surface = std::make_unique<CDirectDrawSurface>(object->Size(), screenBpp_);
   if (object->GetRealBpp() != screenBpp_) object->Convert(screenBpp_);
   _canvas src;
   src.pixels = object->GetDataPtr();
@@ -329,7 +328,7 @@ void CRefreshScreen::SetBackground(CGraphicsObject* object) {
 }
 
 void CRefreshScreen::SetBackground(const CColor* color) {
-  auto surface = std::make_unique<CDirectDrawSurface>(window_, Size(), screenBpp_);
+  auto surface = std::make_unique<CDirectDrawSurface>(Size(), screenBpp_);
   CColor black(0, 0, 0);
   surface->Fill(color ? color : &black);
   setBackground(std::move(surface));

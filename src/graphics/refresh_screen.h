@@ -58,7 +58,7 @@ class CValidationQuene {
   std::vector<CValidationElement> items_;
 };
 
-class CRefreshScreen : public CGraphicsObject {
+class CRefreshScreen : public CGraphicsObject, public CDrawableCanvas {
  public:
   enum RefreshFlags { kGrey = 2 };
   // Scroll modes of the background.
@@ -73,20 +73,24 @@ class CRefreshScreen : public CGraphicsObject {
 
   // --- the drawables ---
   // Adds the object (when not yet present) with the priority and invalidates its area.
-  void put(CGraphicsObject* object, int priority);
+  void put(CGraphicsObject* object, int priority) override;
   CRefreshScreen& operator<<(CGraphicsObject* object) {
     put(object, 0);
     return *this;
   }
   // Removes the object without invalidating.
-  CRefreshScreen& operator>>(CGraphicsObject* object);
+  CRefreshScreen& operator>>(CGraphicsObject* object) {
+    release(object);
+    return *this;
+  }
+  void release(CGraphicsObject* object) override;
   // Removes the object and invalidates the area it covered (for drawables that leave the screen).
-  void remove(CGraphicsObject* object);
-  // Called by a drawable that is being destroyed while registered.
-  void forget(CGraphicsObject* object);
-  bool contains(const CGraphicsObject* object) const { return queue_.find(object) >= 0; }
-  void SetPriority(CGraphicsObject* object, int priority);
-  int GetPriority(const CGraphicsObject* object) const;
+  void remove(CGraphicsObject* object) override;
+  // A drawable being destroyed while registered: the area it covered is recomposed.
+  void onDrawableDestroyed(CGraphicsObject* object) override;
+  bool contains(const CGraphicsObject* object) const override { return queue_.find(object) >= 0; }
+  void SetPriority(CGraphicsObject* object, int priority) override;
+  int GetPriority(const CGraphicsObject* object) const override;
   int GetFlags(const CGraphicsObject* object) const;
   // With no object: the refresh flags (kGrey).
   void SetFlags(CGraphicsObject* object, int flags);
@@ -103,6 +107,7 @@ class CRefreshScreen : public CGraphicsObject {
   // Nothing means the whole screen; otherwise the area cut to the screen.
   void Invalidate(const CXRect* area) override;
   void Invalidate() override { Invalidate(static_cast<const CXRect*>(nullptr)); }
+  void invalidateArea(const CXRect& area) override { Invalidate(&area); }
   const CRefreshRegion& region() const { return region_; }
   void clearRegion() { region_.clear(); }
 

@@ -8,6 +8,7 @@
 #include "graphics/pixels/color.h"
 #include "graphics/pixels/fps_text.h"
 #include "graphics/refresh_screen.h"
+#include "graphics/display.h"
 #include "graphics/pixels/surface.h"
 #include "platform/clock.h"
 #include "platform/video.h"
@@ -47,7 +48,7 @@ int CWindow::SetDisplayMode(int width, int height, int bpp) {
   display_ = std::make_unique<CSurface>(video_, CXSize(width, height), bpp, false);
   // Composition is 16-bit; deeper displays get 5-6-5 converted on the way out.
   int bufferBpp = bpp == 15 ? 15 : 16;
-  backBuffer_ = std::make_unique<CDirectDrawSurface>(this, CXSize(width, height), bufferBpp);
+  backBuffer_ = std::make_unique<CDirectDrawSurface>(CXSize(width, height), bufferBpp);
   refresh_ = std::make_unique<CRefreshScreen>(this, CXSize(width, height), bufferBpp);
   refresh_->SetBackground(static_cast<const CColor*>(nullptr));
   setErrorCode(0);

@@ -6,11 +6,12 @@
 #include <vector>
 
 #include "files/file.h"
+#include "foundation/frame_participant.h"
 #include "foundation/geometry.h"
+#include "foundation/playable.h"
 #include "foundation/xobject.h"
 #include "foundation/xtimer.h"
 #include "graphics/collision.h"
-#include "graphics/playable.h"
 
 class CColor;
 class CCommandLine6;
@@ -23,17 +24,6 @@ class CLanguageOSVer;
 namespace tarnvik {
 class VideoOutput;
 }
-
-// A subsystem that takes part in every frame tick (animation manager, sound manager, collisions,
-// input dispatch). Phases run in this order within a tick.
-class CFrameParticipant {
- public:
-  enum Phase { kAnimation = 0, kSound = 1, kCollision = 2, kInput = 3, kListeners = 4 };
-  virtual ~CFrameParticipant() = default;
-  virtual void frameTick() = 0;
-  // The application was deactivated (false) or activated again (true).
-  virtual void onActivate(bool /*active*/) {}
-};
 
 // The window is also the file context: file access takes the language folder from it.
 class CWindow : public CXObject, public CFileContext {

@@ -260,14 +260,16 @@ void CMC_Behaviour::doneTrash() { flushTrash(); }
 
 int CMC_Behaviour::trashSize() { return static_cast<int>(trash().size()); }
 
-void CMC_Behaviour_Runner::prepareMthHashSet() {
-  CMC_Runner::prepareMthHashSet();
-  addMethod("RUN", RUN);
-  addMethod("RUNC", RUNC);
-  addMethod("RUNLOOPED", RUNLOOPED);
-  addMethod("BREAK", BREAK);
-  addMethod("ENABLE", ENABLE);
-  addMethod("DISABLE", DISABLE);
+CMC_Runner::MethodTable CMC_Behaviour_Runner::ownMethods() const {
+  static constexpr MethodRow kMethods[] = {
+      {"RUN", RUN},
+      {"RUNC", RUNC},
+      {"RUNLOOPED", RUNLOOPED},
+      {"BREAK", BREAK},
+      {"ENABLE", ENABLE},
+      {"DISABLE", DISABLE},
+  };
+  return kMethods;
 }
 
 std::vector<CXString> CMC_Behaviour_Runner::runParameters(CMC_ObjectsContainer* scope, const CMC_Args* args, int from) {

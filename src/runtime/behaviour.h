@@ -119,7 +119,7 @@ class CMC_Behaviour : public CMC_Object, public CTimerNotificator {
 class CMC_Behaviour_Runner : public CMC_Runner {
  public:
   enum Method { RUN = 1, RUNC = 2, RUNLOOPED = 3, BREAK = 4, ENABLE = 5, DISABLE = 6 };
-  void prepareMthHashSet() override;
+  MethodTable ownMethods() const override;
   CMC_Object* run(int id, CMC_Object* target, CMC_ObjectsContainer* scope, const CMC_Args* args) override;
   using CMC_Runner::run;
 

@@ -330,11 +330,13 @@ bool CMC_ComplexCondition::valid(bool fire) {
   return holds;
 }
 
-void CMC_BasicCondition_Runner::prepareMthHashSet() {
-  CMC_Runner::prepareMthHashSet();
-  addMethod("CHECK", CHECK);
-  addMethod("BREAK", BREAK);
-  addMethod("ONE_BREAK", ONE_BREAK);
+CMC_Runner::MethodTable CMC_BasicCondition_Runner::ownMethods() const {
+  static constexpr MethodRow kMethods[] = {
+      {"CHECK", CHECK},
+      {"BREAK", BREAK},
+      {"ONE_BREAK", ONE_BREAK},
+  };
+  return kMethods;
 }
 
 CMC_Object* CMC_BasicCondition_Runner::run(int id, CMC_Object* target, CMC_ObjectsContainer* scope,

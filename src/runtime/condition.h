@@ -100,7 +100,7 @@ class CMC_ComplexCondition : public CMC_BasicCondition {
 class CMC_BasicCondition_Runner : public CMC_Runner {
  public:
   enum Method { CHECK = 1, BREAK = 2, ONE_BREAK = 3 };
-  void prepareMthHashSet() override;
+  MethodTable ownMethods() const override;
   CMC_Object* run(int id, CMC_Object* target, CMC_ObjectsContainer* scope, const CMC_Args* args) override;
   using CMC_Runner::run;
 };

@@ -99,26 +99,29 @@ void CMC_Instruction_Runner::setCreator(Creator creator) { g_creator = creator; 
 const std::vector<CMC_Instruction_Runner::CreateRequest>& CMC_Instruction_Runner::pendingCreates() { return pending(); }
 void CMC_Instruction_Runner::clearPendingCreates() { pending().clear(); }
 
-void CMC_Instruction_Runner::prepareMthHashSet() {
-  addMethod("IF", IF);
-  addMethod("WHILE", WHILE);
-  addMethod("RETURN", RETURN);
-  addMethod("BREAK", BREAK);
-  addMethod("CONV", CONV);
-  addMethod("MSGBOX", MSGBOX);
-  addMethod("BOOL", BOOL);
-  addMethod("DOUBLE", DOUBLE);
-  addMethod("INT", INT);
-  addMethod("STRING", STRING);
-  addMethod("LOOP", LOOP);
-  addMethod("VALUE", VALUE);
-  addMethod("RUNONTIMER", RUNONTIMER);
-  addMethod("CREATE", CREATE);
-  addMethod("GETAPPLICATIONNAME", GETAPPLICATIONNAME);
-  addMethod("GETCURRENTSCENE", GETCURRENTSCENE);
-  addMethod("ONEBREAK", ONEBREAK);
-  addMethod("CONTINUE", CONTINUE);
-  addMethod("FOR", FOR);
+CMC_Runner::MethodTable CMC_Instruction_Runner::ownMethods() const {
+  static constexpr MethodRow kMethods[] = {
+      {"IF", IF},
+      {"WHILE", WHILE},
+      {"RETURN", RETURN},
+      {"BREAK", BREAK},
+      {"CONV", CONV},
+      {"MSGBOX", MSGBOX},
+      {"BOOL", BOOL},
+      {"DOUBLE", DOUBLE},
+      {"INT", INT},
+      {"STRING", STRING},
+      {"LOOP", LOOP},
+      {"VALUE", VALUE},
+      {"RUNONTIMER", RUNONTIMER},
+      {"CREATE", CREATE},
+      {"GETAPPLICATIONNAME", GETAPPLICATIONNAME},
+      {"GETCURRENTSCENE", GETCURRENTSCENE},
+      {"ONEBREAK", ONEBREAK},
+      {"CONTINUE", CONTINUE},
+      {"FOR", FOR},
+  };
+  return kMethods;
 }
 
 CMC_Object* CMC_Instruction_Runner::run(int id, CMC_Object* target, CMC_ObjectsContainer* scope, const CMC_Args* args) {

@@ -38,7 +38,8 @@ class CMC_Instruction_Runner : public CMC_Runner {
   static long whileLimit();
 
   // Only the instructions: the common methods are not part of this table.
-  void prepareMthHashSet() override;
+  MethodTable ownMethods() const override;
+  bool hasCommonMethods() const override { return false; }
   CMC_Object* run(int id, CMC_Object* target, CMC_ObjectsContainer* scope, const CMC_Args* args) override;
   using CMC_Runner::run;
 

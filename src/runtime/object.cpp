@@ -127,6 +127,15 @@ CMC_Object::CMC_Object(CMC_ObjectsContainer* scene, CMElement* element, int type
 
 CMC_Object::~CMC_Object() = default;
 
+void CMC_Object::setWindowSource(WindowSource source) { windowSource_ = source; }
+
+CWindow* CMC_Object::windowOf(const CMC_Object* object) {
+  const CMC_ObjectsContainer* placed = dynamic_cast<const CMC_ObjectsContainer*>(object);
+  if (!placed && object) placed = object->getScene();
+  if (placed && placed->getWindow()) return placed->getWindow();
+  return windowSource_ ? windowSource_() : nullptr;
+}
+
 void CMC_Object::init() {
   if (hasHandlerFlag(mc::EVI_ONINIT)) onSignal(CXString(mc::EV_ONINIT));
 }

@@ -27,6 +27,7 @@ class CMC_Class;
 class CMC_Runner;
 class CMC_Variable;
 class CGraphicsObject;
+class CWindow;
 
 // The event names of a type, in the order its handler flags use. Every list begins with
 // ONINIT, ONDONE, ONSIGNAL. A type keeps one static list; its objects and their clones point at it.
@@ -104,6 +105,16 @@ class CMC_Object : public CXObject {
   virtual bool done(bool unloading);
   virtual void setScene(CMC_ObjectsContainer* scene) { scene_ = scene; }
   virtual CMC_ObjectsContainer* getScene() const { return scene_; }
+
+  // The window an object works in: a container's own, else its scene's, else the current window.
+  // Null for no object gives the current window too, so callers holding an optional scope need no
+  // fallback of their own.
+  static CWindow* windowOf(const CMC_Object* object);
+  CWindow* window() const { return windowOf(this); }
+  // The current window, for the fallback above; the objects layer fills it in at start (this layer
+  // sits below graphics).
+  using WindowSource = CWindow* (*)();
+  static void setWindowSource(WindowSource source);
 
   // Clones.
   virtual int getClonesNo() const { return cloneCount_; }
@@ -227,6 +238,7 @@ class CMC_Object : public CXObject {
   std::vector<std::pair<CMC_Behaviour*, CMC_ObjectsContainer*>> inlineBehaviours_;
   std::vector<uint8_t> handlerFlags_;
   CMC_ObjectsContainer* scene_ = nullptr;
+  static inline WindowSource windowSource_ = nullptr;
   CMC_Class* class_ = nullptr;
   int cloneCount_ = 0;
   // Expires when the object is deleted, so a firing can stop if a handler deletes the object.

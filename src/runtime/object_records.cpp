@@ -44,6 +44,14 @@ std::unordered_map<int, RecordMaker>& makers() {
 
 void registerRecordType(int typeId, RecordMaker maker) { makers()[typeId] = std::move(maker); }
 
+void registerScopedRecordType(int typeId, std::function<CMC_Object*()> make) {
+  registerRecordType(typeId, [make = std::move(make)](CMC_ObjectsContainer* scope) {
+    CMC_Object* made = make();
+    made->setScene(scope);
+    return made;
+  });
+}
+
 bool hasRecordType(int typeId) { return makers().count(typeId) != 0; }
 
 CMC_Object* makeRecordObject(int typeId, CMC_ObjectsContainer* scope) {

@@ -21,6 +21,8 @@ using RecordMaker = std::function<CMC_Object*(CMC_ObjectsContainer* scope)>;
 
 // A later registration of the same type number replaces the earlier one.
 void registerRecordType(int typeId, RecordMaker maker);
+// For types whose empty object is made without a scope: it is then placed in the scope it is read into.
+void registerScopedRecordType(int typeId, std::function<CMC_Object*()> make);
 bool hasRecordType(int typeId);
 // The empty object, or null for a type without a record.
 CMC_Object* makeRecordObject(int typeId, CMC_ObjectsContainer* scope);

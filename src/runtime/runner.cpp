@@ -135,7 +135,9 @@ bool CMC_Runner::fillGroup(CMC_Object* group, const std::vector<CMC_Object*>& me
   return group && group->getType() == mc::TYPE_GROUP && g_groupFiller && g_groupFiller(group, members);
 }
 
-void CMC_Runner::addMethod(const char* name, int id) { methods_[name] = id; }
+void CMC_Runner::addMethods(MethodTable rows) {
+  for (const MethodRow& row : rows) methods_[row.name] = row.id;
+}
 
 std::vector<std::string> CMC_Runner::methodNames() const {
   std::vector<std::string> names;
@@ -145,22 +147,41 @@ std::vector<std::string> CMC_Runner::methodNames() const {
   return names;
 }
 
-void CMC_Runner::prepareMthHashSet() {
-  addMethod("SEND", M_SEND);
-  addMethod("ADDTOGROUP", M_ADDTOGROUP);
-  addMethod("ADDTOARRAY", M_ADDTOARRAY);
-  addMethod("GETNAME", M_GETNAME);
-  addMethod("CLONE", M_CLONE);
-  addMethod("ADDBEHAVIOUR", M_ADDBEHAVIOUR);
-  addMethod("GETCLONEINDEX", M_GETCLONEINDEX);
-  addMethod("MSGBOX", M_MSGBOX);
-  addMethod("RESETCLONES", M_RESETCLONES);
-  addMethod("REMOVEBEHAVIOUR", M_REMOVEBEHAVIOUR);
-  addMethod("GETCLONESNO", M_GETCLONESNO);
-  addMethod("REMOVEALLBEHAVIOURS", M_REMOVEALLBEHAVIOURS);
-  addMethod("REMOVEBEHAVIOURFORCE", M_REMOVEBEHAVIOURFORCE);
-  addMethod("OVERIDESIGNALS", M_OVERIDESIGNALS);
+CMC_Runner::MethodTable CMC_Runner::commonMethods() {
+  static constexpr MethodRow kMethods[] = {
+      {"SEND", M_SEND},
+      {"ADDTOGROUP", M_ADDTOGROUP},
+      {"ADDTOARRAY", M_ADDTOARRAY},
+      {"GETNAME", M_GETNAME},
+      {"CLONE", M_CLONE},
+      {"ADDBEHAVIOUR", M_ADDBEHAVIOUR},
+      {"GETCLONEINDEX", M_GETCLONEINDEX},
+      {"MSGBOX", M_MSGBOX},
+      {"RESETCLONES", M_RESETCLONES},
+      {"REMOVEBEHAVIOUR", M_REMOVEBEHAVIOUR},
+      {"GETCLONESNO", M_GETCLONESNO},
+      {"REMOVEALLBEHAVIOURS", M_REMOVEALLBEHAVIOURS},
+      {"REMOVEBEHAVIOURFORCE", M_REMOVEBEHAVIOURFORCE},
+      {"OVERIDESIGNALS", M_OVERIDESIGNALS},
+  };
+  return kMethods;
 }
+
+std::vector<CMC_Runner::MethodRow> CMC_Runner::methodTable() const {
+  MethodTable own = ownMethods();
+  std::vector<MethodRow> table;
+  if (hasCommonMethods()) {
+    for (const MethodRow& row : commonMethods()) {
+      bool renamed = std::any_of(own.begin(), own.end(),
+                                 [&row](const MethodRow& o) { return std::string_view(o.name) == row.name; });
+      if (!renamed) table.push_back(row);
+    }
+  }
+  table.insert(table.end(), own.begin(), own.end());
+  return table;
+}
+
+void CMC_Runner::prepareMthHashSet() { addMethods(methodTable()); }
 
 int CMC_Runner::resolveMethod(std::string_view name) const {
   auto it = methods_.find(name);
@@ -359,6 +380,16 @@ void CMC_RunnerFactory::done() {
 }
 
 bool CMC_RunnerFactory::isInitialized() { return registry().initialized; }
+
+std::vector<int> CMC_RunnerFactory::registeredTypes() {
+  Registry& r = registry();
+  if (!r.initialized) initialize();
+  std::vector<int> types;
+  for (const auto& [type, runner] : r.runners)
+    if (runner) types.push_back(type);
+  std::sort(types.begin(), types.end());
+  return types;
+}
 
 CMC_Runner* CMC_RunnerFactory::getRunner(int type) {
   Registry& r = registry();

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -147,13 +148,28 @@ class CMC_Runner : public CXObject {
     M_OVERIDESIGNALS = 109,
   };
 
+  // One row of a method table: the script name and the number the runner's switch handles. Each type
+  // lists its rows once, so a number never follows from a position in a second list.
+  struct MethodRow {
+    const char* name;
+    int id;
+  };
+  using MethodTable = std::span<const MethodRow>;
+
   CMC_Runner() = default;
   CMC_Runner(const CMC_Runner&) = delete;
   CMC_Runner& operator=(const CMC_Runner&) = delete;
   ~CMC_Runner() override = default;
 
-  // Fills the method table; the base registers the common methods. Type runners call it first.
-  virtual void prepareMthHashSet();
+  // Fills the method table from methodTable().
+  void prepareMthHashSet();
+  // The type's own rows; a name that is also a common method's replaces that one.
+  virtual MethodTable ownMethods() const { return {}; }
+  // Whether scripts reach the common methods on this type (all but the built-in instructions do).
+  virtual bool hasCommonMethods() const { return true; }
+  static MethodTable commonMethods();
+  // The table as scripts see it: the common rows the type does not rename, then the type's own rows.
+  std::vector<MethodRow> methodTable() const;
   virtual void toDebug(const CXString& /*name*/, const CMC_Args* /*args*/) {}
 
   // Number of arguments of a call (0 for null).
@@ -197,7 +213,7 @@ class CMC_Runner : public CXObject {
   static bool fillGroup(CMC_Object* group, const std::vector<CMC_Object*>& members);
 
  protected:
-  void addMethod(const char* name, int id);
+  void addMethods(MethodTable rows);
   // The result of an EXPRESSION argument.
   static CMC_Object* computed(CMC_Object* expression);
 
@@ -220,5 +236,11 @@ class CMC_RunnerFactory {
   static CMC_Runner* getRunnerFor(CMC_Object* object);
   // Registers (or replaces) the runner of a type; created at once when the registry is initialised.
   static void registerRunner(int type, Maker maker);
+  template <class Runner>
+  static void registerRunner(int type) {
+    registerRunner(type, [] { return std::unique_ptr<CMC_Runner>(new Runner); });
+  }
   static bool isInitialized();
+  // The type numbers that have a runner, in ascending order.
+  static std::vector<int> registeredTypes();
 };

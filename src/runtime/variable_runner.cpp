@@ -73,25 +73,51 @@ int32_t wrapInt(int64_t v) { return static_cast<int32_t>(static_cast<uint32_t>(s
 
 }  // namespace
 
-void CMC_Variable_Runner::prepareMthHashSet() {
-  CMC_Runner::prepareMthHashSet();
-  static const struct {
-    const char* name;
-    int id;
-  } methods[] = {
-      {"SET", SET},       {"SWITCH", SWITCH},     {"INC", INC},           {"DEC", DEC},
-      {"CLEAR", CLEAR},   {"ADD", ADD},           {"MUL", MUL},           {"SUB", SUB},
-      {"DIV", DIV},       {"MOD", MOD},           {"RESETINI", RESETINI}, {"SETDEFAULT", SETDEFAULT},
-      {"ABS", ABS},       {"AND", AND},           {"OR", OR},             {"NOT", NOT},
-      {"XOR", XOR},       {"POWER", POWER},       {"LOG", LOG},           {"SQRT", SQRT},
-      {"SGN", SGN},       {"CLAMP", CLAMP},       {"LENGTH", LENGTH},     {"ARCTAN", ARCTAN},
-      {"ARCTANEX", ARCTANEX}, {"GET", GET},       {"MAXA", MAXA},         {"MINA", MINA},
-      {"SINUS", SINUS},   {"COSINUS", COSINUS},   {"UPPER", UPPER},       {"LOWER", LOWER},
-      {"FIND", FIND},     {"CUT", CUT},           {"REPLACEAT", REPLACEAT}, {"INSERTAT", INSERTAT},
-      {"REPLACE", REPLACE}, {"ROUND", ROUND},     {"ISUPPERLETTER", ISUPPERLETTER},
-      {"COPYFILE", COPYFILE}, {"RANDOM", RANDOM},
+CMC_Runner::MethodTable CMC_Variable_Runner::ownMethods() const {
+  static constexpr MethodRow kMethods[] = {
+      {"SET", SET},
+      {"SWITCH", SWITCH},
+      {"INC", INC},
+      {"DEC", DEC},
+      {"CLEAR", CLEAR},
+      {"ADD", ADD},
+      {"MUL", MUL},
+      {"SUB", SUB},
+      {"DIV", DIV},
+      {"MOD", MOD},
+      {"RESETINI", RESETINI},
+      {"SETDEFAULT", SETDEFAULT},
+      {"ABS", ABS},
+      {"AND", AND},
+      {"OR", OR},
+      {"NOT", NOT},
+      {"XOR", XOR},
+      {"POWER", POWER},
+      {"LOG", LOG},
+      {"SQRT", SQRT},
+      {"SGN", SGN},
+      {"CLAMP", CLAMP},
+      {"LENGTH", LENGTH},
+      {"ARCTAN", ARCTAN},
+      {"ARCTANEX", ARCTANEX},
+      {"GET", GET},
+      {"MAXA", MAXA},
+      {"MINA", MINA},
+      {"SINUS", SINUS},
+      {"COSINUS", COSINUS},
+      {"UPPER", UPPER},
+      {"LOWER", LOWER},
+      {"FIND", FIND},
+      {"CUT", CUT},
+      {"REPLACEAT", REPLACEAT},
+      {"INSERTAT", INSERTAT},
+      {"REPLACE", REPLACE},
+      {"ROUND", ROUND},
+      {"ISUPPERLETTER", ISUPPERLETTER},
+      {"COPYFILE", COPYFILE},
+      {"RANDOM", RANDOM},
   };
-  for (const auto& m : methods) addMethod(m.name, m.id);
+  return kMethods;
 }
 
 CMC_Object* CMC_Variable_Runner::arithmetic(CMC_Variable* self, const CMC_Args* args, int op, bool discard) {

@@ -53,7 +53,7 @@ class CMC_Variable_Runner : public CMC_Runner {
   // INSERTAT inserts its text at most this many times.
   static constexpr int INSERT_REPEAT_LIMIT = 1000;
 
-  void prepareMthHashSet() override;
+  MethodTable ownMethods() const override;
   CMC_Object* run(int id, CMC_Object* target, CMC_ObjectsContainer* scope, const CMC_Args* args) override;
   using CMC_Runner::run;
 

@@ -394,7 +394,7 @@ bool CSpeakingAnimation::onPlayableFinished(CPlayable* playable) {
 CSequenceTree::~CSequenceTree() {
   for (CSeqPlayable* p : order_) p->stop(false);
   for (auto& animo : animos_)
-    if (CRefreshScreen* screen = animo->GetCanvas()) screen->remove(animo.get());
+    if (CDrawableCanvas* screen = animo->GetCanvas()) screen->remove(animo.get());
   playables_.clear();
 }
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "foundation/playable.h"
 #include "foundation/xstring.h"
-#include "graphics/playable.h"
 
 class CAnimo;
 class CSound4;

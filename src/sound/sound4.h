@@ -6,8 +6,8 @@
 #include <memory>
 #include <vector>
 
+#include "foundation/playable.h"
 #include "foundation/xstring.h"
-#include "graphics/playable.h"
 
 class CWindow;
 class CSoundBuffer;

@@ -5,6 +5,7 @@
 #include "files/path.h"
 #include "foundation/log.h"
 #include "graphics/animation.h"
+#include "graphics/window.h"
 #include "sound/mixer.h"
 
 namespace {

@@ -7,12 +7,13 @@
 #include <memory>
 #include <string>
 
+#include "foundation/frame_participant.h"
 #include "foundation/xstring.h"
-#include "graphics/window.h"
 #include "sound/sound4.h"
 #include "sound/stream.h"
 
 class CSoundMixer;
+class CWindow;
 
 class CSoundSystem : public CFrameParticipant {
  public:

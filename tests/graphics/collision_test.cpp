@@ -6,6 +6,7 @@
 
 #include "graphics/collision.h"
 #include "graphics/pixels/graphics_object.h"
+#include "graphics/refresh_screen.h"
 #include "graphics/window.h"
 #include "platform/video.h"
 
@@ -108,6 +109,66 @@ TEST_F(CollisionTest, StoppedAndDestroyedObjectsLeaveNoRecords) {
   EXPECT_TRUE(inspector().find(a.get())->collisions.empty());
   a->SetPosition(51, 51);
   inspector().tick();
+}
+
+// Hears of the end of a drawable and notes whether the screen and the inspector still held it then.
+struct EndWitness : CDrawableWatcher {
+  CRefreshScreen* screen = nullptr;
+  CCollisionInspector* collisions = nullptr;
+  int ends = 0;
+  bool onScreenAtEnd = true, monitoredAtEnd = false;
+  void onDrawableDestroyed(CGraphicsObject* object) override {
+    ++ends;
+    onScreenAtEnd = screen->contains(object);
+    monitoredAtEnd = collisions->find(object) != nullptr;
+  }
+};
+
+TEST_F(CollisionTest, ADestroyedDrawableOnScreenAndMonitoredLeavesNoRecordInEither) {
+  CRefreshScreen screenOwner(&window, CXSize(100, 100), 16);
+  CRefreshScreen* screen = &screenOwner;
+  EndWitness witness;
+  witness.screen = screen;
+  witness.collisions = &inspector();
+  b->addWatcher(&witness);  // before the others: the screen is still told first
+  screen->put(a.get(), 1);
+  screen->put(b.get(), 2);
+  inspector().addMonitoredObject(a.get(), false);
+  inspector().addMonitoredObject(b.get(), false);
+  b->SetPosition(30, 30);
+  b->SetPosition(5, 5);  // the move reaches the inspector through the drawable
+  inspector().tick();
+  EXPECT_EQ(log.events, "+BA");
+  screen->clearRegion();
+  log.b = nullptr;
+  b.reset();
+  EXPECT_EQ(witness.ends, 1);
+  EXPECT_FALSE(witness.onScreenAtEnd) << "the screen lets go first";
+  EXPECT_TRUE(witness.monitoredAtEnd) << "the collisions after it";
+  EXPECT_EQ(screen->count(), 1u);
+  EXPECT_EQ(screen->getIndex(a.get()), 0);
+  EXPECT_EQ(inspector().size(), 1u);
+  EXPECT_TRUE(inspector().find(a.get())->collisions.empty());
+  EXPECT_FALSE(screen->region().isEmpty()) << "the area it covered is recomposed";
+  a->SetPosition(6, 6);
+  inspector().tick();
+  EXPECT_EQ(log.events, "+BA");
+}
+
+TEST_F(CollisionTest, AnInspectorOrScreenThatGoesFirstIsNotToldLater) {
+  auto drawable = std::make_unique<CGraphicsObject>(4, 4);
+  {
+    CCollisionInspector own;
+    own.addMonitoredObject(drawable.get(), false);
+    drawable->SetPosition(1, 1);
+    EXPECT_TRUE(own.find(drawable.get())->moved) << "a move reaches any inspector that watches it";
+    CRefreshScreen screen(&window, CXSize(20, 20), 16);
+    screen.put(drawable.get(), 0);
+    EXPECT_EQ(drawable->GetCanvas(), static_cast<CDrawableCanvas*>(&screen));
+  }
+  EXPECT_EQ(drawable->GetCanvas(), nullptr);
+  drawable->SetPosition(2, 2);  // neither is reached any more
+  drawable.reset();
 }
 
 }  // namespace

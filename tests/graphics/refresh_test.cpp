@@ -7,11 +7,10 @@
 #include <utility>
 #include <vector>
 
+#include "foundation/playable.h"
 #include "graphics/pixels/color.h"
-#include "graphics/pixels/databuffer.h"
-#include "graphics/playable.h"
-#include "graphics/refresh_screen.h"
 #include "graphics/pixels/surface.h"
+#include "graphics/refresh_screen.h"
 #include "graphics/window.h"
 #include "platform/clock.h"
 #include "platform/video.h"
@@ -280,7 +279,7 @@ TEST(BackgroundTest, ScrollModeFollowsTheSizes) {
 }
 
 TEST(SurfaceTest, CopyCentresASmallerSourceAndCutsAtTheEdges) {
-  CDirectDrawSurface screen(nullptr, CXSize(20, 10), 16), small(nullptr, CXSize(4, 2), 16);
+  CDirectDrawSurface screen(CXSize(20, 10), 16), small(CXSize(4, 2), 16);
   std::fill_n(small.pixels16(), 8, 0x7777);
   CXRect rect(0, 0, 20, 10);
   ASSERT_TRUE(screen.Blt(&small, 0, 0, &rect));
@@ -290,7 +289,7 @@ TEST(SurfaceTest, CopyCentresASmallerSourceAndCutsAtTheEdges) {
       EXPECT_EQ(screen.GetPixel(x, y), (x >= 8 && x < 12 && y >= 4 && y < 6) ? 0x7777 : 0) << x << "," << y;
 
   // Drawn as an object: wholly outside is skipped, overhangs are cut.
-  CDirectDrawSurface target(nullptr, CXSize(10, 10), 16), tile(nullptr, CXSize(4, 4), 16);
+  CDirectDrawSurface target(CXSize(10, 10), 16), tile(CXSize(4, 4), 16);
   std::fill_n(tile.pixels16(), 16, 0x1F);
   tile.SetDestiny(&target);
   tile.SetPosition(-10, 0);
@@ -385,26 +384,6 @@ TEST(DrawableTest, ChildrenAreDrawnOverTheParentsOwnPixels) {
   EXPECT_EQ(target.GetPixel(0, 0), 1) << "flipping works on the parent's own pixels";
 }
 
-TEST(DataBufferTest, CursorBackupAndRows) {
-  CDataBuffer2Dim grid(CXSize(4, 3), 2);
-  grid.at(1, 2);
-  EXPECT_EQ(grid.cursor() - grid.data(), (4 * 2 + 1) * 2);
-  grid.prevLine();
-  EXPECT_EQ(grid.cursor() - grid.data(), (4 * 1 + 1) * 2);
-  grid += 1000;
-  EXPECT_EQ(static_cast<size_t>(grid.cursor() - grid.data()), grid.sizeInBytes()) << "clamped at the end";
-  grid.data()[0] = 7;
-  grid.backup();
-  grid.data()[0] = 9;
-  std::unique_ptr<CDataBuffer> copy(grid.clone());
-  grid.restore(true);
-  EXPECT_EQ(grid.data()[0], 7);
-  EXPECT_EQ(copy->data()[0], 9);
-  copy->restore(false);
-  EXPECT_EQ(copy->data()[0], 7);
-  EXPECT_EQ(copy->cursor() - copy->data(), grid.cursor() - grid.data());
-}
-
 struct Stepper : CPlayable {
   int steps = 0;
   void next() override { ++steps; }
@@ -418,8 +397,8 @@ TEST(AnimationManagerTest, StepsAtThePeriodWithoutCatchingUp) {
   twelve.setFPS(12);  // 1000 / 12 = 83 ms
   twelve.play();
   none.play();  // frame rate 0: never stepped
-  manager.add(&twelve, nullptr);
-  manager.add(&none, nullptr);
+  manager.add(&twelve);
+  manager.add(&none);
   clock.advance(82);
   manager.domodal();
   EXPECT_EQ(twelve.steps, 0);

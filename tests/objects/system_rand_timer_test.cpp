@@ -96,14 +96,14 @@ TEST_F(ObjectsTest, RandGetRangesAndListDraws) {
   EXPECT_EQ(call(&rand, "GET", {&one}).str(), "0");
 
   std::vector<int> values;
-  EXPECT_TRUE(CMC_Rand::randomVector(5, 10, 10, true, values));
+  EXPECT_TRUE(CXRandom::randomVector(5, 10, 10, true, values));
   EXPECT_EQ(std::set<int>(values.begin(), values.end()).size(), 10u);  // all ten values of 5..14
-  EXPECT_FALSE(CMC_Rand::randomVector(0, 10, 11, true, values));        // cannot be unique
+  EXPECT_FALSE(CXRandom::randomVector(0, 10, 11, true, values));        // cannot be unique
   EXPECT_TRUE(values.empty());
-  EXPECT_FALSE(CMC_Rand::randomVector(0, 100, 10001, false, values));
-  EXPECT_TRUE(CMC_Rand::randomVector(0, 100, 10000, false, values));
+  EXPECT_FALSE(CXRandom::randomVector(0, 100, 10001, false, values));
+  EXPECT_TRUE(CXRandom::randomVector(0, 100, 10000, false, values));
   EXPECT_EQ(values.size(), 10000u);
-  EXPECT_TRUE(CMC_Rand::randomVector(3, 8, 0, false, values));  // count 0 means n - first
+  EXPECT_TRUE(CXRandom::randomVector(3, 8, 0, false, values));  // count 0 means n - first
   EXPECT_EQ(values.size(), 5u);
 }
 

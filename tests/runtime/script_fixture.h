@@ -25,11 +25,9 @@ inline std::vector<std::string>& recordedCalls() {
 
 class RecordingRunner : public CMC_Runner {
  public:
-  void prepareMthHashSet() override {
-    CMC_Runner::prepareMthHashSet();
-    addMethod("PLAY", 1);
-    addMethod("HIDE", 2);
-    addMethod("SETFRAME", 3);
+  MethodTable ownMethods() const override {
+    static constexpr MethodRow kMethods[] = {{"PLAY", 1}, {"HIDE", 2}, {"SETFRAME", 3}};
+    return kMethods;
   }
   CMC_Object* run(int id, CMC_Object* target, CMC_ObjectsContainer* scope, const CMC_Args* args) override {
     const char* names[] = {"?", "PLAY", "HIDE", "SETFRAME"};

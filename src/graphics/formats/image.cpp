@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <utility>
+#include <vector>
 
 #include "files/bytereader.h"
 #include "files/file.h"
@@ -201,31 +203,27 @@ void CImage::clearImage() {
   keptPacked_ = packedOnly_ = packedAlphaPresent_ = false;
 }
 
-bool CImage::decodeImg(const uint8_t* data, size_t size, std::string& why) {
+// One IMG decode: the probed header, the file's blocks, and where the colour and alpha bytes end up.
+struct CImage::ImgDecode {
   CImageFileInfo info;
-  if (!probe(data, size, info, &why)) return false;
-  const int w = info.width, h = info.height, depth = info.depth;
-  const size_t pixels = static_cast<size_t>(w) * h;
-  const size_t dataSize = __get_data_size(w, h, depth);
-  const uint8_t* colour = data + info.headerSize;
-  const uint8_t* alpha = colour + info.colourSize;
-  const bool withAlpha = info.alphaSize != 0;
-  const int bpp = depth == 15 ? 15 : 16;
-  const bool direct = depth == 15 || depth == 16;  // file pixels are already the image's form
-
+  size_t pixels = 0, dataSize = 0;
+  const uint8_t* colour = nullptr;
+  const uint8_t* alpha = nullptr;
+  bool withAlpha = false;
+  int bpp = 16;
+  bool direct = false;  // file pixels are already the image's form
+  uint8_t* target = nullptr;
   // Colour bytes at the file's depth: a view into the file, or decoded into `raw`, or (for 16-bit
   // depths) straight into the image's pixels.
-  std::vector<uint8_t> raw, content;
+  std::vector<uint8_t> raw;
   const uint8_t* source = nullptr;
+  bool decodedIntoPixels = false;
   std::vector<uint8_t> alphaPlane;
   const uint8_t* alphaSource = nullptr;
-  bool decodedIntoPixels = false;
-  if (!create(w, h, bpp, withAlpha)) {
-    why = "its size cannot be allocated";
-    return false;
-  }
-  uint8_t* target = static_cast<uint8_t*>(CGraphicsObject::GetDataPtr());
-  auto colourOut = [&]() -> uint8_t* {
+  bool keptRle = false;
+
+  // Where an unpacker writes the colour bytes.
+  uint8_t* colourOut() {
     if (direct) {
       decodedIntoPixels = true;
       return target;
@@ -233,123 +231,157 @@ bool CImage::decodeImg(const uint8_t* data, size_t size, std::string& why) {
     raw.resize(dataSize);
     source = raw.data();
     return raw.data();
-  };
+  }
+};
 
-  int kept = kNone;
-  if (info.layout == "NVI" && info.compression == kLZO) {
-    if (!CLZWCompression::decompress(colour, info.colourSize, dataSize, raw)) {
-      why = "its LZW colour data do not unpack to its size";
+bool CImage::decodeImg(const uint8_t* data, size_t size, std::string& why) {
+  ImgDecode d;
+  if (!probe(data, size, d.info, &why)) return false;
+  const int w = d.info.width, h = d.info.height, depth = d.info.depth;
+  d.pixels = static_cast<size_t>(w) * h;
+  d.dataSize = __get_data_size(w, h, depth);
+  d.colour = data + d.info.headerSize;
+  d.alpha = d.colour + d.info.colourSize;
+  d.withAlpha = d.info.alphaSize != 0;
+  d.bpp = depth == 15 ? 15 : 16;
+  d.direct = depth == 15 || depth == 16;
+  if (!create(w, h, d.bpp, d.withAlpha)) {
+    why = "its size cannot be allocated";
+    return false;
+  }
+  d.target = static_cast<uint8_t*>(CGraphicsObject::GetDataPtr());
+  if (!unpackImgBlocks(d, why)) return false;
+  finishImgDecode(d);
+  return true;
+}
+
+bool CImage::unpackImgBlocks(ImgDecode& d, std::string& why) {
+  if (d.info.layout == "NVI" && d.info.compression == kLZO) return unpackImgLzw(d, why);
+  switch (d.info.effectiveCompression) {
+    case kNone:
+      d.source = d.colour;
+      d.alphaSource = d.withAlpha ? d.alpha : nullptr;
+      return true;
+    case kLZO:
+    case kJPEG:
+      return unpackImgLzoOrJpeg(d, why);
+    case kLZORLE:
+    case kRLE:
+      return unpackImgRunLength(d, why);
+    default:
+      why = "its compression type is unknown";
+      return false;
+  }
+}
+
+bool CImage::unpackImgLzw(ImgDecode& d, std::string& why) {
+  if (!CLZWCompression::decompress(d.colour, d.info.colourSize, d.dataSize, d.raw)) {
+    why = "its LZW colour data do not unpack to its size";
+    return false;
+  }
+  d.source = d.raw.data();
+  if (d.withAlpha) {
+    if (!CLZWCompression::decompress(d.alpha, d.info.alphaSize, d.pixels, d.alphaPlane)) {
+      why = "its LZW alpha data do not unpack to its size";
       return false;
     }
-    source = raw.data();
-    if (withAlpha) {
-      if (!CLZWCompression::decompress(alpha, info.alphaSize, pixels, alphaPlane)) {
-        why = "its LZW alpha data do not unpack to its size";
-        return false;
-      }
-      alphaSource = alphaPlane.data();
+    d.alphaSource = d.alphaPlane.data();
+  }
+  return true;
+}
+
+bool CImage::unpackImgLzoOrJpeg(ImgDecode& d, std::string& why) {
+  if (d.info.effectiveCompression == kLZO) {
+    if (d.dataSize > d.info.colourSize * tarnvik::imagelimits::kLzoMaxRatio + 64 ||
+        !CLZWCompression2::decompressInto(d.colour, d.info.colourSize, d.colourOut(), d.dataSize)) {
+      why = "its LZO1X colour block does not unpack to its size";
+      return false;
     }
   } else {
-    switch (info.effectiveCompression) {
-      case kNone:
-        source = colour;
-        alphaSource = withAlpha ? alpha : nullptr;
-        break;
-      case kLZO:
-      case kJPEG:
-        if (info.effectiveCompression == kLZO) {
-          if (dataSize > info.colourSize * tarnvik::imagelimits::kLzoMaxRatio + 64 ||
-              !CLZWCompression2::decompressInto(colour, info.colourSize, colourOut(), dataSize)) {
-            why = "its LZO1X colour block does not unpack to its size";
-            return false;
-          }
-        } else {
-          JPEG jpeg(colour, info.colourField);
-          std::vector<uint16_t> decoded;
-          if (!jpeg.readHeader() || jpeg.getWidth() != w || jpeg.getHeight() != h || !jpeg.decompress(bpp, decoded)) {
-            why = "its JPEG colour data cannot be decoded to its size";
-            return false;
-          }
-          std::memcpy(target, decoded.data(), pixels * 2);
-          decodedIntoPixels = true;
-        }
-        if (withAlpha) {
-          if (pixels > info.alphaSize * tarnvik::imagelimits::kLzoMaxRatio + 64 ||
-              !CLZWCompression2::decompressInto(alpha, info.alphaSize, GetAlphaPtr(), pixels)) {
-            why = "its LZO1X alpha block does not unpack to its size";
-            return false;
-          }
-          alphaSource = GetAlphaPtr();
-        }
-        break;
-      case kLZORLE:
-      case kRLE: {
-        if (dataSize % 2 != 0) {
-          why = "its run-length colour data do not fill whole 16-bit units";
-          return false;
-        }
-        const uint8_t* colourRle = colour;
-        size_t colourRleSize = info.colourSize;
-        const uint8_t* alphaRle = alpha;
-        size_t alphaRleSize = info.alphaSize;
-        std::vector<uint8_t> alphaContent;
-        if (info.effectiveCompression == kLZORLE) {
-          if (!CLZWCompression2::decompress(colour, info.colourSize, 0, rleContentBound(dataSize / 2, 2), content)) {
-            why = "its LZO1X colour block does not unpack";
-            return false;
-          }
-          colourRle = content.data();
-          colourRleSize = content.size();
-          if (withAlpha) {
-            if (!CLZWCompression2::decompress(alpha, info.alphaSize, 0, rleContentBound(pixels, 1), alphaContent)) {
-              why = "its LZO1X alpha block does not unpack";
-              return false;
-            }
-            alphaRle = alphaContent.data();
-            alphaRleSize = alphaContent.size();
-          }
-        }
-        if (dataSize > CRLECompression::maxExpansion(colourRleSize, 2) ||
-            !CRLECompression::__decompress(colourRle, colourRleSize, colourOut(), dataSize)) {
-          why = "its run-length colour data do not unpack to its size";
-          return false;
-        }
-        if (withAlpha && (pixels > CRLECompression::maxExpansion(alphaRleSize, 1) ||
-                          !CRLECompression::__decompresschar(alphaRle, alphaRleSize, GetAlphaPtr(), pixels))) {
-          why = "its run-length alpha data do not unpack to its size";
-          return false;
-        }
-        if (withAlpha) alphaSource = GetAlphaPtr();
-        // Type 4 blocks stay at hand so the image can return to its packed form.
-        // (Type 3's unpacked blocks are ours already and move over; type 4's are copied out of the file.)
-        if (direct) {
-          if (info.effectiveCompression == kLZORLE) {
-            packedColour_ = std::move(content);
-            packedAlpha_ = std::move(alphaContent);
-          } else {
-            packedColour_.assign(colourRle, colourRle + colourRleSize);
-            if (withAlpha) packedAlpha_.assign(alphaRle, alphaRle + alphaRleSize);
-          }
-          kept = kRLE;
-        }
-        break;
-      }
-      default:
-        why = "its compression type is unknown";
+    JPEG jpeg(d.colour, d.info.colourField);
+    std::vector<uint16_t> decoded;
+    if (!jpeg.readHeader() || jpeg.getWidth() != d.info.width || jpeg.getHeight() != d.info.height ||
+        !jpeg.decompress(d.bpp, decoded)) {
+      why = "its JPEG colour data cannot be decoded to its size";
+      return false;
+    }
+    std::memcpy(d.target, decoded.data(), d.pixels * 2);
+    d.decodedIntoPixels = true;
+  }
+  if (d.withAlpha) {
+    if (d.pixels > d.info.alphaSize * tarnvik::imagelimits::kLzoMaxRatio + 64 ||
+        !CLZWCompression2::decompressInto(d.alpha, d.info.alphaSize, GetAlphaPtr(), d.pixels)) {
+      why = "its LZO1X alpha block does not unpack to its size";
+      return false;
+    }
+    d.alphaSource = GetAlphaPtr();
+  }
+  return true;
+}
+
+bool CImage::unpackImgRunLength(ImgDecode& d, std::string& why) {
+  if (d.dataSize % 2 != 0) {
+    why = "its run-length colour data do not fill whole 16-bit units";
+    return false;
+  }
+  const uint8_t* colourRle = d.colour;
+  size_t colourRleSize = d.info.colourSize;
+  const uint8_t* alphaRle = d.alpha;
+  size_t alphaRleSize = d.info.alphaSize;
+  std::vector<uint8_t> content, alphaContent;
+  if (d.info.effectiveCompression == kLZORLE) {
+    if (!CLZWCompression2::decompress(d.colour, d.info.colourSize, 0, rleContentBound(d.dataSize / 2, 2), content)) {
+      why = "its LZO1X colour block does not unpack";
+      return false;
+    }
+    colourRle = content.data();
+    colourRleSize = content.size();
+    if (d.withAlpha) {
+      if (!CLZWCompression2::decompress(d.alpha, d.info.alphaSize, 0, rleContentBound(d.pixels, 1), alphaContent)) {
+        why = "its LZO1X alpha block does not unpack";
         return false;
+      }
+      alphaRle = alphaContent.data();
+      alphaRleSize = alphaContent.size();
     }
   }
+  if (d.dataSize > CRLECompression::maxExpansion(colourRleSize, 2) ||
+      !CRLECompression::__decompress(colourRle, colourRleSize, d.colourOut(), d.dataSize)) {
+    why = "its run-length colour data do not unpack to its size";
+    return false;
+  }
+  if (d.withAlpha && (d.pixels > CRLECompression::maxExpansion(alphaRleSize, 1) ||
+                      !CRLECompression::__decompresschar(alphaRle, alphaRleSize, GetAlphaPtr(), d.pixels))) {
+    why = "its run-length alpha data do not unpack to its size";
+    return false;
+  }
+  if (d.withAlpha) d.alphaSource = GetAlphaPtr();
+  // Type 4 blocks stay at hand so the image can return to its packed form.
+  // (Type 3's unpacked blocks are ours already and move over; type 4's are copied out of the file.)
+  if (d.direct) {
+    if (d.info.effectiveCompression == kLZORLE) {
+      packedColour_ = std::move(content);
+      packedAlpha_ = std::move(alphaContent);
+    } else {
+      packedColour_.assign(colourRle, colourRle + colourRleSize);
+      if (d.withAlpha) packedAlpha_.assign(alphaRle, alphaRle + alphaRleSize);
+    }
+    d.keptRle = true;
+  }
+  return true;
+}
 
-  if (!decodedIntoPixels) __convert_bpp(source, depth, static_cast<uint16_t*>(static_cast<void*>(target)), bpp, pixels);
-  if (withAlpha && alphaSource && alphaSource != GetAlphaPtr()) std::memcpy(GetAlphaPtr(), alphaSource, pixels);
-  if (kept == kRLE) {
+void CImage::finishImgDecode(ImgDecode& d) {
+  if (!d.decodedIntoPixels)
+    __convert_bpp(d.source, d.info.depth, static_cast<uint16_t*>(static_cast<void*>(d.target)), d.bpp, d.pixels);
+  if (d.withAlpha && d.alphaSource && d.alphaSource != GetAlphaPtr()) std::memcpy(GetAlphaPtr(), d.alphaSource, d.pixels);
+  if (d.keptRle) {
     keptPacked_ = true;
-    packedAlphaPresent_ = withAlpha;
-    packedBpp_ = bpp;
+    packedAlphaPresent_ = d.withAlpha;
+    packedBpp_ = d.bpp;
   }
   compression_ = kNone;
-  SetPosition(info.x + getAnchor().x, info.y + getAnchor().y);
-  return true;
+  SetPosition(d.info.x + getAnchor().x, d.info.y + getAnchor().y);
 }
 
 bool CImage::LoadFromMemory(const uint8_t* data, size_t size) {

@@ -89,6 +89,7 @@ class CImage : public CGraphicsObject {
 
  protected:
   void clearImage();
+  // IMG bytes into the image, one step per compression family; `why` says what was refused.
   bool decodeImg(const uint8_t* data, size_t size, std::string& why);
 
   int compression_ = kNone;
@@ -98,6 +99,14 @@ class CImage : public CGraphicsObject {
   bool packedOnly_ = false;    // ... and the pixels were freed
   bool packedAlphaPresent_ = false;
   int packedBpp_ = 16;
+
+ private:
+  struct ImgDecode;
+  bool unpackImgBlocks(ImgDecode& d, std::string& why);
+  bool unpackImgLzw(ImgDecode& d, std::string& why);
+  bool unpackImgLzoOrJpeg(ImgDecode& d, std::string& why);
+  bool unpackImgRunLength(ImgDecode& d, std::string& why);
+  void finishImgDecode(ImgDecode& d);
 };
 
 // Loads any image file by its extension and holds what it made.

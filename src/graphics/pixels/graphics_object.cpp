@@ -2,20 +2,23 @@
 #include "graphics/pixels/graphics_object.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
+#include <utility>
 
 #include "graphics/pixels/canvas.h"
 #include "graphics/pixels/color.h"
-#include "graphics/refresh_screen.h"
-#include "graphics/window.h"
 
 CGraphicsObject::CGraphicsObject(int width, int height, int bpp, bool withAlpha) { create(width, height, bpp, withAlpha); }
 
 CGraphicsObject::~CGraphicsObject() {
-  if (canvas_) canvas_->forget(this);
-  // A monitored drawable leaves no record behind, nor pairs in its partners' lists.
-  if (monitorCollisions_)
-    if (CWindow* window = CWindow::getCurrent()) window->getCollisionInspector()->forget(this);
+  // The screen first (the hole is recomposed), then the other records (collisions), then the family.
+  // Taken out first: a watcher that detaches itself while told must not change the list walked.
+  CDrawableCanvas* canvas = std::exchange(canvas_, nullptr);
+  if (canvas) canvas->onDrawableDestroyed(this);
+  std::vector<CDrawableWatcher*> watchers = std::move(watchers_);
+  watchers_.clear();
+  for (CDrawableWatcher* watcher : watchers) watcher->onDrawableDestroyed(this);
   if (parent_) parent_->removeObject(this);
   for (CGraphicsObject* child : children_) child->parent_ = nullptr;
 }
@@ -107,11 +110,19 @@ void CGraphicsObject::Fill(CXRect area, const CColor* color) {
 
 void CGraphicsObject::SetPosition(int x, int y) {
   position_ = CXPoint(x, y) - anchor_;
-  if (monitorCollisions_) onMoved();
+  if (watchers_.empty()) return;
+  auto copy = watchers_;
+  for (CDrawableWatcher* watcher : copy)
+    if (std::find(watchers_.begin(), watchers_.end(), watcher) != watchers_.end()) watcher->onDrawableMoved(this);
 }
 
-void CGraphicsObject::onMoved() {
-  if (CWindow* window = CWindow::getCurrent()) window->getCollisionInspector()->onPositionChanged(this);
+void CGraphicsObject::addWatcher(CDrawableWatcher* watcher) {
+  if (watcher && std::find(watchers_.begin(), watchers_.end(), watcher) == watchers_.end())
+    watchers_.push_back(watcher);
+}
+
+void CGraphicsObject::removeWatcher(CDrawableWatcher* watcher) {
+  watchers_.erase(std::remove(watchers_.begin(), watchers_.end(), watcher), watchers_.end());
 }
 
 void CGraphicsObject::Move(int dx, int dy) {
@@ -259,7 +270,7 @@ void CGraphicsObject::Invalidate() {
 
 void CGraphicsObject::Invalidate(const CXRect* area) {
   CXRect box = area ? *area : GetBoundingBox();
-  if (canvas_) canvas_->Invalidate(&box);
+  if (canvas_) canvas_->invalidateArea(box);
   notifyInvalidate(box);
   invalidated_ = true;
 }

@@ -8,10 +8,10 @@
 #include "foundation/geometry.h"
 #include "foundation/xobject.h"
 #include "foundation/xstring.h"
+#include "graphics/pixels/drawable_watcher.h"
 
 class CColor;
 class CGraphicsObject;
-class CRefreshScreen;
 
 // Told whenever a drawable invalidates an area (its bounding box).
 class CInvalidateObserver {
@@ -108,8 +108,9 @@ class CGraphicsObject : public CXObject, public CInvalidateObserver {
   bool isAutoClip() const { return autoClip_; }
 
   // --- drawing ---
-  void SetCanvas(CRefreshScreen* canvas) { canvas_ = canvas; }
-  CRefreshScreen* GetCanvas() const { return canvas_; }
+  // The screen the drawable is on; the canvas sets itself when the drawable is put on it.
+  void SetCanvas(CDrawableCanvas* canvas) { canvas_ = canvas; }
+  CDrawableCanvas* GetCanvas() const { return canvas_; }
   void SetDestiny(CGraphicsObject* destination) { destiny_ = destination; }
   CGraphicsObject* GetDestiny() const { return destiny_; }
   // Draws this object into the destination at its position; false when nothing could be drawn.
@@ -137,15 +138,14 @@ class CGraphicsObject : public CXObject, public CInvalidateObserver {
   void removeInvalidateObserver(CInvalidateObserver* observer);
   void notifyInvalidate(const CXRect& area);
 
-  void setMonitorCollisions(bool on) { monitorCollisions_ = on; }
-  bool getMonitorCollisionsFlag() const { return monitorCollisions_; }
+  // Watchers (not owned) hear of moves and of the end; each is kept once. The canvas is not among them.
+  void addWatcher(CDrawableWatcher* watcher);
+  void removeWatcher(CDrawableWatcher* watcher);
 
   const CXString& getFileName() const { return fileName_; }
   void setFileName(const CXString& name) { fileName_ = name; }
 
  protected:
-  // Called after the position changed while collisions are monitored: tells the collision inspector.
-  virtual void onMoved();
   void setSize(int width, int height) {
     width_ = width;
     height_ = height;
@@ -156,7 +156,7 @@ class CGraphicsObject : public CXObject, public CInvalidateObserver {
   void dropKept();
 
   CXString fileName_;
-  CRefreshScreen* canvas_ = nullptr;
+  CDrawableCanvas* canvas_ = nullptr;
   CGraphicsObject* destiny_ = nullptr;
   CGraphicsObject* parent_ = nullptr;
   std::vector<uint8_t> owned_;      // pixel storage when the object owns its pixels
@@ -174,7 +174,7 @@ class CGraphicsObject : public CXObject, public CInvalidateObserver {
   int flags_ = 0;
   bool flippedH_ = false, flippedV_ = false;
   bool invalidated_ = false;
-  bool monitorCollisions_ = false;
   std::vector<CInvalidateObserver*> observers_;
+  std::vector<CDrawableWatcher*> watchers_;
   std::vector<CGraphicsObject*> children_;
 };

@@ -9,10 +9,11 @@
 #include "files/path.h"
 #include "files/xarchive.h"
 #include "foundation/log.h"
+#include "foundation/xrandom.h"
 #include "graphics/window.h"
-#include "objects/program/rand.h"
 #include "runtime/object_records.h"
 #include "runtime/objects_container.h"
+#include "runtime/runner.h"
 #include "runtime/variable.h"
 #include "runtime/variable_factory.h"
 #include "settings/config.h"
@@ -450,17 +451,64 @@ bool CMC_Array::load(const CXString& fileName) {
   return complete;
 }
 
-void CMC_Array_Runner::prepareMthHashSet() {
-  CMC_Runner::prepareMthHashSet();
-  static const char* names[] = {
-      "ADD", "GETSIZE", "INSERTAT", "REMOVEAT", "CHANGEAT", "REMOVEALL", "GET", "REMOVE", "FIND", "REVERSEFIND",
-      "FINDALL", "CONTAINS", "SAVEINI", "LOADINI", "PREV", "NEXT", "ADDCLONES", "RESETMARKER", "GETMARKERPOS",
-      "SETMARKERPOS", "SUM", "SUMA", "SUB", "SUBA", "MUL", "MULA", "DIV", "DIVA", "MIN", "MIND", "MAX", "MAXD",
-      "GETSUMVALUE", "LOAD", "SAVE", "SORT", "SORTMANY", "ADDAT", "SUBAT", "MULAT", "DIVAT", "MODAT", "CLAMPAT",
-      "DIR", "COMPARE", "COPYTO", "SWAP", "SENDONCHANGE", "SHIFTLEFT", "SHIFTRIGHT", "ROTATELEFT", "ROTATERIGHT",
-      "FILL", "RANDOMFILL"};
-  int id = ADD;
-  for (const char* name : names) addMethod(name, id++);
+CMC_Runner::MethodTable CMC_Array_Runner::ownMethods() const {
+  static constexpr MethodRow kMethods[] = {
+      {"ADD", ADD},
+      {"GETSIZE", GETSIZE},
+      {"INSERTAT", INSERTAT},
+      {"REMOVEAT", REMOVEAT},
+      {"CHANGEAT", CHANGEAT},
+      {"REMOVEALL", REMOVEALL},
+      {"GET", GET},
+      {"REMOVE", REMOVE},
+      {"FIND", FIND},
+      {"REVERSEFIND", REVERSEFIND},
+      {"FINDALL", FINDALL},
+      {"CONTAINS", CONTAINS},
+      {"SAVEINI", SAVEINI},
+      {"LOADINI", LOADINI},
+      {"PREV", PREV},
+      {"NEXT", NEXT},
+      {"ADDCLONES", ADDCLONES},
+      {"RESETMARKER", RESETMARKER},
+      {"GETMARKERPOS", GETMARKERPOS},
+      {"SETMARKERPOS", SETMARKERPOS},
+      {"SUM", SUM},
+      {"SUMA", SUMA},
+      {"SUB", SUB},
+      {"SUBA", SUBA},
+      {"MUL", MUL},
+      {"MULA", MULA},
+      {"DIV", DIV},
+      {"DIVA", DIVA},
+      {"MIN", MIN},
+      {"MIND", MIND},
+      {"MAX", MAX},
+      {"MAXD", MAXD},
+      {"GETSUMVALUE", GETSUMVALUE},
+      {"LOAD", LOAD},
+      {"SAVE", SAVE},
+      {"SORT", SORT},
+      {"SORTMANY", SORTMANY},
+      {"ADDAT", ADDAT},
+      {"SUBAT", SUBAT},
+      {"MULAT", MULAT},
+      {"DIVAT", DIVAT},
+      {"MODAT", MODAT},
+      {"CLAMPAT", CLAMPAT},
+      {"DIR", DIR},
+      {"COMPARE", COMPARE},
+      {"COPYTO", COPYTO},
+      {"SWAP", SWAP},
+      {"SENDONCHANGE", SENDONCHANGE},
+      {"SHIFTLEFT", SHIFTLEFT},
+      {"SHIFTRIGHT", SHIFTRIGHT},
+      {"ROTATELEFT", ROTATELEFT},
+      {"ROTATERIGHT", ROTATERIGHT},
+      {"FILL", FILL},
+      {"RANDOMFILL", RANDOMFILL},
+  };
+  return kMethods;
 }
 
 namespace {
@@ -676,7 +724,7 @@ CMC_Object* CMC_Array_Runner::run(int id, CMC_Object* target, CMC_ObjectsContain
       std::vector<int> values;
       int64_t range = static_cast<int64_t>(high) - low + 1;
       if (n > 0 && range > 0 && range <= INT32_MAX &&
-          CMC_Rand::randomVector(low, static_cast<int>(range), n, getParameterBool(args, 3), values))
+          CXRandom::randomVector(low, static_cast<int>(range), n, getParameterBool(args, 3), values))
         for (int v : values) array->appendOwned(std::make_unique<CMC_Integer>(CXString(), v));
       array->notifyFrom(0);
       return nullptr;
@@ -685,3 +733,20 @@ CMC_Object* CMC_Array_Runner::run(int id, CMC_Object* target, CMC_ObjectsContain
       return CMC_Runner::run(id, target, scope, args);
   }
 }
+
+namespace tarnvik {
+
+void registerArrayType() {
+  CMC_ObjectsContainer::registerType("ARRAY", [](CMC_ObjectsContainer* scope, CMElement* element) -> CMC_Object* {
+    return new CMC_Array(scope, element);
+  });
+  mc::registerScopedRecordType(mc::TYPE_ARRAY, [] { return new CMC_Array(CXString("temp")); });
+  CMC_RunnerFactory::registerRunner<CMC_Array_Runner>(mc::TYPE_ARRAY);
+  // Crossed pairing: the common ADDTOGROUP appends to an ARRAY.
+  CMC_Runner::setArrayAdder([](CMC_Object* array, CMC_Object* member) {
+    static_cast<CMC_Array*>(array)->add(member);
+    return true;
+  });
+}
+
+}  // namespace tarnvik

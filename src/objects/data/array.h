@@ -117,10 +117,15 @@ class CMC_Array_Runner : public CMC_Runner {
     MODAT, CLAMPAT, DIR, COMPARE, COPYTO, SWAP, SENDONCHANGE, SHIFTLEFT, SHIFTRIGHT, ROTATELEFT, ROTATERIGHT, FILL,
     RANDOMFILL
   };
-  void prepareMthHashSet() override;
+  MethodTable ownMethods() const override;
   CMC_Object* run(int id, CMC_Object* target, CMC_ObjectsContainer* scope, const CMC_Args* args) override;
   using CMC_Runner::run;
 };
 
 // The ARRAY named by a method argument in the scope, or null.
 CMC_Array* arrayNamed(CMC_ObjectsContainer* scope, const CXString& name);
+
+namespace tarnvik {
+// Registers ARRAY, and the common method that appends to an array (ADDTOGROUP): its maker, its saved-state record and its runner.
+void registerArrayType();
+}  // namespace tarnvik

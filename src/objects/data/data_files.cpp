@@ -9,12 +9,6 @@
 
 namespace tarnvik::datafiles {
 
-namespace {
-CWindow* windowOf(CMC_ObjectsContainer* scope) {
-  return scope && scope->getWindow() ? scope->getWindow() : CWindow::getCurrent();
-}
-}  // namespace
-
 bool readFile(CMC_ObjectsContainer* scope, const CXString& name, size_t maxBytes, std::vector<uint8_t>& out,
               const CXString& who) {
   out.clear();
@@ -22,7 +16,7 @@ bool readFile(CMC_ObjectsContainer* scope, const CXString& name, size_t maxBytes
     TLOG_WARN(who.view() << ": no file name");
     return false;
   }
-  CFile file(windowOf(scope), name, CFile::modeRead | CFile::modeBinary);
+  CFile file(CMC_Object::windowOf(scope), name, CFile::modeRead | CFile::modeBinary);
   if (file.getErrorCode() != 0) {
     TLOG_WARN(who.view() << ": cannot open " << name.view());
     return false;
@@ -53,7 +47,7 @@ bool writeFile(CMC_ObjectsContainer* scope, const CXString& name, const void* da
     TLOG_WARN(who.view() << ": no file name");
     return false;
   }
-  CXString target = CPath::makeAbsolute(CPath::resolveFileName(windowOf(scope), name));
+  CXString target = CPath::makeAbsolute(CPath::resolveFileName(CMC_Object::windowOf(scope), name));
   if (!CPath::isWritable(target)) {
     TLOG_WARN(who.view() << ": " << name.view() << " lies outside the game's writable places; not written");
     return false;

@@ -8,6 +8,7 @@
 #include "objects/data/value_args.h"
 #include "runtime/object_records.h"
 #include "runtime/objects_container.h"
+#include "runtime/runner.h"
 #include "runtime/variable.h"
 #include "runtime/variable_factory.h"
 
@@ -243,21 +244,23 @@ bool CMC_Database::save(const CXString& fileName) {
   return tarnvik::datafiles::writeFile(getScene(), fileName, text.data(), text.size(), label() + "^SAVE");
 }
 
-void CMC_Database_Runner::prepareMthHashSet() {
-  CMC_Runner::prepareMthHashSet();
-  addMethod("ADD", ADD);
-  addMethod("INSERTAT", INSERTAT);
-  addMethod("REMOVE", REMOVE);
-  addMethod("REMOVEAT", REMOVEAT);
-  addMethod("REMOVEALL", REMOVEALL);
-  addMethod("FIND", FIND);
-  addMethod("SELECT", SELECT);
-  addMethod("NEXT", NEXT);
-  addMethod("PREV", PREV);
-  addMethod("GETROWSNO", GETROWSNO);
-  addMethod("GETCURSORPOS", GETCURSORPOS);
-  addMethod("LOAD", LOAD);
-  addMethod("SAVE", SAVE);
+CMC_Runner::MethodTable CMC_Database_Runner::ownMethods() const {
+  static constexpr MethodRow kMethods[] = {
+      {"ADD", ADD},
+      {"INSERTAT", INSERTAT},
+      {"REMOVE", REMOVE},
+      {"REMOVEAT", REMOVEAT},
+      {"REMOVEALL", REMOVEALL},
+      {"FIND", FIND},
+      {"SELECT", SELECT},
+      {"NEXT", NEXT},
+      {"PREV", PREV},
+      {"GETROWSNO", GETROWSNO},
+      {"GETCURSORPOS", GETCURSORPOS},
+      {"LOAD", LOAD},
+      {"SAVE", SAVE},
+  };
+  return kMethods;
 }
 
 namespace {
@@ -306,3 +309,15 @@ CMC_Object* CMC_Database_Runner::run(int id, CMC_Object* target, CMC_ObjectsCont
       return CMC_Runner::run(id, target, scope, args);
   }
 }
+
+namespace tarnvik {
+
+void registerDatabaseType() {
+  CMC_ObjectsContainer::registerType("DATABASE", [](CMC_ObjectsContainer* scope, CMElement* element) -> CMC_Object* {
+    return new CMC_Database(scope, element);
+  });
+  mc::registerScopedRecordType(mc::TYPE_DATABASE, [] { return new CMC_Database(CXString("temp"), nullptr); });
+  CMC_RunnerFactory::registerRunner<CMC_Database_Runner>(mc::TYPE_DATABASE);
+}
+
+}  // namespace tarnvik

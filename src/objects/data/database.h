@@ -77,7 +77,12 @@ class CMC_Database : public CMC_Object {
 class CMC_Database_Runner : public CMC_Runner {
  public:
   enum Method { ADD = 1, INSERTAT, REMOVE, REMOVEAT, REMOVEALL, FIND, SELECT, NEXT, PREV, GETROWSNO, GETCURSORPOS, LOAD, SAVE };
-  void prepareMthHashSet() override;
+  MethodTable ownMethods() const override;
   CMC_Object* run(int id, CMC_Object* target, CMC_ObjectsContainer* scope, const CMC_Args* args) override;
   using CMC_Runner::run;
 };
+
+namespace tarnvik {
+// Registers DATABASE: its maker, its saved-state record and its runner.
+void registerDatabaseType();
+}  // namespace tarnvik

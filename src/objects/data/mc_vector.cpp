@@ -11,6 +11,7 @@
 #include "objects/data/value_args.h"
 #include "runtime/object_records.h"
 #include "runtime/objects_container.h"
+#include "runtime/runner.h"
 #include "runtime/variable_factory.h"
 
 CMC_Vector::CMC_Vector(CMC_ObjectsContainer* scope, CMElement* element) : CMC_Object(scope, element, mc::TYPE_VECTOR) {
@@ -124,22 +125,24 @@ bool CMC_Vector::serialize(CXArchive* archive) {
   return true;
 }
 
-void CMC_Vector_Runner::prepareMthHashSet() {
-  CMC_Runner::prepareMthHashSet();
-  addMethod("ADD", ADD);
-  addMethod("GET", GET);
-  addMethod("GETSIZE", GETSIZE);
-  addMethod("VMUL", VMUL);
-  addMethod("SMUL", SMUL);
-  addMethod("MUL", MUL);
-  addMethod("LEN", LEN);
-  addMethod("NORMALIZE", NORMALIZE);
-  addMethod("REFLECT", REFLECT);
-  addMethod("EXPAND", EXPAND);
-  addMethod("SET", SET);
-  addMethod("ASSIGN", ASSIGN);
-  addMethod("SUB", SUB);
-  addMethod("NEG", NEG);
+CMC_Runner::MethodTable CMC_Vector_Runner::ownMethods() const {
+  static constexpr MethodRow kMethods[] = {
+      {"ADD", ADD},
+      {"GET", GET},
+      {"GETSIZE", GETSIZE},
+      {"VMUL", VMUL},
+      {"SMUL", SMUL},
+      {"MUL", MUL},
+      {"LEN", LEN},
+      {"NORMALIZE", NORMALIZE},
+      {"REFLECT", REFLECT},
+      {"EXPAND", EXPAND},
+      {"SET", SET},
+      {"ASSIGN", ASSIGN},
+      {"SUB", SUB},
+      {"NEG", NEG},
+  };
+  return kMethods;
 }
 
 namespace {
@@ -206,3 +209,15 @@ CMC_Object* CMC_Vector_Runner::run(int id, CMC_Object* target, CMC_ObjectsContai
       return CMC_Runner::run(id, target, scope, args);
   }
 }
+
+namespace tarnvik {
+
+void registerVectorType() {
+  CMC_ObjectsContainer::registerType("VECTOR", [](CMC_ObjectsContainer* scope, CMElement* element) -> CMC_Object* {
+    return new CMC_Vector(scope, element);
+  });
+  mc::registerScopedRecordType(mc::TYPE_VECTOR, [] { return new CMC_Vector(CXString("temp"), {}); });
+  CMC_RunnerFactory::registerRunner<CMC_Vector_Runner>(mc::TYPE_VECTOR);
+}
+
+}  // namespace tarnvik

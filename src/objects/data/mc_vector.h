@@ -54,7 +54,12 @@ class CMC_Vector : public CMC_Object {
 class CMC_Vector_Runner : public CMC_Runner {
  public:
   enum Method { ADD = 1, GET, GETSIZE, VMUL, SMUL, MUL, LEN, NORMALIZE, REFLECT, EXPAND, SET, ASSIGN, SUB, NEG };
-  void prepareMthHashSet() override;
+  MethodTable ownMethods() const override;
   CMC_Object* run(int id, CMC_Object* target, CMC_ObjectsContainer* scope, const CMC_Args* args) override;
   using CMC_Runner::run;
 };
+
+namespace tarnvik {
+// Registers VECTOR: its maker, its saved-state record and its runner.
+void registerVectorType();
+}  // namespace tarnvik

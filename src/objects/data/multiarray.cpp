@@ -9,6 +9,8 @@
 #include "objects/data/data_files.h"
 #include "objects/data/value_args.h"
 #include "runtime/object_records.h"
+#include "runtime/objects_container.h"
+#include "runtime/runner.h"
 #include "runtime/variable.h"
 #include "runtime/variable_factory.h"
 
@@ -248,15 +250,17 @@ bool CMC_MultiArray::save(const CXString& fileName) {
   return tarnvik::datafiles::writeFile(getScene(), fileName, bytes.data(), bytes.size(), label() + "^SAVE");
 }
 
-void CMC_MultiArray_Runner::prepareMthHashSet() {
-  CMC_Runner::prepareMthHashSet();
-  addMethod("SET", SET);
-  addMethod("GET", GET);
-  addMethod("SAFEGET", SAFEGET);
-  addMethod("COUNT", COUNT);
-  addMethod("GETSIZE", GETSIZE);
-  addMethod("SAVE", SAVE);
-  addMethod("LOAD", LOAD);
+CMC_Runner::MethodTable CMC_MultiArray_Runner::ownMethods() const {
+  static constexpr MethodRow kMethods[] = {
+      {"SET", SET},
+      {"GET", GET},
+      {"SAFEGET", SAFEGET},
+      {"COUNT", COUNT},
+      {"GETSIZE", GETSIZE},
+      {"SAVE", SAVE},
+      {"LOAD", LOAD},
+  };
+  return kMethods;
 }
 
 CMC_Object* CMC_MultiArray_Runner::run(int id, CMC_Object* target, CMC_ObjectsContainer* scope, const CMC_Args* args) {
@@ -290,3 +294,15 @@ CMC_Object* CMC_MultiArray_Runner::run(int id, CMC_Object* target, CMC_ObjectsCo
       return CMC_Runner::run(id, target, scope, args);
   }
 }
+
+namespace tarnvik {
+
+void registerMultiArrayType() {
+  CMC_ObjectsContainer::registerType("MULTIARRAY", [](CMC_ObjectsContainer* scope, CMElement* element) -> CMC_Object* {
+    return new CMC_MultiArray(scope, element);
+  });
+  mc::registerScopedRecordType(mc::TYPE_MULTIARRAY, [] { return new CMC_MultiArray(CXString("temp"), 1); });
+  CMC_RunnerFactory::registerRunner<CMC_MultiArray_Runner>(mc::TYPE_MULTIARRAY);
+}
+
+}  // namespace tarnvik

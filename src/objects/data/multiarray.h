@@ -65,7 +65,12 @@ class CMC_MultiArray : public CMC_Object {
 class CMC_MultiArray_Runner : public CMC_Runner {
  public:
   enum Method { SET = 1, GET, SAFEGET, COUNT, GETSIZE, SAVE, LOAD };
-  void prepareMthHashSet() override;
+  MethodTable ownMethods() const override;
   CMC_Object* run(int id, CMC_Object* target, CMC_ObjectsContainer* scope, const CMC_Args* args) override;
   using CMC_Runner::run;
 };
+
+namespace tarnvik {
+// Registers MULTIARRAY: its maker, its saved-state record and its runner.
+void registerMultiArrayType();
+}  // namespace tarnvik

@@ -1,10 +1,12 @@
 // FIFO and LIFO queues of value copies and their shared runner.
 #include "objects/data/queues.h"
 
-#include "foundation/log.h"
 #include "files/xarchive.h"
+#include "foundation/log.h"
 #include "objects/data/value_args.h"
 #include "runtime/object_records.h"
+#include "runtime/objects_container.h"
+#include "runtime/runner.h"
 #include "runtime/variable.h"
 #include "runtime/variable_factory.h"
 
@@ -65,12 +67,14 @@ CMC_Variable* CMC_Queue::pop() {
   return CMC_VariableFactory::copyVariable(static_cast<CMC_Variable*>(item.get()));
 }
 
-void CMC_Queue_Runner::prepareMthHashSet() {
-  CMC_Runner::prepareMthHashSet();
-  addMethod("PUSH", PUSH);
-  addMethod("POP", POP);
-  addMethod("GETSIZE", GETSIZE);
-  addMethod("ISEMPTY", ISEMPTY);
+CMC_Runner::MethodTable CMC_Queue_Runner::ownMethods() const {
+  static constexpr MethodRow kMethods[] = {
+      {"PUSH", PUSH},
+      {"POP", POP},
+      {"GETSIZE", GETSIZE},
+      {"ISEMPTY", ISEMPTY},
+  };
+  return kMethods;
 }
 
 CMC_Object* CMC_Queue_Runner::run(int id, CMC_Object* target, CMC_ObjectsContainer* scope, const CMC_Args* args) {
@@ -93,3 +97,20 @@ CMC_Object* CMC_Queue_Runner::run(int id, CMC_Object* target, CMC_ObjectsContain
       return CMC_Runner::run(id, target, scope, args);
   }
 }
+
+namespace tarnvik {
+
+void registerQueueTypes() {
+  CMC_ObjectsContainer::registerType("FIFO", [](CMC_ObjectsContainer* scope, CMElement* element) -> CMC_Object* {
+    return new CMC_Queue(scope, element, mc::TYPE_FIFO);
+  });
+  CMC_ObjectsContainer::registerType("LIFO", [](CMC_ObjectsContainer* scope, CMElement* element) -> CMC_Object* {
+    return new CMC_Queue(scope, element, mc::TYPE_LIFO);
+  });
+  mc::registerScopedRecordType(mc::TYPE_FIFO, [] { return new CMC_Queue(CXString("temp"), mc::TYPE_FIFO); });
+  mc::registerScopedRecordType(mc::TYPE_LIFO, [] { return new CMC_Queue(CXString("temp"), mc::TYPE_LIFO); });
+  CMC_RunnerFactory::registerRunner<CMC_Queue_Runner>(mc::TYPE_FIFO);
+  CMC_RunnerFactory::registerRunner<CMC_Queue_Runner>(mc::TYPE_LIFO);
+}
+
+}  // namespace tarnvik

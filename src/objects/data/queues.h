@@ -38,7 +38,12 @@ class CMC_Queue : public CMC_Object {
 class CMC_Queue_Runner : public CMC_Runner {
  public:
   enum Method { PUSH = 1, POP, GETSIZE, ISEMPTY };
-  void prepareMthHashSet() override;
+  MethodTable ownMethods() const override;
   CMC_Object* run(int id, CMC_Object* target, CMC_ObjectsContainer* scope, const CMC_Args* args) override;
   using CMC_Runner::run;
 };
+
+namespace tarnvik {
+// Registers FIFO and LIFO, one runner for both: its maker, its saved-state record and its runner.
+void registerQueueTypes();
+}  // namespace tarnvik

@@ -6,6 +6,7 @@
 #include "objects/data/value_args.h"
 #include "runtime/object_records.h"
 #include "runtime/objects_container.h"
+#include "runtime/runner.h"
 #include "runtime/variable_factory.h"
 
 namespace {
@@ -224,11 +225,13 @@ bool CMC_Structure::serialize(CXArchive* archive) {
 
 void CMC_Structure::installFieldResolver() { mc::setFieldResolver(&findField); }
 
-void CMC_Structure_Runner::prepareMthHashSet() {
-  CMC_Runner::prepareMthHashSet();
-  addMethod("SET", SET);
-  addMethod("SETFIELD", SETFIELD);
-  addMethod("GETFIELD", GETFIELD);
+CMC_Runner::MethodTable CMC_Structure_Runner::ownMethods() const {
+  static constexpr MethodRow kMethods[] = {
+      {"SET", SET},
+      {"SETFIELD", SETFIELD},
+      {"GETFIELD", GETFIELD},
+  };
+  return kMethods;
 }
 
 CMC_Object* CMC_Structure_Runner::run(int id, CMC_Object* target, CMC_ObjectsContainer* scope, const CMC_Args* args) {
@@ -271,3 +274,16 @@ CMC_Object* CMC_Structure_Runner::run(int id, CMC_Object* target, CMC_ObjectsCon
       return CMC_Runner::run(id, target, scope, args);
   }
 }
+
+namespace tarnvik {
+
+void registerStructureType() {
+  CMC_ObjectsContainer::registerType("STRUCT", [](CMC_ObjectsContainer* scope, CMElement* element) -> CMC_Object* {
+    return new CMC_Structure(scope, element);
+  });
+  mc::registerScopedRecordType(mc::TYPE_STRUCTURE, [] { return new CMC_Structure(CXString("temp")); });
+  CMC_RunnerFactory::registerRunner<CMC_Structure_Runner>(mc::TYPE_STRUCTURE);
+  CMC_Structure::installFieldResolver();
+}
+
+}  // namespace tarnvik

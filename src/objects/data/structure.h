@@ -102,7 +102,12 @@ class CMC_Structure : public CMC_Variable {
 class CMC_Structure_Runner : public CMC_Runner {
  public:
   enum Method { SET = 1, SETFIELD, GETFIELD };
-  void prepareMthHashSet() override;
+  MethodTable ownMethods() const override;
   CMC_Object* run(int id, CMC_Object* target, CMC_ObjectsContainer* scope, const CMC_Args* args) override;
   using CMC_Runner::run;
 };
+
+namespace tarnvik {
+// Registers STRUCT, and the "STRUCT|FIELD" names that scripts read fields by: its maker, its saved-state record and its runner.
+void registerStructureType();
+}  // namespace tarnvik

@@ -6,7 +6,6 @@
 #include <charconv>
 #include <optional>
 
-#include "definitions/melementcreator.h"
 #include "files/xarchive.h"
 #include "files/file_search.h"
 #include "foundation/log.h"
@@ -15,6 +14,7 @@
 #include "graphics/window.h"
 #include "objects/drawables/graphic_methods.h"
 #include "runtime/instruction_runner.h"
+#include "runtime/object_records.h"
 #include "runtime/objects_container.h"
 #include "runtime/variable.h"
 #include "runtime/variable_factory.h"
@@ -117,11 +117,11 @@ bool CMC_Animo::load(const CXString& file) {
   bool visible = animo_->isVisible();
   CXPoint place = animo_->GetGlobalPosition() + animo_->getAnchor();
   animo_->StopNoNotify();
-  CWindow* window = getScene() && getScene()->getWindow() ? getScene()->getWindow() : CWindow::getCurrent();
-  bool ok = animo_->Load(window, file);
+  CWindow* shown = window();
+  bool ok = animo_->Load(shown, file);
   if (!ok)
     TLOG_WARN_AT(getOrigin(), "ANIMO " << getName().view() << ": cannot load " << file.view() << " (looked in "
-                                       << tarnvik::files::searchedPlaces(window, file) << ")");
+                                       << tarnvik::files::searchedPlaces(shown, file) << ")");
   animo_->SetPosition(place.x, place.y);
   animo_->Visible(visible);
   invalidate();
@@ -217,20 +217,80 @@ bool CMC_Animo::onPlayableFinished(CPlayable*) {
 
 // --- methods ---
 
-void CMC_Animo_Runner::prepareMthHashSet() {
-  CMC_Runner::prepareMthHashSet();
-  static const char* names[] = {
-      "SHOW", "HIDE", "PAUSE", "RESUME", "SETPOSITION", "MOVE", "LOAD", "CLEARCLIPPING", "SETCLIPPING", "PLAY",
-      "SETFRAME", "STOP", "ISPLAYING", "GETPOSITIONX", "GETPOSITIONY", "GETWIDTH", "GETHEIGHT", "GETFRAME",
-      "GETFRAMENAME", "SETFRAMENAME", "GETFRAMENO", "GETEVENTNAME", "ISNEAR", "ISINSIDE", "PLAYRAND",
-      "MONITORCOLLISION", "REMOVEMONITORCOLLISION", "SETFORWARD", "SETBACKWARD", "NEXTFRAME", "PREVFRAME",
-      "SETPRIORITY", "GETALPHA", "GETPIXEL", "SETFPS", "GETFPS", "MERGEALPHA", "INVALIDATE", "GETCURRFRAMEPOSX",
-      "GETCURRFRAMEPOSY", "GETCENTERX", "GETCENTERY", "GETNOE", "GETNOF", "GETNOFINEVENT", "GETMAXWIDTH",
-      "GETMAXHEIGHT", "ISVISIBLE", "GETCFRAMEINEVENT", "SETASBUTTON", "SETONFF", "SETOPACITY", "GETOPACITY",
-      "SETVOLUME", "SETPAN", "SETFREQ", "SETANCHOR", "GETPRIORITY", "FLIPH", "FLIPV", "RESETFLIPS", "DRAWONTO",
-      "PLAYREVERSE", "NPLAY", "ISAT", "GETANCHOR", "GETEVENTNUMBER", "REPLACECOLOR", "GETENDX", "GETENDY"};
-  int id = SHOW;
-  for (const char* name : names) addMethod(name, id++);
+CMC_Runner::MethodTable CMC_Animo_Runner::ownMethods() const {
+  static constexpr MethodRow kMethods[] = {
+      {"SHOW", SHOW},
+      {"HIDE", HIDE},
+      {"PAUSE", PAUSE},
+      {"RESUME", RESUME},
+      {"SETPOSITION", SETPOSITION},
+      {"MOVE", MOVE},
+      {"LOAD", LOAD},
+      {"CLEARCLIPPING", CLEARCLIPPING},
+      {"SETCLIPPING", SETCLIPPING},
+      {"PLAY", PLAY},
+      {"SETFRAME", SETFRAME},
+      {"STOP", STOP},
+      {"ISPLAYING", ISPLAYING},
+      {"GETPOSITIONX", GETPOSITIONX},
+      {"GETPOSITIONY", GETPOSITIONY},
+      {"GETWIDTH", GETWIDTH},
+      {"GETHEIGHT", GETHEIGHT},
+      {"GETFRAME", GETFRAME},
+      {"GETFRAMENAME", GETFRAMENAME},
+      {"SETFRAMENAME", SETFRAMENAME},
+      {"GETFRAMENO", GETFRAMENO},
+      {"GETEVENTNAME", GETEVENTNAME},
+      {"ISNEAR", ISNEAR},
+      {"ISINSIDE", ISINSIDE},
+      {"PLAYRAND", PLAYRAND},
+      {"MONITORCOLLISION", MONITORCOLLISION},
+      {"REMOVEMONITORCOLLISION", REMOVEMONITORCOLLISION},
+      {"SETFORWARD", SETFORWARD},
+      {"SETBACKWARD", SETBACKWARD},
+      {"NEXTFRAME", NEXTFRAME},
+      {"PREVFRAME", PREVFRAME},
+      {"SETPRIORITY", SETPRIORITY},
+      {"GETALPHA", GETALPHA},
+      {"GETPIXEL", GETPIXEL},
+      {"SETFPS", SETFPS},
+      {"GETFPS", GETFPS},
+      {"MERGEALPHA", MERGEALPHA},
+      {"INVALIDATE", INVALIDATE},
+      {"GETCURRFRAMEPOSX", GETCURRFRAMEPOSX},
+      {"GETCURRFRAMEPOSY", GETCURRFRAMEPOSY},
+      {"GETCENTERX", GETCENTERX},
+      {"GETCENTERY", GETCENTERY},
+      {"GETNOE", GETNOE},
+      {"GETNOF", GETNOF},
+      {"GETNOFINEVENT", GETNOFINEVENT},
+      {"GETMAXWIDTH", GETMAXWIDTH},
+      {"GETMAXHEIGHT", GETMAXHEIGHT},
+      {"ISVISIBLE", ISVISIBLE},
+      {"GETCFRAMEINEVENT", GETCFRAMEINEVENT},
+      {"SETASBUTTON", SETASBUTTON},
+      {"SETONFF", SETONFF},
+      {"SETOPACITY", SETOPACITY},
+      {"GETOPACITY", GETOPACITY},
+      {"SETVOLUME", SETVOLUME},
+      {"SETPAN", SETPAN},
+      {"SETFREQ", SETFREQ},
+      {"SETANCHOR", SETANCHOR},
+      {"GETPRIORITY", GETPRIORITY},
+      {"FLIPH", FLIPH},
+      {"FLIPV", FLIPV},
+      {"RESETFLIPS", RESETFLIPS},
+      {"DRAWONTO", DRAWONTO},
+      {"PLAYREVERSE", PLAYREVERSE},
+      {"NPLAY", NPLAY},
+      {"ISAT", ISAT},
+      {"GETANCHOR", GETANCHOR},
+      {"GETEVENTNUMBER", GETEVENTNUMBER},
+      {"REPLACECOLOR", REPLACECOLOR},
+      {"GETENDX", GETENDX},
+      {"GETENDY", GETENDY},
+  };
+  return kMethods;
 }
 
 namespace {
@@ -399,27 +459,13 @@ CMC_Object* CMC_Animo_Runner::run(int id, CMC_Object* target, CMC_ObjectsContain
 
 namespace tarnvik {
 
-namespace {
-CAnimo6* makeAnimation(CWindow* window, CMElement* element) {
-  auto* animo = new CAnimo6();
-  CXString file = CMC_Object::elementValue(element, "FILENAME");
-  if (!file.isEmpty()) animo->Load(window ? window : CWindow::getCurrent(), file);
-  animo->Visible(CMC_Object::elementBool(element, "VISIBLE"));
-  return animo;
-}
-}  // namespace
-
 void registerAnimoType() {
   CMC_ObjectsContainer::registerType("ANIMO", [](CMC_ObjectsContainer* scope, CMElement* element) -> CMC_Object* {
     return new CMC_Animo(scope, element);
   });
-  CMC_RunnerFactory::registerRunner(mc::TYPE_ANIMO, [] { return std::unique_ptr<CMC_Runner>(new CMC_Animo_Runner); });
-  CMElementCreator::setPlayableMaker([](CWindow* window, CMElement* element) -> CPlayable* {
-    return makeAnimation(window, element);
-  });
-  CMElementCreator::setObjectMaker("ANIMO", [](CWindow* window, CMElement* element) -> CGraphicsObject* {
-    return makeAnimation(window, element);
-  });
+  mc::registerRecordType(mc::TYPE_ANIMO,
+                         [](CMC_ObjectsContainer* scope) -> CMC_Object* { return new CMC_Animo(scope, CXString("temp")); });
+  CMC_RunnerFactory::registerRunner<CMC_Animo_Runner>(mc::TYPE_ANIMO);
 }
 
 }  // namespace tarnvik

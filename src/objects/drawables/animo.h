@@ -84,12 +84,12 @@ class CMC_Animo_Runner : public CMC_Runner {
     GETPRIORITY, FLIPH, FLIPV, RESETFLIPS, DRAWONTO, PLAYREVERSE, NPLAY, ISAT, GETANCHOR, GETEVENTNUMBER,
     REPLACECOLOR, GETENDX, GETENDY
   };
-  void prepareMthHashSet() override;
+  MethodTable ownMethods() const override;
   CMC_Object* run(int id, CMC_Object* target, CMC_ObjectsContainer* scope, const CMC_Args* args) override;
   using CMC_Runner::run;
 };
 
 namespace tarnvik {
-// The ANIMO type, its runner, and the element-built animations; registered with the other types.
+// Registers ANIMO: its maker, its saved-state record, its runner, and the element-built animations.
 void registerAnimoType();
 }  // namespace tarnvik

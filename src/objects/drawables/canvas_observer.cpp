@@ -1,11 +1,12 @@
 // CANVAS_OBSERVER objects: the refresh manager's events as script events, and its methods.
 #include "objects/drawables/canvas_observer.h"
 
-#include "objects/drawables/drawable_owner.h"
 #include "graphics/pixels/surface.h"
 #include "graphics/window.h"
+#include "objects/drawables/drawable_owner.h"
 #include "runtime/object_records.h"
 #include "runtime/objects_container.h"
+#include "runtime/runner.h"
 #include "runtime/variable.h"
 #include "runtime/variable_factory.h"
 
@@ -65,13 +66,19 @@ CXString CMC_CanvasObserver::graphicsAt(int x, int y, bool onlyVisible, int lowe
   return owner ? owner->getName() : CXString();
 }
 
-void CMC_CanvasObserver_Runner::prepareMthHashSet() {
-  CMC_Runner::prepareMthHashSet();
-  static const char* names[] = {"REFRESH",       "SETBACKGROUND",         "GETGRAPHICSAT",
-                                "SETGRAYSCALE",  "ISGRAYSCALE",           "SETBACKGROUNDPOSITION",
-                                "MOVEBACKGROUND", "GETBACKGROUNDPOSITIONX", "GETBACKGROUNDPOSITIONY"};
-  int id = REFRESH;
-  for (const char* name : names) addMethod(name, id++);
+CMC_Runner::MethodTable CMC_CanvasObserver_Runner::ownMethods() const {
+  static constexpr MethodRow kMethods[] = {
+      {"REFRESH", REFRESH},
+      {"SETBACKGROUND", SETBACKGROUND},
+      {"GETGRAPHICSAT", GETGRAPHICSAT},
+      {"SETGRAYSCALE", SETGRAYSCALE},
+      {"ISGRAYSCALE", ISGRAYSCALE},
+      {"SETBACKGROUNDPOSITION", SETBACKGROUNDPOSITION},
+      {"MOVEBACKGROUND", MOVEBACKGROUND},
+      {"GETBACKGROUNDPOSITIONX", GETBACKGROUNDPOSITIONX},
+      {"GETBACKGROUNDPOSITIONY", GETBACKGROUNDPOSITIONY},
+  };
+  return kMethods;
 }
 
 CMC_Object* CMC_CanvasObserver_Runner::run(int id, CMC_Object* target, CMC_ObjectsContainer* scope,
@@ -124,3 +131,16 @@ CMC_Object* CMC_CanvasObserver_Runner::run(int id, CMC_Object* target, CMC_Objec
     default: return CMC_Runner::run(id, target, scope, args);
   }
 }
+
+namespace tarnvik {
+
+void registerCanvasObserverType() {
+  for (const char* name : {"CANVAS_OBSERVER", "CANVASOBSERVER"})
+    CMC_ObjectsContainer::registerType(name, [](CMC_ObjectsContainer* scope, CMElement* element) -> CMC_Object* {
+      return new CMC_CanvasObserver(scope, element);
+    });
+  mc::registerScopedRecordType(mc::TYPE_CANVASOBSERVER, [] { return new CMC_CanvasObserver(CXString("temp")); });
+  CMC_RunnerFactory::registerRunner<CMC_CanvasObserver_Runner>(mc::TYPE_CANVASOBSERVER);
+}
+
+}  // namespace tarnvik

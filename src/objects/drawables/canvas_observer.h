@@ -49,7 +49,12 @@ class CMC_CanvasObserver_Runner : public CMC_Runner {
     GETBACKGROUNDPOSITIONX,
     GETBACKGROUNDPOSITIONY
   };
-  void prepareMthHashSet() override;
+  MethodTable ownMethods() const override;
   CMC_Object* run(int id, CMC_Object* target, CMC_ObjectsContainer* scope, const CMC_Args* args) override;
   using CMC_Runner::run;
 };
+
+namespace tarnvik {
+// Registers CANVAS_OBSERVER (also written CANVASOBSERVER): its maker, its saved-state record and its runner.
+void registerCanvasObserverType();
+}  // namespace tarnvik

@@ -96,11 +96,10 @@ void CMC_DrawableObject::setAsButton(bool on) {
 bool CMC_DrawableObject::done(bool unloading) {
   hotSpot_.reset();
   CGraphicsObject* drawable = getDrawable();
-  if (CRefreshScreen* refresh = drawable->GetCanvas()) refresh->remove(drawable);
+  if (CDrawableCanvas* refresh = drawable->GetCanvas()) refresh->remove(drawable);
   if (monitoring_)
     if (CCollisionInspector* collisions = inspector()) collisions->forget(drawable);
   monitoring_ = false;
-  drawable->setMonitorCollisions(false);
   return CMC_Object::done(unloading);
 }
 
@@ -163,14 +162,14 @@ void CMC_DrawableObject::move(int dx, int dy) {
 void CMC_DrawableObject::setPriority(int priority) {
   priority_ = priority;
   CGraphicsObject* drawable = getDrawable();
-  CRefreshScreen* refresh = drawable->GetCanvas() ? drawable->GetCanvas() : screen();
+  CDrawableCanvas* refresh = drawable->GetCanvas() ? drawable->GetCanvas() : screen();
   if (!refresh) return;
   if (refresh->contains(drawable)) refresh->SetPriority(drawable, priority);
   else refresh->put(drawable, priority);
 }
 
 int CMC_DrawableObject::getPriority() const {
-  CRefreshScreen* refresh = getDrawable()->GetCanvas();
+  CDrawableCanvas* refresh = getDrawable()->GetCanvas();
   return refresh ? refresh->GetPriority(getDrawable()) : -1;
 }
 

@@ -5,7 +5,6 @@
 #include <cstring>
 #include <optional>
 
-#include "definitions/melementcreator.h"
 #include "files/xarchive.h"
 #include "files/file_search.h"
 #include "foundation/log.h"
@@ -15,6 +14,7 @@
 #include "objects/drawables/drawable_owner.h"
 #include "objects/drawables/graphic_methods.h"
 #include "runtime/instruction_runner.h"
+#include "runtime/object_records.h"
 #include "runtime/objects_container.h"
 #include "runtime/variable.h"
 #include "runtime/variable_factory.h"
@@ -25,11 +25,6 @@ const CMC_EventList& imageEvents() {
   static const CMC_EventList list = CMC_Object::makeEventList(
       {"ONCLICK", "ONRELEASE", "ONFOCUSON", "ONFOCUSOFF", "ONCOLLISION", "ONCOLLISIONFINISHED"});
   return list;
-}
-
-CFileContext* fileContext(CMC_ObjectsContainer* scope) {
-  CWindow* window = scope && scope->getWindow() ? scope->getWindow() : CWindow::getCurrent();
-  return window;
 }
 
 }  // namespace
@@ -102,10 +97,10 @@ CXObject* CMC_Image::clone() const {
 bool CMC_Image::load(const CXString& file) {
   invalidate();
   bool visible = image_->isVisible();
-  bool ok = image_->Load(fileContext(getScene()), file);
+  bool ok = image_->Load(window(), file);
   if (!ok)
     TLOG_WARN_AT(getOrigin(), "IMAGE " << getName().view() << ": cannot load " << file.view() << " (looked in "
-                                       << tarnvik::files::searchedPlaces(fileContext(getScene()), file) << ")");
+                                       << tarnvik::files::searchedPlaces(window(), file) << ")");
   image_->Visible(visible);
   resetPosition_ = image_->GetPosition() + image_->getAnchor();
   invalidate();
@@ -114,17 +109,55 @@ bool CMC_Image::load(const CXString& file) {
 
 // --- methods ---
 
-void CMC_Image_Runner::prepareMthHashSet() {
-  CMC_Runner::prepareMthHashSet();
-  static const char* names[] = {
-      "SHOW", "HIDE", "SETPOSITION", "RESETPOSITION", "SETRESETPOSITION", "MOVE", "LOAD", "CLEARCLIPPING",
-      "SETCLIPPING", "GETPOSITIONX", "GETPOSITIONY", "GETWIDTH", "GETHEIGHT", "ISNEAR", "ISINSIDE",
-      "MONITORCOLLISION", "REMOVEMONITORCOLLISION", "SETSCALEFACTOR", "SETPRIORITY", "GETPRIORITY", "GETALPHA",
-      "GETPIXEL", "MERGEALPHA", "MERGEALPHA2", "INVALIDATE", "GETCENTERX", "GETCENTERY", "ISVISIBLE", "LINK",
-      "SETASBUTTON", "SETOPACITY", "GETOPACITY", "SAVE", "SETANCHOR", "FLIPH", "FLIPV", "RESETFLIPS", "DRAWONTO",
-      "ISAT", "GETSLIDECOMPS", "GETCOLORAT", "GETCOLORRAT", "GETCOLORGAT", "GETCOLORBAT", "REPLACECOLOR"};
-  int id = SHOW;
-  for (const char* name : names) addMethod(name, id++);
+CMC_Runner::MethodTable CMC_Image_Runner::ownMethods() const {
+  static constexpr MethodRow kMethods[] = {
+      {"SHOW", SHOW},
+      {"HIDE", HIDE},
+      {"SETPOSITION", SETPOSITION},
+      {"RESETPOSITION", RESETPOSITION},
+      {"SETRESETPOSITION", SETRESETPOSITION},
+      {"MOVE", MOVE},
+      {"LOAD", LOAD},
+      {"CLEARCLIPPING", CLEARCLIPPING},
+      {"SETCLIPPING", SETCLIPPING},
+      {"GETPOSITIONX", GETPOSITIONX},
+      {"GETPOSITIONY", GETPOSITIONY},
+      {"GETWIDTH", GETWIDTH},
+      {"GETHEIGHT", GETHEIGHT},
+      {"ISNEAR", ISNEAR},
+      {"ISINSIDE", ISINSIDE},
+      {"MONITORCOLLISION", MONITORCOLLISION},
+      {"REMOVEMONITORCOLLISION", REMOVEMONITORCOLLISION},
+      {"SETSCALEFACTOR", SETSCALEFACTOR},
+      {"SETPRIORITY", SETPRIORITY},
+      {"GETPRIORITY", GETPRIORITY},
+      {"GETALPHA", GETALPHA},
+      {"GETPIXEL", GETPIXEL},
+      {"MERGEALPHA", MERGEALPHA},
+      {"MERGEALPHA2", MERGEALPHA2},
+      {"INVALIDATE", INVALIDATE},
+      {"GETCENTERX", GETCENTERX},
+      {"GETCENTERY", GETCENTERY},
+      {"ISVISIBLE", ISVISIBLE},
+      {"LINK", LINK},
+      {"SETASBUTTON", SETASBUTTON},
+      {"SETOPACITY", SETOPACITY},
+      {"GETOPACITY", GETOPACITY},
+      {"SAVE", SAVE},
+      {"SETANCHOR", SETANCHOR},
+      {"FLIPH", FLIPH},
+      {"FLIPV", FLIPV},
+      {"RESETFLIPS", RESETFLIPS},
+      {"DRAWONTO", DRAWONTO},
+      {"ISAT", ISAT},
+      {"GETSLIDECOMPS", GETSLIDECOMPS},
+      {"GETCOLORAT", GETCOLORAT},
+      {"GETCOLORRAT", GETCOLORRAT},
+      {"GETCOLORGAT", GETCOLORGAT},
+      {"GETCOLORBAT", GETCOLORBAT},
+      {"REPLACECOLOR", REPLACECOLOR},
+  };
+  return kMethods;
 }
 
 namespace {
@@ -249,18 +282,13 @@ void registerImageType() {
   CMC_ObjectsContainer::registerType("IMAGE", [](CMC_ObjectsContainer* scope, CMElement* element) -> CMC_Object* {
     return new CMC_Image(scope, element);
   });
-  CMC_RunnerFactory::registerRunner(mc::TYPE_IMAGE, [] { return std::unique_ptr<CMC_Runner>(new CMC_Image_Runner); });
-  // Scene backgrounds and element-built images load through the same file rules.
+  mc::registerRecordType(mc::TYPE_IMAGE,
+                         [](CMC_ObjectsContainer* scope) -> CMC_Object* { return new CMC_Image(scope, CXString("temp")); });
+  CMC_RunnerFactory::registerRunner<CMC_Image_Runner>(mc::TYPE_IMAGE);
+  // Scene backgrounds load through the same file rules as images.
   CRefreshScreen::setImageLoader([](const CXString& name) -> std::unique_ptr<CGraphicsObject> {
     auto image = std::make_unique<CImage>();
     if (!image->Load(CWindow::getCurrent(), name)) return nullptr;
-    return image;
-  });
-  CMElementCreator::setObjectMaker([](CWindow* window, CMElement* element) -> CGraphicsObject* {
-    auto* image = new CImage();
-    CXString file = CMC_Object::elementValue(element, "FILENAME");
-    if (!file.isEmpty()) image->Load(window ? window : CWindow::getCurrent(), file);
-    image->Visible(CMC_Object::elementBool(element, "VISIBLE"));
     return image;
   });
 }

@@ -52,12 +52,13 @@ class CMC_Image_Runner : public CMC_Runner {
     GETCENTERY, ISVISIBLE, LINK, SETASBUTTON, SETOPACITY, GETOPACITY, SAVE, SETANCHOR, FLIPH, FLIPV, RESETFLIPS,
     DRAWONTO, ISAT, GETSLIDECOMPS, GETCOLORAT, GETCOLORRAT, GETCOLORGAT, GETCOLORBAT, REPLACECOLOR
   };
-  void prepareMthHashSet() override;
+  MethodTable ownMethods() const override;
   CMC_Object* run(int id, CMC_Object* target, CMC_ObjectsContainer* scope, const CMC_Args* args) override;
   using CMC_Runner::run;
 };
 
 namespace tarnvik {
-// The IMAGE creator for CREATE and the element creator; registered with the other types.
+// Registers IMAGE: its maker, its saved-state record, its runner, and the loaders of scene backgrounds
+// and element-built images.
 void registerImageType();
 }  // namespace tarnvik

@@ -4,7 +4,9 @@
 #include "files/xarchive.h"
 #include "foundation/log.h"
 #include "objects/data/array.h"
+#include "objects/type_registration.h"
 #include "runtime/objects_container.h"
+#include "runtime/runner.h"
 #include "runtime/variable.h"
 #include "runtime/variable_factory.h"
 
@@ -74,12 +76,17 @@ std::deque<CXString> CMC_Keyboard::takeLatestKeys(bool clear) {
   return keys;
 }
 
-void CMC_Keyboard_Runner::prepareMthHashSet() {
-  CMC_Runner::prepareMthHashSet();
-  static const char* names[] = {"ENABLE", "DISABLE", "SETAUTOREPEAT", "ISKEYDOWN", "GETLATESTKEY", "GETLATESTKEYS",
-                                "ISENABLED"};
-  int id = ENABLE;
-  for (const char* name : names) addMethod(name, id++);
+CMC_Runner::MethodTable CMC_Keyboard_Runner::ownMethods() const {
+  static constexpr MethodRow kMethods[] = {
+      {"ENABLE", ENABLE},
+      {"DISABLE", DISABLE},
+      {"SETAUTOREPEAT", SETAUTOREPEAT},
+      {"ISKEYDOWN", ISKEYDOWN},
+      {"GETLATESTKEY", GETLATESTKEY},
+      {"GETLATESTKEYS", GETLATESTKEYS},
+      {"ISENABLED", ISENABLED},
+  };
+  return kMethods;
 }
 
 CMC_Object* CMC_Keyboard_Runner::run(int id, CMC_Object* target, CMC_ObjectsContainer* scope, const CMC_Args* args) {
@@ -116,3 +123,11 @@ CMC_Object* CMC_Keyboard_Runner::run(int id, CMC_Object* target, CMC_ObjectsCont
     default: return CMC_Runner::run(id, target, scope, args);
   }
 }
+
+namespace tarnvik {
+
+void registerKeyboardType() {
+  registerElementType<CMC_Keyboard, CMC_Keyboard_Runner>("KEYBOARD", mc::TYPE_KEYBOARD);
+}
+
+}  // namespace tarnvik

@@ -43,7 +43,12 @@ class CMC_Keyboard : public CMC_Object, public CKeyListener {
 class CMC_Keyboard_Runner : public CMC_Runner {
  public:
   enum Method { ENABLE = 1, DISABLE, SETAUTOREPEAT, ISKEYDOWN, GETLATESTKEY, GETLATESTKEYS, ISENABLED };
-  void prepareMthHashSet() override;
+  MethodTable ownMethods() const override;
   CMC_Object* run(int id, CMC_Object* target, CMC_ObjectsContainer* scope, const CMC_Args* args) override;
   using CMC_Runner::run;
 };
+
+namespace tarnvik {
+// Registers KEYBOARD: its maker, its saved-state record and its runner.
+void registerKeyboardType();
+}  // namespace tarnvik

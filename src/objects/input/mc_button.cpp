@@ -9,7 +9,9 @@
 #include "foundation/log.h"
 #include "graphics/pixels/graphics_object.h"
 #include "objects/drawables/drawable_object.h"
+#include "objects/type_registration.h"
 #include "runtime/objects_container.h"
+#include "runtime/runner.h"
 #include "runtime/variable.h"
 #include "runtime/variable_factory.h"
 
@@ -232,13 +234,26 @@ void CMC_Button::onDragging(CControl*, const CXPoint&, const CXPoint& delta) {
 
 void CMC_Button::onEndDragging(CControl*, const CXPoint&) { event(EVI_ONENDDRAGGING, "ONENDDRAGGING"); }
 
-void CMC_Button_Runner::prepareMthHashSet() {
-  CMC_Runner::prepareMthHashSet();
-  static const char* names[] = {"SETRECT", "ENABLE", "DISABLE", "ENABLEDRAGGING", "DISABLEDRAGGING",
-                                "DISABLEBUTVISIBLE", "ACCENT", "SETSTD", "SETONMOVE", "SETONCLICK", "SETPRIORITY",
-                                "GETPRIORITY", "GETSTD", "GETONMOVE", "GETONCLICK", "SYN"};
-  int id = SETRECT;
-  for (const char* name : names) addMethod(name, id++);
+CMC_Runner::MethodTable CMC_Button_Runner::ownMethods() const {
+  static constexpr MethodRow kMethods[] = {
+      {"SETRECT", SETRECT},
+      {"ENABLE", ENABLE},
+      {"DISABLE", DISABLE},
+      {"ENABLEDRAGGING", ENABLEDRAGGING},
+      {"DISABLEDRAGGING", DISABLEDRAGGING},
+      {"DISABLEBUTVISIBLE", DISABLEBUTVISIBLE},
+      {"ACCENT", ACCENT},
+      {"SETSTD", SETSTD},
+      {"SETONMOVE", SETONMOVE},
+      {"SETONCLICK", SETONCLICK},
+      {"SETPRIORITY", SETPRIORITY},
+      {"GETPRIORITY", GETPRIORITY},
+      {"GETSTD", GETSTD},
+      {"GETONMOVE", GETONMOVE},
+      {"GETONCLICK", GETONCLICK},
+      {"SYN", SYN},
+  };
+  return kMethods;
 }
 
 CMC_Object* CMC_Button_Runner::run(int id, CMC_Object* target, CMC_ObjectsContainer* scope, const CMC_Args* args) {
@@ -278,3 +293,11 @@ CMC_Object* CMC_Button_Runner::run(int id, CMC_Object* target, CMC_ObjectsContai
     default: return CMC_Runner::run(id, target, scope, args);
   }
 }
+
+namespace tarnvik {
+
+void registerButtonType() {
+  registerElementType<CMC_Button, CMC_Button_Runner>("BUTTON", mc::TYPE_BUTTON);
+}
+
+}  // namespace tarnvik

@@ -73,7 +73,12 @@ class CMC_Button_Runner : public CMC_Runner {
     SETRECT = 1, ENABLE, DISABLE, ENABLEDRAGGING, DISABLEDRAGGING, DISABLEBUTVISIBLE, ACCENT, SETSTD, SETONMOVE,
     SETONCLICK, SETPRIORITY, GETPRIORITY, GETSTD, GETONMOVE, GETONCLICK, SYN
   };
-  void prepareMthHashSet() override;
+  MethodTable ownMethods() const override;
   CMC_Object* run(int id, CMC_Object* target, CMC_ObjectsContainer* scope, const CMC_Args* args) override;
   using CMC_Runner::run;
 };
+
+namespace tarnvik {
+// Registers BUTTON: its maker, its saved-state record and its runner.
+void registerButtonType();
+}  // namespace tarnvik

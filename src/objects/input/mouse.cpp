@@ -2,6 +2,9 @@
 #include "objects/input/mouse.h"
 
 #include "files/xarchive.h"
+#include "objects/type_registration.h"
+#include "runtime/objects_container.h"
+#include "runtime/runner.h"
 #include "runtime/variable_factory.h"
 
 namespace {
@@ -115,14 +118,30 @@ void CMC_Mouse::setPosition(const CXPoint& point) {
   }
 }
 
-void CMC_Mouse_Runner::prepareMthHashSet() {
-  CMC_Runner::prepareMthHashSet();
-  static const char* names[] = {"SHOW", "HIDE", "ENABLE", "DISABLE", "GETPOSX", "GETPOSY", "GETLASTCLICKPOSX",
-                                "GETLASTCLICKPOSY", "SET", "SETPOSITION", "MOVE", "CLICK", "ENABLESIGNAL",
-                                "DISABLESIGNAL", "MOUSERELEASE", "SETCLIPRECT", "LOCKACTIVECURSOR", "ISLBUTTONDOWN",
-                                "ISRBUTTONDOWN", "SETACTIVERECT"};
-  int id = SHOW;
-  for (const char* name : names) addMethod(name, id++);
+CMC_Runner::MethodTable CMC_Mouse_Runner::ownMethods() const {
+  static constexpr MethodRow kMethods[] = {
+      {"SHOW", SHOW},
+      {"HIDE", HIDE},
+      {"ENABLE", ENABLE},
+      {"DISABLE", DISABLE},
+      {"GETPOSX", GETPOSX},
+      {"GETPOSY", GETPOSY},
+      {"GETLASTCLICKPOSX", GETLASTCLICKPOSX},
+      {"GETLASTCLICKPOSY", GETLASTCLICKPOSY},
+      {"SET", SET},
+      {"SETPOSITION", SETPOSITION},
+      {"MOVE", MOVE},
+      {"CLICK", CLICK},
+      {"ENABLESIGNAL", ENABLESIGNAL},
+      {"DISABLESIGNAL", DISABLESIGNAL},
+      {"MOUSERELEASE", MOUSERELEASE},
+      {"SETCLIPRECT", SETCLIPRECT},
+      {"LOCKACTIVECURSOR", LOCKACTIVECURSOR},
+      {"ISLBUTTONDOWN", ISLBUTTONDOWN},
+      {"ISRBUTTONDOWN", ISRBUTTONDOWN},
+      {"SETACTIVERECT", SETACTIVERECT},
+  };
+  return kMethods;
 }
 
 CMC_Object* CMC_Mouse_Runner::run(int id, CMC_Object* target, CMC_ObjectsContainer* scope, const CMC_Args* args) {
@@ -185,3 +204,11 @@ CMC_Object* CMC_Mouse_Runner::run(int id, CMC_Object* target, CMC_ObjectsContain
     default: return CMC_Runner::run(id, target, scope, args);
   }
 }
+
+namespace tarnvik {
+
+void registerMouseType() {
+  registerElementType<CMC_Mouse, CMC_Mouse_Runner>("MOUSE", mc::TYPE_MOUSE);
+}
+
+}  // namespace tarnvik

@@ -54,7 +54,12 @@ class CMC_Mouse_Runner : public CMC_Runner {
     CLICK, ENABLESIGNAL, DISABLESIGNAL, MOUSERELEASE, SETCLIPRECT, LOCKACTIVECURSOR, ISLBUTTONDOWN, ISRBUTTONDOWN,
     SETACTIVERECT
   };
-  void prepareMthHashSet() override;
+  MethodTable ownMethods() const override;
   CMC_Object* run(int id, CMC_Object* target, CMC_ObjectsContainer* scope, const CMC_Args* args) override;
   using CMC_Runner::run;
 };
+
+namespace tarnvik {
+// Registers MOUSE: its maker, its saved-state record and its runner.
+void registerMouseType();
+}  // namespace tarnvik

@@ -13,6 +13,8 @@
 #include "graphics/window.h"
 #include "runtime/behaviour.h"
 #include "runtime/object_records.h"
+#include "runtime/objects_container.h"
+#include "runtime/runner.h"
 #include "runtime/variable.h"
 #include "runtime/variable_factory.h"
 
@@ -184,10 +186,12 @@ bool CMC_Class::done(bool unloading) {
   return true;
 }
 
-void CMC_Class_Runner::prepareMthHashSet() {
-  CMC_Runner::prepareMthHashSet();
-  addMethod("NEW", NEW);
-  addMethod("DELETE", DELETE);
+CMC_Runner::MethodTable CMC_Class_Runner::ownMethods() const {
+  static constexpr MethodRow kMethods[] = {
+      {"NEW", NEW},
+      {"DELETE", DELETE},
+  };
+  return kMethods;
 }
 
 CMC_Object* CMC_Class_Runner::run(int id, CMC_Object* target, CMC_ObjectsContainer* scope, const CMC_Args* args) {
@@ -311,10 +315,12 @@ bool CMC_CNVLoader::release(CMC_ObjectsContainer* scene, const CXString& fileNam
   return true;
 }
 
-void CMC_CNVLoader_Runner::prepareMthHashSet() {
-  CMC_Runner::prepareMthHashSet();
-  addMethod("LOAD", LOAD);
-  addMethod("RELEASE", RELEASE);
+CMC_Runner::MethodTable CMC_CNVLoader_Runner::ownMethods() const {
+  static constexpr MethodRow kMethods[] = {
+      {"LOAD", LOAD},
+      {"RELEASE", RELEASE},
+  };
+  return kMethods;
 }
 
 CMC_Object* CMC_CNVLoader_Runner::run(int id, CMC_Object* target, CMC_ObjectsContainer* scope, const CMC_Args* args) {
@@ -331,3 +337,20 @@ CMC_Object* CMC_CNVLoader_Runner::run(int id, CMC_Object* target, CMC_ObjectsCon
       return CMC_Runner::run(id, target, scope, args);
   }
 }
+
+namespace tarnvik {
+
+void registerClassType() {
+  CMC_ObjectsContainer::registerType("CLASS", [](CMC_ObjectsContainer* scope, CMElement* element) -> CMC_Object* {
+    return new CMC_Class(scope, element);
+  });
+  mc::registerRecordType(mc::TYPE_CLASS, [](CMC_ObjectsContainer* scope) -> CMC_Object* {
+    CMC_Object* made = new CMC_Class(CXString("temp"), scope, nullptr);
+    made->setScene(scope);
+    return made;
+  });
+  CMC_RunnerFactory::registerRunner<CMC_Class_Runner>(mc::TYPE_CLASS);
+  CMC_RunnerFactory::registerRunner<CMC_CNVLoader_Runner>(mc::TYPE_CNVLOADER);
+}
+
+}  // namespace tarnvik

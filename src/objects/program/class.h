@@ -53,7 +53,7 @@ class CMC_Class : public CMC_ObjectsContainer {
 class CMC_Class_Runner : public CMC_ForwardingRunner {
  public:
   enum Method { NEW = 1, DELETE };
-  void prepareMthHashSet() override;
+  MethodTable ownMethods() const override;
   CMC_Object* run(int id, CMC_Object* target, CMC_ObjectsContainer* scope, const CMC_Args* args) override;
   using CMC_Runner::run;
 };
@@ -73,7 +73,12 @@ class CMC_CNVLoader : public CMC_Object {
 class CMC_CNVLoader_Runner : public CMC_Runner {
  public:
   enum Method { LOAD = 1, RELEASE };
-  void prepareMthHashSet() override;
+  MethodTable ownMethods() const override;
   CMC_Object* run(int id, CMC_Object* target, CMC_ObjectsContainer* scope, const CMC_Args* args) override;
   using CMC_Runner::run;
 };
+
+namespace tarnvik {
+// Registers CLASS declarations and the definition-file loader CNVLOADER: its maker, its saved-state record and its runner.
+void registerClassType();
+}  // namespace tarnvik

@@ -7,6 +7,7 @@
 #include "foundation/log.h"
 #include "runtime/object_records.h"
 #include "runtime/objects_container.h"
+#include "runtime/runner.h"
 #include "runtime/variable.h"
 #include "runtime/variable_factory.h"
 
@@ -158,13 +159,23 @@ const CXString* CMC_ForwardingRunner::forwardedName(int id) const {
   return i >= 0 && i < static_cast<int>(names_.size()) ? &names_[static_cast<size_t>(i)] : nullptr;
 }
 
-void CMC_Groupped_Runner::prepareMthHashSet() {
-  CMC_Runner::prepareMthHashSet();
-  static const char* names[] = {"ADD",          "REMOVE",       "REMOVEALL",       "GETSIZE",   "GETNAME",
-                                "PREV",         "NEXT",         "RESETMARKER",     "GETMARKERPOS", "SETMARKERPOS",
-                                "GETNAMEATMARKER", "ADDCLONES", "CONTAINS"};
-  int id = ADD;
-  for (const char* name : names) addMethod(name, id++);
+CMC_Runner::MethodTable CMC_Groupped_Runner::ownMethods() const {
+  static constexpr MethodRow kMethods[] = {
+      {"ADD", ADD},
+      {"REMOVE", REMOVE},
+      {"REMOVEALL", REMOVEALL},
+      {"GETSIZE", GETSIZE},
+      {"GETNAME", GETNAME},
+      {"PREV", PREV},
+      {"NEXT", NEXT},
+      {"RESETMARKER", RESETMARKER},
+      {"GETMARKERPOS", GETMARKERPOS},
+      {"SETMARKERPOS", SETMARKERPOS},
+      {"GETNAMEATMARKER", GETNAMEATMARKER},
+      {"ADDCLONES", ADDCLONES},
+      {"CONTAINS", CONTAINS},
+  };
+  return kMethods;
 }
 
 namespace {
@@ -228,3 +239,28 @@ CMC_Object* CMC_Groupped_Runner::run(int id, CMC_Object* target, CMC_ObjectsCont
       return CMC_Runner::run(id, target, scope, args);
   }
 }
+
+namespace tarnvik {
+
+void registerGroupType() {
+  CMC_ObjectsContainer::registerType("GROUP", [](CMC_ObjectsContainer* scope, CMElement* element) -> CMC_Object* {
+    return new CMC_Groupped(scope, element);
+  });
+  mc::registerRecordType(mc::TYPE_GROUP, [](CMC_ObjectsContainer* scope) -> CMC_Object* {
+    CMC_Object* made = new CMC_Groupped(CXString("temp"), scope);
+    made->setScene(scope);
+    return made;
+  });
+  CMC_RunnerFactory::registerRunner<CMC_Groupped_Runner>(mc::TYPE_GROUP);
+  // Crossed pairing: the common ADDTOARRAY adds to a GROUP.
+  CMC_Runner::setGroupAdder(
+      [](CMC_Object* group, CMC_Object* member) { return static_cast<CMC_Groupped*>(group)->add(member); });
+  CMC_Runner::setGroupFiller([](CMC_Object* group, const std::vector<CMC_Object*>& members) {
+    auto* g = static_cast<CMC_Groupped*>(group);
+    g->removeAll();
+    for (CMC_Object* m : members) g->add(m);
+    return true;
+  });
+}
+
+}  // namespace tarnvik

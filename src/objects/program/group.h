@@ -83,7 +83,12 @@ class CMC_Groupped_Runner : public CMC_ForwardingRunner {
     ADD = 1, REMOVE, REMOVEALL, GETSIZE, GETNAME, PREV, NEXT, RESETMARKER, GETMARKERPOS, SETMARKERPOS,
     GETNAMEATMARKER, ADDCLONES, CONTAINS
   };
-  void prepareMthHashSet() override;
+  MethodTable ownMethods() const override;
   CMC_Object* run(int id, CMC_Object* target, CMC_ObjectsContainer* scope, const CMC_Args* args) override;
   using CMC_Runner::run;
 };
+
+namespace tarnvik {
+// Registers GROUP, and the common methods that add to a group (ADDTOARRAY, container GETOBJECTS): its maker, its saved-state record and its runner.
+void registerGroupType();
+}  // namespace tarnvik

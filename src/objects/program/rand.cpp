@@ -1,45 +1,23 @@
 // RAND methods and the list draw.
 #include "objects/program/rand.h"
-#include "runtime/object_records.h"
-
-#include <cstdlib>
-#include <unordered_set>
 
 #include "foundation/log.h"
-#include "objects/data/array.h"
 #include "foundation/xrandom.h"
+#include "objects/data/array.h"
+#include "runtime/object_records.h"
 #include "runtime/objects_container.h"
+#include "runtime/runner.h"
 #include "runtime/variable.h"
 #include "runtime/variable_factory.h"
 
 CMC_Rand::CMC_Rand(const CXString& name) : CMC_Object(name, mc::TYPE_RANDOM) {}
 
-bool CMC_Rand::randomVector(int first, int n, int count, bool unique, std::vector<int>& out) {
-  out.clear();
-  if (count == 0) count = static_cast<int>(static_cast<int64_t>(n) - first);
-  if (count > kMaxPlenty || count < 0) {
-    TLOG_WARN("Arguments error: Random::getPlenty( ) with count " << count);
-    return false;
-  }
-  int64_t range = n == 0 ? 1 : std::llabs(static_cast<int64_t>(n));
-  if (unique && count > range) {
-    TLOG_WARN("RAND^GETPLENTY: " << count << " different values asked from a range of " << range);
-    return false;
-  }
-  std::unordered_set<int> seen;
-  out.reserve(static_cast<size_t>(count));
-  while (static_cast<int>(out.size()) < count) {
-    int value = CXRandom::random(first, n);
-    if (unique && !seen.insert(value).second) continue;
-    out.push_back(value);
-  }
-  return true;
-}
-
-void CMC_Rand_Runner::prepareMthHashSet() {
-  CMC_Runner::prepareMthHashSet();
-  addMethod("GET", GET);
-  addMethod("GETPLENTY", GETPLENTY);
+CMC_Runner::MethodTable CMC_Rand_Runner::ownMethods() const {
+  static constexpr MethodRow kMethods[] = {
+      {"GET", GET},
+      {"GETPLENTY", GETPLENTY},
+  };
+  return kMethods;
 }
 
 CMC_Object* CMC_Rand_Runner::run(int id, CMC_Object* target, CMC_ObjectsContainer* scope, const CMC_Args* args) {
@@ -53,7 +31,7 @@ CMC_Object* CMC_Rand_Runner::run(int id, CMC_Object* target, CMC_ObjectsContaine
     case GETPLENTY: {
       // GETPLENTY(array, count, first, n, unique): the values go to the named ARRAY.
       std::vector<int> values;
-      if (!CMC_Rand::randomVector(getParameterInteger(args, 2), getParameterInteger(args, 3),
+      if (!CXRandom::randomVector(getParameterInteger(args, 2), getParameterInteger(args, 3),
                                   getParameterInteger(args, 1), getParameterBool(args, 4), values))
         return nullptr;
       CMC_Array* array = arrayNamed(scope ? scope : target->getScene(), getParameterString(args, 0));
@@ -72,3 +50,12 @@ CMC_Object* CMC_Rand_Runner::run(int id, CMC_Object* target, CMC_ObjectsContaine
 }
 
 bool CMC_Rand::serialize(CXArchive* archive) { return mc::serializeNameRecord(*this, archive); }
+
+namespace tarnvik {
+
+void registerRandType() {
+  mc::registerRecordType(mc::TYPE_RANDOM, [](CMC_ObjectsContainer*) -> CMC_Object* { return new CMC_Rand(CXString("temp")); });
+  CMC_RunnerFactory::registerRunner<CMC_Rand_Runner>(mc::TYPE_RANDOM);
+}
+
+}  // namespace tarnvik

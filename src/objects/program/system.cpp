@@ -1,6 +1,5 @@
 // SYSTEM methods.
 #include "objects/program/system.h"
-#include "runtime/object_records.h"
 
 #include <fstream>
 #include <optional>
@@ -12,7 +11,9 @@
 #include "foundation/log.h"
 #include "graphics/window.h"
 #include "platform/clock.h"
+#include "runtime/object_records.h"
 #include "runtime/objects_container.h"
+#include "runtime/runner.h"
 #include "runtime/variable.h"
 #include "runtime/variable_factory.h"
 #include "settings/commandline.h"
@@ -30,10 +31,6 @@ std::tm calendar() {
   std::tm fields{};
   gmtime_r(&t, &fields);
   return fields;
-}
-
-CWindow* windowOf(CMC_ObjectsContainer* scope) {
-  return scope && scope->getWindow() ? scope->getWindow() : CWindow::getCurrent();
 }
 
 // Copies a game file (names resolved like resource names) to a place scripts may write.
@@ -76,15 +73,31 @@ int CMC_System::getMHz() {
   return 0;
 }
 
-void CMC_System_Runner::prepareMthHashSet() {
-  CMC_Runner::prepareMthHashSet();
-  static const char* names[] = {"GETDATE",       "GETDATESTRING", "GETDAY",       "GETDAYOFWEEK", "GETDAYOFWEEKSTRING",
-                                "GETMONTH",      "GETMONTHSTRING", "GETYEAR",     "GETTIMESTRING", "GETHOUR",
-                                "GETMINUTES",    "GETSECONDS",    "GETSYSTEMTIME", "GETMHZ",      "DELAY",
-                                "COPYFILE",      "MINIMIZE",      "ISCMDLINEPARAMETER", "GETCMDLINEPARAMETER",
-                                "INSTALL",       "UNINSTALL"};
-  int id = GETDATE;
-  for (const char* name : names) addMethod(name, id++);
+CMC_Runner::MethodTable CMC_System_Runner::ownMethods() const {
+  static constexpr MethodRow kMethods[] = {
+      {"GETDATE", GETDATE},
+      {"GETDATESTRING", GETDATESTRING},
+      {"GETDAY", GETDAY},
+      {"GETDAYOFWEEK", GETDAYOFWEEK},
+      {"GETDAYOFWEEKSTRING", GETDAYOFWEEKSTRING},
+      {"GETMONTH", GETMONTH},
+      {"GETMONTHSTRING", GETMONTHSTRING},
+      {"GETYEAR", GETYEAR},
+      {"GETTIMESTRING", GETTIMESTRING},
+      {"GETHOUR", GETHOUR},
+      {"GETMINUTES", GETMINUTES},
+      {"GETSECONDS", GETSECONDS},
+      {"GETSYSTEMTIME", GETSYSTEMTIME},
+      {"GETMHZ", GETMHZ},
+      {"DELAY", DELAY},
+      {"COPYFILE", COPYFILE},
+      {"MINIMIZE", MINIMIZE},
+      {"ISCMDLINEPARAMETER", ISCMDLINEPARAMETER},
+      {"GETCMDLINEPARAMETER", GETCMDLINEPARAMETER},
+      {"INSTALL", INSTALL},
+      {"UNINSTALL", UNINSTALL},
+  };
+  return kMethods;
 }
 
 CMC_Object* CMC_System_Runner::run(int id, CMC_Object* target, CMC_ObjectsContainer* scope, const CMC_Args* args) {
@@ -126,18 +139,18 @@ CMC_Object* CMC_System_Runner::run(int id, CMC_Object* target, CMC_ObjectsContai
       return nullptr;
     }
     case COPYFILE:
-      if (argCount(args) >= 2) copyFile(windowOf(scope), getParameterString(args, 0), getParameterString(args, 1));
+      if (argCount(args) >= 2) copyFile(CMC_Object::windowOf(scope), getParameterString(args, 0), getParameterString(args, 1));
       return nullptr;
     case MINIMIZE:
-      if (CWindow* window = windowOf(scope)) window->minimize();
+      if (CWindow* window = CMC_Object::windowOf(scope)) window->minimize();
       return nullptr;
     case ISCMDLINEPARAMETER: {
-      CWindow* window = windowOf(scope);
+      CWindow* window = CMC_Object::windowOf(scope);
       CCommandLine6* commandLine = window ? window->getCommandLine() : nullptr;
       return CMC_VariableFactory::boolean(commandLine && commandLine->isParameter(getParameterString(args, 0)));
     }
     case GETCMDLINEPARAMETER: {
-      CWindow* window = windowOf(scope);
+      CWindow* window = CMC_Object::windowOf(scope);
       CCommandLine6* commandLine = window ? window->getCommandLine() : nullptr;
       return CMC_VariableFactory::string(commandLine ? commandLine->getParameter(getParameterString(args, 0)) : CXString());
     }
@@ -151,3 +164,12 @@ CMC_Object* CMC_System_Runner::run(int id, CMC_Object* target, CMC_ObjectsContai
 }
 
 bool CMC_System::serialize(CXArchive* archive) { return mc::serializeNameRecord(*this, archive); }
+
+namespace tarnvik {
+
+void registerSystemType() {
+  mc::registerRecordType(mc::TYPE_SYSTEM, [](CMC_ObjectsContainer*) -> CMC_Object* { return new CMC_System(CXString("temp")); });
+  CMC_RunnerFactory::registerRunner<CMC_System_Runner>(mc::TYPE_SYSTEM);
+}
+
+}  // namespace tarnvik

@@ -31,7 +31,12 @@ class CMC_System_Runner : public CMC_Runner {
   // Longest DELAY honoured, so a script cannot stall the engine for hours.
   static constexpr int kMaxDelayMs = 60000;
 
-  void prepareMthHashSet() override;
+  MethodTable ownMethods() const override;
   CMC_Object* run(int id, CMC_Object* target, CMC_ObjectsContainer* scope, const CMC_Args* args) override;
   using CMC_Runner::run;
 };
+
+namespace tarnvik {
+// Registers SYSTEM (one built into every application): its maker, its saved-state record and its runner.
+void registerSystemType();
+}  // namespace tarnvik

@@ -4,7 +4,9 @@
 #include "files/xarchive.h"
 #include "foundation/log.h"
 #include "graphics/window.h"
+#include "objects/type_registration.h"
 #include "runtime/objects_container.h"
+#include "runtime/runner.h"
 #include "runtime/variable.h"
 #include "runtime/variable_factory.h"
 
@@ -71,9 +73,8 @@ CMC_Timer::~CMC_Timer() {
 }
 
 CXTimer* CMC_Timer::service() const {
-  CMC_ObjectsContainer* scope = getScene();
-  CWindow* window = scope && scope->getWindow() ? scope->getWindow() : CWindow::getCurrent();
-  return window ? window->getTimer() : nullptr;
+  CWindow* shown = window();
+  return shown ? shown->getTimer() : nullptr;
 }
 
 const CMC_EventList* CMC_Timer::getBehavioursList() const { return &timerEvents(); }
@@ -116,11 +117,17 @@ void CMC_Timer::setElapse(int ms) {
     if (CTimerObject* entry = timers->find(id_)) entry->interval = static_cast<uint32_t>(ms < 0 ? 0 : ms);
 }
 
-void CMC_Timer_Runner::prepareMthHashSet() {
-  CMC_Runner::prepareMthHashSet();
-  static const char* names[] = {"ENABLE", "DISABLE", "PAUSE", "RESUME", "GETTICKS", "RESET", "SETELAPSE"};
-  int id = ENABLE;
-  for (const char* name : names) addMethod(name, id++);
+CMC_Runner::MethodTable CMC_Timer_Runner::ownMethods() const {
+  static constexpr MethodRow kMethods[] = {
+      {"ENABLE", ENABLE},
+      {"DISABLE", DISABLE},
+      {"PAUSE", PAUSE},
+      {"RESUME", RESUME},
+      {"GETTICKS", GETTICKS},
+      {"RESET", RESET},
+      {"SETELAPSE", SETELAPSE},
+  };
+  return kMethods;
 }
 
 CMC_Object* CMC_Timer_Runner::run(int id, CMC_Object* target, CMC_ObjectsContainer* scope, const CMC_Args* args) {
@@ -139,3 +146,11 @@ CMC_Object* CMC_Timer_Runner::run(int id, CMC_Object* target, CMC_ObjectsContain
     default: return CMC_Runner::run(id, target, scope, args);
   }
 }
+
+namespace tarnvik {
+
+void registerTimerType() {
+  registerElementType<CMC_Timer, CMC_Timer_Runner>("TIMER", mc::TYPE_TIMER);
+}
+
+}  // namespace tarnvik

@@ -3,7 +3,6 @@
 
 #include <cstdint>
 
-#include "application/structure_runners.h"
 #include "foundation/xtimer.h"
 #include "runtime/object.h"
 #include "runtime/runner.h"
@@ -50,7 +49,12 @@ class CMC_Timer : public CMC_Object, public CTimerNotificator, public CTimerStat
 class CMC_Timer_Runner : public CMC_Runner {
  public:
   enum Method { ENABLE = 1, DISABLE, PAUSE, RESUME, GETTICKS, RESET, SETELAPSE };
-  void prepareMthHashSet() override;
+  MethodTable ownMethods() const override;
   CMC_Object* run(int id, CMC_Object* target, CMC_ObjectsContainer* scope, const CMC_Args* args) override;
   using CMC_Runner::run;
 };
+
+namespace tarnvik {
+// Registers TIMER: timers that fire ONTICK: its maker, its saved-state record and its runner.
+void registerTimerType();
+}  // namespace tarnvik

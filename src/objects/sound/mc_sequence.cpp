@@ -4,6 +4,7 @@
 #include "files/xarchive.h"
 #include "graphics/window.h"
 #include "objects/sound/sound.h"
+#include "objects/type_registration.h"
 #include "runtime/objects_container.h"
 #include "runtime/type_ids.h"
 #include "runtime/variable_factory.h"
@@ -37,9 +38,7 @@ void CMC_Sequence::load(const CXString& file, int priority) {
   file_ = file;
   priority_ = priority;
   if (file.isEmpty()) return;
-  CMC_ObjectsContainer* scope = getScene();
-  CWindow* window = scope && scope->getWindow() ? scope->getWindow() : CWindow::getCurrent();
-  tree_ = CMultimediaSequenceCreator::load(window, file, priority);
+  tree_ = CMultimediaSequenceCreator::load(window(), file, priority);
   if (tree_)
     for (CSeqPlayable* p : tree_->all()) p->addNotifier(this);
 }
@@ -128,12 +127,22 @@ bool CMC_Sequence::onPlayableFinished(CPlayable* playable) {
   return true;
 }
 
-void CMC_Sequence_Runner::prepareMthHashSet() {
-  CMC_Runner::prepareMthHashSet();
-  static const char* names[] = {"PLAY", "STOP", "PAUSE", "RESUME", "SHOW", "HIDE", "ISPLAYING", "SETVOLUME",
-                                "SETPAN", "SETFREQ", "GETEVENTNAME", "GETPLAYING"};
-  int id = PLAY;
-  for (const char* name : names) addMethod(name, id++);
+CMC_Runner::MethodTable CMC_Sequence_Runner::ownMethods() const {
+  static constexpr MethodRow kMethods[] = {
+      {"PLAY", PLAY},
+      {"STOP", STOP},
+      {"PAUSE", PAUSE},
+      {"RESUME", RESUME},
+      {"SHOW", SHOW},
+      {"HIDE", HIDE},
+      {"ISPLAYING", ISPLAYING},
+      {"SETVOLUME", SETVOLUME},
+      {"SETPAN", SETPAN},
+      {"SETFREQ", SETFREQ},
+      {"GETEVENTNAME", GETEVENTNAME},
+      {"GETPLAYING", GETPLAYING},
+  };
+  return kMethods;
 }
 
 CMC_Object* CMC_Sequence_Runner::run(int id, CMC_Object* target, CMC_ObjectsContainer* scope, const CMC_Args* args) {
@@ -156,10 +165,10 @@ CMC_Object* CMC_Sequence_Runner::run(int id, CMC_Object* target, CMC_ObjectsCont
   }
 }
 
+namespace tarnvik {
+
 void registerSequenceType() {
-  CMC_ObjectsContainer::registerType("SEQUENCE", [](CMC_ObjectsContainer* scope, CMElement* element) -> CMC_Object* {
-    return new CMC_Sequence(scope, element);
-  });
-  CMC_RunnerFactory::registerRunner(mc::TYPE_SEQUENCE,
-                                    [] { return std::unique_ptr<CMC_Runner>(new CMC_Sequence_Runner); });
+  registerElementType<CMC_Sequence, CMC_Sequence_Runner>("SEQUENCE", mc::TYPE_SEQUENCE);
 }
+
+}  // namespace tarnvik

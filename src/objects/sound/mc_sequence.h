@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "graphics/playable.h"
+#include "foundation/playable.h"
 #include "runtime/object.h"
 #include "runtime/runner.h"
 
@@ -57,9 +57,12 @@ class CMC_Sequence_Runner : public CMC_Runner {
   enum Method {
     PLAY = 1, STOP, PAUSE, RESUME, SHOW, HIDE, ISPLAYING, SETVOLUME, SETPAN, SETFREQ, GETEVENTNAME, GETPLAYING
   };
-  void prepareMthHashSet() override;
+  MethodTable ownMethods() const override;
   CMC_Object* run(int id, CMC_Object* target, CMC_ObjectsContainer* scope, const CMC_Args* args) override;
   using CMC_Runner::run;
 };
 
+namespace tarnvik {
+// Registers SEQUENCE: its maker, its saved-state record and its runner.
 void registerSequenceType();
+}  // namespace tarnvik

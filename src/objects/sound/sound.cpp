@@ -12,6 +12,7 @@
 #include "files/xarchive.h"
 #include "foundation/log.h"
 #include "graphics/window.h"
+#include "runtime/object_records.h"
 #include "runtime/objects_container.h"
 #include "runtime/type_ids.h"
 #include "runtime/variable_factory.h"
@@ -35,10 +36,6 @@ std::string shareKey(const CXString& name) {
   std::string key = name.str();
   std::transform(key.begin(), key.end(), key.begin(), [](unsigned char c) { return c == '\\' ? '/' : std::tolower(c); });
   return key;
-}
-
-CWindow* windowOf(CMC_ObjectsContainer* scope) {
-  return scope && scope->getWindow() ? scope->getWindow() : CWindow::getCurrent();
 }
 
 }  // namespace
@@ -81,18 +78,18 @@ bool CMC_Sound::serialize(CXArchive* archive) {
 
 void CMC_Sound::initSound(const CXString& file) {
   file_ = file;
-  CWindow* window = windowOf(getScene());
-  CXString resolved = file.isEmpty() ? file : CSoundSystem::resolveSoundFX(window, file);
-  warnIfMissing(window, file, resolved);
+  CWindow* shown = window();
+  CXString resolved = file.isEmpty() ? file : CSoundSystem::resolveSoundFX(shown, file);
+  warnIfMissing(shown, file, resolved);
   if (!resolved.isEmpty()) {
     std::weak_ptr<CSound4>& slot = sharedSounds()[shareKey(resolved)];
     sound_ = slot.lock();
     if (!sound_) {
-      sound_ = std::make_shared<CSound4>(window, resolved, flushAfterPlayed_, preload_);
+      sound_ = std::make_shared<CSound4>(shown, resolved, flushAfterPlayed_, preload_);
       slot = sound_;
     }
   } else {
-    sound_ = std::make_shared<CSound4>(window, resolved, flushAfterPlayed_, false);
+    sound_ = std::make_shared<CSound4>(shown, resolved, flushAfterPlayed_, false);
   }
   sound_->addNotifier(this);
 }
@@ -106,9 +103,9 @@ void CMC_Sound::resume() { sound_->resume(); }
 bool CMC_Sound::isPlaying() const { return sound_->isPlaying(); }
 
 bool CMC_Sound::load(const CXString& file) {
-  CWindow* window = windowOf(getScene());
-  CXString resolved = CSoundSystem::resolveSoundFX(window, file);
-  warnIfMissing(window, file, resolved);
+  CWindow* shown = window();
+  CXString resolved = CSoundSystem::resolveSoundFX(shown, file);
+  warnIfMissing(shown, file, resolved);
   return sound_->Load(resolved);
 }
 
@@ -163,11 +160,19 @@ bool CMC_Sound::onPlayableEvent4(CPlayable*) {
   return true;
 }
 
-void CMC_Sound_Runner::prepareMthHashSet() {
-  CMC_Runner::prepareMthHashSet();
-  static const char* names[] = {"PLAY", "STOP", "PAUSE", "RESUME", "LOAD", "SETVOLUME", "SETPAN", "SETFREQ", "ISPLAYING"};
-  int id = PLAY;
-  for (const char* name : names) addMethod(name, id++);
+CMC_Runner::MethodTable CMC_Sound_Runner::ownMethods() const {
+  static constexpr MethodRow kMethods[] = {
+      {"PLAY", PLAY},
+      {"STOP", STOP},
+      {"PAUSE", PAUSE},
+      {"RESUME", RESUME},
+      {"LOAD", LOAD},
+      {"SETVOLUME", SETVOLUME},
+      {"SETPAN", SETPAN},
+      {"SETFREQ", SETFREQ},
+      {"ISPLAYING", ISPLAYING},
+  };
+  return kMethods;
 }
 
 CMC_Object* CMC_Sound_Runner::run(int id, CMC_Object* target, CMC_ObjectsContainer* scope, const CMC_Args* args) {
@@ -187,9 +192,15 @@ CMC_Object* CMC_Sound_Runner::run(int id, CMC_Object* target, CMC_ObjectsContain
   }
 }
 
+namespace tarnvik {
+
 void registerSoundType() {
   CMC_ObjectsContainer::registerType("SOUND", [](CMC_ObjectsContainer* scope, CMElement* element) -> CMC_Object* {
     return new CMC_Sound(scope, element);
   });
-  CMC_RunnerFactory::registerRunner(mc::TYPE_SOUND, [] { return std::unique_ptr<CMC_Runner>(new CMC_Sound_Runner); });
+  mc::registerRecordType(mc::TYPE_SOUND,
+                         [](CMC_ObjectsContainer* scope) -> CMC_Object* { return new CMC_Sound(scope, CXString("temp")); });
+  CMC_RunnerFactory::registerRunner<CMC_Sound_Runner>(mc::TYPE_SOUND);
 }
+
+}  // namespace tarnvik

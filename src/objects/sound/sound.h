@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "graphics/playable.h"
+#include "foundation/playable.h"
 #include "runtime/object.h"
 #include "runtime/runner.h"
 
@@ -61,9 +61,12 @@ class CMC_Sound : public CMC_Object, public CPlayableObserver {
 class CMC_Sound_Runner : public CMC_Runner {
  public:
   enum Method { PLAY = 1, STOP, PAUSE, RESUME, LOAD, SETVOLUME, SETPAN, SETFREQ, ISPLAYING };
-  void prepareMthHashSet() override;
+  MethodTable ownMethods() const override;
   CMC_Object* run(int id, CMC_Object* target, CMC_ObjectsContainer* scope, const CMC_Args* args) override;
   using CMC_Runner::run;
 };
 
+namespace tarnvik {
+// Registers SOUND: its maker, its saved-state record and its runner.
 void registerSoundType();
+}  // namespace tarnvik

@@ -1,11 +1,13 @@
 // Playables and the animation manager that steps them.
-#include "graphics/playable.h"
+#include "foundation/playable.h"
 
 #include <algorithm>
 
 #include "platform/clock.h"
 
-CPlayable::~CPlayable() = default;
+CPlayable::~CPlayable() {
+  if (manager_) manager_->remove(this);
+}
 
 void CPlayable::setNotifier(CPlayableObserver* observer) {
   observers_.clear();
@@ -38,12 +40,19 @@ bool CPlayable::notify(int event) {
   return answer;
 }
 
-void CAnimationManager::add(CPlayable* playable, CRefreshScreen* screen) {
+CAnimationManager::~CAnimationManager() {
+  for (Entry& e : entries_) e.playable->manager_ = nullptr;
+}
+
+void CAnimationManager::add(CPlayable* playable) {
   if (!playable || contains(playable)) return;
-  entries_.push_back(Entry{playable, screen, false, tarnvik::engineClock().now()});
+  if (playable->manager_) playable->manager_->remove(playable);
+  playable->manager_ = this;
+  entries_.push_back(Entry{playable, false, tarnvik::engineClock().now()});
 }
 
 void CAnimationManager::remove(CPlayable* playable) {
+  if (playable && playable->manager_ == this) playable->manager_ = nullptr;
   entries_.erase(std::remove_if(entries_.begin(), entries_.end(), [playable](const Entry& e) { return e.playable == playable; }),
                  entries_.end());
 }

@@ -8,8 +8,8 @@
 #include "foundation/xobject.h"
 #include "foundation/xstring.h"
 
+class CAnimationManager;
 class CPlayable;
-class CRefreshScreen;
 
 class CPlayableObserver {
  public:
@@ -25,7 +25,11 @@ class CPlayable : public CXObject {
   enum Event { kStarted = 1, kTick = 2, kFinished = 3, kFourth = 4 };
   enum State { kStopped = 0, kPlaying = 1, kPaused = 2 };
 
+  CPlayable() = default;
+  // Leaves the animation manager it is in.
   ~CPlayable() override;
+  CPlayable(const CPlayable&) = delete;
+  CPlayable& operator=(const CPlayable&) = delete;
 
   virtual void play(const CXString& /*name*/) { play(); }
   virtual void play() { state_ = kPlaying; }
@@ -67,6 +71,8 @@ class CPlayable : public CXObject {
   void setGenericNotifier(CPlayableObserver* observer) { generic_ = observer; }
   // Tells every observer (on a copy of the list); the last observer's answer, true when none.
   bool notify(int event);
+  // The animation manager that steps this playable, or null.
+  CAnimationManager* getAnimationManager() const { return manager_; }
 
  protected:
   int state_ = kStopped;
@@ -79,19 +85,25 @@ class CPlayable : public CXObject {
   int group_ = 0;
   std::vector<CPlayableObserver*> observers_;
   CPlayableObserver* generic_ = nullptr;
+  CAnimationManager* manager_ = nullptr;
+  friend class CAnimationManager;
 };
 
 class CAnimationManager {
  public:
   struct Entry {
     CPlayable* playable = nullptr;
-    CRefreshScreen* screen = nullptr;
     bool due = false;
     uint32_t lastStep = 0;
   };
 
-  // Adds the playable (once); its last step time is now.
-  void add(CPlayable* playable, CRefreshScreen* screen);
+  CAnimationManager() = default;
+  ~CAnimationManager();
+  CAnimationManager(const CAnimationManager&) = delete;
+  CAnimationManager& operator=(const CAnimationManager&) = delete;
+
+  // Adds the playable (once; it leaves another manager it was in); its last step time is now.
+  void add(CPlayable* playable);
   void remove(CPlayable* playable);
   bool contains(const CPlayable* playable) const;
   // Once per frame: every playing member whose period (1000 / fps ms) has passed since its last step
