@@ -35,6 +35,7 @@
 #include "objects/text/mc_font.h"
 #include "objects/program/system.h"
 #include "platform/clock.h"
+#include "game_watcher.h"
 #include "player_audio.h"
 #include "versions.h"
 #include "platform/sdl_video.h"
@@ -214,6 +215,7 @@ class PlayerRun {
   void changeFocus(CApplication& application, bool focused);
   void advanceClock();
   void flushSettings(CApplication& application, const char* why);
+  void reloadOnChange(CApplication& application);
   int writeOutputs(bool endedByPerson);
 
   tarnvik::HostOptions options_;
@@ -237,6 +239,7 @@ class PlayerRun {
   std::chrono::steady_clock::time_point frameStart_;
   uint32_t realCarryUs_ = 0;
   std::vector<tarnvik::InputEvent> taken_;
+  std::optional<tarnvik::GameWatcher> watcher_;
 };
 
 // The game folder, its settings file and its data folder. The game is the plain word naming a folder
@@ -387,6 +390,11 @@ int PlayerRun::play() {
 
   lastFlush_ = engineClock().now();
   CXString scene = application.getCurrentSceneName();
+  // A replay must see the game it was recorded with: no reloads under --input.
+  if (options_.watch && script_)
+    std::fprintf(stderr, "tarnvik: --watch is ignored while an --input script is replayed\n");
+  else if (options_.watch)
+    watcher_.emplace(gameFolder_);
   std::optional<int> limit = options_.frames;
   if (!limit && options_.headless) limit = std::max(kHeadlessDefaultFrames, script_ ? script_->length() : 0);
   lastFrameTime_ = std::chrono::steady_clock::now();
@@ -404,6 +412,7 @@ int PlayerRun::play() {
     window_->Tick();
     application.domodal();
     ++frames_;
+    if (watcher_) reloadOnChange(application);
 
     // Settings: written at most once a second of engine time while playing, and at once when the
     // scene changes or the window loses focus; the rest waits for the end of the run.
@@ -508,6 +517,18 @@ void PlayerRun::advanceClock() {
   if (recorder_) recorder_->frame(frames_, advance, taken_);
 }
 
+// --watch: a changed file of the game reloads it (settings kept) and returns to the current scene.
+void PlayerRun::reloadOnChange(CApplication& application) {
+  std::optional<std::string> changed = watcher_->poll();
+  if (!changed) return;
+  TLOG_INFO("reloading the game: " << *changed << " changed");
+  flushSettings(application, "reload");
+  CXString scene = application.getCurrentSceneName();
+  application.reloadSameGame(scene);
+  // Whatever the reload itself wrote is not a change to answer.
+  watcher_->rescan();
+}
+
 void PlayerRun::flushSettings(CApplication& application, const char* why) {
   CConfig* config = application.getConfig();
   if (!config || !config->isDirty()) return;
@@ -568,5 +589,7 @@ int main(int argc, char** argv) {
   }
   log::setLevel(options.logLevel);
   PlayerRun run(std::move(options));
-  return run.run();
+  int status = run.run();
+  log::reportRepeats();
+  return status;
 }

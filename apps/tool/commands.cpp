@@ -23,6 +23,8 @@ const std::vector<Command>& commands() {
       {"precompile", "GAMEDIR", "write the precompiled form (application.bin and the scene .bin files)", runPrecompile},
       {"ann2png", "IN.ann OUTDIR", "write every frame of an animation as an RGBA PNG and its events as events.json", runAnn2Png},
       {"png2ann", "INDIR OUT.ann [--compression N]", "build an animation from a folder ann2png wrote (compression 0 or 4)", runPng2Ann},
+      {"check", "GAME [--json] [--werror]",
+       "report a game's mistakes (a folder, an archive or a precompiled game) without running it", runCheck},
       {"font2png", "IN OUT.png", "write a font's letter strip as an RGBA PNG and its letters and margins as OUT.png.json", runFont2Png},
       {"ttf2font", "FONT.ttf SIZE OUT.FNT [--chars FILE] [--color RRGGBB] [--outline N]",
        "render a TrueType font's letters (default: printable ASCII and Windows-1250) into a font file", runTtf2Font},

@@ -59,5 +59,8 @@ int runAnnInfo(const std::vector<std::string>& args, CommandIo& io);
 int runFont2Png(const std::vector<std::string>& args, CommandIo& io);
 int runTtf2Font(const std::vector<std::string>& args, CommandIo& io);
 int runPng2Font(const std::vector<std::string>& args, CommandIo& io);
+// A game's mistakes without running it: "PATH:LINE: error|warning: MESSAGE" lines and a summary
+// (or JSON); 0 clean, 1 errors (or warnings with --werror), 2 bad usage or an unreadable game.
+int runCheck(const std::vector<std::string>& args, CommandIo& io);
 
 }  // namespace tarnvik::tool

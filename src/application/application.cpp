@@ -5,9 +5,11 @@
 
 #include <filesystem>
 #include <iostream>
+#include <vector>
 
 #include "application/mc_application.h"
 #include "application/precompiled.h"
+#include "application/scene.h"
 #include "application/structure_parser.h"
 #include "definitions/melementsloader.h"
 #include "files/bigfile.h"
@@ -173,6 +175,33 @@ bool CApplication::domodal() {
   if (loadGame(CXString(native)) && getApplication()->initialize(nullptr)) return false;
   TLOG_ERROR("RELOAD into " << next.view() << " failed: " << startError_);
   return false;
+}
+
+bool CApplication::reloadSameGame(const CXString& sceneName) {
+  CXString root = CPath::getDataRoot();
+  unloadGame();
+  // Files may have come or gone since the folders were listed.
+  CPath::clearCache();
+  if (!loadGame(root) || !getApplication()->initialize(nullptr)) {
+    TLOG_ERROR("reload of " << root.view() << " failed: " << startError_);
+    return false;
+  }
+  // Back to the scene: its episode first when it lies in one that is not current.
+  CMC_Application* application = getApplication();
+  CMC_Scene* target = nullptr;
+  std::vector<CMC_Scene*> open{application};
+  while (!open.empty() && !target) {
+    CMC_Scene* s = open.back();
+    open.pop_back();
+    if (s->getName() == sceneName && s != application) target = s;
+    for (CMC_Scene* child : s->getChildren()) open.push_back(child);
+  }
+  if (!target || target == application->getCurrentScene()) return true;
+  auto* parent = dynamic_cast<CMC_Scene*>(target->getParent());
+  if (!parent) return true;
+  parent->setPending(target);
+  if (parent != application && application->getCurrentChild() != parent) application->setPending(parent);
+  return true;
 }
 
 void CApplication::unloadGame() {

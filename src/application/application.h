@@ -28,6 +28,10 @@ class CApplication : public CXObject {
   // The start sequence: game folder, data root, "Dane", the application file, then the start object.
   // False when nothing runs; getStartError() says why in one line.
   bool preinitializeApplication(bool unused = false);
+  // The game read again from its folder, as RELOAD does (the settings file stays open, so TOINI
+  // values carry over), then the scene of that name entered again when there is one. False (with a
+  // message) when the game could not be built again.
+  bool reloadSameGame(const CXString& sceneName);
   // One structure tick: temporaries, trash, pending switches, a requested game reload. Always false.
   bool domodal();
   // Finishes the running game: the current scenes unload and the application raises ONDONE.
@@ -39,6 +43,9 @@ class CApplication : public CXObject {
   CXString getWAVPath(const CXString& name) const;
 
   CMC_Application* getApplication() const;
+  // The first half of the start sequence: the game folder's places and the structure built from
+  // "application.def" (or "application.bin"), nothing entered. The static check stops here.
+  bool loadGame(const CXString& folder);
   CConfig* getConfig() const { return config_.get(); }
   CWindow* getWindow() const { return window_; }
   CCommandLine6* getCommandLine() const { return commandLine_; }
@@ -53,7 +60,7 @@ class CApplication : public CXObject {
 
  private:
   // Makes `folder` the game: current directory, data root, "Wavs", "Dane", the structure.
-  bool loadGame(const CXString& folder);
+
   void unloadGame();
   // For a read-only game the data folder becomes the start directory, where its local copies live.
   void chooseStartDirectory(const CXString& root);

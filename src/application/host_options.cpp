@@ -149,13 +149,27 @@ bool parseHostOptions(const std::vector<std::string>& args, HostOptions& out, st
       out.scale = mode;
     } else if (a == "--mute-unfocused") {
       out.muteUnfocused = true;
+    } else if (a == "--watch") {
+      out.watch = true;
     } else {
-      error = "unknown option " + a;
+      error = "unknown option " + a + engineOptionHint(a);
       return false;
     }
   }
   if (!out.audioOutFile.empty() && !out.headless) return error = "--audio-out needs --headless", false;
   return takeGame(out, error);
+}
+
+std::string engineOptionHint(const std::string& option) {
+  static const char* const kEngineWords[] = {"path", "game", "window", "nomusic", "nosound", "nogfx", "res", "code",
+                                             "decode", "2bin", "debug", "bigfile", "pack", "file", "delay", "pf",
+                                             "vmem", "noframe", "params", "server", "client", "player"};
+  if (!option.starts_with("--")) return std::string();
+  std::string word = option.substr(2);
+  for (const char* engine : kEngineWords)
+    if (word == engine)
+      return " (engine options take one dash: -" + word + ")";
+  return std::string();
 }
 
 std::string hostUsage() {
@@ -179,6 +193,7 @@ std::string hostUsage() {
          "  --scale MODE       pixel (whole multiples), fit (keeps the aspect ratio) or stretch; kept\n"
          "                     for the next runs (default: fit in full screen and large windows)\n"
          "  --seed N           seed of the random generator\n"
+         "  --watch            reload the game (back to the current scene) when one of its files changes\n"
          "  --log LEVEL        error, warn, info, debug, trace (trace prints every script statement)\n"
          "  --help             this text\n"
          "  --version          the version and the libraries the player was built with\n"

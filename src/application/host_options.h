@@ -25,8 +25,9 @@ struct HostOptions {
   int volume = 100;           // master volume, 0..100
   bool muteUnfocused = false; // silence while the window does not have the focus
   std::optional<ScaleMode> scale;  // --scale; unset: the player's options file, else automatic
+  bool watch = false;         // reload the game when one of its files changes
   std::optional<uint32_t> seed;
-  log::Level logLevel = log::Level::off;
+  log::Level logLevel = log::Level::warn;
   bool help = false;
   bool version = false;
   std::vector<std::string> engineWords;  // single-dash engine options and their values, in order
@@ -38,6 +39,8 @@ struct HostOptions {
 bool parseHostOptions(const std::vector<std::string>& args, HostOptions& out, std::string& error);
 
 std::string hostUsage();
+// For an unknown "--word" that is an engine option with one dash: the hint naming it; else empty.
+std::string engineOptionHint(const std::string& option);
 
 // The engine command line: the engine words joined with blanks.
 std::string joinEngineWords(const std::vector<std::string>& words);

@@ -8,6 +8,7 @@
 #include "files/path.h"
 #include "definitions/melement.h"
 #include "foundation/log.h"
+#include "foundation/spelling.h"
 #include "foundation/xversion.h"
 #include "graphics/window.h"
 #include "runtime/behaviour.h"
@@ -80,11 +81,15 @@ std::vector<CMC_Object*> CMC_Application::getStructureObjects() const {
   return alive;
 }
 
+void CMC_Application::addBuiltins() {
+  for (auto& maker : builtins())
+    if (CMC_Object* object = maker(this)) addObject(object);
+}
+
 bool CMC_Application::initialize(CMC_Scene* /*from*/) {
   structureObjects_ = objects();
   initialized_ = true;
-  for (auto& maker : builtins())
-    if (CMC_Object* object = maker(this)) addObject(object);
+  addBuiltins();
   // The application's own objects: its file, when it has one (like an episode's).
   enterFolder(getName() + ".cnv");
   loadCnv();
@@ -95,7 +100,7 @@ bool CMC_Application::initialize(CMC_Scene* /*from*/) {
   CMC_Scene* start = find(startWith_);
   if (!start) {
     TLOG_ERROR("application " << getName().view() << ": STARTWITH " << startWith_.view()
-                              << " names none of its episodes or scenes");
+                              << " names none of its episodes or scenes" << tarnvik::didYouMean(startWith_.view(), childNames()));
     return false;
   }
   _goto(start, nullptr);

@@ -22,6 +22,8 @@ class CMC_Application : public CMC_Scene {
   // Adds the built-in objects, initialises, runs "__INIT__" and enters the start object.
   // False when STARTWITH names nothing.
   bool initialize(CMC_Scene* from) override;
+  // Adds the built-in objects (RANDOM, SYSTEM, ...); initialize does it first.
+  void addBuiltins();
   // Structure tick of the whole game: temporaries back to the pool, trash emptied, pending switch.
   // True when a next game was requested.
   bool domodalApplication();

@@ -10,9 +10,11 @@
 #include "application/mc_application.h"
 #include "application/scene.h"
 #include "application/structure_parser.h"
+#include "definitions/deffile.h"
 #include "definitions/melement.h"
 #include "definitions/melementsloader.h"
 #include "files/file.h"
+#include "files/file_search.h"
 #include "files/path.h"
 #include "files/xarchive.h"
 #include "foundation/log.h"
@@ -187,7 +189,13 @@ bool loadScene(CMC_Scene* scene, const CXString& path, std::string& why) {
     why = "cannot be read";
     return false;
   }
-  return loadScene(scene, bytes, why);
+  std::vector<CMC_Object*> before = scene->objects();
+  if (!loadScene(scene, bytes, why)) return false;
+  // A precompiled file keeps no lines: its objects are placed at the file only.
+  tarnvik::log::Origin where{std::make_shared<const std::string>(tarnvik::definitions::sourceName(scene->getWindow(), path)), 0};
+  for (CMC_Object* object : scene->objects())
+    if (std::find(before.begin(), before.end(), object) == before.end()) object->setOrigin(where);
+  return true;
 }
 
 bool loadScene(CMC_Scene* scene, const std::vector<uint8_t>& bytes, std::string& why) {
@@ -202,9 +210,10 @@ void warnIfOlder(const CXString& precompiledFile, const CXString& definitionFile
   auto binTime = std::filesystem::last_write_time(bin, a);
   auto defTime = std::filesystem::last_write_time(def, b);
   if (a || b || !(binTime < defTime)) return;
-  static std::set<std::string> warned;
-  if (!warned.insert(bin).second) return;
-  TLOG_WARN(bin << " is older than " << def << "; the precompiled file is used (precompile again to use the changes)");
+  // Located at the precompiled file, so the player's warning (said once) and the checker's line agree.
+  tarnvik::log::Origin where{std::make_shared<const std::string>(tarnvik::files::gameRelative(bin)), 0};
+  TLOG_DOUBT_AT(where, "older than " << tarnvik::files::gameRelative(def)
+                                     << ", which was edited after precompiling; the precompiled file runs");
 }
 
 bool storeScene(CMC_Scene* scene, std::string& why, std::vector<uint8_t>* fileHandlers) {

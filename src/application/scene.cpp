@@ -2,13 +2,17 @@
 #include "application/scene.h"
 
 #include <algorithm>
+#include <filesystem>
+#include <tuple>
 
 #include "definitions/melement.h"
 #include "definitions/melementsloader.h"
 #include "application/precompiled.h"
 #include "files/file.h"
+#include "files/file_search.h"
 #include "files/path.h"
 #include "foundation/log.h"
+#include "foundation/spelling.h"
 #include "foundation/xtimer.h"
 #include "graphics/pixels/color.h"
 #include "graphics/refresh_screen.h"
@@ -83,7 +87,17 @@ bool CMC_Scene::enterFolder(const CXString& fileName) {
   }
   CXString game = CPath::join(CPath::getDataRoot(), relative);
   CPath::setCurrentDirectory(game);
-  return CFile::dirExists(game);
+  if (CFile::dirExists(game)) return true;
+  if (!path_.isEmpty())
+    TLOG_WARN_AT(getOrigin(), typeToString(getType()).view() << " " << getName().view() << ": PATH " << path_.view()
+                                                             << " names no folder (looked for " << relative.view() << ")");
+  return false;
+}
+
+std::vector<std::string> CMC_Scene::childNames() const {
+  std::vector<std::string> names;
+  for (const CMC_Scene* child : children_) names.push_back(child->getName().str());
+  return names;
 }
 
 bool CMC_Scene::loadCnv() {
@@ -145,6 +159,7 @@ bool CMC_Scene::initialize(CMC_Scene* from) {
   if (!dlls_.isEmpty()) TLOG_DEBUG("scene " << getName().view() << ": extension libraries ignored: " << dlls_.view());
   enterFolder(getName() + ".cnv");
   loadCnv();
+  warnMissingFiles();
   if (getType() == mc::TYPE_SCENE) enterDrawing();
   onInit();
   runInitBehaviour();
@@ -153,6 +168,19 @@ bool CMC_Scene::initialize(CMC_Scene* from) {
   startTime_ = tarnvik::engineClock().now();
   loaded_ = true;
   return true;
+}
+
+void CMC_Scene::warnMissingFiles() const {
+  CWindow* window = getWindow();
+  // The background is found from the scene's folder, the music from the game folder.
+  CXString root = window && !window->getDataRoot().empty() ? CXString(window->getDataRoot()) : CPath::getDataRoot();
+  CXString music = music_.isEmpty() ? music_ : CPath::join(root, music_);
+  for (const auto& [key, written, file] : {std::tuple{"BACKGROUND", &background_, background_}, std::tuple{"MUSIC", &music_, music}}) {
+    if (file.isEmpty() || CFile::canRead(window, file)) continue;
+    TLOG_WARN_AT(getOrigin(), typeToString(getType()).view() << " " << getName().view() << ": " << key << " " << written->view()
+                                                             << " cannot be found (looked in "
+                                                             << tarnvik::files::searchedPlaces(window, file) << ")");
+  }
 }
 
 void CMC_Scene::enterDrawing() {
@@ -301,14 +329,25 @@ CMC_Episode::CMC_Episode(CWindow* window, CMElement* element, CMC_ObjectsContain
 
 bool CMC_Episode::initialize(CMC_Scene* from) {
   CMC_Scene::initialize(from);
-  CMC_Scene* start = find(startWith_);
-  if (!start && !getChildren().empty()) start = getChildren().front();
+  CMC_Scene* start = startScene();
   if (!start) {
     TLOG_WARN("episode " << getName().view() << ": STARTWITH " << startWith_.view() << " names none of its scenes");
     return false;
   }
   _goto(start, from);
   return true;
+}
+
+CMC_Scene* CMC_Episode::startScene() {
+  CMC_Scene* start = find(startWith_);
+  if (!start && !getChildren().empty()) {
+    start = getChildren().front();
+    if (!startWith_.isEmpty())
+      TLOG_WARN_AT(getOrigin(), "episode " << getName().view() << ": STARTWITH " << startWith_.view()
+                                         << " names none of its scenes; it starts with " << start->getName().view()
+                                         << tarnvik::didYouMean(startWith_.view(), childNames()));
+  }
+  return start;
 }
 
 void CMC_Episode::restart() {

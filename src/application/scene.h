@@ -103,10 +103,16 @@ class CMC_Scene : public CMC_ObjectsContainer {
   uint32_t getStartTime() const { return startTime_; }
   bool isLoaded() const { return loaded_; }
 
- protected:
   // The folder of this scene's files: the local copy under the start directory when it holds the
-  // file, else the game's. Sets the engine's current directory there; false when neither exists.
+  // file, else the game's. Sets the engine's current directory there; false (with a warning about
+  // a PATH naming no folder) when neither exists.
   bool enterFolder(const CXString& fileName);
+  // The names of the scenes (or episodes) under this one, for "did you mean".
+  std::vector<std::string> childNames() const;
+  // Names a BACKGROUND or MUSIC that cannot be found from the scene's folder (made current).
+  void warnMissingFiles() const;
+
+ protected:
   // Called after the current child changed.
   virtual void onSwitch(CMC_Scene* /*from*/, CMC_Scene* /*to*/) {}
   void readSceneProperties(CMElement* element);
@@ -140,6 +146,9 @@ class CMC_Episode : public CMC_Scene {
   bool initialize(CMC_Scene* from) override;
   void restart() override;
   const CXString& getStartWith() const { return startWith_; }
+  // The scene STARTWITH names, else the first (with a warning when STARTWITH names none); null
+  // for an episode without scenes.
+  CMC_Scene* startScene();
   // The scene after / before the current one in SCENES, or null at the end.
   CMC_Scene* nextScene() const;
   CMC_Scene* prevScene() const;

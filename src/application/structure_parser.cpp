@@ -3,6 +3,7 @@
 
 #include "application/mc_application.h"
 #include "application/scene.h"
+#include "definitions/deffile.h"
 #include "definitions/melement.h"
 #include "definitions/melementsloader.h"
 #include "application/precompiled.h"
@@ -58,6 +59,12 @@ void CMC_StructureParser::buildPrecompiled(CWindow* window, const std::vector<ui
   CXArchive archive(&stream, false);
   CMElements elements;
   if (!tarnvik::precompiled::readStructureElements(archive, elements, binaryError_)) return;
+  // The structure's entries stand at the file, which keeps no lines.
+  tarnvik::log::Origin where{std::make_shared<const std::string>(tarnvik::definitions::sourceName(window, fileName)), 0};
+  for (CMElement* element : elements) {
+    element->setOrigin(where);
+    for (int i = 0; i < element->getProperties().size(); ++i) element->getProperties().getAt(i)->setOrigin(where);
+  }
   build(window, &elements, fileName);
   // The records that follow are in the order of the structure entries: a file whose entries do not
   // build one object each, in that order, cannot be matched to them.

@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "files/file.h"
+#include "files/file_search.h"
+#include "files/path.h"
 #include "foundation/log.h"
 
 namespace tarnvik::definitions {
@@ -31,6 +33,13 @@ bool writeTextFile(CFileContext*, const CXString& fileName, const std::string& b
     return false;
   }
   return true;
+}
+
+std::string sourceName(CFileContext* window, const CXString& fileName) {
+  CXString resolved = CPath::resolveFileName(window, fileName);
+  std::string native;
+  if (!CPath::findExisting(resolved, native)) native = CPath::toNative(CPath::makeAbsolute(resolved));
+  return tarnvik::files::gameRelative(native);
 }
 
 }  // namespace tarnvik::definitions

@@ -14,5 +14,8 @@ namespace tarnvik::definitions {
 int readTextFile(CFileContext* window, const CXString& fileName, std::string& out);
 // Writes the bytes as the whole file (replacing it atomically); false with a diagnostic on failure.
 bool writeTextFile(CFileContext* window, const CXString& fileName, const std::string& bytes);
+// How diagnostics name a file the engine reads: relative to the game folder with "/", spelt as the
+// file is named on disk when it is there; a file outside the game folder keeps its full path.
+std::string sourceName(CFileContext* window, const CXString& fileName);
 
 }  // namespace tarnvik::definitions

@@ -38,7 +38,11 @@ void CMProperties::add(CMProperty* property) {
 
 CMProperty* CMProperties::get(const CXString& name) const {
   for (const auto& item : items_)
-    if (item->getName() == name) return item.get();
+    if (item->getName() == name) {
+      item->markRead();
+      return item.get();
+    }
+  if (asked_.size() < 64 && std::find(asked_.begin(), asked_.end(), name.view()) == asked_.end()) asked_.emplace_back(name.str());
   return nullptr;
 }
 
@@ -103,10 +107,17 @@ void CMElements::removeAll() {
 CMElement::CMElement(const CXString& name) : name_(name) {}
 
 void CMElement::addProperty(const CXString& name) {
-  if (!properties_.contains(name)) properties_.add(new CMProperty(name));
+  if (properties_.contains(name)) return;
+  auto* property = new CMProperty(name);
+  property->setOrigin(origin_);
+  properties_.add(property);
 }
 
-void CMElement::addProperty(const CXString& name, const CXString& value) { properties_.add(new CMProperty(name, value)); }
+void CMElement::addProperty(const CXString& name, const CXString& value) {
+  auto* property = new CMProperty(name, value);
+  property->setOrigin(origin_);
+  properties_.add(property);
+}
 
 void CMElement::setProperty(const CXString& name, const CXString& value) {
   if (CMProperty* property = properties_.get(name)) property->setValue(value);

@@ -4,8 +4,10 @@
 #include <memory>
 #include <string_view>
 #include <unordered_map>
+#include <string>
 #include <vector>
 
+#include "foundation/log.h"
 #include "foundation/xobject.h"
 #include "foundation/xstring.h"
 
@@ -42,9 +44,19 @@ class CMProperty : public CXObject {
   bool equals(const CXObject* other) const override;
   CXString toString() const override { return name_; }
 
+  // The file and line the property was written on.
+  const tarnvik::log::Origin& getOrigin() const { return origin_; }
+  void setOrigin(const tarnvik::log::Origin& origin) { origin_ = origin; }
+  // Whether the engine looked the property up (or bound it as a handler): a key nothing reads is
+  // one the type does not know.
+  bool isRead() const { return read_; }
+  void markRead() const { read_ = true; }
+
  private:
   CXString name_;
   CXString value_;
+  tarnvik::log::Origin origin_;
+  mutable bool read_ = false;
 };
 
 // Ordered, owning list of properties; duplicates allowed, lookups see the earliest.
@@ -55,7 +67,10 @@ class CMProperties {
   CMProperties& operator=(const CMProperties&) = delete;
 
   void add(CMProperty* property);  // takes ownership; null is ignored
+  // The earliest property of that name, marked as read; a name not found is kept in askedFor.
   CMProperty* get(const CXString& name) const;
+  // The names looked up that no property had (the keys a type knows but the author left out).
+  const std::vector<std::string>& askedFor() const { return asked_; }
   bool contains(const CXString& name) const { return get(name) != nullptr; }
   int size() const { return static_cast<int>(items_.size()); }
   int getCount() const { return size(); }
@@ -66,6 +81,7 @@ class CMProperties {
 
  private:
   std::vector<std::unique_ptr<CMProperty>> items_;
+  mutable std::vector<std::string> asked_;
 };
 
 class CMElement;
@@ -147,8 +163,13 @@ class CMElement : public CXObject {
 
   CXString toString() const override { return name_; }
 
+  // The file and line the element was declared on; properties added later inherit it.
+  const tarnvik::log::Origin& getOrigin() const { return origin_; }
+  void setOrigin(const tarnvik::log::Origin& origin) { origin_ = origin; }
+
  private:
   CXString name_;
+  tarnvik::log::Origin origin_;
   CMProperties properties_;
   CMElements children_{false};
 };

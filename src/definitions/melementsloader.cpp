@@ -35,7 +35,7 @@ std::string_view trimBlanks(std::string_view text) {
 }
 
 // DEF, one separator, a name up to the first '(', a body up to the last ')', pieces split at '|'.
-void parseDef(const std::string& line, CMElements* list) {
+void parseDef(const std::string& line, CMElements* list, const tarnvik::log::Origin& where) {
   size_t keyword = line.find("DEF");
   size_t nameStart = keyword + 4;
   size_t open = nameStart <= line.size() ? line.find('(', nameStart) : std::string::npos;
@@ -45,6 +45,7 @@ void parseDef(const std::string& line, CMElements* list) {
     return;
   }
   auto element = std::make_unique<CMElement>(CXString(line.substr(nameStart, open - nameStart)));
+  element->setOrigin(where);
   std::string_view body(line.data() + open + 1, close - open - 1);
   size_t start = 0;
   while (start <= body.size()) {
@@ -63,7 +64,8 @@ void parseDef(const std::string& line, CMElements* list) {
 }
 
 // A statement from token `index` on; OBJECT, IMPORT, ADD and APPLY go on with the tokens left.
-void parseStatement(const std::vector<CXString>& tokens, size_t index, CMElements* list) {
+void parseStatement(const std::vector<CXString>& tokens, size_t index, CMElements* list,
+                    const tarnvik::log::Origin& where) {
   const size_t count = tokens.size();
   while (index < count) {
     const CXString& first = tokens[index];
@@ -74,6 +76,7 @@ void parseStatement(const std::vector<CXString>& tokens, size_t index, CMElement
         if (first == "OBJECT") return;
       } else {
         auto* element = new CMElement(name);
+        element->setOrigin(where);
         if (first == "IMPORT") element->addProperty("TYPE", "SEQUENCE");
         list->add(element);
       }
@@ -96,7 +99,9 @@ void parseStatement(const std::vector<CXString>& tokens, size_t index, CMElement
       continue;
     }
     if (index + 2 >= count) {
+      bool fresh = !element->hasProperty(key);
       element->addProperty(key);
+      if (fresh) element->getProperty(key)->setOrigin(where);
       return;
     }
     std::string value = tokens[index + 2].str();
@@ -105,6 +110,8 @@ void parseStatement(const std::vector<CXString>& tokens, size_t index, CMElement
       value += tokens[i].str();
     }
     element->addProperty(key, CXString(std::move(value)));
+    CMProperties& properties = element->getProperties();
+    properties.getAt(properties.size() - 1)->setOrigin(where);
     return;
   }
 }
@@ -137,9 +144,15 @@ CMElements* CMElementsLoader::load(CFileContext* window, CTextFileReader* reader
 }
 
 CXString CMElementsLoader::getLine(CTextCoder* coder) {
+  int consumed = 0;
+  return getLine(coder, consumed);
+}
+
+CXString CMElementsLoader::getLine(CTextCoder* coder, int& consumed) {
   std::string result;
   while (true) {
     CXString raw = coder->getLine();
+    ++consumed;
     std::string line;
     line.reserve(raw.str().size());
     bool slash = false;
@@ -162,19 +175,30 @@ CXString CMElementsLoader::getLine(CTextCoder* coder) {
 }
 
 CMElements* CMElementsLoader::load(CTextCoder* coder) {
+  if (!coder) return nullptr;
+  CXString fileName = coder->getFileName();
+  if (fileName.isEmpty() && coder->getReader()) fileName = coder->getReader()->getFileName();
+  return load(coder, fileName.isEmpty() ? std::string() : tarnvik::definitions::sourceName(coder->getWindow(), fileName));
+}
+
+CMElements* CMElementsLoader::load(CTextCoder* coder, const std::string& name) {
   if (!coder || coder->getErrorCode() != 0) return nullptr;
   auto list = std::make_unique<CMElements>(true);
+  std::shared_ptr<const std::string> file;
+  if (!name.empty()) file = std::make_shared<const std::string>(name);
+  int consumed = 0;
   while (!coder->_eof()) {
-    CXString line = getLine(coder);
+    tarnvik::log::Origin where{file, consumed + 1};
+    CXString line = getLine(coder, consumed);
     if (line.isEmpty()) continue;
     if (line.GetAt(0) == '!') break;
     if (line.GetAt(0) == '#') continue;
     std::vector<CXString> tokens = tokenize(line.view());
     if (tokens.empty()) continue;
     if (tokens[0] == "DEF")
-      parseDef(line.str(), list.get());
+      parseDef(line.str(), list.get(), where);
     else
-      parseStatement(tokens, 0, list.get());
+      parseStatement(tokens, 0, list.get(), where);
   }
   return list.release();
 }

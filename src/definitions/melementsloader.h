@@ -17,10 +17,15 @@ class CMElementsLoader {
   static CMElements* load(CFileContext* window, const CXString& fileName);
   // The same over an existing reader (no side files).
   static CMElements* load(CFileContext* window, CTextFileReader* reader);
-  // The parser proper; null when the coder could not open its input.
+  // The parser proper; null when the coder could not open its input. Elements and properties keep
+  // the file (named as diagnostics name it, see sourceName) and the first physical line of their
+  // logical line; the second form names the file itself (empty: no file known).
   static CMElements* load(CTextCoder* coder);
+  static CMElements* load(CTextCoder* coder, const std::string& sourceName);
   // One logical line: physical lines joined while they contain '/', every '/' and tab removed.
   static CXString getLine(CTextCoder* coder);
+  // The same, adding the number of plain lines it read to `consumed`.
+  static CXString getLine(CTextCoder* coder, int& consumed);
 
   // Writes the list as a plain definition file that loads back into the same elements, properties
   // and children in the same order. False when it could not be written, or when something cannot

@@ -38,6 +38,7 @@ class CTextCoder : public CXObject {
   bool setCycle(int cycle);
   const CXString& getFileName() const { return fileName_; }
   CTextFileReader* getReader() { return reader_; }
+  CFileContext* getWindow() const { return window_; }
 
   // The offset of position i of the sequence: (i + 2) / 2, negated when i is odd.
   static int offsetAt(int index);

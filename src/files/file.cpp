@@ -12,6 +12,7 @@
 #include <system_error>
 
 #include "files/bigfile.h"
+#include "files/file_search.h"
 #include "files/path.h"
 #include "settings/language.h"
 #include "foundation/atomic_file.h"
@@ -109,6 +110,36 @@ CXString writeTarget(const CXString& full, bool update) {
 }
 
 }  // namespace
+
+namespace tarnvik::files {
+
+std::string gameRelative(const std::string& native) {
+  std::string root = CPath::toNative(CPath::getDataRoot());
+  while (root.size() > 1 && root.back() == '/') root.pop_back();
+  if (native.size() > root.size() && native.compare(0, root.size(), root) == 0 && native[root.size()] == '/')
+    return native.substr(root.size() + 1);
+  return native;
+}
+
+std::string searchedPlaces(CFileContext* window, const CXString& name) {
+  std::vector<std::string> places;
+  auto add = [&places](const CXString& path) {
+    if (path.isEmpty()) return;
+    std::string shown = gameRelative(CPath::toNative(path));
+    if (std::find(places.begin(), places.end(), shown) == places.end()) places.push_back(shown);
+  };
+  CXString folder = window ? window->getLanguageFolder() : CXString();
+  for (const CXString& candidate : candidatesFor(window, name)) {
+    add(CPath::languageVariant(candidate, folder));
+    add(candidate);
+  }
+  std::string text;
+  for (const std::string& place : places) text += (text.empty() ? "" : ", ") + place;
+  if (archiveSlot()) text += " (and the archive)";
+  return text;
+}
+
+}  // namespace tarnvik::files
 
 CXString CFileContext::getLanguageFolder() const {
   return language_ ? language_->getLanguageFolder() : languageFolder_;

@@ -1,6 +1,7 @@
-// The engine's one logger: levelled, silent unless enabled, one line per message on stderr.
+// The engine's one logger: levelled, one line per message on stderr; warnings once per run.
 #pragma once
 
+#include <memory>
 #include <sstream>
 #include <string>
 #include <string_view>
@@ -16,10 +17,46 @@ inline bool enabled(Level l) { return l != Level::off && static_cast<int>(l) <= 
 // Parses "error", "warn", "info", "debug", "trace" or "off"; false for anything else.
 bool parseLevel(std::string_view text, Level& out);
 
-// Writes one line "tarnvik: <level>: <text>" to stderr (or the sink set for tests).
+// Writes one line "tarnvik: <level>: <text>" to stderr (or the sink set for tests). A warning is
+// written the first time only; its repeats are counted for reportRepeats.
 void write(Level l, std::string_view text);
 
-// Tests may capture output; nullptr restores stderr.
+// Where a definition came from: the file as named under the game folder (with "/") and the line from
+// 1; line 0 for a precompiled file, which keeps no lines. No file: nowhere known.
+struct Origin {
+  std::shared_ptr<const std::string> file;
+  int line = 0;
+
+  bool known() const { return file != nullptr; }
+  // "FILE:LINE", "FILE (precompiled)", or empty when unknown.
+  std::string text() const;
+  static Origin at(std::shared_ptr<const std::string> file, int line) { return Origin{std::move(file), line}; }
+};
+
+// How a static check of a game ranks a mistake: an error stops the game doing what the author
+// wrote; a warning may be intended. The player writes both as warnings.
+enum class Rank { error, warning };
+
+// A warning caused by a definition: "FILE:LINE: warning: MESSAGE" (without a known origin the usual
+// line), once per run like every warning; handed to the collector instead when one is set.
+void warnAt(const Origin& where, std::string_view message, Rank rank = Rank::error);
+
+// The static check gathers the mistakes the engine meets instead of printing them.
+using Collector = void (*)(const Origin& where, Rank rank, std::string_view message);
+void setCollector(Collector collector);
+// Whether warnings about definitions are wanted (warn level enabled, or a collector set).
+bool mistakesWanted();
+// The same form at error level (the player's start failures).
+void errorAt(const Origin& where, std::string_view message);
+
+// At the end of a run: one line per warning that came more than once, with its count of repeats.
+// Forgets the counts.
+void reportRepeats();
+// Forgets which warnings were written (a new run in the same process, tests).
+void resetRepeats();
+
+// Tests may capture output; nullptr restores stderr. The sink receives the text without the prefix.
+// Setting a sink forgets the warnings seen so far.
 using Sink = void (*)(Level, std::string_view);
 void setSink(Sink sink);
 
@@ -40,3 +77,15 @@ void setSink(Sink sink);
 #define TLOG_INFO(expr) TLOG_AT(::tarnvik::log::Level::info, expr)
 #define TLOG_DEBUG(expr) TLOG_AT(::tarnvik::log::Level::debug, expr)
 #define TLOG_TRACE(expr) TLOG_AT(::tarnvik::log::Level::trace, expr)
+// A warning about a definition, at its origin: TLOG_WARN_AT(element->getOrigin(), "unknown key " << k);
+#define TLOG_MISTAKE(where, rank, expr)                                \
+  do {                                                                 \
+    if (::tarnvik::log::mistakesWanted()) {                            \
+      std::ostringstream tlog_stream_;                                 \
+      tlog_stream_ << expr;                                            \
+      ::tarnvik::log::warnAt((where), tlog_stream_.str(), (rank));     \
+    }                                                                  \
+  } while (0)
+#define TLOG_WARN_AT(where, expr) TLOG_MISTAKE(where, ::tarnvik::log::Rank::error, expr)
+// Something that may be intended (an unknown key, a stale file): a warning even for the check.
+#define TLOG_DOUBT_AT(where, expr) TLOG_MISTAKE(where, ::tarnvik::log::Rank::warning, expr)

@@ -6,7 +6,9 @@
 
 #include "foundation/log.h"
 #include "foundation/xarray.h"
+#include "definitions/melement.h"
 #include "runtime/behaviour_entry.h"
+#include "runtime/code_check.h"
 #include "runtime/condition.h"
 #include "runtime/objects_container.h"
 #include "runtime/variable.h"
@@ -46,7 +48,10 @@ int CMC_ParamArray::size() const { return static_cast<int>(texts_.size()); }
 
 CMC_Behaviour::CMC_Behaviour(CMC_ObjectsContainer* scope, CMElement* element)
     : CMC_Object(scope, element, mc::TYPE_BEHAVIOUR) {
-  code_ = cleanCode(elementValue(element, "CODE"));
+  CXString written = elementValue(element, "CODE");
+  if (const CMProperty* code = element ? element->getProperty("CODE") : nullptr) setOrigin(code->getOrigin());
+  mc::reportCodeProblems(written.view(), getOrigin(), "behaviour " + getName().str());
+  code_ = cleanCode(written);
   conditionName_ = elementValue(element, "CONDITION");
   initializeBehaviours(scope, element);
 }

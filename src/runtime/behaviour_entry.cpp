@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "foundation/log.h"
+#include "foundation/spelling.h"
 #include "foundation/xarray.h"
 #include "runtime/behaviour.h"
 #include "runtime/expression.h"
@@ -502,7 +503,59 @@ CMC_Object* CMC_Behaviour_Entry::callOn(CMC_Object* target, const CMC_Args* args
     cachedRunner_ = runner;
     cachedId_ = runner->resolveMethod(methodName_.view());
   }
+  if (cachedId_ < 0) warnUnknownMethod(target, runner);
   return runner->run(cachedId_, target, scope_, args);
+}
+
+void CMC_Behaviour_Entry::warnUnknownObject() {
+  if (!tarnvik::log::mistakesWanted()) return;
+  TLOG_WARN_AT(behaviour_ ? behaviour_->getOrigin() : tarnvik::log::Origin(),
+               "no object " << targetName_.view() << " for " << targetName_.view() << "^" << methodName_.view());
+}
+
+void CMC_Behaviour_Entry::warnUnknownMethod(CMC_Object* target, CMC_Runner* runner) {
+  if (!tarnvik::log::mistakesWanted() || !target || !runner) return;
+  TLOG_WARN_AT(behaviour_ ? behaviour_->getOrigin() : tarnvik::log::Origin(),
+               CMC_Object::typeToString(target->getType()).view()
+                   << " " << target->getName().view() << " has no method " << methodName_.view()
+                   << tarnvik::didYouMean(methodName_.view(), runner->methodNames()));
+}
+
+void CMC_Behaviour_Entry::warnUnknownInstruction() {
+  if (!runner_ || !tarnvik::log::mistakesWanted()) return;
+  TLOG_WARN_AT(behaviour_ ? behaviour_->getOrigin() : tarnvik::log::Origin(),
+               "no instruction @" << methodName_.view() << tarnvik::didYouMean(methodName_.view(), runner_->methodNames()));
+}
+
+void CMC_Behaviour_Entry::checkNames(const std::function<bool(std::string_view)>& madeAtRunTime) {
+  switch (kind_) {
+    case Kind::Instruction:
+      if (methodId_ < 0) warnUnknownInstruction();
+      break;
+    case Kind::Call:
+      if (!target_) {
+        if (!madeAtRunTime || !madeAtRunTime(targetName_.view())) warnUnknownObject();
+      } else if (runner_ && methodId_ < 0) {
+        warnUnknownMethod(target_, runner_);
+      }
+      break;
+    default:
+      break;
+  }
+  for (Argument& a : args_)
+    if (a.sub) a.sub->checkNames(madeAtRunTime);
+}
+
+const CMC_Behaviour_Entry* CMC_Behaviour_Entry::getArgumentStatement(int i) const {
+  return i >= 0 && i < static_cast<int>(args_.size()) ? args_[i].sub.get() : nullptr;
+}
+
+CXString CMC_Behaviour_Entry::getArgumentText(int i) const {
+  if (i < 0 || i >= static_cast<int>(args_.size())) return CXString();
+  const Argument& a = args_[i];
+  if (a.sub) return a.sub->text_;
+  if (a.kind == Argument::Kind::Constant) return mc::textOf(a.value);
+  return a.text;
 }
 
 void CMC_Behaviour_Entry::trace() const { TLOG_TRACE(ownerName().c_str() << ": " << text_.c_str()); }
@@ -543,6 +596,7 @@ CMC_Object* CMC_Behaviour_Entry::execute(CMC_Object* current, CXArray* params) {
   CMC_Object* result = nullptr;
   switch (kind_) {
     case Kind::Instruction:
+      if (methodId_ < 0) warnUnknownInstruction();
       if (runner_) result = runner_->run(methodId_, behaviour_, scope_, args);
       break;
     case Kind::Call: {
@@ -558,11 +612,14 @@ CMC_Object* CMC_Behaviour_Entry::execute(CMC_Object* current, CXArray* params) {
         targetVersion_ = CMC_ObjectsContainer::namesVersion();
       }
       if (target_) {
+        if (methodId_ < 0) warnUnknownMethod(target_, runner_);
         if (discardResult_) mc::ResultUse::discardNext(target_);
         if (runner_) result = runner_->run(methodId_, target_, scope_, args);
         mc::ResultUse::clear();
-      } else {
+      } else if (found) {
         result = callOn(found, args);
+      } else {
+        warnUnknownObject();
       }
       break;
     }

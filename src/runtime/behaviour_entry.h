@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -69,6 +70,15 @@ class CMC_Behaviour_Entry : public CXObject {
   bool allArgumentsConstant() const { return allConstant_; }
   CMC_ObjectsContainer* getScope() const { return scope_; }
   CMC_Behaviour* getBehaviour() const { return behaviour_; }
+  // The static check's view of a statement parsed in its scope: warns as the run would about a
+  // literal target that is not there and a method its type does not have (the statement and its
+  // argument statements). Names made from parameters are not judged, nor targets `madeAtRunTime`
+  // says the game creates while it runs.
+  void checkNames(const std::function<bool(std::string_view)>& madeAtRunTime = {});
+  // The i-th argument as written (a literal's value, a name's text); empty when there is none.
+  CXString getArgumentText(int i) const;
+  // The statement the i-th argument runs (a call, a name looked up when it runs), else null.
+  const CMC_Behaviour_Entry* getArgumentStatement(int i) const;
 
   // Splits code into statements: every blank is dropped, a ";" outside parentheses ends a statement,
   // and text after the last such ";" is not a statement.
@@ -106,6 +116,11 @@ class CMC_Behaviour_Entry : public CXObject {
   CMC_Object* callOn(CMC_Object* target, const CMC_Args* args);
   CMC_Object* lookupTarget(const CXString& name) const;
   const CXString& ownerName() const;
+  // The mistakes a statement meets when it runs (the logger says each once and counts repeats): a
+  // call on an object that does not exist, a method the target's type does not have.
+  void warnUnknownObject();
+  void warnUnknownMethod(CMC_Object* target, CMC_Runner* runner);
+  void warnUnknownInstruction();
 
   CMC_ObjectsContainer* scope_ = nullptr;
   CMC_Behaviour* behaviour_ = nullptr;

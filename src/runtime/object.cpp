@@ -3,8 +3,11 @@
 
 #include <cstring>
 
+#include "definitions/melement.h"
 #include "foundation/log.h"
+#include "foundation/spelling.h"
 #include "foundation/xarray.h"
+#include "runtime/code_check.h"
 #include "runtime/behaviour.h"
 #include "runtime/objects_container.h"
 #include "runtime/variable.h"
@@ -118,7 +121,9 @@ std::shared_ptr<CXArray> ownParams(CXArray* params) {
 CMC_Object::CMC_Object(CXString name, int type) : name_(std::move(name)), type_(type) {}
 
 CMC_Object::CMC_Object(CMC_ObjectsContainer* scene, CMElement* element, int type)
-    : name_(elementName(element)), type_(type), scene_(scene) {}
+    : name_(elementName(element)), type_(type), scene_(scene) {
+  if (element) origin_ = element->getOrigin();
+}
 
 CMC_Object::~CMC_Object() = default;
 
@@ -265,14 +270,27 @@ void CMC_Object::initializeBehaviours(CMC_ObjectsContainer* scope, CMElement* el
     return;
   }
 
-  forEachProperty(element, [&](const CXString& key, const CXString& rawValue) {
-    // A key may start with several event names of the list (ONCLICK and ONCLICKED): it is bound
-    // once, and the flag of every matching event is set.
-    std::vector<int> matches;
-    for (size_t i = 0; i < list->size(); ++i)
-      if (key.view().starts_with((*list)[i].view())) matches.push_back(static_cast<int>(i));
-    if (matches.empty()) return;
-    CXString value = rawValue;
+  const CMProperties& properties = element->getProperties();
+  for (int p = 0; p < properties.size(); ++p) {
+    const CMProperty* property = properties.getAt(p);
+    if (property) bindHandler(scope, *list, *property);
+  }
+}
+
+void CMC_Object::bindHandler(CMC_ObjectsContainer* scope, const CMC_EventList& list, const CMProperty& property) {
+  const CXString& key = property.getName();
+  // A key may start with several event names of the list (ONCLICK and ONCLICKED): it is bound
+  // once, and the flag of every matching event is set.
+  std::vector<int> matches;
+  for (size_t i = 0; i < list.size(); ++i)
+    if (key.view().starts_with(list[i].view())) matches.push_back(static_cast<int>(i));
+  if (matches.empty()) {
+    if (looksLikeEvent(key.view())) warnUnknownEvent(list, property);
+    return;
+  }
+  property.markRead();
+  {
+    CXString value = property.getValue();
     value.AllTrim(' ');
     if (value.isEmpty()) return;
     if (!scope) {
@@ -290,6 +308,8 @@ void CMC_Object::initializeBehaviours(CMC_ObjectsContainer* scope, CMElement* el
         for (int n = 2; scope->getObjectId(behName) >= 0; ++n) behName = base + "_" + CXString::toString(n);
       }
       auto* behaviour = new CMC_Behaviour(scope, behName, value);
+      behaviour->setOrigin(property.getOrigin());
+      mc::reportCodeProblems(value.view(), property.getOrigin(), "handler " + key.str() + " of " + name_.str());
       behaviour->init();
       inlineBehaviours_.emplace_back(behaviour, scope);
       scope->addObject(behaviour);
@@ -313,11 +333,28 @@ void CMC_Object::initializeBehaviours(CMC_ObjectsContainer* scope, CMElement* el
       addBehaviour(key, static_cast<CMC_Behaviour*>(found), args, scope);
       for (int i : matches) setHandlerFlag(i);
     } else {
-      TLOG_DEBUG("object " << name_.c_str() << ": handler " << key.c_str() << " names no behaviour "
-                           << behName.c_str());
+      TLOG_WARN_AT(property.getOrigin(), "handler " << key.c_str() << " of " << name_.c_str() << " names no behaviour "
+                                                    << behName.c_str());
       CXString::releaseToVector(args);
     }
-  });
+  }
+}
+
+bool CMC_Object::looksLikeEvent(std::string_view key) {
+  if (key.size() < 4 || !key.starts_with("ON")) return false;
+  for (char c : key.substr(0, key.find('^')))
+    if (!(c >= 'A' && c <= 'Z') && c != '_') return false;
+  return true;
+}
+
+void CMC_Object::warnUnknownEvent(const CMC_EventList& list, const CMProperty& property) {
+  if (!tarnvik::log::mistakesWanted()) return;
+  std::string_view key = property.getName().view();
+  std::string_view event = key.substr(0, key.find('^'));
+  std::vector<std::string> names;
+  for (const CXString& e : list) names.push_back(e.str());
+  TLOG_WARN_AT(property.getOrigin(), typeToString(type_).c_str() << " " << name_.c_str() << " has no event " << event
+                                                                 << tarnvik::didYouMean(event, names));
 }
 
 CMC_HandlerList* CMC_Object::findHandlers(std::string_view key) const {

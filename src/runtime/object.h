@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "foundation/log.h"
 #include "foundation/xobject.h"
 #include "foundation/xstring.h"
 #include "runtime/type_ids.h"
@@ -19,6 +20,7 @@
 class CXArray;
 class CXArchive;
 class CMElement;
+class CMProperty;
 class CMC_ObjectsContainer;
 class CMC_Behaviour;
 class CMC_Class;
@@ -85,6 +87,9 @@ class CMC_Object : public CXObject {
 
   const CXString& getName() const { return name_; }
   void setName(const CXString& name) { name_ = name; }
+  // Where the object was declared (its element's file and line); unknown for objects made by code.
+  const tarnvik::log::Origin& getOrigin() const { return origin_; }
+  void setOrigin(const tarnvik::log::Origin& origin) { origin_ = origin; }
   int getType() const { return type_; }
   bool isClone() const { return isClone_; }
   bool isTemporary() const { return temporary_; }
@@ -212,11 +217,17 @@ class CMC_Object : public CXObject {
   void resetObjectState();
 
  private:
+  // Binds one property of the definition when its key names an event of the list (warns about a
+  // key that looks like an event the type does not have, and about a handler naming nothing).
+  void bindHandler(CMC_ObjectsContainer* scope, const CMC_EventList& list, const CMProperty& property);
+  static bool looksLikeEvent(std::string_view key);
+  void warnUnknownEvent(const CMC_EventList& list, const CMProperty& property);
   CMC_HandlerList* findHandlers(std::string_view key) const;
   // Runs the handlers under key with the supplied parameters, or each entry's own.
   bool fire(const CXString& key, CXArray* params, bool supplied);
 
   CXString name_;
+  tarnvik::log::Origin origin_;
   int type_;
   bool isClone_ = false;
   bool temporary_ = false;

@@ -7,6 +7,7 @@
 
 #include "definitions/melement.h"
 #include "foundation/log.h"
+#include "foundation/spelling.h"
 #include "runtime/behaviour.h"
 #include "runtime/variable.h"
 
@@ -46,11 +47,54 @@ bool inAnyPass(const CXString& type) {
          inList(kPass6, type) || inList(kPass7, type);
 }
 
+bool isStructureTypeName(const CXString& type) { return type == "APPLICATION" || type == "EPISODE" || type == "SCENE"; }
+
 bool isStructureType(int type) {
   return type == mc::TYPE_APPLICATION || type == mc::TYPE_EPISODE || type == mc::TYPE_SCENE;
 }
 
 const CXString kTypeKey("TYPE");
+
+// Every TYPE text the container knows: the passes' and the registered makers'.
+std::vector<std::string> knownTypeNames() {
+  std::vector<std::string> names;
+  for (const TypeList* list : {&kPass1, &kPass2, &kPass3, &kPass4, &kPass6, &kPass7})
+    for (const char* t : *list) names.emplace_back(t);
+  for (const auto& [name, maker] : registry())
+    if (maker) names.push_back(name);
+  std::sort(names.begin(), names.end());
+  names.erase(std::unique(names.begin(), names.end()), names.end());
+  return names;
+}
+
+void warnUnknownType(const CXString& type, CMElement* element) {
+  if (type.isEmpty() || !tarnvik::log::mistakesWanted()) return;
+  const CMProperty* key = element->getProperty(kTypeKey);
+  TLOG_WARN_AT(key ? key->getOrigin() : element->getOrigin(),
+               "unknown TYPE " << type.view() << " of " << element->getName().view()
+                               << tarnvik::didYouMean(type.view(), knownTypeNames()));
+}
+
+bool looksLikeEventKey(std::string_view key) { return key.size() >= 4 && key.starts_with("ON"); }
+
+// Keys of a made object's definition that nothing read: the type does not know them. A near miss
+// of a key the type asked for and did not find is named.
+void warnUnreadKeys(CMElement* element, const CMC_Object* object) {
+  if (!tarnvik::log::mistakesWanted()) return;
+  const CMProperties& properties = element->getProperties();
+  std::vector<std::string> known;
+  for (int i = 0; i < properties.size(); ++i)
+    if (properties.getAt(i)->isRead()) known.push_back(properties.getAt(i)->getName().str());
+  for (int i = 0; i < properties.size(); ++i) {
+    const CMProperty* p = properties.getAt(i);
+    std::string_view key = p->getName().view();
+    if (p->isRead() || looksLikeEventKey(key) || std::find(known.begin(), known.end(), key) != known.end()) continue;
+    known.emplace_back(key);
+    TLOG_DOUBT_AT(p->getOrigin(), CMC_Object::typeToString(object->getType()).view()
+                                      << " " << object->getName().view() << " has no key " << key
+                                      << tarnvik::didYouMean(key, properties.askedFor()));
+  }
+}
 
 }  // namespace
 
@@ -224,11 +268,13 @@ std::vector<CMElement*> CMC_ObjectsContainer::resolveObjects(CMElements* element
   types.reserve(all.size());
   for (CMElement* e : all) types.push_back(e->getPropertyValue(kTypeKey));
 
+  std::vector<CMC_Object*> made(all.size(), nullptr);
   auto pass = [&](const TypeList& list) {
     for (size_t i = 0; i < all.size(); ++i) {
       if (consumed[i] || !inList(list, types[i])) continue;
       if (CMC_Object* object = create(types[i], all[i])) {
         consumed[i] = 1;
+        made[i] = object;
         addObject(object);
       }
     }
@@ -259,6 +305,7 @@ std::vector<CMElement*> CMC_ObjectsContainer::resolveObjects(CMElements* element
       }
       if (CMC_Object* object = create(type, element)) {
         consumed[i] = 1;
+        made[i] = object;
         addObject(object);
       }
     } else if (!inAnyPass(type)) {
@@ -268,9 +315,13 @@ std::vector<CMElement*> CMC_ObjectsContainer::resolveObjects(CMElements* element
       } else {
         TLOG_DEBUG("container " << getName().c_str() << ": element " << element->getName().c_str()
                                 << " of type '" << type.c_str() << "' creates nothing");
+        if (!isTypeRegistered(type) && !isStructureTypeName(type)) warnUnknownType(type, element);
       }
     }
   }
+  // (An object replaced by a later one of the same name is gone: only those still here are judged.)
+  for (size_t i = 0; i < all.size(); ++i)
+    if (made[i] && std::find(objects_.begin(), objects_.end(), made[i]) != objects_.end()) warnUnreadKeys(all[i], made[i]);
 
   std::vector<CMElement*> rest;
   for (size_t i = 0; i < all.size(); ++i)

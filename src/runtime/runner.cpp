@@ -139,6 +139,14 @@ void CMC_Runner::addMethods(MethodTable rows) {
   for (const MethodRow& row : rows) methods_[row.name] = row.id;
 }
 
+std::vector<std::string> CMC_Runner::methodNames() const {
+  std::vector<std::string> names;
+  names.reserve(methods_.size());
+  for (const auto& entry : methods_) names.emplace_back(entry.first);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
 CMC_Runner::MethodTable CMC_Runner::commonMethods() {
   static constexpr MethodRow kMethods[] = {
       {"SEND", M_SEND},

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -199,6 +200,8 @@ class CMC_Runner : public CXObject {
   // The number registered under exactly this name, or -1. Runners that pass calls on by name give
   // other names numbers of their own.
   virtual int resolveMethod(std::string_view name) const;
+  // The names of the method table (for "did you mean" in diagnostics), sorted.
+  std::vector<std::string> methodNames() const;
 
   // Adds a member to a container object of another type (ARRAY, GROUP). Installed by those types.
   using MemberAdder = bool (*)(CMC_Object* container, CMC_Object* member);

@@ -24,6 +24,7 @@ TEST(HostOptions, SplitsHostOptionsFromEngineWords) {
   EXPECT_EQ(o.frameMs, 20);
   EXPECT_EQ(o.seed, 42u);
   EXPECT_EQ(o.logLevel, tarnvik::log::Level::trace);
+  EXPECT_EQ(HostOptions().logLevel, tarnvik::log::Level::warn);
   EXPECT_EQ(tarnvik::joinEngineWords(o.engineWords), "-path games/x -window -res 640 480");
 }
 
@@ -39,6 +40,10 @@ TEST(HostOptions, RejectsBadValuesAndUnknownOptions) {
   EXPECT_FALSE(parseHostOptions({"--scale", "big"}, o, err));
   EXPECT_FALSE(parseHostOptions({"--fullscreen"}, o, err));
   EXPECT_NE(err.find("--fullscreen"), std::string::npos);
+  EXPECT_EQ(err.find("one dash"), std::string::npos);
+  // An engine option written with two dashes is named with its one.
+  EXPECT_FALSE(parseHostOptions({"--path", "game"}, o, err));
+  EXPECT_EQ(err, "unknown option --path (engine options take one dash: -path)");
   EXPECT_TRUE(parseHostOptions({"--seed", "4294967295", "--settings", "a.ini", "--scale", "fit"}, o, err));
   EXPECT_EQ(o.settingsFile, "a.ini");
   EXPECT_EQ(o.scale, tarnvik::ScaleMode::fit);

@@ -3,6 +3,7 @@
 
 #include <memory>
 
+#include "files/path.h"
 #include "test_support.h"
 
 using deftest::describe;
@@ -120,6 +121,36 @@ TEST(LoaderFiles, CodedHeadersReadAlikeAndOnlyDWritesDecoded) {
   EXPECT_EQ(describe(d.get()), describe(c.get()));
   EXPECT_FALSE(std::filesystem::exists(dir.file("c.cnv.decoded")));
   EXPECT_EQ(deftest::readFile(dir.file("d.cnv.decoded")), "OBJECT=A\nA:K=v\n");
+}
+
+TEST(LoaderOrigins, ElementsAndPropertiesKeepTheirFileAndFirstLine) {
+  deftest::TempDir dir;
+  std::filesystem::create_directories(dir.path() / "Dane" / "Scena");
+  const std::string text = "# a comment\nOBJECT=HERO\n\nHERO:TYPE=ANIMO\nHERO:ONINIT={A^B();/\n  C^D();}\nHERO:K=1\n";
+  deftest::writeFile((dir.path() / "Dane" / "Scena" / "Scena.cnv").string(), text);
+  std::string coded;
+  ASSERT_TRUE(CTextCoder::codeBytes(text, 3, coded));
+  deftest::writeFile((dir.path() / "Dane" / "Scena" / "coded.cnv").string(), coded);
+  CPath::setDataRoot(CXString(dir.path().string()));
+  // The plain file named in another letter case, and its coded form: the same lines.
+  for (const char* name : {"dane/scena/SCENA.CNV", "Dane/Scena/coded.cnv"}) {
+    std::unique_ptr<CMElements> list(CMElementsLoader::load(nullptr, CXString(dir.path().string() + "/" + name)));
+    ASSERT_NE(list, nullptr) << name;
+    CMElement* hero = list->get("HERO");
+    ASSERT_NE(hero, nullptr) << name;
+    const std::string file = std::string(name).ends_with("coded.cnv") ? "Dane/Scena/coded.cnv" : "Dane/Scena/Scena.cnv";
+    EXPECT_EQ(hero->getOrigin().text(), file + ":2") << name;
+    EXPECT_EQ(hero->getProperty("TYPE")->getOrigin().text(), file + ":4") << name;
+    EXPECT_EQ(hero->getProperty("ONINIT")->getOrigin().text(), file + ":5") << name;
+    EXPECT_EQ(hero->getProperty("K")->getOrigin().text(), file + ":7") << name;
+  }
+  CPath::setDataRoot(CXString(std::filesystem::current_path().string()));
+}
+
+TEST(LoaderOrigins, BuffersWithoutAFileHaveNoOrigin) {
+  std::unique_ptr<CMElements> list(parse("OBJECT=A\nA:K=1\n"));
+  EXPECT_FALSE(list->get("A")->getOrigin().known());
+  EXPECT_EQ(list->get("A")->getOrigin().text(), "");
 }
 
 }  // namespace

@@ -176,7 +176,7 @@ TEST_F(ArchiveToolTest, APrecompiledFileOlderThanItsDefinitionIsUsedWithOneWarni
   fs::last_write_time(dir_ / "g/Dane/COUNTING/COUNTING.cnv", later);
   std::string stale = play("stale.ini", "-path g", 200);
   EXPECT_EQ(stale, fromBin) << "the precompiled files are still the ones used";
-  for (const char* pair : {"application.bin is older than", "COUNTING.bin is older than"}) {
+  for (const char* pair : {"application.bin (precompiled): warning: older than", "COUNTING.bin (precompiled): warning: older than"}) {
     size_t at = err_.find(pair);
     ASSERT_NE(at, std::string::npos) << err_;
     EXPECT_EQ(err_.find(pair, at + 1), std::string::npos) << "said once: " << err_;

@@ -7,7 +7,9 @@
 #include <optional>
 
 #include "files/xarchive.h"
+#include "files/file_search.h"
 #include "foundation/log.h"
+#include "foundation/spelling.h"
 #include "graphics/refresh_screen.h"
 #include "graphics/window.h"
 #include "objects/drawables/graphic_methods.h"
@@ -115,8 +117,11 @@ bool CMC_Animo::load(const CXString& file) {
   bool visible = animo_->isVisible();
   CXPoint place = animo_->GetGlobalPosition() + animo_->getAnchor();
   animo_->StopNoNotify();
-  bool ok = animo_->Load(window(), file);
-  if (!ok) TLOG_WARN("ANIMO " << getName().view() << ": cannot load " << file.view());
+  CWindow* shown = window();
+  bool ok = animo_->Load(shown, file);
+  if (!ok)
+    TLOG_WARN_AT(getOrigin(), "ANIMO " << getName().view() << ": cannot load " << file.view() << " (looked in "
+                                       << tarnvik::files::searchedPlaces(shown, file) << ")");
   animo_->SetPosition(place.x, place.y);
   animo_->Visible(visible);
   invalidate();
@@ -131,7 +136,10 @@ bool CMC_Animo::play(const CXString& event, int entry) {
   animo_->addNotifier(this);
   int n = animo_->GetEventNo(event);
   if (n < 0) {
-    TLOG_DEBUG("ANIMO " << getName().view() << ": no event '" << event.view() << "'");
+    std::vector<std::string> events;
+    for (int i = 0; i < animo_->GetNOE(); ++i) events.push_back(animo_->GetEventName(i).str());
+    TLOG_WARN_AT(getOrigin(), "ANIMO " << getName().view() << ": PLAY of " << event.view()
+                                       << ", an event its animation does not have" << tarnvik::didYouMean(event.view(), events));
     return false;
   }
   return animo_->Play(n, entry);

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "files/xarchive.h"
+#include "files/file_search.h"
 #include "foundation/log.h"
 #include "graphics/pixels/color.h"
 #include "graphics/refresh_screen.h"
@@ -97,7 +98,9 @@ bool CMC_Image::load(const CXString& file) {
   invalidate();
   bool visible = image_->isVisible();
   bool ok = image_->Load(window(), file);
-  if (!ok) TLOG_WARN("IMAGE " << getName().view() << ": cannot load " << file.view());
+  if (!ok)
+    TLOG_WARN_AT(getOrigin(), "IMAGE " << getName().view() << ": cannot load " << file.view() << " (looked in "
+                                       << tarnvik::files::searchedPlaces(window(), file) << ")");
   image_->Visible(visible);
   resetPosition_ = image_->GetPosition() + image_->getAnchor();
   invalidate();

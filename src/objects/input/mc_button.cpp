@@ -202,6 +202,10 @@ void CMC_Button::setSound(CButton::Sound which, const CXString& name) {
     button_->SetSound(which, nullptr);
     return;
   }
+  // SOUND objects are made before buttons: a name that finds nothing now is most likely a slip.
+  if (CMC_ObjectsContainer* scope = getScene(); scope && !scope->getObject(name))
+    TLOG_WARN_AT(getOrigin(), "BUTTON " << getName().view() << ": " << (which == CButton::kSoundOnClick ? "SNDONCLICK" : "SNDONMOVE")
+                                        << " names no object " << name.view());
   // Looked up when it plays, so a SOUND made or removed later is found or skipped.
   std::weak_ptr<char> self = mc::lifeOf(this);
   button_->SetSound(which, [this, self, name](bool play) {

@@ -6,7 +6,11 @@
 #include <map>
 #include <string>
 
+#include "files/file.h"
+#include "files/file_search.h"
+#include "files/path.h"
 #include "files/xarchive.h"
+#include "foundation/log.h"
 #include "graphics/window.h"
 #include "runtime/object_records.h"
 #include "runtime/objects_container.h"
@@ -76,6 +80,7 @@ void CMC_Sound::initSound(const CXString& file) {
   file_ = file;
   CWindow* shown = window();
   CXString resolved = file.isEmpty() ? file : CSoundSystem::resolveSoundFX(shown, file);
+  warnIfMissing(shown, file, resolved);
   if (!resolved.isEmpty()) {
     std::weak_ptr<CSound4>& slot = sharedSounds()[shareKey(resolved)];
     sound_ = slot.lock();
@@ -107,7 +112,25 @@ void CMC_Sound::resume() { sound_->resume(); }
 bool CMC_Sound::isPlaying() const { return sound_->isPlaying(); }
 
 bool CMC_Sound::load(const CXString& file) {
-  return sound_->Load(CSoundSystem::resolveSoundFX(window(), file));
+  CWindow* shown = window();
+  CXString resolved = CSoundSystem::resolveSoundFX(shown, file);
+  warnIfMissing(shown, file, resolved);
+  return sound_->Load(resolved);
+}
+
+void CMC_Sound::warnIfMissing(CWindow* window, const CXString& file, const CXString& resolved) {
+  if (!file.isEmpty() && !CFile::canRead(window, resolved)) {
+    // The places a sound effect is looked for: as named, then under "Wavs" and "Wavs/Sfx".
+    std::vector<CXString> names{file};
+    if (window && !window->getWavPath().empty()) {
+      CXString wavs(window->getWavPath());
+      names.push_back(CPath::join(wavs, file));
+      names.push_back(CPath::join(CPath::join(wavs, "Sfx"), file));
+    }
+    std::string places;
+    for (const CXString& name : names) places += (places.empty() ? "" : ", ") + tarnvik::files::searchedPlaces(window, name);
+    TLOG_WARN_AT(getOrigin(), "SOUND " << getName().view() << ": cannot load " << file.view() << " (looked in " << places << ")");
+  }
 }
 
 int CMC_Sound::volumeFromScript(int v) {

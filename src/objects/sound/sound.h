@@ -8,6 +8,8 @@
 #include "runtime/object.h"
 #include "runtime/runner.h"
 
+class CWindow;
+
 class CSound4;
 
 class CMC_Sound : public CMC_Object, public CPlayableObserver {
@@ -33,6 +35,8 @@ class CMC_Sound : public CMC_Object, public CPlayableObserver {
   void pause();
   void resume();
   bool load(const CXString& file);
+  // Names the object and the places looked in when its file cannot be found.
+  void warnIfMissing(CWindow* window, const CXString& file, const CXString& resolved);
   bool isPlaying() const;
   void setVolume(int scriptVolume);
   void setPan(int scriptPan);
