@@ -177,9 +177,14 @@ TEST_F(ArchiveToolTest, APrecompiledFileOlderThanItsDefinitionIsUsedWithOneWarni
   std::string stale = play("stale.ini", "-path g", 200);
   EXPECT_EQ(stale, fromBin) << "the precompiled files are still the ones used";
   for (const char* pair : {"application.bin (precompiled): warning: older than", "COUNTING.bin (precompiled): warning: older than"}) {
+    // Said once; the count of repeats at the end of the run names it again on a line of its own.
     size_t at = err_.find(pair);
     ASSERT_NE(at, std::string::npos) << err_;
-    EXPECT_EQ(err_.find(pair, at + 1), std::string::npos) << "said once: " << err_;
+    size_t again = err_.find(pair, at + 1);
+    if (again != std::string::npos) {
+      size_t lineStart = err_.rfind('\n', again);
+      EXPECT_EQ(err_.compare(lineStart + 1, 24, "tarnvik: warn: repeated "), 0) << "said once: " << err_;
+    }
   }
   EXPECT_NE(err_.find("application.def"), std::string::npos) << err_;
   EXPECT_NE(err_.find("COUNTING.cnv"), std::string::npos) << err_;

@@ -236,7 +236,7 @@ TEST_F(PrecompiledTest, RecordsOfTheBuiltinAndBreakpointFields) {
   for (CMC_Object* o : read) delete o;
 
   // A type without a record is never written.
-  CMC_Object plain(CXString("P"), mc::TYPE_FONT);
+  CMC_Object plain(CXString("P"), mc::TYPE_FILTER);
   EXPECT_FALSE(pc::canWrite({&plain}, why));
   EXPECT_NE(why.find("P"), std::string::npos);
 }
@@ -271,7 +271,7 @@ TEST_F(PrecompiledTest, EveryTypeAGameCanHoldHasARecord) {
 TEST_F(PrecompiledTest, AnObjectWithoutARecordStopsThePrecompilationNamingItsScene) {
   // FILTER: a type the definition reader creates, given a maker here without a record.
   CMC_ObjectsContainer::registerType("FILTER", [](CMC_ObjectsContainer*, CMElement* element) -> CMC_Object* {
-    return new CMC_Object(element->getName(), mc::TYPE_FONT);
+    return new CMC_Object(element->getName(), mc::TYPE_FILTER);
   });
   write("Dane/SC.cnv", "OBJECT=N\nN:TYPE=INTEGER\n\nOBJECT=ODD\nODD:TYPE=FILTER\n");
   write("Dane/SC.bin", "stale");
