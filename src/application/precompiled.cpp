@@ -20,7 +20,7 @@
 #include "foundation/log.h"
 #include "graphics/window.h"
 #include "runtime/behaviour.h"
-#include "runtime/object_records.h"
+#include "runtime/records/object_records.h"
 
 namespace tarnvik::precompiled {
 

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "definitions/melement.h"
-#include "runtime/object_records.h"
+#include "runtime/records/object_records.h"
 #include "runtime/objects_container.h"
 #include "runtime/runner.h"
 

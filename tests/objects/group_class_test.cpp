@@ -11,7 +11,7 @@
 #include "objects/data_fixture.h"
 #include "objects/program/group.h"
 #include "runtime/behaviour.h"
-#include "runtime/object_records.h"
+#include "runtime/records/object_records.h"
 
 namespace fs = std::filesystem;
 

@@ -24,7 +24,7 @@
 #include "runtime/behaviour.h"
 #include "runtime/condition.h"
 #include "runtime/expression.h"
-#include "runtime/object_records.h"
+#include "runtime/records/object_records.h"
 #include "runtime/runner.h"
 #include "runtime/variable.h"
 #include "runtime/variable_factory.h"

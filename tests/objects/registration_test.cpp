@@ -5,7 +5,7 @@
 
 #include "objects/drawables/animo.h"
 #include "objects/window_scene_fixture.h"
-#include "runtime/object_records.h"
+#include "runtime/records/object_records.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include "foundation/log.h"
 #include "foundation/xrandom.h"
 #include "graphics/window.h"
-#include "runtime/object_records.h"
+#include "runtime/records/object_records.h"
 #include "runtime/objects_container.h"
 #include "runtime/runner.h"
 #include "runtime/variable.h"

@@ -6,7 +6,7 @@
 #include "objects/data/data_files.h"
 #include "objects/data/structure.h"
 #include "objects/data/value_args.h"
-#include "runtime/object_records.h"
+#include "runtime/records/object_records.h"
 #include "runtime/objects_container.h"
 #include "runtime/runner.h"
 #include "runtime/variable.h"

@@ -9,7 +9,7 @@
 #include "files/xarchive.h"
 #include "foundation/log.h"
 #include "objects/data/value_args.h"
-#include "runtime/object_records.h"
+#include "runtime/records/object_records.h"
 #include "runtime/objects_container.h"
 #include "runtime/runner.h"
 #include "runtime/variable_factory.h"

@@ -8,7 +8,7 @@
 #include "foundation/log.h"
 #include "objects/data/data_files.h"
 #include "objects/data/value_args.h"
-#include "runtime/object_records.h"
+#include "runtime/records/object_records.h"
 #include "runtime/objects_container.h"
 #include "runtime/runner.h"
 #include "runtime/variable.h"

@@ -14,7 +14,7 @@
 #include "graphics/window.h"
 #include "objects/drawables/graphic_methods.h"
 #include "runtime/instruction_runner.h"
-#include "runtime/object_records.h"
+#include "runtime/records/object_records.h"
 #include "runtime/objects_container.h"
 #include "runtime/variable.h"
 #include "runtime/variable_factory.h"

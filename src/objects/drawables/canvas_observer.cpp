@@ -4,7 +4,7 @@
 #include "graphics/pixels/surface.h"
 #include "graphics/window.h"
 #include "objects/drawables/drawable_owner.h"
-#include "runtime/object_records.h"
+#include "runtime/records/object_records.h"
 #include "runtime/objects_container.h"
 #include "runtime/runner.h"
 #include "runtime/variable.h"

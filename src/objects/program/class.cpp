@@ -12,7 +12,7 @@
 #include "foundation/log.h"
 #include "graphics/window.h"
 #include "runtime/behaviour.h"
-#include "runtime/object_records.h"
+#include "runtime/records/object_records.h"
 #include "runtime/objects_container.h"
 #include "runtime/runner.h"
 #include "runtime/variable.h"

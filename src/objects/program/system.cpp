@@ -11,7 +11,7 @@
 #include "foundation/log.h"
 #include "graphics/window.h"
 #include "platform/clock.h"
-#include "runtime/object_records.h"
+#include "runtime/records/object_records.h"
 #include "runtime/objects_container.h"
 #include "runtime/runner.h"
 #include "runtime/variable.h"

@@ -12,7 +12,7 @@
 #include "files/xarchive.h"
 #include "foundation/log.h"
 #include "graphics/window.h"
-#include "runtime/object_records.h"
+#include "runtime/records/object_records.h"
 #include "runtime/objects_container.h"
 #include "runtime/type_ids.h"
 #include "runtime/variable_factory.h"

@@ -1,6 +1,6 @@
 // The record registry, with the types of the script runtime: value variables, expressions,
 // conditions and behaviours.
-#include "runtime/object_records.h"
+#include "runtime/records/object_records.h"
 
 #include <unordered_map>
 
