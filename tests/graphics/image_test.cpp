@@ -461,7 +461,7 @@ TEST_F(ImageTest, PsdDocumentsAsImageMagickWritesThem) {
     name[1] = static_cast<char>('0' + i);
     std::string file = (dir / name).string();
     const Picture& p = pictures[i];
-    ASSERT_TRUE(tarnvik::png::write565(file, p.pixels.data(), p.w * 2, p.w, p.h, error, p.alpha.data())) << error;
+    ASSERT_TRUE(tarnvik::png::write565(file, p.pixels.data(), p.w, p.w, p.h, error, p.alpha.data())) << error;
     tarnvik::png::Image image;
     ASSERT_TRUE(tarnvik::png::read(file, image, error)) << error;
     ASSERT_EQ(image.channels, 4);
