@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <functional>
+#include <map>
+#include <memory>
 #include <nlohmann/json.hpp>
 #include <string_view>
 #include <tuple>
@@ -13,6 +15,7 @@
 #include "application/mc_application.h"
 #include "application/precompiled.h"
 #include "application/scene.h"
+#include "definitions/melementsloader.h"
 #include "files/file.h"
 #include "files/file_search.h"
 #include "files/path.h"
@@ -21,9 +24,20 @@
 #include "runtime/behaviour.h"
 #include "runtime/behaviour_entry.h"
 #include "settings/commandline.h"
+#include "sound/sound_system.h"
 
 namespace tarnvik {
 namespace {
+
+struct Importer {
+  std::string shown;
+  ImportedFiles files;
+};
+
+std::map<int, Importer>& importers() {
+  static std::map<int, Importer> table;
+  return table;
+}
 
 std::vector<CheckDiagnostic>& gathered() {
   static std::vector<CheckDiagnostic> list;
@@ -94,14 +108,129 @@ struct MadeNames {
   }
 };
 
-void checkBehaviours(const std::vector<CMC_Scene*>& structure) {
+// A scope the check reads code in, and the scene whose folder its file names are found from (none
+// for the application and episodes: their code runs in whatever scene is current).
+struct Scope {
+  CMC_ObjectsContainer* container;
+  CMC_Scene* folderOf;
+};
+
+void checkBehaviours(const std::vector<Scope>& scopes) {
   MadeNames made;
-  for (CMC_Scene* scene : structure) forEachBehaviour(scene, [&](CMC_Behaviour* b) { made.gather(b); });
+  for (const Scope& s : scopes) forEachBehaviour(s.container, [&](CMC_Behaviour* b) { made.gather(b); });
   std::function<bool(std::string_view)> isMade = [&made](std::string_view name) { return made(name); };
-  for (CMC_Scene* scene : structure)
-    forEachBehaviour(scene, [&](CMC_Behaviour* b) {
+  for (const Scope& s : scopes)
+    forEachBehaviour(s.container, [&](CMC_Behaviour* b) {
       for (const auto& line : b->getLines()) line->checkNames(isMade);
     });
+}
+
+// Statements whose first argument names a file: the target's type, the method, and what the file is.
+enum class Named { Image, Sound, Definitions };
+struct FileMethod {
+  int type;
+  std::string_view shown;  // the type as the author writes it
+  std::string_view method;
+  Named what;
+};
+constexpr FileMethod kFileMethods[] = {
+    {mc::TYPE_ANIMO, "ANIMO", "LOAD", Named::Image},
+    {mc::TYPE_IMAGE, "IMAGE", "LOAD", Named::Image},
+    {mc::TYPE_SOUND, "SOUND", "LOAD", Named::Sound},
+    {mc::TYPE_CANVASOBSERVER, "CANVASOBSERVER", "SETBACKGROUND", Named::Image},
+    {mc::TYPE_CNVLOADER, "CNVLOADER", "LOAD", Named::Definitions},
+};
+
+// "TYPE NAME", or the name alone for the objects named like their type (CNVLOADER).
+std::string shownObject(std::string_view type, const CXString& name) {
+  return name.view() == type ? std::string(type) : std::string(type) + " " + name.str();
+}
+
+std::string placesFor(CWindow* window, const CXString& file, Named what) {
+  return what == Named::Sound ? CSoundSystem::searchedPlaces(window, file) : files::searchedPlaces(window, file);
+}
+
+bool readable(CWindow* window, const CXString& file, Named what) {
+  return CFile::canRead(window, what == Named::Sound ? CSoundSystem::resolveSoundFX(window, file) : file);
+}
+
+// Reads the definition files the game loads while it runs into scopes of their own (children of
+// the scope that loads them), so their declarations and code are checked like a scene's.
+class Imports {
+ public:
+  Imports(CWindow* window, std::vector<Scope>& scopes) : window_(window), scopes_(scopes) {}
+  ~Imports() {
+    // Newest first: a later scope may be a child of an earlier one.
+    while (!made_.empty()) made_.pop_back();
+  }
+
+  void readClassFiles() {
+    for (size_t i = 0; i < scopes_.size(); ++i) {
+      Scope scope = scopes_[i];
+      for (CMC_Object* object : std::vector<CMC_Object*>(scope.container->objects())) {
+        auto it = importers().find(object->getType());
+        if (it == importers().end()) continue;
+        for (const CXString& file : it->second.files(*object))
+          if (!CFile::canRead(window_, file))
+            TLOG_WARN_AT(object->getOrigin(), shownObject(it->second.shown, object->getName())
+                                                  << ": cannot read " << file.view() << " (looked in "
+                                                  << files::searchedPlaces(window_, file) << ")");
+          else
+            read(file, object->getName(), scope);
+      }
+    }
+  }
+
+  // A definition file named by a literal argument: read once per scope that loads it.
+  void read(const CXString& file, const CXString& name, const Scope& into) {
+    std::string key = file.str() + '\n' + std::to_string(reinterpret_cast<uintptr_t>(into.container));
+    if (!seen_.insert(key).second) return;
+    std::unique_ptr<CMElements> elements(CMElementsLoader::load(window_, file));
+    if (!elements) return;
+    auto scope = std::make_unique<CMC_ObjectsContainer>(window_, name, into.container, mc::TYPE_GROUP);
+    scope->resolveObjects(elements.get());
+    scopes_.push_back({scope.get(), into.folderOf});
+    made_.push_back(std::move(scope));
+  }
+
+ private:
+  CWindow* window_;
+  std::vector<Scope>& scopes_;
+  std::vector<std::unique_ptr<CMC_ObjectsContainer>> made_;
+  std::unordered_set<std::string> seen_;
+};
+
+// Every file a statement names by a literal argument, found as the run would find it from the
+// scene's folder; a definition file found is read as the loader would.
+void checkStatementFiles(const CMC_Behaviour_Entry* statement, const Scope& scope, Imports& imports, CWindow* window) {
+  for (int i = 0; i < statement->getArgumentCount(); ++i)
+    if (const CMC_Behaviour_Entry* inner = statement->getArgumentStatement(i)) checkStatementFiles(inner, scope, imports, window);
+  const CMC_Object* target = statement->kind() == CMC_Behaviour_Entry::Kind::Call ? statement->getTarget() : nullptr;
+  CXString file = target ? statement->getLiteralText(0) : CXString();
+  if (file.isEmpty()) return;
+  for (const FileMethod& row : kFileMethods) {
+    if (row.type != target->getType() || statement->getMethodName().view() != row.method) continue;
+    CMC_Behaviour* owner = statement->getBehaviour();
+    if (!readable(window, file, row.what))
+      TLOG_WARN_AT(owner ? owner->getOrigin() : log::Origin(),
+                   shownObject(row.shown, target->getName()) << ": " << row.method << " names " << file.view()
+                                                             << ", which cannot be found (looked in "
+                                                             << placesFor(window, file, row.what) << ")");
+    else if (row.what == Named::Definitions)
+      imports.read(file, file, scope);
+  }
+}
+
+void checkNamedFiles(std::vector<Scope>& scopes, Imports& imports, CWindow* window) {
+  // Scopes read from definition files are appended while this runs: walk by index.
+  for (size_t i = 0; i < scopes.size(); ++i) {
+    Scope scope = scopes[i];
+    if (!scope.folderOf) continue;
+    scope.folderOf->enterFolder(scope.folderOf->getName() + ".cnv");
+    forEachBehaviour(scope.container, [&](CMC_Behaviour* b) {
+      for (const auto& line : b->getLines()) checkStatementFiles(line.get(), scope, imports, window);
+    });
+  }
 }
 
 void checkStructureNames(CMC_Application* application, const std::vector<CMC_Scene*>& structure) {
@@ -138,12 +267,21 @@ bool loadAll(CWindow* window, CApplication& application, const std::string& fold
     scene->warnMissingFiles();
     if (!scene->isBinary()) tarnvik::precompiled::warnIfOlder(CPath::join(place, scene->getName() + ".bin"), cnv);
   }
-  checkBehaviours(structure);
+  std::vector<Scope> scopes;
+  for (CMC_Scene* scene : structure) scopes.push_back({scene, scene->getType() == mc::TYPE_SCENE ? scene : nullptr});
+  Imports imports(window, scopes);
+  imports.readClassFiles();
+  checkNamedFiles(scopes, imports, window);
+  checkBehaviours(scopes);
   checkStructureNames(app, structure);
   return true;
 }
 
 }  // namespace
+
+void registerImportedFiles(int typeId, std::string_view typeName, ImportedFiles files) {
+  importers()[typeId] = {std::string(typeName), std::move(files)};
+}
 
 bool checkGame(CWindow* window, const std::string& folder, const std::string& archive, std::vector<CheckDiagnostic>& out,
                std::string& why) {

@@ -2,12 +2,22 @@
 // run, the located warnings gathered instead of printed.
 #pragma once
 
+#include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "foundation/xstring.h"
+
+class CMC_Object;
 class CWindow;
 
 namespace tarnvik {
+
+// The definition files an object of a type brings into the game when it runs (a class's files),
+// as the engine names them; the check reads each and checks what it declares. Registered by the type.
+using ImportedFiles = std::function<std::vector<CXString>(CMC_Object& object)>;
+void registerImportedFiles(int typeId, std::string_view typeName, ImportedFiles files);
 
 struct CheckDiagnostic {
   std::string file;  // relative to the game folder; empty when no origin is known

@@ -12,7 +12,8 @@
 bool CSimpleFont6::Load(CFileContext* context, const CXString& name) {
   std::vector<uint8_t> bytes;
   if (!CFile::readAll(context, name, bytes) || !LoadFromMemory(bytes.data(), bytes.size())) {
-    TLOG_WARN("font " << name.view() << " cannot be read");
+    // The FONT object that asked says so, where it was declared.
+    TLOG_DEBUG("font " << name.view() << " cannot be read");
     flush();
     return false;
   }

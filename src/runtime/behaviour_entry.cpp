@@ -558,6 +558,14 @@ CXString CMC_Behaviour_Entry::getArgumentText(int i) const {
   return a.text;
 }
 
+CXString CMC_Behaviour_Entry::getLiteralText(int i) const {
+  if (i < 0 || i >= static_cast<int>(args_.size())) return CXString();
+  const Argument& a = args_[i];
+  bool literal = a.kind == Argument::Kind::Constant && a.owned && a.value == a.owned.get() &&
+                 a.owned->getType() == mc::TYPE_STRING;
+  return literal ? mc::textOf(a.value) : CXString();
+}
+
 void CMC_Behaviour_Entry::trace() const { TLOG_TRACE(ownerName().c_str() << ": " << text_.c_str()); }
 
 CMC_Object* CMC_Behaviour_Entry::execute(CMC_Object* current, CXArray* params) {

@@ -77,6 +77,9 @@ class CMC_Behaviour_Entry : public CXObject {
   void checkNames(const std::function<bool(std::string_view)>& madeAtRunTime = {});
   // The i-th argument as written (a literal's value, a name's text); empty when there is none.
   CXString getArgumentText(int i) const;
+  // The i-th argument's text when it is a text literal fixed when the statement was parsed (not an
+  // object's name, an expression, a call or a parameter); else empty.
+  CXString getLiteralText(int i) const;
   // The statement the i-th argument runs (a call, a name looked up when it runs), else null.
   const CMC_Behaviour_Entry* getArgumentStatement(int i) const;
 

@@ -414,6 +414,7 @@ struct SeqElement {
   std::vector<std::pair<CXString, CXString>> paramEvents;
   bool wait = true, starting = false, ending = false, loop = false;
   int visible = -1;  // SHOW 1, HIDE 0, unset -1
+  int fileLine = 0, animoLine = 0, wavLine = 0;  // where FILENAME, ANIMOFN and WAVFN were given
 };
 
 std::vector<std::string> tokens(const std::string& line) {
@@ -444,10 +445,11 @@ bool endsWithIgnoreCase(const CXString& name, const char* ext) {
 }  // namespace
 
 std::unique_ptr<CSequenceTree> CMultimediaSequenceCreator::load(CWindow* window, const CXString& fileName,
-                                                                 int priority) {
+                                                                 int priority, std::vector<SequenceMissingFile>* missing) {
   std::vector<uint8_t> bytes;
   if (!CFile::readAll(window, fileName, bytes)) {
-    TLOG_WARN("sequence " << fileName.view() << ": file not found");
+    // The object that named the file says so, where it was declared.
+    TLOG_DEBUG("sequence " << fileName.view() << ": file not found");
     return nullptr;
   }
   std::string base = fileName.str();
@@ -455,11 +457,12 @@ std::unique_ptr<CSequenceTree> CMultimediaSequenceCreator::load(CWindow* window,
   if (slash != std::string::npos) base.erase(0, slash + 1);
   size_t dot = base.find_last_of('.');
   if (dot != std::string::npos) base.erase(dot);
-  return build(window, std::string(bytes.begin(), bytes.end()), CXString(base), priority);
+  return build(window, std::string(bytes.begin(), bytes.end()), CXString(base), priority, missing);
 }
 
 std::unique_ptr<CSequenceTree> CMultimediaSequenceCreator::build(CWindow* window, const std::string& text,
-                                                                 const CXString& baseName, int priority) {
+                                                                 const CXString& baseName, int priority,
+                                                                 std::vector<SequenceMissingFile>* missing) {
   std::vector<SeqElement> elements;
   auto find = [&](const std::string& name) -> SeqElement* {
     for (SeqElement& e : elements)
@@ -467,7 +470,9 @@ std::unique_ptr<CSequenceTree> CMultimediaSequenceCreator::build(CWindow* window
     return nullptr;
   };
   size_t from = 0;
+  int lineNumber = 0;
   while (from <= text.size()) {
+    ++lineNumber;
     size_t end = text.find('\n', from);
     std::string line = text.substr(from, end == std::string::npos ? std::string::npos : end - from);
     from = end == std::string::npos ? text.size() + 1 : end + 1;
@@ -489,7 +494,7 @@ std::unique_ptr<CSequenceTree> CMultimediaSequenceCreator::build(CWindow* window
     const std::string& key = t[1];
     std::string value = t.size() > 2 ? t[2] : std::string();
     if (key == "TYPE") e->kind = value == "SEQUENCE" ? 2 : value == "SPEAKING" ? 3 : 1;
-    else if (key == "FILENAME") e->fileName = CXString(value);
+    else if (key == "FILENAME") e->fileName = CXString(value), e->fileLine = lineNumber;
     else if (key == "EVENT") e->event = CXString(value);
     else if (key == "MODE") e->mode = value == "RANDOM" ? CSequencedPlayable::kRandom
                                      : value == "PARAMETER" ? CSequencedPlayable::kParameter
@@ -497,8 +502,8 @@ std::unique_ptr<CSequenceTree> CMultimediaSequenceCreator::build(CWindow* window
     else if (key == "ADD") { if (!value.empty()) e->children.push_back(value); }
     else if (key == "WAIT") e->wait = isTrue(value);
     else if (key == "SEQEVENT") { if (t.size() > 3) e->paramEvents.emplace_back(CXString(t[2]), CXString(t[3])); }
-    else if (key == "ANIMOFN") e->animoFile = CXString(value);
-    else if (key == "WAVFN") e->wavFile = CXString(value);
+    else if (key == "ANIMOFN") e->animoFile = CXString(value), e->animoLine = lineNumber;
+    else if (key == "WAVFN") e->wavFile = CXString(value), e->wavLine = lineNumber;
     else if (key == "PREFIX") e->prefix = CXString(value);
     else if (key == "STARTING") e->starting = isTrue(value);
     else if (key == "ENDING") e->ending = isTrue(value);
@@ -511,21 +516,29 @@ std::unique_ptr<CSequenceTree> CMultimediaSequenceCreator::build(CWindow* window
   std::map<std::string, std::shared_ptr<CAnimo>> animations;
   CRefreshScreen* screen = window ? window->getRefreshScreen() : nullptr;
   // One animation per file, on the screen but hidden until an event of it plays.
-  auto animation = [&](const CXString& file) {
+  auto animation = [&](const CXString& file, int line) {
     std::string key = file.str();
     std::transform(key.begin(), key.end(), key.begin(), [](unsigned char c) { return std::tolower(c); });
     auto it = animations.find(key);
     if (it != animations.end()) return it->second;
     auto animo = std::make_shared<CAnimo>();
-    if (!animo->Load(window, file)) TLOG_WARN("sequence: animation " << file.view() << " cannot be read");
+    if (!animo->Load(window, file)) {
+      // A speaking element without ANIMOFN falls back on PIXEL.ANN: its absence is the author's choice.
+      if (missing) {
+        if (line > 0) missing->push_back({line, file, false});
+      }
+      else TLOG_WARN("sequence: animation " << file.view() << " cannot be read");
+    }
     animo->setVisibility(false);
     if (screen) screen->put(animo.get(), priority);
     animations[key] = animo;
     tree->animos_.push_back(animo);
     return animo;
   };
-  auto sound = [&](const CXString& file) {
-    return std::make_unique<CSound4>(window, CSoundSystem::resolveSoundFX(window, file), false, true);
+  auto sound = [&](const CXString& file, int line) {
+    CXString resolved = CSoundSystem::resolveSoundFX(window, file);
+    if (missing && !file.isEmpty() && !CFile::canRead(window, resolved)) missing->push_back({line, file, true});
+    return std::make_unique<CSound4>(window, resolved, false, true);
   };
   for (const SeqElement& e : elements) {
     std::unique_ptr<CSeqPlayable> p;
@@ -535,13 +548,14 @@ std::unique_ptr<CSequenceTree> CMultimediaSequenceCreator::build(CWindow* window
       p = std::move(node);
     } else if (e.kind == 3) {
       CXString animoFile = e.animoFile.isEmpty() ? CXString("PIXEL.ANN") : e.animoFile;
-      p = std::make_unique<CSpeakingAnimation>(animation(animoFile), sound(e.wavFile), e.prefix, e.starting, e.ending);
+      p = std::make_unique<CSpeakingAnimation>(animation(animoFile, e.animoLine), sound(e.wavFile, e.wavLine), e.prefix,
+                                               e.starting, e.ending);
     } else if (endsWithIgnoreCase(e.fileName, ".ANN")) {
-      auto leaf = std::make_unique<CSeqLeaf>(animation(e.fileName), e.event);
+      auto leaf = std::make_unique<CSeqLeaf>(animation(e.fileName, e.fileLine), e.event);
       for (const auto& [param, event] : e.paramEvents) leaf->addParameterEvent(param, event);
       p = std::move(leaf);
     } else {
-      p = std::make_unique<CSeqLeaf>(sound(e.fileName), e.loop);
+      p = std::make_unique<CSeqLeaf>(sound(e.fileName, e.fileLine), e.loop);
     }
     p->setName(CXString(e.name));
     if (e.visible == 0) p->hide();

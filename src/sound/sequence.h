@@ -162,12 +162,22 @@ class CSequenceTree {
   CSeqPlayable* root_ = nullptr;
 };
 
+// A file a sequence file names that cannot be read: the line naming it (from 1) and the name as written.
+struct SequenceMissingFile {
+  int line = 0;
+  CXString file;
+  bool sound = false;
+};
+
 class CMultimediaSequenceCreator {
  public:
   // Reads a sequence file through the file rules and builds its tree; null when it cannot be read.
-  // Animations are put on the window's screen at the given priority, hidden until played.
-  static std::unique_ptr<CSequenceTree> load(CWindow* window, const CXString& fileName, int priority = 0);
+  // Animations are put on the window's screen at the given priority, hidden until played. The files
+  // it names that cannot be read go into `missing` when given (the caller says where they were
+  // named); without it an unreadable animation is logged here.
+  static std::unique_ptr<CSequenceTree> load(CWindow* window, const CXString& fileName, int priority = 0,
+                                             std::vector<SequenceMissingFile>* missing = nullptr);
   // The same from the file's text; `baseName` names the root element.
   static std::unique_ptr<CSequenceTree> build(CWindow* window, const std::string& text, const CXString& baseName,
-                                              int priority = 0);
+                                              int priority = 0, std::vector<SequenceMissingFile>* missing = nullptr);
 };

@@ -2,6 +2,7 @@
 #include "sound/sound_system.h"
 
 #include "files/file.h"
+#include "files/file_search.h"
 #include "files/path.h"
 #include "foundation/log.h"
 #include "graphics/animation.h"
@@ -63,6 +64,19 @@ void CSoundSystem::SoundOn(bool on) {
 void CSoundSystem::MusicOn(bool on) {
   musicOn_ = on;
   if (!on) music_.stop();
+}
+
+std::string CSoundSystem::searchedPlaces(CWindow* window, const CXString& file) {
+  // A sound effect is looked for as named, then under "Wavs" and "Wavs/Sfx".
+  std::vector<CXString> names{file};
+  if (window && !window->getWavPath().empty()) {
+    CXString wavs(window->getWavPath());
+    names.push_back(CPath::join(wavs, file));
+    names.push_back(CPath::join(CPath::join(wavs, "Sfx"), file));
+  }
+  std::string places;
+  for (const CXString& name : names) places += (places.empty() ? "" : ", ") + tarnvik::files::searchedPlaces(window, name);
+  return places;
 }
 
 CXString CSoundSystem::resolveSoundFX(CWindow* window, const CXString& name) {

@@ -49,6 +49,8 @@ class CSoundSystem : public CFrameParticipant {
   // A sound-effect name as a loader can open it: as given (the current folder and the name rules),
   // else under the sound-effects folder, else under its "Sfx" subfolder.
   static CXString resolveSoundFX(CWindow* window, const CXString& name);
+  // The places resolveSoundFX looks in, as diagnostics name them ("a, b, c").
+  static std::string searchedPlaces(CWindow* window, const CXString& file);
 
   // Animation frames: plays the named sound (one shared sound per file) and asks whether it plays.
   // Plays an animation entry's sound with the animation's volume, panning and frequency (device units).

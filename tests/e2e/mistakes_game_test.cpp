@@ -23,6 +23,8 @@ struct Mistake {
   const char* message;
   bool playerMeetsIt;       // the player warns about it in a short run
   const char* application = kApplication;
+  const char* otherFile = nullptr;  // one more file of the game (a sequence, a class, a loaded file)
+  const char* otherText = nullptr;
 };
 
 const Mistake kMistakes[] = {
@@ -95,6 +97,31 @@ const Mistake kMistakes[] = {
     {"the application's STARTWITH naming nothing", "", "Dane/application.def:1", "error",
      "application GAME: STARTWITH SS names none of its episodes or scenes", false,
      "OBJECT=GAME\nGAME:TYPE=APPLICATION\nGAME:SCENES=S\nGAME:STARTWITH=SS\n\nOBJECT=S\nS:TYPE=SCENE\nS:PATH=S\n"},
+    {"a missing font", "OBJECT=F\nF:TYPE=FONT\nF:FILENAME=big.fnt\n", "Dane/S/S.cnv:1", "error",
+     "FONT F: cannot load big.fnt (looked in Dane/S/big.fnt)", true},
+    {"a missing sequence file", "OBJECT=TALK\nTALK:TYPE=SEQUENCE\nTALK:FILENAME=talk.seq\n", "Dane/S/S.cnv:1", "error",
+     "SEQUENCE TALK: cannot load talk.seq (looked in Dane/S/talk.seq)", true},
+    {"an animation a sequence file names, at its line there",
+     "OBJECT=TALK\nTALK:TYPE=SEQUENCE\nTALK:FILENAME=talk.seq\n", "Dane/S/talk.seq:4", "error",
+     "SEQUENCE TALK: animation face.ann cannot be found (looked in Dane/S/face.ann)", true, kApplication,
+     "Dane/S/talk.seq", "NAME=TALK\nTALK:TYPE=SEQUENCE\nNAME=A\nA:FILENAME=face.ann\nA:EVENT=X\nTALK:ADD=A\n"},
+    {"a sound a sequence file names, with the sound folders",
+     "OBJECT=TALK\nTALK:TYPE=SEQUENCE\nTALK:FILENAME=talk.seq\n", "Dane/S/talk.seq:4", "error",
+     "SEQUENCE TALK: sound hello.wav cannot be found (looked in Dane/S/hello.wav, Wavs/hello.wav, Wavs/Sfx/hello.wav)",
+     true, kApplication, "Dane/S/talk.seq", "NAME=TALK\nTALK:TYPE=SEQUENCE\nNAME=A\nA:FILENAME=hello.wav\nTALK:ADD=A\n"},
+    {"an animation named by a literal argument", "OBJECT=A\nA:TYPE=ANIMO\nOBJECT=S\nS:ONINIT={A^LOAD(\"walk.ann\");}\n",
+     "Dane/S/S.cnv:4", "error", "ANIMO A: LOAD names walk.ann, which cannot be found (looked in Dane/S/walk.ann)", false},
+    {"a definition file loaded at run time that is missing", "OBJECT=S\nS:ONINIT={CNVLOADER^LOAD(\"more.cnv\");}\n",
+     "Dane/S/S.cnv:2", "error", "CNVLOADER: LOAD names more.cnv, which cannot be found (looked in Dane/S/more.cnv)", false},
+    {"a mistake inside a definition file loaded at run time", "OBJECT=S\nS:ONINIT={CNVLOADER^LOAD(\"more.cnv\");}\n",
+     "Dane/S/more.cnv:2", "error", "unknown TYPE INTEGR of Q; did you mean INTEGER?", false, kApplication,
+     "Dane/S/more.cnv", "OBJECT=Q\nQ:TYPE=INTEGR\n"},
+    {"a class whose file is missing", "OBJECT=C\nC:TYPE=CLASS\nC:DEF=hero.class\n", "Dane/S/S.cnv:1", "error",
+     "CLASS C: cannot read $COMMON\\CLASSES\\hero.class (looked in COMMON/CLASSES/hero.class)", false},
+    {"a misspelt method inside a class file", "OBJECT=C\nC:TYPE=CLASS\nC:DEF=hero.class\n",
+     "COMMON/CLASSES/hero.class:5", "error", "INTEGER W has no method SETT; did you mean SET?", false, kApplication,
+     "COMMON/CLASSES/hero.class",
+     "OBJECT=W\nW:TYPE=INTEGER\nOBJECT=CONSTRUCTOR\nCONSTRUCTOR:TYPE=BEHAVIOUR\nCONSTRUCTOR:CODE={W^SETT(1);}\n"},
 };
 
 class MistakesTest : public SceneGameTest {
@@ -110,6 +137,10 @@ class MistakesTest : public SceneGameTest {
     fs::create_directories(folder() / "Dane" / "S");
     write("Dane/application.def", m.application);
     write("Dane/S/S.cnv", m.scene);
+    if (m.otherFile) {
+      fs::create_directories((folder() / m.otherFile).parent_path());
+      write(m.otherFile, m.otherText);
+    }
   }
 };
 

@@ -414,7 +414,8 @@ bool CImage::Load(CFileContext* context, const CXString& name) {
   clearImage();
   std::vector<uint8_t> bytes;
   if (!CFile::readAll(context, name, bytes)) {
-    TLOG_WARN("image " << name.view() << " not found");
+    // Whoever asked for the image names it, where it was asked for.
+    TLOG_DEBUG("image " << name.view() << " not found");
     return false;
   }
   std::string lower(name.view());

@@ -5,9 +5,11 @@
 #include <memory>
 #include <unordered_set>
 
+#include "application/game_check.h"
 #include "application/scene.h"
 #include "definitions/melement.h"
 #include "definitions/melementsloader.h"
+#include "files/file_search.h"
 #include "files/xarchive.h"
 #include "foundation/log.h"
 #include "graphics/window.h"
@@ -138,14 +140,37 @@ void CMC_Class::init() {
   CMC_ObjectsContainer::init();
 }
 
-bool CMC_Class::import(const CXString& file) {
-  CXString name = file;
+namespace {
+
+CXString classFilePath(std::string_view file) {
+  CXString name(file);
   name.AllTrim(' ');
-  if (name.isEmpty()) return false;
-  CXString path = CXString("$COMMON\\CLASSES\\") + name;
+  return name.isEmpty() ? name : CXString("$COMMON\\CLASSES\\") + name;
+}
+
+}  // namespace
+
+std::vector<CXString> CMC_Class::classFiles() const {
+  std::vector<CXString> files;
+  std::string_view bases = base_.view();
+  while (!bases.empty()) {
+    size_t comma = bases.find(',');
+    if (CXString path = classFilePath(bases.substr(0, comma)); !path.isEmpty()) files.push_back(path);
+    if (comma == std::string_view::npos) break;
+    bases.remove_prefix(comma + 1);
+  }
+  if (CXString path = classFilePath(def_.view()); !path.isEmpty()) files.push_back(path);
+  return files;
+}
+
+bool CMC_Class::import(const CXString& file) {
+  CXString path = classFilePath(file.view());
+  if (path.isEmpty()) return false;
   std::unique_ptr<CMElements> elements(CMElementsLoader::load(getWindow(), path));
   if (!elements) {
-    TLOG_WARN("class instance " << getName().view() << ": cannot read the class file " << path.view());
+    const CMC_Object* declared = getClass() ? static_cast<const CMC_Object*>(getClass()) : this;
+    TLOG_WARN_AT(declared->getOrigin(), "CLASS " << declared->getName().view() << ": cannot read " << path.view() << " (looked in "
+                                                 << tarnvik::files::searchedPlaces(getWindow(), path) << ")");
     return false;
   }
   resolveObjects(elements.get());
@@ -391,6 +416,11 @@ void registerClassType() {
   });
   mc::registerRecordType(mc::TYPE_CNVLOADER, [](CMC_ObjectsContainer*) -> CMC_Object* {
     return new CMC_CNVLoader(CXString("temp"));
+  });
+  // The check reads a declared class's files as an instance would import them.
+  registerImportedFiles(mc::TYPE_CLASS, "CLASS", [](CMC_Object& object) {
+    auto& cls = static_cast<CMC_Class&>(object);
+    return cls.isInstance() ? std::vector<CXString>() : cls.classFiles();
   });
   CMC_RunnerFactory::registerRunner<CMC_Class_Runner>(mc::TYPE_CLASS);
   CMC_RunnerFactory::registerRunner<CMC_CNVLoader_Runner>(mc::TYPE_CNVLOADER);

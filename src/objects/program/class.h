@@ -37,6 +37,8 @@ class CMC_Class : public CMC_ObjectsContainer {
   // name is taken or NEW nests too deeply.
   CMC_Object* newInstance(const CXString& name, CMC_ObjectsContainer* scope, const std::vector<CXString>& params,
                           CMC_Class** made = nullptr);
+  // The class files an instance imports, bases first, as "$COMMON\CLASSES\" + file.
+  std::vector<CXString> classFiles() const;
   // Imports one class file ("$COMMON\CLASSES\" + file) into this instance; false when unreadable.
   bool import(const CXString& file);
   // Runs the named behaviour of this instance with the parameter texts; the result is a pooled copy

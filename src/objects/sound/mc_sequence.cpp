@@ -1,6 +1,9 @@
 // SEQUENCE objects: loading the tree, playing its parts, events and methods.
 #include "objects/sound/mc_sequence.h"
 
+#include "files/file.h"
+#include "files/file_search.h"
+#include "files/path.h"
 #include "files/xarchive.h"
 #include "graphics/window.h"
 #include "objects/data/array.h"
@@ -10,6 +13,7 @@
 #include "runtime/type_ids.h"
 #include "runtime/variable_factory.h"
 #include "sound/sequence.h"
+#include "sound/sound_system.h"
 
 namespace {
 
@@ -65,9 +69,33 @@ void CMC_Sequence::load(const CXString& file, int priority) {
   file_ = file;
   priority_ = priority;
   if (file.isEmpty()) return;
-  tree_ = CMultimediaSequenceCreator::load(window(), file, priority);
+  std::vector<SequenceMissingFile> missing;
+  tree_ = CMultimediaSequenceCreator::load(window(), file, priority, &missing);
+  warnMissing(file, missing);
   if (tree_)
     for (CSeqPlayable* p : tree_->all()) p->addNotifier(this);
+}
+
+// A sequence file that cannot be read is named where the object was declared; a file the sequence
+// file names, at its line in that file.
+void CMC_Sequence::warnMissing(const CXString& file, const std::vector<SequenceMissingFile>& missing) const {
+  if (!tarnvik::log::mistakesWanted()) return;
+  CWindow* shown = window();
+  if (!tree_) {
+    TLOG_WARN_AT(getOrigin(), "SEQUENCE " << getName().view() << ": cannot load " << file.view() << " (looked in "
+                                          << tarnvik::files::searchedPlaces(shown, file) << ")");
+    return;
+  }
+  tarnvik::log::Origin where;
+  CXString real = CFile::getPath(shown, file);  // empty for a file read from the archive
+  where.file = std::make_shared<const std::string>(real.isEmpty() ? file.str()
+                                                                  : tarnvik::files::gameRelative(CPath::toNative(real)));
+  for (const SequenceMissingFile& m : missing) {
+    where.line = m.line;
+    std::string places = m.sound ? CSoundSystem::searchedPlaces(shown, m.file) : tarnvik::files::searchedPlaces(shown, m.file);
+    TLOG_WARN_AT(where, "SEQUENCE " << getName().view() << ": " << (m.sound ? "sound " : "animation ") << m.file.view()
+                                    << " cannot be found (looked in " << places << ")");
+  }
 }
 
 bool CMC_Sequence::serialize(CXArchive* archive) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <vector>
 
 #include "foundation/playable.h"
 #include "runtime/object.h"
@@ -10,6 +11,7 @@
 
 class CSequenceTree;
 class CSeqPlayable;
+struct SequenceMissingFile;
 
 class CMC_Sequence : public CMC_Object, public CPlayableObserver {
  public:
@@ -44,6 +46,7 @@ class CMC_Sequence : public CMC_Object, public CPlayableObserver {
 
  private:
   void load(const CXString& file, int priority);
+  void warnMissing(const CXString& file, const std::vector<SequenceMissingFile>& missing) const;
 
   std::unique_ptr<CSequenceTree> tree_;
   CXString file_;

@@ -119,18 +119,9 @@ bool CMC_Sound::load(const CXString& file) {
 }
 
 void CMC_Sound::warnIfMissing(CWindow* window, const CXString& file, const CXString& resolved) {
-  if (!file.isEmpty() && !CFile::canRead(window, resolved)) {
-    // The places a sound effect is looked for: as named, then under "Wavs" and "Wavs/Sfx".
-    std::vector<CXString> names{file};
-    if (window && !window->getWavPath().empty()) {
-      CXString wavs(window->getWavPath());
-      names.push_back(CPath::join(wavs, file));
-      names.push_back(CPath::join(CPath::join(wavs, "Sfx"), file));
-    }
-    std::string places;
-    for (const CXString& name : names) places += (places.empty() ? "" : ", ") + tarnvik::files::searchedPlaces(window, name);
-    TLOG_WARN_AT(getOrigin(), "SOUND " << getName().view() << ": cannot load " << file.view() << " (looked in " << places << ")");
-  }
+  if (!file.isEmpty() && !CFile::canRead(window, resolved))
+    TLOG_WARN_AT(getOrigin(), "SOUND " << getName().view() << ": cannot load " << file.view() << " (looked in "
+                                       << CSoundSystem::searchedPlaces(window, file) << ")");
 }
 
 int CMC_Sound::volumeFromScript(int v) {

@@ -37,6 +37,7 @@ class CMC_Sound : public CMC_Object, public CPlayableObserver {
   bool load(const CXString& file);
   // Names the object and the places looked in when its file cannot be found.
   void warnIfMissing(CWindow* window, const CXString& file, const CXString& resolved);
+
   bool isPlaying() const;
   void setVolume(int scriptVolume);
   void setPan(int scriptPan);

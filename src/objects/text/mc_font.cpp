@@ -2,6 +2,7 @@
 #include "objects/text/mc_font.h"
 
 #include "definitions/melement.h"
+#include "files/file_search.h"
 #include "files/xarchive.h"
 #include "foundation/log.h"
 #include "graphics/text_layout.h"
@@ -45,7 +46,9 @@ bool CMC_Font::load(const CXString& file) {
   file_ = file;
   CFileContext* context = window();
   bool ok = isAnimationFile(file) ? font_->create(context, file) : font_->Load(context, file);
-  if (!ok) TLOG_WARN("FONT " << getName().view() << ": cannot load " << file.view());
+  if (!ok)
+    TLOG_WARN_AT(getOrigin(), "FONT " << getName().view() << ": cannot load " << file.view() << " (looked in "
+                                      << tarnvik::files::searchedPlaces(context, file) << ")");
   return ok;
 }
 
