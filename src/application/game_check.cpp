@@ -181,9 +181,10 @@ class Imports {
     }
   }
 
-  // A definition file named by a literal argument: read once per scope that loads it.
+  // A definition file, read once for each scene folder it is loaded from: a file that loads itself
+  // (or a class file that declares its own class) is read once.
   void read(const CXString& file, const CXString& name, const Scope& into) {
-    std::string key = file.str() + '\n' + std::to_string(reinterpret_cast<uintptr_t>(into.container));
+    std::string key = file.str() + '\n' + std::to_string(reinterpret_cast<uintptr_t>(into.folderOf));
     if (!seen_.insert(key).second) return;
     std::unique_ptr<CMElements> elements(CMElementsLoader::load(window_, file));
     if (!elements) return;

@@ -159,6 +159,19 @@ TEST_F(MistakesTest, EachMistakeIsNamedAtItsLineByCheckAndByThePlayer) {
   }
 }
 
+TEST_F(MistakesTest, FilesThatLoadThemselvesAreReadOnce) {
+  write("Dane/application.def", kApplication);
+  write("Dane/S/S.cnv", "OBJECT=C\nC:TYPE=CLASS\nC:DEF=loop.class\nOBJECT=S\nS:ONINIT={CNVLOADER^LOAD(\"more.cnv\");}\n");
+  write("Dane/S/more.cnv", "OBJECT=S2\nS2:TYPE=BEHAVIOUR\nS2:CODE={CNVLOADER^LOAD(\"more.cnv\");}\nOBJECT=Q\nQ:TYPE=INTEGR\n");
+  fs::create_directories(folder() / "COMMON/CLASSES");
+  write("COMMON/CLASSES/loop.class", "OBJECT=D\nD:TYPE=CLASS\nD:DEF=loop.class\nOBJECT=W\nW:TYPE=INTEGR\n");
+  PlayerRun check = tool({"check", folder().string()});
+  EXPECT_EQ(check.out,
+            "COMMON/CLASSES/loop.class:5: error: unknown TYPE INTEGR of W; did you mean INTEGER?\n"
+            "Dane/S/more.cnv:5: error: unknown TYPE INTEGR of Q; did you mean INTEGER?\n"
+            "2 errors, 0 warnings\n");
+}
+
 TEST_F(MistakesTest, CheckSortsByFileAndLineAndSumsUp) {
   write("Dane/application.def", kApplication);
   write("Dane/S/S.cnv", "OBJECT=X\nX:TYPE=INTEGER\nX:VALUEE=1\nOBJECT=S\nS:ONINIT={X^SETT(1);Y^SET(2);}\n");
