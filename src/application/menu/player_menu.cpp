@@ -259,8 +259,9 @@ void PlayerMenu::key(int code) {
   else if (code == kEscape)
     back();
   else if (code == kBackspace && page_ == Page::kNaming && !name_.empty()) {
-    do name_.pop_back();
-    while (!name_.empty() && (static_cast<unsigned char>(name_.back()) & 0xC0) == 0x80);
+    // The last character: its continuation bytes, then the byte that starts it.
+    while (!name_.empty() && (static_cast<unsigned char>(name_.back()) & 0xC0) == 0x80) name_.pop_back();
+    if (!name_.empty()) name_.pop_back();
     build();
     layout();
   }
