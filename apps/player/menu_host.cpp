@@ -5,6 +5,7 @@
 
 #include "application/menu/menu_drawing.h"
 #include "graphics/window.h"
+#include "input/input_manager.h"
 #include "platform/video.h"
 
 namespace tarnvik {
@@ -47,6 +48,11 @@ bool MenuHost::update() {
   if (open != holding_) {
     holding_ = open;
     audio_.hold(open);
+    // The system pointer shows in the menu even where the game hides it for a pointer of its own.
+    if (PlatformInput* pointer = video_.getInput()) {
+      CInputManager* input = CInputManager::getCurrent();
+      pointer->showCursor(open || !input || input->isCursorVisible());
+    }
     if (open) {
       gameClock_.hold();
     } else {

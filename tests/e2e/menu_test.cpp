@@ -109,17 +109,21 @@ TEST_F(MenuGameTest, OpenMenuHoldsTheGameAndItsSoundWhereTheyStood) {
   int plainTicks = value("N");
   ASSERT_GT(plainTicks, 30);
 
-  // Open from frame 10 to frame 25: 15 frames in which nothing of the game moves or sounds.
-  run(55, "10 keydown CTRL\n10 key F5\n25 key ESC\n");
+  // Open from frame 10 to frame 25 and from 30 to 35: 20 frames in which nothing of the game moves
+  // or sounds.
+  run(60, "10 keydown CTRL\n10 key F5\n25 key ESC\n30 key F5\n35 key ESC\n");
   EXPECT_EQ(value("N"), plainTicks);
   EXPECT_EQ(readPng(shot()).pixels, plain.pixels) << "the sprite stands where the uninterrupted run left it";
   std::vector<int16_t> held = sound();
-  ASSERT_EQ(held.size(), size_t{55} * kFrameSamples * 2);
-  size_t open = size_t{10} * kFrameSamples * 2, closed = size_t{25} * kFrameSamples * 2;
-  std::vector<int16_t> want(plainSound.begin(), plainSound.begin() + static_cast<ptrdiff_t>(open));
-  want.resize(closed, 0);
-  want.insert(want.end(), plainSound.begin() + static_cast<ptrdiff_t>(open), plainSound.end());
-  EXPECT_TRUE(held == want) << "the music pauses at frame 10 and goes on from the same sample at frame 25";
+  ASSERT_EQ(held.size(), size_t{60} * kFrameSamples * 2);
+  // Each frame of this run plays a frame of the uninterrupted one, or none (-1) while the menu is open.
+  std::vector<int> source;
+  for (int f = 0; f < 60; ++f) source.push_back(f < 10 ? f : f < 25 ? -1 : f < 30 ? f - 15 : f < 35 ? -1 : f - 20);
+  std::vector<int16_t> want;
+  for (int f : source)
+    for (size_t k = 0; k < size_t{kFrameSamples} * 2; ++k)
+      want.push_back(f < 0 ? 0 : plainSound[static_cast<size_t>(f) * kFrameSamples * 2 + k]);
+  EXPECT_TRUE(held == want) << "the music pauses while the menu is open and goes on from the same sample";
 }
 
 TEST_F(MenuGameTest, MenuIsDrawnOverTheDimmedScreenWithItsEntryHighlightedAtAnySize) {
