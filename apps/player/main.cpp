@@ -494,7 +494,9 @@ bool PlayerRun::handleHostEvents(CApplication& application) {
         audio_->toggleMute();
         break;
       case HostEvent::kMenu:
-        menu_->toggle();
+        // As input, so that --record keeps it and a replay opens the menu at the same frame.
+        input.emplace_back();
+        input.back().kind = InputEvent::kMenu;
         break;
     }
   }

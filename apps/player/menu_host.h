@@ -29,8 +29,6 @@ class MenuHost {
   void setSaves(SaveSlots* saves) { menu_.setSaves(saves); }
   // One input event of the frame, in order: true when the menu takes it from the game.
   bool takes(const InputEvent& event) { return menu_.handle(event); }
-  // The gamepad's Start.
-  void toggle() { menu_.toggle(); }
   // Once a frame, after its input and before its sound: holds or lets go the game's clock and
   // sound, applies what the menu asked and, while it is open, shows it. True while it is open: the
   // game does not play this frame.

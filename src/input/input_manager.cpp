@@ -98,6 +98,7 @@ void CInputManager::feed(const InputEvent& e) {
       if (!e.text.empty()) keys_.push_back({KeySignal::kChar, 0, e.text});
       break;
     case InputEvent::kQuit:
+    case InputEvent::kMenu:  // the player's
     case InputEvent::kPadStick:  // the window turns a gamepad into moves and clicks
     case InputEvent::kPadDown:
     case InputEvent::kPadUp:

@@ -395,10 +395,13 @@ TEST(InputScriptTest, EveryVerbBecomesEventsAtItsFrame) {
   EXPECT_EQ(at[0].kind, InputEvent::kQuit);
 
   // A pair's plain name is its left key: "keydown CTRL" then "key F5" opens the player's menu.
-  ASSERT_TRUE(script.parse("0 keydown CTRL\n0 keydown shift\n0 keyup Alt\n", 800, 600, error, warnings)) << error;
+  // "menu" is the gamepad's Start, which a recording writes back the same way.
+  ASSERT_TRUE(script.parse("0 keydown CTRL\n0 keydown shift\n0 keyup Alt\n0 menu\n", 800, 600, error, warnings)) << error;
   at.clear();
   script.eventsAt(0, at);
-  ASSERT_EQ(at.size(), 3u);
+  ASSERT_EQ(at.size(), 4u);
+  EXPECT_EQ(at[3].kind, InputEvent::kMenu);
+  EXPECT_EQ(tarnvik::InputRecorder::format(at[3]), "menu");
   EXPECT_EQ(at[0].key, 0x1D);
   EXPECT_EQ(at[1].key, 0x2A);
   EXPECT_EQ(at[2].key, 0x38);

@@ -108,6 +108,9 @@ bool PlayerMenu::handle(const InputEvent& e) {
     }
     case InputEvent::kDblClick:
       return isOpen();
+    case InputEvent::kMenu:
+      toggle();
+      return true;
     default:
       return false;  // focus, quit and the pad belong to the host
   }

@@ -44,8 +44,9 @@ class PlayerMenu {
   // One event of the frame's input, in order. True when the menu takes it: Ctrl+F5, and while it is
   // open every key, character and pointer event, except the release of a key or button the game saw
   // pressed (and focus and quit, which are the host's). The release of what it took is taken too.
+  // The gamepad's Start (kMenu) opens or closes it.
   bool handle(const InputEvent& event);
-  // The gamepad's Start: opens the menu, or closes it.
+  // Opens the menu, or closes it.
   void toggle();
   void open();
   void close();
