@@ -48,7 +48,7 @@ InputEvent keyEvent(InputEvent::Kind kind, const char* name) {
 
 // A script of events in the --input words: "+CTRL" key down, "-CTRL" key up, "F5" down and up,
 // "'x" the character x, "@X,Y" a move, "L" / "R" a left / right click (press and release), "MENU"
-// the gamepad's Start.
+// the gamepad's Start, "OUT" the focus lost.
 std::vector<InputEvent> events(const std::string& script) {
   std::vector<InputEvent> out;
   std::istringstream words(script);
@@ -63,6 +63,9 @@ std::vector<InputEvent> events(const std::string& script) {
     } else if (w[0] == '@') {
       e.kind = InputEvent::kMove;
       std::sscanf(w.c_str() + 1, "%d,%d", &e.x, &e.y);
+      out.push_back(e);
+    } else if (w == "OUT") {
+      e.kind = InputEvent::kFocusOut;
       out.push_back(e);
     } else if (w == "MENU") {
       e.kind = InputEvent::kMenu;
@@ -110,6 +113,7 @@ TEST(PlayerMenuKeys, CtrlF5OpensAndOnlyWhatTheMenuPressedIsKeptFromTheGame) {
       {"+CTRL F5 -CTRL 'a @10,10 L R", "gTTgTTTTTT", false}, // characters and the pointer; right goes back
       {"+A +CTRL F5 -CTRL -A", "ggTTgg", true},             // a key held from before is let go in the game
       {"MENU +A", "TT", true},                              // the gamepad's Start opens it
+      {"+CTRL OUT F5", "gggg", false},                      // a Ctrl let go in another window
       {"+CTRL F5 -CTRL MENU", "gTTgT", false},              // and closes it
   };
   for (const Case& c : cases) {

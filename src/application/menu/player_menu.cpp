@@ -111,6 +111,10 @@ bool PlayerMenu::handle(const InputEvent& e) {
     case InputEvent::kMenu:
       toggle();
       return true;
+    case InputEvent::kFocusOut:
+      // A Ctrl let go in another window is never heard of here.
+      ctrl_[0] = ctrl_[1] = false;
+      return false;
     default:
       return false;  // focus, quit and the pad belong to the host
   }
