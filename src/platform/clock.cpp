@@ -26,6 +26,13 @@ void HeldClock::release() {
   held_ = false;
 }
 
+void HeldClock::set(uint32_t ms) {
+  if (held_)
+    heldAt_ = ms;
+  else
+    left_ = base_->now() - ms;
+}
+
 namespace {
 RealClock& realClock() {
   static RealClock clock;

@@ -48,6 +48,8 @@ class HeldClock final : public Clock {
   void hold();
   void release();
   bool isHeld() const { return held_; }
+  // Puts the clock at `ms` (a game's time restored), held or not.
+  void set(uint32_t ms);
 
  private:
   Clock* base_;
