@@ -91,6 +91,14 @@ std::string feed(PlayerMenu& menu, const std::string& script) {
   return taken;
 }
 
+// An 800 x 600 menu over the slots, open on its main page.
+PlayerMenu opened(FakeSlots* slots) {
+  PlayerMenu menu(800, 600);
+  menu.setSaves(slots);
+  menu.open();
+  return menu;
+}
+
 std::string labels(const PlayerMenu& menu) {
   std::string out;
   for (const MenuEntry& e : menu.entries()) out += (out.empty() ? "" : "|") + e.label;
@@ -145,9 +153,7 @@ TEST(PlayerMenuNavigation, KeysMoveChooseAndGoBack) {
   for (const Case& c : cases) {
     FakeSlots slots;
     slots.slots = {{0, "", "TITLE", "2026-01-01 00:00", 1000, {}}, {2, "Harbour", "DOCK", "2026-01-02 10:30", 2000, {}}};
-    PlayerMenu menu(800, 600);
-    menu.setSaves(&slots);
-    menu.open();
+    PlayerMenu menu = opened(&slots);
     feed(menu, c.script);
     EXPECT_EQ(menu.page(), c.page) << c.script;
     if (menu.isOpen()) {
@@ -162,9 +168,7 @@ TEST(PlayerMenuNavigation, KeysMoveChooseAndGoBack) {
 TEST(PlayerMenuSaves, ASaveIsNamedTypedAndWrittenIntoItsSlot) {
   FakeSlots slots;
   slots.slots = {{3, "Old", "TITLE", "2026-01-01 00:00", 0, {}}};
-  PlayerMenu menu(800, 600);
-  menu.setSaves(&slots);
-  menu.open();
+  PlayerMenu menu = opened(&slots);
   feed(menu, "DOWN ENTER");
   ASSERT_EQ(menu.page(), Page::kSave);
   ASSERT_EQ(menu.entries().size(), PlayerMenu::kSaveSlots + 1u);
@@ -200,9 +204,7 @@ TEST(PlayerMenuSaves, ASaveIsNamedTypedAndWrittenIntoItsSlot) {
 TEST(PlayerMenuSaves, LoadingClosesTheMenuOrSaysWhyNot) {
   FakeSlots slots;
   slots.slots = {{0, "", "TITLE", "2026-01-01 00:00", 0, {}}};
-  PlayerMenu menu(800, 600);
-  menu.setSaves(&slots);
-  menu.open();
+  PlayerMenu menu = opened(&slots);
   slots.refuse = true;
   feed(menu, "DOWN DOWN ENTER ENTER");
   EXPECT_TRUE(menu.isOpen());
@@ -236,9 +238,7 @@ TEST(PlayerMenuSaves, ThumbnailsAreTheSavesPicturesAtHalfSize) {
   slots.slots = {{1, "", "S", "d", 0, {}}, {2, "", "S", "d", 0, {1, 2, 3}}};
   std::string error;
   ASSERT_TRUE(tarnvik::png::encode565(picture.data(), 160, 160, 120, slots.slots[0].thumbnailPng, error)) << error;
-  PlayerMenu menu(800, 600);
-  menu.setSaves(&slots);
-  menu.open();
+  PlayerMenu menu = opened(&slots);
   feed(menu, "DOWN DOWN ENTER");
   const std::vector<uint16_t>& thumb = menu.entries()[0].thumbnail;
   ASSERT_EQ(thumb.size(), size_t{PlayerMenu::kThumbWidth} * PlayerMenu::kThumbHeight);
