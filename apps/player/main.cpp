@@ -21,6 +21,7 @@
 
 #include "application/application.h"
 #include "application/host_options.h"
+#include "application/menu/player_options.h"
 #include "application/structure_runners.h"
 #include "files/path.h"
 #include "foundation/atomic_file.h"
@@ -36,6 +37,7 @@
 #include "objects/program/system.h"
 #include "platform/clock.h"
 #include "game_watcher.h"
+#include "menu_host.h"
 #include "player_audio.h"
 #include "versions.h"
 #include "platform/sdl_video.h"
@@ -88,15 +90,17 @@ std::string demoFolder() {
   return TARNVIK_DEMO_DIR;
 }
 
-// Writes the composed screen; false with a message on failure.
-bool writeScreen(CWindow& window, const std::string& file, std::string& error) {
-  const uint16_t* pixels = window.GetScreenPtr();
+// Writes the screen as shown (the composed screen, or the player's menu over it); false with a
+// message on failure.
+bool writeScreen(CWindow& window, const tarnvik::MenuHost* menu, const std::string& file, std::string& error) {
+  int pitch = window.GetScreenPitch();
+  const uint16_t* pixels = menu ? menu->shownScreen(pitch) : window.GetScreenPtr();
   CXSize size = window.GetScreenSize();
   if (!pixels || size.isEmpty()) {
     error = "there is no screen to capture";
     return false;
   }
-  return tarnvik::png::write565(file, pixels, window.GetScreenPitch(), size.width, size.height, error);
+  return tarnvik::png::write565(file, pixels, pitch, size.width, size.height, error);
 }
 
 // Writes the recorded input whole, through the shared atomic replacement.
@@ -172,12 +176,12 @@ void printPicture(const PrintedPicture& picture, const std::string& dataFolder, 
 }
 
 // F12 in a window: the next free "screenshot-NNNN.png" in the per-game data folder.
-void writeNumberedScreenshot(CWindow& window, const std::string& dataFolder) {
+void writeNumberedScreenshot(CWindow& window, const tarnvik::MenuHost* menu, const std::string& dataFolder) {
   std::string file = nextNumberedFile(dataFolder, "screenshot-%04d.png");
   std::string error;
   if (file.empty())
     TLOG_ERROR("screenshot: " << dataFolder << " already holds 9999 screenshots");
-  else if (writeScreen(window, file, error))
+  else if (writeScreen(window, menu, file, error))
     TLOG_INFO("screenshot written to " << file);
   else
     TLOG_ERROR("screenshot: " << error);
@@ -212,6 +216,7 @@ class PlayerRun {
   bool makeScreen();
   int play();
   bool handleHostEvents(CApplication& application);
+  void pace();
   void changeFocus(CApplication& application, bool focused);
   void advanceClock();
   void flushSettings(CApplication& application, const char* why);
@@ -228,11 +233,16 @@ class PlayerRun {
   std::unique_ptr<tarnvik::VideoOutput> video_;
   tarnvik::VirtualClock virtualClock_;
   tarnvik::RealClock realClock_;
+  // The host's time (frames, sound) and the game's: the game's stands still while the menu is open.
+  tarnvik::Clock* hostClock_ = nullptr;
+  std::optional<tarnvik::HeldClock> gameClock_;
+  tarnvik::PlayerOptions kept_;
   CLanguageOSVer language_;
   std::unique_ptr<CWindow> window_;
   std::unique_ptr<CInputManager> input_;
   // Sound outlives the application: its objects hold sounds of the mixer until they are deleted.
   std::unique_ptr<tarnvik::PlayerAudio> audio_;
+  std::unique_ptr<tarnvik::MenuHost> menu_;
   int frames_ = 0;
   uint32_t lastFlush_ = 0;
   std::chrono::steady_clock::time_point lastFrameTime_;
@@ -265,7 +275,10 @@ void PlayerRun::chooseGame() {
   settingsFile_ = options_.settingsFile.empty() ? defaultSettingsFile(gameFolder_) : options_.settingsFile;
   dataFolder_ = defaultDataFolder(gameFolder_);
   commandLine_->getResolution(width_, height_);
-  windowed_ = commandLine_->isWindowMode();
+  // Full screen unless -window, or the player's menu last chose a window.
+  kept_ = readPlayerOptions(playerOptionsFile());
+  if (options_.volume) kept_.masterVolume = *options_.volume;
+  windowed_ = commandLine_->isWindowMode() || kept_.fullScreen == false;
 }
 
 // A script of input is read whole before anything starts: a malformed line ends the run here.
@@ -327,14 +340,10 @@ tarnvik::ScaleMode PlayerRun::scaleMode() {
 // generator is seeded here too: a seed given, the script's, 1 headless, else the time.
 void PlayerRun::startClock() {
   using namespace tarnvik;
-  if (options_.headless) {
-    setEngineClock(&virtualClock_);
-    CMC_System::setEpoch(kHeadlessEpoch);
-  } else if (recorder_) {
-    setEngineClock(&virtualClock_);
-  } else {
-    setEngineClock(&realClock_);
-  }
+  if (options_.headless) CMC_System::setEpoch(kHeadlessEpoch);
+  hostClock_ = options_.headless || recorder_ ? static_cast<Clock*>(&virtualClock_) : &realClock_;
+  gameClock_.emplace(*hostClock_);
+  setEngineClock(&*gameClock_);
   uint32_t seed = options_.seed                  ? *options_.seed
                   : script_ && script_->seed() ? *script_->seed()
                   : options_.headless           ? 1u
@@ -359,8 +368,11 @@ bool PlayerRun::makeScreen() {
   installBuiltinFont();
   // Mouse and keyboard: the window's own, when it has them; scripted events join them per frame.
   input_ = std::make_unique<CInputManager>(window_.get(), video_->getInput());
-  audio_ = std::make_unique<PlayerAudio>(window_.get(), commandLine_.get(), options_.headless, options_.volume,
+  audio_ = std::make_unique<PlayerAudio>(window_.get(), commandLine_.get(), options_.headless, kept_.masterVolume,
                                          options_.muteUnfocused, !options_.audioOutFile.empty());
+  audio_->setVolumes(kept_.masterVolume, kept_.musicVolume);
+  audio_->setMuted(kept_.mute);
+  menu_ = std::make_unique<MenuHost>(*window_, *video_, *audio_, *gameClock_, builtinFont(), kept_, playerOptionsFile());
   return true;
 }
 
@@ -406,9 +418,19 @@ int PlayerRun::play() {
     }
     frameStart_ = std::chrono::steady_clock::now();
     advanceClock();
+    bool menuOpen = menu_->update();
     // Sound up to the tick's time is mixed before the tick, so a sound started in the tick begins
-    // at the sample of the time the script saw.
-    audio_->pump(engineClock().now());
+    // at the sample of the time the script saw (silence while the menu holds it).
+    audio_->pump(hostClock_->now());
+    if (menu_->quitAsked()) {
+      closed = true;
+      break;
+    }
+    if (menuOpen) {
+      ++frames_;
+      pace();
+      continue;
+    }
     window_->Tick();
     application.domodal();
     ++frames_;
@@ -424,15 +446,9 @@ int PlayerRun::play() {
       flushSettings(application, "periodic");
     }
 
-    // Pacing: a vsync present takes most of a frame and needs no help. A frame that came back much
-    // sooner (no vsync, minimized, nothing presented, no display) sleeps out the rest of its period.
-    // Headless runs on the virtual clock never wait.
-    if (!options_.headless) {
-      auto spent = std::chrono::steady_clock::now() - frameStart_;
-      if (spent < kFallbackFrame / 4) std::this_thread::sleep_until(frameStart_ + kFallbackFrame);
-    }
+    pace();
   }
-  audio_->pump(engineClock().now());
+  audio_->pump(hostClock_->now());
   bool outputToStdout = reachesStandardOutput(options_.audioOutFile) || reachesStandardOutput(options_.screenshotFile) ||
                         reachesStandardOutput(options_.recordFile);
   std::fprintf(outputToStdout ? stderr : stdout, "tarnvik: %d frames, scene %s\n", frames_,
@@ -445,7 +461,16 @@ int PlayerRun::play() {
   return status;
 }
 
-// The window's own events (close, screenshot, mute), then the frame's input handed to the window
+// Pacing: a vsync present takes most of a frame and needs no help. A frame that came back much
+// sooner (no vsync, minimized, nothing presented, no display) sleeps out the rest of its period.
+// Headless runs on the virtual clock never wait.
+void PlayerRun::pace() {
+  if (options_.headless) return;
+  auto spent = std::chrono::steady_clock::now() - frameStart_;
+  if (spent < kFallbackFrame / 4) std::this_thread::sleep_until(frameStart_ + kFallbackFrame);
+}
+
+// The window's own events (close, screenshot, mute, the menu), then the frame's input handed to the window
 // before its tick. Focus changes travel with the input, so --record keeps them and a script replays
 // them. False when the person closed the window or the script quits.
 bool PlayerRun::handleHostEvents(CApplication& application) {
@@ -463,14 +488,15 @@ bool PlayerRun::handleHostEvents(CApplication& application) {
         input.back().kind = event.kind == HostEvent::kFocusGained ? InputEvent::kFocusIn : InputEvent::kFocusOut;
         break;
       case HostEvent::kScreenshot:
-        writeNumberedScreenshot(*window_, dataFolder_);
+        writeNumberedScreenshot(*window_, menu_.get(), dataFolder_);
         break;
       case HostEvent::kMuteToggle:
         audio_->toggleMute();
         break;
       case HostEvent::kMenu:
-        // The gamepad's Start: the player's menu (resume, save, load, options, quit) opens here once
-        // it exists; until then the button does nothing.
+        // As input, so that --record keeps it and a replay opens the menu at the same frame.
+        input.emplace_back();
+        input.back().kind = InputEvent::kMenu;
         break;
     }
   }
@@ -482,7 +508,8 @@ bool PlayerRun::handleHostEvents(CApplication& application) {
     return pad;
   });
   bool quitNow = false;
-  taken_ = input_->pump(std::move(input), quitNow);
+  // The player's menu takes its keys (and, while open, all keys and the pointer) before the game.
+  taken_ = input_->pump(std::move(input), quitNow, [this](const InputEvent& e) { return menu_->takes(e); });
   for (const InputEvent& e : taken_)
     if (e.kind == InputEvent::kFocusIn || e.kind == InputEvent::kFocusOut) changeFocus(application, e.kind == InputEvent::kFocusIn);
   return !quitNow;
@@ -558,7 +585,7 @@ int PlayerRun::writeOutputs(bool endedByPerson) {
     }
   }
   if (!options_.screenshotFile.empty()) {
-    if (writeScreen(*window_, options_.screenshotFile, error)) {
+    if (writeScreen(*window_, menu_.get(), options_.screenshotFile, error)) {
       TLOG_INFO("screenshot written to " << options_.screenshotFile);
     } else {
       std::fprintf(stderr, "tarnvik: --screenshot: %s\n", error.c_str());

@@ -70,6 +70,16 @@ void PlayerAudio::toggleMute() {
   applyMute();
 }
 
+void PlayerAudio::setMuted(bool muted) {
+  userMuted_ = muted;
+  applyMute();
+}
+
+void PlayerAudio::setVolumes(int master, int music) {
+  mixer_.setMasterVolume(master);
+  mixer_.setMusicVolume(music);
+}
+
 void PlayerAudio::focus(bool focused) {
   unfocused_ = !focused;
   applyMute();

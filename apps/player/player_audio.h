@@ -1,5 +1,6 @@
 // The player's sound: the mixer, the audio device (or pulling by the clock when there is none),
-// the capture for --audio-out, master volume, Ctrl+M mute and muting while unfocused.
+// the capture for --audio-out, master and music volumes, Ctrl+M mute, muting while unfocused, and
+// holding everything while the player's menu is open.
 #pragma once
 
 #include <cstdint>
@@ -25,6 +26,12 @@ class PlayerAudio {
   // Mixes everything up to the engine time `nowMs` when no device pulls (headless, or no device).
   void pump(uint32_t nowMs);
   void toggleMute();
+  void setMuted(bool muted);
+  bool isMuted() const { return userMuted_; }
+  // The master and music volumes, 0..100 each.
+  void setVolumes(int master, int music);
+  // Held: silent, every sound keeps its place until let go (the player's menu is open).
+  void hold(bool held) { mixer_.setPaused(held); }
   void focus(bool focused);
   // Writes the capture as a 16-bit stereo 44100 Hz WAV (atomically); false with a message.
   bool writeCapture(const std::string& file, std::string& error) const;

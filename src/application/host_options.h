@@ -22,7 +22,7 @@ struct HostOptions {
   std::string recordFile;
   std::string screenshotFile;
   std::string audioOutFile;   // headless only: everything mixed, as a 16-bit stereo 44100 Hz WAV
-  int volume = 100;           // master volume, 0..100
+  std::optional<int> volume;  // master volume, 0..100; unset: the one kept in the player's options (100)
   bool muteUnfocused = false; // silence while the window does not have the focus
   std::optional<ScaleMode> scale;  // --scale; unset: the player's options file, else automatic
   bool watch = false;         // reload the game when one of its files changes

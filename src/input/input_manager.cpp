@@ -48,7 +48,8 @@ CXPoint CInputManager::clamp(int x, int y) const {
   return CXPoint(std::clamp(x, left, right), std::clamp(y, top, bottom));
 }
 
-std::vector<InputEvent> CInputManager::pump(std::vector<InputEvent> extra, bool& quit) {
+std::vector<InputEvent> CInputManager::pump(std::vector<InputEvent> extra, bool& quit,
+                                            const std::function<bool(const InputEvent&)>& hostTakes) {
   quit = false;
   if (platform_) platform_->takeEvents(extra);
   std::vector<InputEvent> taken;
@@ -56,7 +57,7 @@ std::vector<InputEvent> CInputManager::pump(std::vector<InputEvent> extra, bool&
   for (InputEvent& e : extra) {
     if (e.kind == InputEvent::kKeyDown && e.repeat && !autoRepeat_) continue;
     if (e.kind == InputEvent::kQuit) quit = true;
-    feed(e);
+    if (!hostTakes || !hostTakes(e)) feed(e);
     taken.push_back(std::move(e));
   }
   return taken;
@@ -97,6 +98,7 @@ void CInputManager::feed(const InputEvent& e) {
       if (!e.text.empty()) keys_.push_back({KeySignal::kChar, 0, e.text});
       break;
     case InputEvent::kQuit:
+    case InputEvent::kMenu:  // the player's
     case InputEvent::kPadStick:  // the window turns a gamepad into moves and clicks
     case InputEvent::kPadDown:
     case InputEvent::kPadUp:

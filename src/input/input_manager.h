@@ -2,6 +2,7 @@
 // handed out once per frame tick to hot spots first, then to mouse and key listeners.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -57,8 +58,10 @@ class CInputManager : public CFrameParticipant {
 
   // Takes the platform's events (added to `extra`, which may hold scripted ones) into the device
   // queues. Returns the events taken, key repeats dropped while auto-repeat is off, for a recording;
-  // `quit` is set when one of them asks to close the window.
-  std::vector<tarnvik::InputEvent> pump(std::vector<tarnvik::InputEvent> extra, bool& quit);
+  // `quit` is set when one of them asks to close the window. An event the host takes for itself
+  // (`hostTakes` answers true, asked in order) is returned too but never queued for the game.
+  std::vector<tarnvik::InputEvent> pump(std::vector<tarnvik::InputEvent> extra, bool& quit,
+                                        const std::function<bool(const tarnvik::InputEvent&)>& hostTakes = {});
   // One event into the queues (positions are kept inside the screen).
   void feed(const tarnvik::InputEvent& event);
 

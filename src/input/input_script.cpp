@@ -211,9 +211,9 @@ bool InputScript::parse(const std::string& text, int screenWidth, int screenHeig
       if (!characterOf(w[2], e.text)) return fail("\"" + w[2] + "\" is not one character or U+XXXX");
       e.kind = InputEvent::kChar;
       add(f, e);
-    } else if (verb == "quit") {
+    } else if (verb == "quit" || verb == "menu") {
       if (!want(0, 0, "nothing")) return false;
-      e.kind = InputEvent::kQuit;
+      e.kind = verb == "quit" ? InputEvent::kQuit : InputEvent::kMenu;
       add(f, e);
     } else if (verb == "pad") {
       if (!parsePad(w, lineNo, e, error)) return false;
@@ -305,6 +305,7 @@ std::string InputRecorder::format(const InputEvent& e) {
       return "char " + e.text;
     }
     case InputEvent::kQuit: return "quit";
+    case InputEvent::kMenu: return "menu";
     case InputEvent::kPadStick:
     case InputEvent::kPadDown:
     case InputEvent::kPadUp: return {};  // the window records what the pad did: moves and clicks

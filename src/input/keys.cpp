@@ -56,6 +56,10 @@ int codeOf(std::string_view name) {
   // The first entry wins, so a digit names its main-row key.
   for (const Named& n : kNamed)
     if (wanted == n.name) return n.code;
+  // A pair's plain name is its left key ("keydown CTRL" in a script of input).
+  if (wanted == "SHIFT") return 0x2A;
+  if (wanted == "CTRL") return 0x1D;
+  if (wanted == "ALT") return 0x38;
   return -1;
 }
 

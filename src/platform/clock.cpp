@@ -14,6 +14,25 @@ uint32_t RealClock::now() const {
 
 void RealClock::delay(uint32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
+void HeldClock::hold() {
+  if (held_) return;
+  heldAt_ = now();
+  held_ = true;
+}
+
+void HeldClock::release() {
+  if (!held_) return;
+  left_ = base_->now() - heldAt_;
+  held_ = false;
+}
+
+void HeldClock::set(uint32_t ms) {
+  if (held_)
+    heldAt_ = ms;
+  else
+    left_ = base_->now() - ms;
+}
+
 namespace {
 RealClock& realClock() {
   static RealClock clock;

@@ -38,6 +38,26 @@ class VirtualClock final : public Clock {
   uint32_t now_;
 };
 
+// A clock that can be held: while held it stands still, and after it is let go it goes on from where
+// it stood, the held time left out. The player's menu holds the game's time this way.
+class HeldClock final : public Clock {
+ public:
+  explicit HeldClock(Clock& base) : base_(&base) {}
+  uint32_t now() const override { return held_ ? heldAt_ : base_->now() - left_; }
+  void delay(uint32_t ms) override { base_->delay(ms); }
+  void hold();
+  void release();
+  bool isHeld() const { return held_; }
+  // Puts the clock at `ms` (a game's time restored), held or not.
+  void set(uint32_t ms);
+
+ private:
+  Clock* base_;
+  bool held_ = false;
+  uint32_t heldAt_ = 0;
+  uint32_t left_ = 0;  // the time held so far, left out of now()
+};
+
 // The process-wide engine clock. Starts as a real clock; the host (or a test) may install another.
 // The caller keeps ownership of an installed clock and must keep it alive while installed.
 Clock& engineClock();

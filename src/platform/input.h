@@ -15,7 +15,8 @@ struct InputEvent {
   // kPadStick, kPadDown, kPadUp: a script driving a gamepad (x, y: the left stick's deflection from
   // -32768 to 32767; button: a PadButton); the window turns the pad into pointer moves and clicks.
   // kFocusIn and kFocusOut: the window gained or lost the focus (a script's "focus in|out").
-  enum Kind { kMove, kDown, kUp, kDblClick, kKeyDown, kKeyUp, kChar, kQuit, kPadStick, kPadDown, kPadUp, kFocusIn, kFocusOut };
+  // kMenu: the gamepad's Start (a script's "menu"), which opens or closes the player's menu.
+  enum Kind { kMove, kDown, kUp, kDblClick, kKeyDown, kKeyUp, kChar, kQuit, kPadStick, kPadDown, kPadUp, kFocusIn, kFocusOut, kMenu };
   enum Button { kLeft = 0, kMiddle = 1, kRight = 2 };
   enum PadButton { kPadA, kPadB, kPadBack, kPadStart, kPadDirUp, kPadDirDown, kPadDirLeft, kPadDirRight };
   Kind kind = kMove;

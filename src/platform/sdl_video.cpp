@@ -282,6 +282,23 @@ class SdlVideo final : public SdlVideoOutput, public PlatformInput {
   }
 
   bool isWindowed() const override { return window_ != nullptr; }
+  bool isFullScreen() const override { return window_ && fullscreen_; }
+
+  bool setFullScreen(bool on) override {
+    if (!window_) return false;
+    if (on == fullscreen_) return true;
+    if (SDL_SetWindowFullscreen(window_, on ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) != 0) {
+      error_ = std::string("cannot switch full screen: ") + SDL_GetError();
+      return false;
+    }
+    fullscreen_ = on;
+    if (!on) {
+      SDL_SetWindowSize(window_, width_ * windowScale_, height_ * windowScale_);
+      SDL_SetWindowPosition(window_, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
+    }
+    show();
+    return true;
+  }
 
   const std::string& lastError() const override { return error_; }
 
@@ -418,15 +435,7 @@ class SdlVideo final : public SdlVideoOutput, public PlatformInput {
   bool hostKey(const SDL_Keysym& key, std::vector<HostEvent>& out) {
     bool alt = key.mod & KMOD_ALT, ctrl = key.mod & KMOD_CTRL;
     if (alt && (key.sym == SDLK_RETURN || key.sym == SDLK_KP_ENTER)) {
-      fullscreen_ = !fullscreen_;
-      if (SDL_SetWindowFullscreen(window_, fullscreen_ ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) != 0) {
-        error_ = std::string("cannot switch full screen: ") + SDL_GetError();
-        fullscreen_ = !fullscreen_;
-      } else if (!fullscreen_) {
-        SDL_SetWindowSize(window_, width_ * windowScale_, height_ * windowScale_);
-        SDL_SetWindowPosition(window_, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
-      }
-      show();
+      setFullScreen(!fullscreen_);
       return true;
     }
     if (key.sym == SDLK_F12 || (alt && key.sym == SDLK_s)) {

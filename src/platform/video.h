@@ -25,7 +25,7 @@ struct HostEvent {
     kFocusLost,
     kScreenshot,   // the person asked for a screenshot (F12 or Alt+S)
     kMuteToggle,   // Ctrl+M
-    kMenu,         // the gamepad's Start: reserved for the player's menu
+    kMenu,         // the gamepad's Start: opens or closes the player's menu
   };
   Kind kind = kQuit;
 };
@@ -47,6 +47,9 @@ class VideoOutput {
   virtual void showMessage(const std::string& /*title*/, const std::string& /*text*/) {}
   // True when the output is a real window on a display.
   virtual bool isWindowed() const { return false; }
+  // Switches a window between full screen and a window (as Alt+Enter does); false when it cannot.
+  virtual bool setFullScreen(bool /*on*/) { return false; }
+  virtual bool isFullScreen() const { return false; }
   // With `on`, the window follows the pointer from now on, held at the point (x, y) of the logical
   // screen; without, it stays where it is. Outputs that are no window ignore it.
   virtual void dragWindow(bool /*on*/, int /*x*/, int /*y*/) {}

@@ -186,7 +186,9 @@ template <int Channels, int Bits, bool Resample>
 void CSoundBuffer::mixSpan(int32_t* acc, int frames) {
   const uint8_t* data = data_.data();
   const bool audible = music_ || mixer_->effectsOn_;
-  const int32_t gl = audible ? gainL_ : 0, gr = audible ? gainR_ : 0;
+  // Music under the player's music volume (linear, like the master volume).
+  const int32_t scale = music_ ? mixer_->musicVolume_ : 100;
+  const int32_t gl = audible ? gainL_ * scale / 100 : 0, gr = audible ? gainR_ * scale / 100 : 0;
   int done = 0;
   while (done < frames) {
     uint64_t idx = pos_ >> 16;
@@ -304,6 +306,12 @@ void CSoundMixer::render(int16_t* out, int frames) {
   if (frames <= 0) return;
   Lock lock(mutex_);
   size_t samples = static_cast<size_t>(frames) * 2;
+  if (paused_) {
+    // Held: silence, and every voice keeps its place (no refill, no cursor moves).
+    std::fill(out, out + samples, int16_t{0});
+    rendered_ += static_cast<uint64_t>(frames);
+    return;
+  }
   if (acc_.size() < samples) acc_.resize(samples);
   std::fill(acc_.begin(), acc_.begin() + static_cast<ptrdiff_t>(samples), 0);
   for (size_t i = 0; i < voices_.size(); ++i) {
@@ -334,6 +342,21 @@ int CSoundMixer::getMasterVolume() const {
 void CSoundMixer::setMuted(bool muted) {
   Lock lock(mutex_);
   muted_ = muted;
+}
+
+void CSoundMixer::setPaused(bool paused) {
+  Lock lock(mutex_);
+  paused_ = paused;
+}
+
+bool CSoundMixer::isPaused() const {
+  Lock lock(mutex_);
+  return paused_;
+}
+
+void CSoundMixer::setMusicVolume(int percent) {
+  Lock lock(mutex_);
+  musicVolume_ = std::clamp(percent, 0, 100);
 }
 
 bool CSoundMixer::isMuted() const {

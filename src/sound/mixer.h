@@ -120,6 +120,11 @@ class CSoundMixer : public tarnvik::AudioSource {
   void setMuted(bool muted);
   bool isMuted() const;
   void setEffectsOn(bool on);
+  // The volume of music voices 0..100 (linear), on top of the master volume.
+  void setMusicVolume(int percent);
+  // Paused: the output is silent and no voice moves on (the player's menu holds the sound so).
+  void setPaused(bool paused);
+  bool isPaused() const;
   // Output frames rendered so far.
   uint64_t framesRendered() const;
   size_t voiceCount() const;
@@ -134,7 +139,8 @@ class CSoundMixer : public tarnvik::AudioSource {
   std::vector<CSoundBuffer*> voices_;
   std::vector<int32_t> acc_;
   int master_ = 100;
-  bool muted_ = false, effectsOn_ = true;
+  bool muted_ = false, effectsOn_ = true, paused_ = false;
+  int musicVolume_ = 100;
   uint64_t rendered_ = 0;
 };
 

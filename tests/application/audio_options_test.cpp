@@ -23,6 +23,7 @@ TEST(AudioOptions, CaptureVolumeAndUnfocusedMute) {
   EXPECT_NE(err.find("--headless"), std::string::npos);
   EXPECT_FALSE(parseHostOptions({"--headless", "--audio-out"}, o, err));
   EXPECT_FALSE(parseHostOptions({"--volume", "101"}, o, err));
+  EXPECT_FALSE(HostOptions().volume) << "without --volume the player's kept volume plays";
   EXPECT_FALSE(parseHostOptions({"--volume", "-1"}, o, err));
   EXPECT_FALSE(parseHostOptions({"--volume", "loud"}, o, err));
 }

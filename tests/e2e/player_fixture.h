@@ -127,6 +127,73 @@ inline bool samePicture(const fs::path& a, const fs::path& b, std::string& why) 
   return true;
 }
 
+struct Rgb {
+  uint8_t r = 0, g = 0, b = 0;
+  bool operator==(const Rgb&) const = default;
+};
+
+inline tarnvik::png::Image readPng(const fs::path& file) {
+  tarnvik::png::Image image;
+  std::string error;
+  EXPECT_TRUE(tarnvik::png::read(file.string(), image, error)) << error;
+  return image;
+}
+
+inline Rgb at(const tarnvik::png::Image& image, int x, int y) {
+  const uint8_t* p = &image.pixels[(static_cast<size_t>(y) * image.width + x) * image.channels];
+  return {p[0], p[1], p[2]};
+}
+
+// An X window dump (xwd): a header of big-endian 32-bit fields, the window name, the colour map,
+// then the pixels in ZPixmap form.
+struct WindowDump {
+  int width = 0, height = 0;
+  std::vector<Rgb> pixels;
+  Rgb at(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
+};
+
+inline bool parseXwd(const std::string& bytes, WindowDump& out, std::string& error) {
+  auto field = [&](int i) {
+    const auto* p = reinterpret_cast<const uint8_t*>(bytes.data()) + i * 4;
+    return uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3];
+  };
+  if (bytes.size() < 100) return error = "short header", false;
+  uint32_t headerSize = field(0), version = field(1), format = field(2), width = field(4), height = field(5);
+  uint32_t byteOrder = field(7), bitsPerPixel = field(11), bytesPerLine = field(12), colours = field(19);
+  uint32_t masks[3] = {field(14), field(15), field(16)};
+  if (version != 7 || format != 2) return error = "not a version 7 ZPixmap dump", false;
+  if (bitsPerPixel != 16 && bitsPerPixel != 24 && bitsPerPixel != 32) return error = "unexpected pixel size", false;
+  if (width == 0 || height == 0 || width > 16384 || height > 16384) return error = "bad size", false;
+  size_t bytesPerPixel = bitsPerPixel / 8;
+  size_t data = static_cast<size_t>(headerSize) + static_cast<size_t>(colours) * 12;
+  if (bytesPerLine < width * bytesPerPixel || data + static_cast<size_t>(bytesPerLine) * height > bytes.size())
+    return error = "pixels missing", false;
+  out.width = static_cast<int>(width);
+  out.height = static_cast<int>(height);
+  out.pixels.resize(static_cast<size_t>(width) * height);
+  for (uint32_t y = 0; y < height; ++y)
+    for (uint32_t x = 0; x < width; ++x) {
+      const auto* p = reinterpret_cast<const uint8_t*>(bytes.data()) + data + y * bytesPerLine + x * bytesPerPixel;
+      uint32_t v = 0;
+      for (size_t i = 0; i < bytesPerPixel; ++i)
+        v |= uint32_t{p[i]} << (8 * (byteOrder == 0 ? i : bytesPerPixel - 1 - i));
+      uint8_t c[3];
+      for (int k = 0; k < 3; ++k) {
+        uint32_t m = masks[k];
+        if (!m) return error = "no colour mask", false;
+        int shift = __builtin_ctz(m), bits = __builtin_popcount(m);
+        uint32_t value = (v & m) >> shift;
+        c[k] = static_cast<uint8_t>(bits >= 8 ? value >> (bits - 8) : value << (8 - bits));
+      }
+      out.pixels[static_cast<size_t>(y) * width + x] = {c[0], c[1], c[2]};
+    }
+  return true;
+}
+
+// The 5-6-5 value a displayed colour came from: its top bits (the screen may widen 5-6-5 by
+// replication or by rounding; both keep the top bits).
+inline Rgb top565(Rgb c) { return {static_cast<uint8_t>(c.r >> 3), static_cast<uint8_t>(c.g >> 2), static_cast<uint8_t>(c.b >> 3)}; }
+
 class PlayerTest : public ::testing::Test {
  protected:
   void SetUp() override {

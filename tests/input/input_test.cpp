@@ -128,6 +128,24 @@ TEST_F(InputTest, KeysQueueInOrderRepeatsNeedAutoRepeatAndQuitIsReported) {
   EXPECT_TRUE(input_->isKeyDown("a"));
 }
 
+TEST_F(InputTest, EventsTheHostTakesAreReturnedButNeverQueued) {
+  bool quit = false;
+  std::vector<int> asked;
+  auto taken = input_->pump({key(InputEvent::kKeyDown, 0x1E), key(InputEvent::kKeyDown, 0x3F), ev(InputEvent::kMove, 5, 5),
+                             ev(InputEvent::kQuit)},
+                            quit, [&asked](const InputEvent& e) {
+                              asked.push_back(e.kind);
+                              return e.kind == InputEvent::kKeyDown && e.key == 0x3F;
+                            });
+  EXPECT_EQ(asked.size(), 4u) << "every event is asked, in order";
+  EXPECT_EQ(taken.size(), 4u) << "a recording keeps what the host took";
+  ASSERT_EQ(input_->keyQueue().size(), 1u);
+  EXPECT_EQ(input_->keyQueue()[0].code, 0x1E);
+  EXPECT_FALSE(input_->isKeyDown("F5"));
+  EXPECT_EQ(input_->mouseQueue().size(), 1u);
+  EXPECT_TRUE(quit);
+}
+
 TEST_F(InputTest, ListenersAreAskedNewestFirstUntilOneConsumes) {
   Listener first("first", log_), second("second", log_);
   input_->registerMouseListener(&first);
@@ -375,6 +393,18 @@ TEST(InputScriptTest, EveryVerbBecomesEventsAtItsFrame) {
   script.eventsAt(6, at);
   ASSERT_EQ(at.size(), 1u);
   EXPECT_EQ(at[0].kind, InputEvent::kQuit);
+
+  // A pair's plain name is its left key: "keydown CTRL" then "key F5" opens the player's menu.
+  // "menu" is the gamepad's Start, which a recording writes back the same way.
+  ASSERT_TRUE(script.parse("0 keydown CTRL\n0 keydown shift\n0 keyup Alt\n0 menu\n", 800, 600, error, warnings)) << error;
+  at.clear();
+  script.eventsAt(0, at);
+  ASSERT_EQ(at.size(), 4u);
+  EXPECT_EQ(at[3].kind, InputEvent::kMenu);
+  EXPECT_EQ(tarnvik::InputRecorder::format(at[3]), "menu");
+  EXPECT_EQ(at[0].key, 0x1D);
+  EXPECT_EQ(at[1].key, 0x2A);
+  EXPECT_EQ(at[2].key, 0x38);
 
   // Gamepad lines: the left stick's deflection and the buttons by name.
   ASSERT_TRUE(script.parse("0 pad stick -32768 32767\n0 pad press back\n1 pad release right\n", 800, 600, error, warnings))

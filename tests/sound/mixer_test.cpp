@@ -115,6 +115,32 @@ TEST_F(MixerTest, LoopingAndEndOfPlayback) {
   EXPECT_FALSE(once->isPlaying());
 }
 
+TEST_F(MixerTest, PausedIsSilentAndEveryVoiceGoesOnWhereItStood) {
+  std::vector<int16_t> ramp(100);
+  for (int i = 0; i < 100; ++i) ramp[static_cast<size_t>(i)] = static_cast<int16_t>(i + 1);
+  auto v = voice(ramp);
+  v->play(false);
+  render(30);
+  mixer.setPaused(true);
+  auto held = render(50);
+  EXPECT_EQ(held, std::vector<int16_t>(100, 0));
+  EXPECT_EQ(v->getCurrentPosition(), 30u * 2);
+  mixer.setPaused(false);
+  EXPECT_EQ(render(1)[0], 31);
+}
+
+TEST_F(MixerTest, MusicVolumeScalesOnlyMusic) {
+  auto effect = voice(std::vector<int16_t>(10, 1000));
+  auto music = voice(std::vector<int16_t>(10, 2000));
+  music->setMusic(true);
+  effect->play(false);
+  music->play(false);
+  mixer.setMusicVolume(25);
+  EXPECT_EQ(render(1)[0], 1000 + 2000 / 4);
+  mixer.setMusicVolume(0);
+  EXPECT_EQ(render(1)[0], 1000);
+}
+
 TEST_F(MixerTest, LowerRatesAreInterpolatedLinearly) {
   auto b = voice({0, 1000, 2000, 3000}, 1, 22050);
   b->play(false);
