@@ -86,6 +86,9 @@ bool CMC_Database::serializeState(CXArchive* archive) {
   modelName_ = model;
   cursorPos_ = cursor;
   rows_ = std::move(rows);
+  // The cursor shares the new row at its place (never one of the rows just replaced); its own state,
+  // read after this, lets go of it when it did not share one.
+  if (getCursor()) share(cursorPos_);
   return true;
 }
 
