@@ -30,8 +30,10 @@ void reseal(std::vector<uint8_t>& bytes) {
     uint32_t length = 0;
     std::memcpy(&length, bytes.data() + at + 4, 4);
     if (length > bytes.size() - at - 8 || bytes.size() - at - 8 - length < 4) return;
-    uint32_t sum = static_cast<uint32_t>(crc32(crc32(0L, bytes.data() + at, 4), bytes.data() + at + 8, length));
-    std::memcpy(bytes.data() + at + 8 + length, &sum, 4);
+    uLong sum = crc32(0L, bytes.data() + at, 4);
+    if (length > 0) sum = crc32(sum, bytes.data() + at + 8, length);
+    uint32_t sum32 = static_cast<uint32_t>(sum);
+    std::memcpy(bytes.data() + at + 8 + length, &sum32, 4);
     at += 8 + length + 4;
   }
 }

@@ -7,6 +7,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -145,6 +146,49 @@ TEST(SavesTest, ARefusedSaveNamesWhyAndLeavesTheGameAsItWas) {
 
   EXPECT_TRUE(game.screen() == screen);
   EXPECT_TRUE(game.state() == state);
+}
+
+TEST(SavesTest, TheFileKeepsItsHeaderAndRefusesWhatIsNotItsOwnLayoutByName) {
+  tarnvik::saves::SaveImage image;
+  image.header = {"demo", 0xFEDCBA9876543210ull, "MEADOW", "2026-12-07 17:20", 3723000, "before the gate", 480};
+  image.thumbnailPng = {1, 2, 3};
+  image.engine = {4};
+  image.objects = {5, 6};
+  std::vector<uint8_t> bytes = tarnvik::saves::encodeSave(image);
+  tarnvik::saves::SaveImage back;
+  std::string why;
+  ASSERT_TRUE(tarnvik::saves::decodeSave(bytes, back, why)) << why;
+  EXPECT_EQ(back.header.game, "demo");
+  EXPECT_EQ(back.header.fingerprint, 0xFEDCBA9876543210ull);
+  EXPECT_EQ(back.header.scene, "MEADOW");
+  EXPECT_EQ(back.header.date, "2026-12-07 17:20");
+  EXPECT_EQ(back.header.playMilliseconds, 3723000);
+  EXPECT_EQ(back.header.name, "before the gate");
+  EXPECT_EQ(back.header.frame, 480);
+  EXPECT_EQ(back.thumbnailPng, image.thumbnailPng);
+  EXPECT_TRUE(back.settings.empty());
+  EXPECT_EQ(back.objects, image.objects);
+
+  struct Case {
+    const char* what;
+    std::function<void(std::vector<uint8_t>&)> change;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"another magic", [](std::vector<uint8_t>& b) { b[0] = 'X'; }, "not a save file"},
+      {"a newer layout", [](std::vector<uint8_t>& b) { b[8] = 2; }, "a save of layout 2; this player reads layout 1"},
+      {"a section out of order", [](std::vector<uint8_t>& b) { b[12] = 'X'; },
+       "damaged: section XEAD where HEAD was expected"},
+      {"bytes after the end", [](std::vector<uint8_t>& b) { b.push_back(0); }, "damaged: bytes after its last section"},
+      {"a length past the end", [](std::vector<uint8_t>& b) { b[16] = 0xFF; }, "cut short in section HEAD"},
+  };
+  for (const Case& c : cases) {
+    std::vector<uint8_t> changed = bytes;
+    c.change(changed);
+    why.clear();
+    EXPECT_FALSE(tarnvik::saves::decodeSave(changed, back, why)) << c.what;
+    EXPECT_EQ(why, c.message) << c.what;
+  }
 }
 
 TEST(SavesTest, TheThumbnailIsTheScreenAveragedDownTo160By120) {

@@ -20,6 +20,8 @@ constexpr int32_t kMaxHeaderText = 4096;
 
 uint32_t checksum(const char* tag, std::span<const uint8_t> bytes) {
   uLong crc = crc32(0L, reinterpret_cast<const Bytef*>(tag), 4);
+  // zlib reads a null buffer as "start again" (0): an empty section adds nothing instead.
+  if (bytes.empty()) return static_cast<uint32_t>(crc);
   return static_cast<uint32_t>(crc32(crc, bytes.data(), static_cast<uInt>(bytes.size())));
 }
 
