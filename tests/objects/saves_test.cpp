@@ -84,7 +84,7 @@ class SavedGame {
 
 TEST(SavesTest, ASaveTakenBackPlaysOnAsTheGameDidFromTheSavedFrame) {
   // Saved after a whole number of 16/16/17 ms periods, so the frames after the load last as long.
-  for (const char* name : {"timers", "arrays", "records", "tables", "classes", "runontimer", "rand", "counting", "pause"}) {
+  for (const char* name : {"timers", "arrays", "records", "tables", "classes", "runontimer", "rand", "counting", "pause", "episodes"}) {
     SCOPED_TRACE(name);
     SavedGame game(name);
     ASSERT_TRUE(game.started());
