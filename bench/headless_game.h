@@ -4,10 +4,14 @@
 
 #include <time.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <memory>
+#include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -32,6 +36,44 @@ inline double cpuSeconds() {
 
 inline double msSince(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+}
+
+// The generated demo beside the benchmark programs (build/bench -> build/games/demo).
+inline std::filesystem::path demoFolder() {
+  std::error_code ec;
+  std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+  return exe.parent_path().parent_path() / "games" / "demo";
+}
+
+// A copy of the demo that starts in the given scene of the story.
+inline std::filesystem::path copyStartingIn(const std::filesystem::path& demo, const std::string& scene,
+                                            const std::filesystem::path& where) {
+  std::filesystem::remove_all(where);
+  std::filesystem::copy(demo, where, std::filesystem::copy_options::recursive);
+  std::ifstream in(where / "Dane/application.def", std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  std::string def = std::regex_replace(text.str(), std::regex("GAME:STARTWITH=MENU"), "GAME:STARTWITH=STORY");
+  def = std::regex_replace(def, std::regex("STORY:STARTWITH=MEADOW"), "STORY:STARTWITH=" + scene);
+  std::ofstream(where / "Dane/application.def", std::ios::binary) << def;
+  return where;
+}
+
+inline double median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v[v.size() / 2];
+}
+
+// The demo started in its busiest scene, the valley, copied into `work` (made here); empty, with a
+// message naming the program, when there is no generated demo.
+inline std::filesystem::path valleyCopy(const char* program, const std::filesystem::path& work) {
+  const std::filesystem::path demo = demoFolder();
+  if (!std::filesystem::is_directory(demo / "Dane")) {
+    std::fprintf(stderr, "%s: no generated demo in %s (build the demo-game target)\n", program, demo.c_str());
+    return {};
+  }
+  std::filesystem::create_directories(work);
+  return copyStartingIn(demo, "VALLEY", work / "game");
 }
 
 // One run of a game folder. The members are built in the order the player builds them.
@@ -80,6 +122,11 @@ class HeadlessGame {
     application_->domodal();
   }
   tarnvik::VirtualClock& clock() { return clock_; }
+  // Puts the clock at a loaded save's time; the sound is mixed on from there.
+  void setClock(uint32_t ms) {
+    clock_.set(ms);
+    pulled_ = static_cast<uint64_t>(ms) * tarnvik::kAudioRate / 1000;
+  }
   CWindow& window() { return *window_; }
   CApplication& application() { return *application_; }
   CCommandLine6& commandLine() { return commandLine_; }

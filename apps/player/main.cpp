@@ -36,9 +36,11 @@
 #include "objects/text/mc_font.h"
 #include "objects/program/system.h"
 #include "platform/clock.h"
+#include "runtime/behaviour.h"
 #include "game_watcher.h"
 #include "menu_host.h"
 #include "player_audio.h"
+#include "player_saves.h"
 #include "versions.h"
 #include "platform/sdl_video.h"
 #include "platform/video.h"
@@ -221,6 +223,7 @@ class PlayerRun {
   void advanceClock();
   void flushSettings(CApplication& application, const char* why);
   void reloadOnChange(CApplication& application);
+  std::optional<int> startSaves(CApplication& application);
   int writeOutputs(bool endedByPerson);
 
   tarnvik::HostOptions options_;
@@ -250,6 +253,7 @@ class PlayerRun {
   uint32_t realCarryUs_ = 0;
   std::vector<tarnvik::InputEvent> taken_;
   std::optional<tarnvik::GameWatcher> watcher_;
+  std::unique_ptr<tarnvik::PlayerSaves> saves_;
 };
 
 // The game folder, its settings file and its data folder. The game is the plain word naming a folder
@@ -262,6 +266,8 @@ void PlayerRun::chooseGame() {
   options_.screenshotFile = absoluteName(options_.screenshotFile);
   options_.audioOutFile = absoluteName(options_.audioOutFile);
   options_.recordFile = absoluteName(options_.recordFile);
+  options_.loadFile = absoluteName(options_.loadFile);
+  for (auto& at : options_.saveAt) at.second = absoluteName(at.second);
   commandLine_ = std::make_unique<CCommandLine6>(joinEngineWords(options_.engineWords));
   // Set on the command line rather than joined into it: a folder named by a plain word may hold blanks.
   if (!options_.gameFolder.empty())
@@ -388,7 +394,11 @@ int PlayerRun::play() {
   const bool inWindow = video_->isWindowed();
   CMC_Application_Runner::setPrinter(
       [this, inWindow](const PrintedPicture& picture) { printPicture(picture, dataFolder_, inWindow); });
-  if (!application.preinitializeApplication()) {
+  // A run that starts from a save (or only lists them) builds the game without running its scripts.
+  CMC_Behaviour::holdAll(PlayerSaves::startsFromSave(options_) || options_.listSaves);
+  bool built = application.preinitializeApplication();
+  CMC_Behaviour::holdAll(false);
+  if (!built) {
     // No error means the start sequence did its whole job without a game to run (precompiling).
     if (application.getStartError().empty()) return 0;
     std::fprintf(stderr, "tarnvik: %s\n", application.getStartError().c_str());
@@ -400,6 +410,7 @@ int PlayerRun::play() {
   // An output piped into a program that quits early fails its write (and the run's status), not the process.
   std::signal(SIGPIPE, SIG_IGN);
 
+  if (std::optional<int> status = startSaves(application)) return *status;
   lastFlush_ = engineClock().now();
   CXString scene = application.getCurrentSceneName();
   // A replay must see the game it was recorded with: no reloads under --input.
@@ -434,6 +445,7 @@ int PlayerRun::play() {
     window_->Tick();
     application.domodal();
     ++frames_;
+    saves_->afterFrame(frames_ - 1);
     if (watcher_) reloadOnChange(application);
 
     // Settings: written at most once a second of engine time while playing, and at once when the
@@ -542,6 +554,30 @@ void PlayerRun::advanceClock() {
   }
   lastFrameTime_ = frameStart_;
   if (recorder_) recorder_->frame(frames_, advance, taken_);
+}
+
+// The game's saves: --list-saves ends the run here, --load and --load-slot put a save in place
+// (a refused one ends the run with status 1). The status to end with, or nothing to go on.
+std::optional<int> PlayerRun::startSaves(CApplication& application) {
+  using namespace tarnvik;
+  GameSaves::Host host{[this] { return saves::HostClock{frames_, engineClock().now()}; },
+                       [this](const saves::HostClock& at) {
+                         frames_ = at.frame;
+                         // A headless run's own time goes on from the saved time too, so its frames
+                         // and sound line up with the run that saved.
+                         if (hostClock_ == &virtualClock_) virtualClock_.set(at.clockMs);
+                         gameClock_->set(at.clockMs);
+                         audio_->restartAt(hostClock_->now());
+                         lastFlush_ = at.clockMs;
+                       }};
+  saves_ = std::make_unique<PlayerSaves>(application, options_, gameFolder_, std::move(host));
+  if (options_.listSaves) {
+    saves_->list();
+    return 0;
+  }
+  if (PlayerSaves::startsFromSave(options_) && !saves_->loadAtStart()) return 1;
+  menu_->setSaves(&saves_->slots());
+  return std::nullopt;
 }
 
 // --watch: a changed file of the game reloads it (settings kept) and returns to the current scene.

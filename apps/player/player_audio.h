@@ -25,6 +25,8 @@ class PlayerAudio {
 
   // Mixes everything up to the engine time `nowMs` when no device pulls (headless, or no device).
   void pump(uint32_t nowMs);
+  // A loaded save's time: the mix goes on from there (the capture keeps what it holds).
+  void restartAt(uint32_t nowMs) { pulled_ = static_cast<uint64_t>(nowMs) * kAudioRate / 1000; }
   void toggleMute();
   void setMuted(bool muted);
   bool isMuted() const { return userMuted_; }

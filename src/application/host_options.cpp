@@ -151,12 +151,30 @@ bool parseHostOptions(const std::vector<std::string>& args, HostOptions& out, st
       out.muteUnfocused = true;
     } else if (a == "--watch") {
       out.watch = true;
+    } else if (a == "--save-at") {
+      std::string file;
+      if (!value(v) || !value(file)) return error = "--save-at takes a frame and a file", false;
+      if (!parseInt(v, 0, 1000000000, n)) return error = "--save-at takes a whole number of frames", false;
+      out.saveAt.emplace_back(static_cast<int>(n), file);
+    } else if (a == "--load") {
+      if (!value(out.loadFile)) return false;
+    } else if (a == "--load-slot") {
+      if (!value(v)) return false;
+      if (!parseInt(v, 0, 999, n)) return error = "--load-slot takes a slot number from 0 to 999", false;
+      out.loadSlot = static_cast<int>(n);
+    } else if (a == "--list-saves") {
+      out.listSaves = true;
+    } else if (a == "--autosave-minutes") {
+      if (!value(v)) return false;
+      if (!parseInt(v, 0, 100000, n)) return error = "--autosave-minutes takes a whole number of minutes (0: off)", false;
+      out.autosaveMinutes = static_cast<int>(n);
     } else {
       error = "unknown option " + a + engineOptionHint(a);
       return false;
     }
   }
   if (!out.audioOutFile.empty() && !out.headless) return error = "--audio-out needs --headless", false;
+  if (!out.loadFile.empty() && out.loadSlot) return error = "--load and --load-slot name two saves", false;
   return takeGame(out, error);
 }
 
@@ -193,6 +211,12 @@ std::string hostUsage() {
          "  --scale MODE       pixel (whole multiples), fit (keeps the aspect ratio) or stretch; kept\n"
          "                     for the next runs (default: fit in full screen and large windows)\n"
          "  --seed N           seed of the random generator\n"
+         "  --save-at FRAME FILE  write a save at the end of that frame (may be given more than once)\n"
+         "  --load FILE        start from a save; frame numbers go on from the saved frame\n"
+         "  --load-slot N      start from the save in slot N (0: the autosave)\n"
+         "  --list-saves       the game's save slots, one a line: slot, scene, date, play time\n"
+         "  --autosave-minutes N  autosave into slot 0 every N minutes of play and at scene changes\n"
+         "                     (0: off; default 5 in a window, off headless)\n"
          "  --watch            reload the game (back to the current scene) when one of its files changes\n"
          "  --log LEVEL        error, warn, info, debug, trace (trace prints every script statement)\n"
          "  --help             this text\n"
@@ -221,6 +245,12 @@ std::string defaultSettingsFile(const std::string& gameFolder) {
 std::string defaultDataFolder(const std::string& gameFolder) {
   return dataHome() + "/tarnvik/" + folderName(gameFolder);
 }
+
+std::string defaultSavesFolder(const std::string& gameFolder) {
+  return dataHome() + "/tarnvik/saves/" + folderName(gameFolder);
+}
+
+std::string gameName(const std::string& gameFolder) { return folderName(gameFolder); }
 
 std::string playerOptionsFile() { return configHome() + "/tarnvik/player.ini"; }
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "foundation/log.h"
@@ -26,6 +27,11 @@ struct HostOptions {
   bool muteUnfocused = false; // silence while the window does not have the focus
   std::optional<ScaleMode> scale;  // --scale; unset: the player's options file, else automatic
   bool watch = false;         // reload the game when one of its files changes
+  std::vector<std::pair<int, std::string>> saveAt;  // --save-at FRAME FILE, in the order given
+  std::string loadFile;       // --load FILE
+  std::optional<int> loadSlot;  // --load-slot N
+  bool listSaves = false;
+  std::optional<int> autosaveMinutes;  // unset: 5 in a window, off headless
   std::optional<uint32_t> seed;
   log::Level logLevel = log::Level::warn;
   bool help = false;
@@ -50,6 +56,10 @@ std::string joinEngineWords(const std::vector<std::string>& words);
 std::string defaultSettingsFile(const std::string& gameFolder);
 // The per-game data folder beside it: $XDG_DATA_HOME/tarnvik/<folder name>/
 std::string defaultDataFolder(const std::string& gameFolder);
+// The game's save folder: $XDG_DATA_HOME/tarnvik/saves/<folder name>
+std::string defaultSavesFolder(const std::string& gameFolder);
+// The name a game's saves carry: its folder's name.
+std::string gameName(const std::string& gameFolder);
 // The player's own options (the scale mode), never a game's: $XDG_CONFIG_HOME/tarnvik/player.ini
 // ($HOME/.config when XDG_CONFIG_HOME is unset or not absolute).
 std::string playerOptionsFile();

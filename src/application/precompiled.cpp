@@ -14,6 +14,7 @@
 #include "definitions/melement.h"
 #include "definitions/melementsloader.h"
 #include "files/file.h"
+#include "files/memory_sink.h"
 #include "files/file_search.h"
 #include "files/path.h"
 #include "files/xarchive.h"
@@ -52,22 +53,6 @@ bool writeFile(const std::string& native, Body&& body, std::string& why) {
   }
   return true;
 }
-
-// A write-only file in memory, for records kept inside another file.
-class MemorySink : public CFile {
- public:
-  MemorySink() { openMemory(nullptr, 0, modeBinary); }
-  int Write(const void* buffer, int n) override {
-    if (n < 1 || !buffer) return 0;
-    const auto* bytes = static_cast<const uint8_t*>(buffer);
-    bytes_.insert(bytes_.end(), bytes, bytes + n);
-    return n;
-  }
-  std::vector<uint8_t>& bytes() { return bytes_; }
-
- private:
-  std::vector<uint8_t> bytes_;
-};
 
 }  // namespace
 
@@ -134,7 +119,7 @@ bool readSceneFile(const std::vector<uint8_t>& bytes, CMC_Scene* scene, bool app
 
 // The handler record of a scene-level object, as bytes.
 std::vector<uint8_t> handlerRecord(CMC_Scene& scene) {
-  MemorySink sink;
+  CFile_Sink sink;
   CXArchive archive(&sink, true);
   scene.serializeHandlers(&archive, &scene);
   return std::move(sink.bytes());
@@ -171,7 +156,7 @@ std::vector<uint8_t> structureHandlerRecord(CMC_Scene& scene, const std::vector<
     auto it = std::find(entries.begin(), entries.end(), bound);
     if (it != entries.end()) entries.erase(it);
   }
-  MemorySink sink;
+  CFile_Sink sink;
   CXArchive archive(&sink, true);
   archive << static_cast<int32_t>(entries.size());
   for (const HandlerEntry& e : entries) {

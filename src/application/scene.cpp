@@ -21,6 +21,8 @@
 #include "input/input_manager.h"
 #include "platform/clock.h"
 #include "runtime/behaviour.h"
+#include "runtime/records/object_records.h"
+#include "files/state_fields.h"
 #include "sound/sound_system.h"
 
 namespace {
@@ -378,5 +380,40 @@ bool CMC_Episode::back() {
   entered.pop_back();
   // The scene going back to is the newest entry again; entering it does not add it twice.
   setPending(entered.back());
+  return true;
+}
+
+bool CMC_Scene::serializeState(CXArchive* archive) {
+  bool paused = paused_, timersOn = CXTimer::isEnabled();
+  int32_t volume = musicVolume_, pan = musicPan_, freq = musicFreq_, minHs = minHSPriority_, maxHs = maxHSPriority_;
+  uint32_t start = startTime_;
+  CXString pending = pending_ ? pending_->getName() : CXString(), latest = latestScene_;
+  if (!saved::fields(archive, paused, timersOn, volume, pan, freq, minHs, maxHs, start, pending, latest)) return false;
+  std::vector<CXString> names;
+  int32_t entered = static_cast<int32_t>(history_.size());
+  if (archive->isStoring()) {
+    *archive << entered;
+    for (CMC_Scene* s : history_) *archive << s->getName();
+    return archive->isOk();
+  }
+  if (!mc::readRecordCount(archive, entered, 4)) return false;
+  for (int32_t i = 0; i < entered; ++i) {
+    names.emplace_back();
+    *archive >> names.back();
+  }
+  if (!archive->isOk()) return false;
+  history_.clear();
+  for (const CXString& name : names)
+    if (CMC_Scene* s = find(name)) history_.push_back(s);
+  pending_ = pending.isEmpty() ? nullptr : find(pending);
+  latestScene_ = latest;
+  musicVolume_ = volume;
+  musicPan_ = pan;
+  musicFreq_ = freq;
+  minHSPriority_ = minHs;
+  maxHSPriority_ = maxHs;
+  startTime_ = start;
+  if (paused && !paused_) pause(timersOn);
+  if (!paused && paused_) resume();
   return true;
 }

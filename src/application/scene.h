@@ -80,6 +80,10 @@ class CMC_Scene : public CMC_ObjectsContainer {
   std::vector<CMC_Scene*>& history() { return history_; }
   const CXString& getLatestScene() const { return latestScene_; }
 
+  // Run-time state: pause, music settings, hot-spot priorities, the time it was entered, the
+  // pending child and the history of entered children (by name).
+  bool serializeState(CXArchive* archive) override;
+
   // Scene PAUSE / RESUME.
   void pause(bool keepTimers);
   void resume();

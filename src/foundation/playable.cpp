@@ -103,3 +103,9 @@ void CAnimationManager::resume(int group) {
     e.pausedHere = false;
   }
 }
+
+CAnimationManager::Entry* CAnimationManager::entryOf(const CPlayable* playable) {
+  for (Entry& e : entries_)
+    if (e.playable == playable) return &e;
+  return nullptr;
+}

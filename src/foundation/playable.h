@@ -117,6 +117,8 @@ class CAnimationManager {
   // part of its step that was left when the manager paused it.
   void resume(int group = 0);
   size_t size() const { return entries_.size(); }
+  // The member's step timing (saves keep it), or null when it is not a member.
+  Entry* entryOf(const CPlayable* playable);
 
  private:
   std::vector<Entry> entries_;

@@ -18,6 +18,8 @@ std::atomic<uint32_t> g_state{1};
 
 void CXRandom::seed(unsigned value) { g_state.store(value); }
 
+uint32_t CXRandom::state() { return g_state.load(); }
+
 int CXRandom::rand() {
   uint32_t state = g_state.load(std::memory_order_relaxed);
   uint32_t next;

@@ -12,6 +12,8 @@ class CXRandom {
   static int random(int a, int n);
   // Restarts the generator (the player's --seed); the same seed and clock give the same draws.
   static void seed(unsigned value);
+  // The generator's state, kept by saves (seed() puts one back).
+  static uint32_t state();
   // One value of the generator alone, 0..32767, as the platform runtime's rand() gives it.
   static int rand();
   // r = rand() + the engine clock's milliseconds, summed as a signed 32-bit integer.

@@ -11,6 +11,7 @@
 #include "graphics/pixels/graphics_object.h"
 
 class CFile;
+class CXArchive;
 class CFileContext;
 class CWindow;
 class CAnimo;
@@ -203,6 +204,11 @@ class CAnimo : public CGraphicsObject, public CPlayable {
   void placeFrame();
   // Becomes a copy of the other animation: frames (own pixels), events, flags and place.
   void copyFrom(const CAnimo& other);
+
+  // The playing state a save of the running game keeps: play state, event, entry, frame, loop
+  // counters, rate, flags, direction, place, flips and the step timing of `manager` (which it is
+  // put back into when it was playing). Reading takes effect once everything has read.
+  bool serializePlayState(CXArchive* archive, CAnimationManager* manager);
 
   // The last warning of loading (empty when it went well).
   const CXString& lastProblem() const { return problem_; }

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "files/state_fields.h"
 #include "foundation/log.h"
 #include "graphics/pixels/canvas.h"
 #include "graphics/pixels/color.h"
@@ -352,6 +353,25 @@ bool CRefreshScreen::SetBackground(const CXString& fileName) {
 
 CDirectDrawSurface* CRefreshScreen::getBackgroundIfc() const { return background_->surface.get(); }
 int CRefreshScreen::getScrollMode() const { return background_->mode; }
+
+bool CRefreshScreen::serializeState(CXArchive* archive) {
+  CDirectDrawSurface* background = background_->surface.get();
+  CXPoint place = background ? background->GetPosition() : CXPoint();
+  int32_t x = place.x, y = place.y, mode = background_->mode, frames = frames_, flags = refreshFlags_;
+  bool updated = initialUpdated_;
+  if (!saved::fields(archive, updated, frames, flags, x, y, mode)) return false;
+  if (archive->isStoring()) return true;
+  frames_ = frames;
+  refreshFlags_ = flags;
+  if (background) background->SetPosition(x, y);
+  background_->mode = mode;
+  if (updated && !initialUpdated_) {
+    initialUpdated_ = true;
+    initialUpdate_ = nullptr;
+  }
+  Invalidate();
+  return true;
+}
 
 // --- observers ---
 

@@ -11,6 +11,7 @@
 #include "graphics/refresh_region.h"
 
 class CColor;
+class CXArchive;
 class CDirectDrawSurface;
 class CSurface;
 class CWindow;
@@ -133,6 +134,12 @@ class CRefreshScreen : public CGraphicsObject, public CDrawableCanvas {
   void setBackground(std::unique_ptr<CDirectDrawSurface> surface);
   CDirectDrawSurface* getBackgroundIfc() const;
   int getScrollMode() const;
+
+  // --- saves of the running game ---
+  // Whether the scene's initial update ran, the frames composed, the refresh flags and the
+  // background's place and scroll mode. A save taken after the initial update does not run it again
+  // (the screen is composed in full on the next frame all the same).
+  bool serializeState(CXArchive* archive);
 
   // --- observers and focus ---
   void addNotifier(CCanvasObserver* observer);

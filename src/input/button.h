@@ -74,6 +74,8 @@ class CButton : public CControl, public CHotSpot {
   CXPoint getLastClick() const { return lastClick_; }
   // Shows and hides the graphics as the state says.
   void syncVisibility();
+  // The hot spot's state, then the button's switches, drag and last click.
+  bool serializeState(CXArchive* archive) override;
 
  protected:
   int onLeave(const CXPoint& point) override;

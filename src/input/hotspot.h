@@ -9,6 +9,7 @@
 #include "foundation/geometry.h"
 
 class CGraphicsObject;
+class CXArchive;
 
 class CHotSpot {
  public:
@@ -21,6 +22,8 @@ class CHotSpot {
   void SetActiveRect(const CXRect& rect) { rect_ = rect; }
   const CXRect& getActiveRect() const { return rect_; }
   void Set(CGraphicsObject* graphics) { graphics_ = graphics; }
+  // Run-time state for saves of the running game: hover, press, area, priority, switches.
+  virtual bool serializeState(CXArchive* archive);
   virtual CGraphicsObject* getGraphics() const { return graphics_; }
   bool TestHit(const CXPoint& point) const;
   // Test the attached drawable by its bounding box only (its rectangle stands for the hot spot).

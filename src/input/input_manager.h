@@ -11,6 +11,8 @@
 #include "input/keys.h"
 #include "platform/input.h"
 
+class CXArchive;
+
 // A mouse listener answers true when it consumed the event.
 class CMouseListener {
  public:
@@ -108,6 +110,9 @@ class CInputManager : public CFrameParticipant {
   // also forgets which buttons and keys are down); restoring offers the pointer's place again as a move.
   void resetMouseState();
   void restoreMouseState();
+  // Run-time state for saves of the running game: pointer, buttons and keys down, cursor, confinement
+  // and the hot spots' priority window and dragged name.
+  bool serializeState(CXArchive* archive);
 
  private:
   void dispatchMouse(const MouseSignal& signal);

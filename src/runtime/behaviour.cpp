@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "files/state_fields.h"
 #include "foundation/log.h"
 #include "foundation/xarray.h"
 #include "definitions/melement.h"
@@ -122,8 +123,15 @@ bool CMC_Behaviour::checkCondition() {
   return static_cast<CMC_BasicCondition*>(condition_)->valid(true);
 }
 
+namespace {
+bool g_held = false;
+}  // namespace
+
+void CMC_Behaviour::holdAll(bool held) { g_held = held; }
+bool CMC_Behaviour::isHeld() { return g_held; }
+
 bool CMC_Behaviour::run(CMC_Object* current, CXArray* params, bool checkCond) {
-  if (!enabled_ || lines_.empty()) return false;
+  if (!enabled_ || lines_.empty() || g_held) return false;
   if (checkCond && !checkCondition()) return false;
   bool tripped = mc::ScriptDepth::tripped();
   if (!mc::ScriptDepth::enterRun()) {
@@ -330,4 +338,35 @@ CMC_Object* CMC_Behaviour_Runner::run(int id, CMC_Object* target, CMC_ObjectsCon
     default:
       return CMC_Runner::run(id, target, scope, args);
   }
+}
+
+bool CMC_Behaviour::serializeState(CXArchive* archive) {
+  CXTimer* service = getTimerService();
+  CTimerObject* entry = timerId_ && service ? service->find(timerId_) : nullptr;
+  CTimerObject at = entry ? *entry : CTimerObject{};
+  bool timed = entry != nullptr;
+  int32_t ticks = timerTicks_, limit = timerLimit_, count = static_cast<int32_t>(timerParams_.size());
+  CXString final = timerFinal_ ? timerFinal_->getName() : CXString();
+  if (!saved::fields(archive, timed, ticks, limit, final, at.interval, at.lastFire, at.pausedElapsed, count) ||
+      count < 0 || count > 1024)
+    return false;
+  std::vector<CXString> params = timerParams_;
+  params.resize(static_cast<size_t>(count));
+  for (CXString& p : params)
+    if (!saved::fields(archive, p)) return false;
+  if (archive->isStoring() || !timed || !service) return true;
+  CMC_ObjectsContainer* scope = getScene();
+  CMC_Object* named = scope && !final.isEmpty() ? scope->getObject(final) : nullptr;
+  if (timerId_ != 0) service->remove(timerId_);
+  timerId_ = nextTimerId();
+  timerTicks_ = ticks;
+  timerLimit_ = limit;
+  timerParams_ = std::move(params);
+  timerFinal_ = named && named->getType() == mc::TYPE_BEHAVIOUR ? static_cast<CMC_Behaviour*>(named) : nullptr;
+  service->add(timerId_, at.interval, this);
+  if (CTimerObject* now = service->find(timerId_)) {
+    now->lastFire = at.lastFire;
+    now->pausedElapsed = at.pausedElapsed;
+  }
+  return true;
 }

@@ -46,10 +46,18 @@ class CMC_Behaviour : public CMC_Object, public CTimerNotificator {
   virtual void _break();
   void onTimer(int id) override;
   bool isOnTimer() const { return timerId_ != 0; }
+  // Run-time state: a timed run (ticks, limit, parameters, the final behaviour by name and its
+  // entry of the timer service), so a copy made by RUNONTIMER goes on ticking after a load.
+  bool serializeState(CXArchive* archive) override;
   int getTimerTicks() const { return timerTicks_; }
   // The application's timer service, which RUNONTIMER copies run on.
   static void setTimerService(CXTimer* service);
   static CXTimer* getTimerService();
+
+  // While held (a save being loaded rebuilds the scene it names), no behaviour runs: the saved
+  // state, not the scripts of entering, decides what the game holds.
+  static void holdAll(bool held);
+  static bool isHeld();
 
   // Record: name, code, condition name, enabled flag, breakpoint.
   bool serialize(CXArchive* archive) override;

@@ -180,6 +180,10 @@ class CMC_Object : public CXObject {
 
   // Saved-state record: the handlers, then the type's own fields (types extend it).
   virtual bool serialize(CXArchive* archive);
+  // Run-time state for a save of the running game: what playing changed since the definition (or
+  // the record above) made the object. Reading mirrors writing and takes effect only once the whole
+  // state has read; a type without run-time state writes nothing.
+  virtual bool serializeState(CXArchive* archive);
   // The handler part alone; restored entries belong to `scope` (the object's scene for serialize).
   bool serializeHandlers(CXArchive* archive, CMC_ObjectsContainer* scope);
   // Drops every handler that `scope` bound.

@@ -69,6 +69,8 @@ class CMC_Variable : public CMC_Object {
   virtual bool restore(CXArchive* archive);
   // Saved-state record: the handlers, then name, value, default, TOINI and NETNOTIFY.
   bool serialize(CXArchive* archive) override;
+  // Run-time state: the value (storeValue / restoreValue).
+  bool serializeState(CXArchive* archive) override;
   // Stores the text converted to this type (as set from a STRING), firing the change events.
   virtual void fromString(const CXString& text) = 0;
   // The value as text.
@@ -207,6 +209,8 @@ class CMC_Double : public CMC_Variable {
   // The variable record, then the value and the default once more as exact 64-bit patterns: the
   // serializer's double keeps only three decimals, and a precompiled game must compute as its
   // definition files do.
+  // The value with every bit (the record's double keeps three decimals).
+  bool serializeState(CXArchive* archive) override;
   bool serialize(CXArchive* archive) override;
   CXObject* clone() const override;
 

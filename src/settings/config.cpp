@@ -207,16 +207,43 @@ bool CConfig::flush() {
   if (fileName_.isEmpty() || !dirty_) return true;
   if (writeBlocked_) return false;
   std::string data;
-  if (store_->ini.Save(data) < 0) {
+  if (!format(data)) {
     TLOG_ERROR("settings: cannot format " << fileName_.str());
     return false;
   }
+  if (!writeAtomically(data)) return false;
+  dirty_ = false;
+  return true;
+}
+
+bool CConfig::format(std::string& data) const {
+  data.clear();
+  if (store_->ini.Save(data) < 0) return false;
   if (!store_->trailer.empty()) {
     if (!data.empty() && data.back() != '\n') data += '\n';
     data += store_->trailer;
   }
-  if (!writeAtomically(data)) return false;
-  dirty_ = false;
+  return true;
+}
+
+std::string CConfig::text() const {
+  std::string data;
+  format(data);
+  return data;
+}
+
+bool CConfig::replaceText(const std::string& text) {
+  if (!parsesCleanly(text)) return false;
+  CSimpleIniA fresh;
+  fresh.SetMultiKey(true);
+  fresh.SetSpaces(false);
+  if (fresh.LoadData(text.data(), text.size()) < 0) return false;
+  std::string parsed;
+  if (fresh.Save(parsed) < 0) return false;
+  store_->trailer = droppedComments(text, parsed);
+  store_->ini.Reset();
+  store_->ini.LoadData(parsed.data(), parsed.size());
+  dirty_ = true;
   return true;
 }
 

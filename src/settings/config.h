@@ -2,6 +2,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "foundation/xobject.h"
 #include "foundation/xstring.h"
@@ -33,9 +34,14 @@ class CConfig : public CXObject {
   bool flush();
 
   const CXString& getFileName() const { return fileName_; }
+  // Every entry as the file would be written; replacing takes such a text whole (a save being
+  // loaded) and leaves it to be written.
+  std::string text() const;
+  bool replaceText(const std::string& text);
 
  private:
   void load();
+  bool format(std::string& data) const;
   bool writeAtomically(const std::string& data);
 
   struct Store;

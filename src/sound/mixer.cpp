@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "files/state_fields.h"
+
 namespace {
 
 constexpr uint32_t kUnitStep = 1u << 16;
@@ -377,4 +379,27 @@ uint64_t CSoundMixer::framesRendered() const {
 size_t CSoundMixer::voiceCount() const {
   Lock lock(mutex_);
   return voices_.size();
+}
+
+bool CSoundBuffer::serializeVoice(CXArchive* archive, bool withData) {
+  Lock lock(mixer_->mutex_);
+  uint64_t pos = pos_;
+  bool playing = playing_, loop = loop_;
+  int32_t volume = volume_, pan = pan_, freq = freq_;
+  CXString data;
+  if (withData && archive->isStoring()) data = CXString(std::string(data_.begin(), data_.end()));
+  if (!saved::fields(archive, pos, playing, loop, volume, pan, freq)) return false;
+  if (withData && !saved::fields(archive, data)) return false;
+  if (archive->isStoring()) return true;
+  if (pos > (static_cast<uint64_t>(frameCount_) << 16) || (withData && data.length() != static_cast<int>(data_.size())))
+    return false;
+  pos_ = pos;
+  playing_ = playing && frameCount_ > 0;
+  loop_ = loop;
+  if (!setVolume(volume) || !setPan(pan) || !setFrequency(freq)) return false;
+  if (withData) {
+    const std::string& bytes = data.str();
+    std::copy(bytes.begin(), bytes.end(), data_.begin());
+  }
+  return true;
 }

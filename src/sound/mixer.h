@@ -25,6 +25,7 @@ struct PcmFormat {
 };
 
 class CSoundMixer;
+class CXArchive;
 
 // One voice. Every operation takes the mixer's lock, so the main thread and the device thread may
 // both use a buffer; the refill function runs on the device thread under that lock.
@@ -55,6 +56,10 @@ class CSoundBuffer {
   // Play cursor in bytes (a whole block).
   uint32_t getCurrentPosition() const;
   void setCurrentPosition(uint32_t bytes);
+  // The voice for saves of the running game: the cursor with its fraction, playing, looping,
+  // volume, pan and frequency, and with `withData` the samples too (a stream's circular buffer).
+  // Reading takes effect once everything has read; the data must be of this voice's size.
+  bool serializeVoice(CXArchive* archive, bool withData);
 
   // Each setter refuses a value outside its range (false, nothing changes).
   bool setVolume(int hundredthsDb);

@@ -14,6 +14,7 @@
 class CAnimo;
 class CSound4;
 class CWindow;
+class CXArchive;
 
 // A playable that hands on the parameter it was started with.
 class CSeqPlayable : public CPlayable, public CPlayableObserver {
@@ -29,8 +30,12 @@ class CSeqPlayable : public CPlayable, public CPlayableObserver {
   void setVolume(int v) override;
   void setPanning(int p) override;
   void setFrequency(int f) override;
+  // Run-time state for saves of the running game: play state, parameter, volume, pan and
+  // frequency, then the type's own (the part playing, the phase of speech, the sound's voice).
+  bool serializeState(CXArchive* archive);
 
  protected:
+  virtual bool serializeOwn(CXArchive* /*archive*/) { return true; }
   virtual CSound4* voice() const { return nullptr; }
   CXString parameter_;
 };
@@ -56,6 +61,7 @@ class CSeqLeaf : public CSeqPlayable {
   bool onPlayableFinished(CPlayable* playable) override;
 
  protected:
+  bool serializeOwn(CXArchive* archive) override;
   CSound4* voice() const override { return sound_.get(); }
 
  private:
@@ -90,6 +96,9 @@ class CSequencedPlayable : public CSeqPlayable {
   void hide() override;
 
   bool onPlayableFinished(CPlayable* playable) override;
+
+ protected:
+  bool serializeOwn(CXArchive* archive) override;
 
  private:
   struct Child {
@@ -127,6 +136,7 @@ class CSpeakingAnimation : public CSeqPlayable {
   bool onPlayableFinished(CPlayable* playable) override;
 
  protected:
+  bool serializeOwn(CXArchive* archive) override;
   CSound4* voice() const override { return speech_.get(); }
 
  private:
@@ -153,6 +163,8 @@ class CSequenceTree {
   const std::vector<CSeqPlayable*>& all() const { return order_; }
   // Every animation of the tree (to show, hide, or find on the screen).
   const std::vector<std::shared_ptr<CAnimo>>& animations() const { return animos_; }
+  // Run-time state for saves: each animation (shown, on the screen, playing) and each playable.
+  bool serializeState(CXArchive* archive, CWindow* window);
 
  private:
   friend class CMultimediaSequenceCreator;

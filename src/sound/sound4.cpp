@@ -185,6 +185,12 @@ void CSoundManager::play(CSound4* sound) {
     if (e.sound == sound && !e.removed) e.playing = true;
 }
 
+bool CSoundManager::isMarkedPlaying(const CSound4* sound) const {
+  for (const Entry& e : entries_)
+    if (e.sound == sound && !e.removed && e.playing) return true;
+  return false;
+}
+
 void CSoundManager::remove(CSound4* sound) {
   for (Entry& e : entries_)
     if (e.sound == sound) {

@@ -12,6 +12,7 @@
 class CWindow;
 class CSoundBuffer;
 class CSoundManager;
+class CXArchive;
 
 class CSound4 : public CPlayable {
  public:
@@ -63,6 +64,10 @@ class CSound4 : public CPlayable {
   // Length of the decoded data in bytes (0 without a buffer).
   uint32_t getByteLength() const;
 
+  // The playing state a save of the running game keeps: play state, loop, paused place, volume,
+  // pan and frequency, and the voice (playing, looping, the cursor with its fraction).
+  bool serializePlayState(CXArchive* archive);
+
   // The manager every sound built from a file name registers with (null: none).
   static CSoundManager* getManager();
   static void setManager(CSoundManager* manager);
@@ -87,6 +92,7 @@ class CSoundManager {
   void add(CSound4* sound, bool owned);
   // Marks the sound playing, so its end is noticed.
   void play(CSound4* sound);
+  bool isMarkedPlaying(const CSound4* sound) const;
   void remove(CSound4* sound);
   // Once per frame: every sound marked playing, not paused, whose buffer stopped, has finished.
   void domodal();

@@ -11,6 +11,7 @@
 #include "sound/mixer.h"
 
 class CWindow;
+class CXArchive;
 
 // Reads a sound file's samples in order. The file is decoded once when opened (any format the
 // in-memory path reads), so reads never touch the disk on the mixing thread.
@@ -75,6 +76,9 @@ class CSndStream : public CXObject {
   // Loop restarts heard since the last call (the refill notes where they fall; the main thread
   // raises the events once the mix has reached them).
   int takeLoopsStarted();
+  // The stream for saves of the running game: where it reads, the refill's bookkeeping and the
+  // circular buffer's voice with its samples. Reading takes effect once everything has read.
+  bool serializeState(CXArchive* archive);
   // The refill: writes fresh data over what was played since the last one. The mixer runs it
   // before each mix of the buffer; tests may call it directly.
   void TimeFunc();
@@ -112,6 +116,9 @@ class CMusicChannel : public CXObject {
   void setPan(int pan);
   void setFreq(int freq);
   CSndStream* stream() const { return stream_.get(); }
+  // The channel for saves of the running game: the file and its settings, then the stream's state;
+  // reading starts the file when another (or none) plays.
+  bool serializeState(CXArchive* archive);
 
  private:
   CWindow* window_;

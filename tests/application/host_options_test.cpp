@@ -38,6 +38,12 @@ TEST(HostOptions, RejectsBadValuesAndUnknownOptions) {
   EXPECT_FALSE(parseHostOptions({"--seed", "4294967296"}, o, err));
   EXPECT_FALSE(parseHostOptions({"--log", "loud"}, o, err));
   EXPECT_FALSE(parseHostOptions({"--scale", "big"}, o, err));
+  EXPECT_FALSE(parseHostOptions({"--save-at", "10"}, o, err));
+  EXPECT_FALSE(parseHostOptions({"--save-at", "x", "a.sav"}, o, err));
+  EXPECT_FALSE(parseHostOptions({"--load-slot", "-1"}, o, err));
+  EXPECT_FALSE(parseHostOptions({"--autosave-minutes", "soon"}, o, err));
+  EXPECT_FALSE(parseHostOptions({"--load", "a.sav", "--load-slot", "1"}, o, err));
+  EXPECT_EQ(err, "--load and --load-slot name two saves");
   EXPECT_FALSE(parseHostOptions({"--fullscreen"}, o, err));
   EXPECT_NE(err.find("--fullscreen"), std::string::npos);
   EXPECT_EQ(err.find("one dash"), std::string::npos);
@@ -47,6 +53,13 @@ TEST(HostOptions, RejectsBadValuesAndUnknownOptions) {
   EXPECT_TRUE(parseHostOptions({"--seed", "4294967295", "--settings", "a.ini", "--scale", "fit"}, o, err));
   EXPECT_EQ(o.settingsFile, "a.ini");
   EXPECT_EQ(o.scale, tarnvik::ScaleMode::fit);
+  ASSERT_TRUE(parseHostOptions({"--save-at", "5", "a.sav", "--save-at", "9", "b.sav", "--load-slot", "0",
+                                "--autosave-minutes", "0", "--list-saves"},
+                               o, err));
+  EXPECT_EQ(o.saveAt, (std::vector<std::pair<int, std::string>>{{5, "a.sav"}, {9, "b.sav"}}));
+  EXPECT_EQ(o.loadSlot, 0);
+  EXPECT_EQ(o.autosaveMinutes, 0);
+  EXPECT_TRUE(o.listSaves);
 }
 
 TEST(HostOptions, DefaultSettingsFileFollowsXdgDataHome) {
@@ -57,6 +70,7 @@ TEST(HostOptions, DefaultSettingsFileFollowsXdgDataHome) {
   setenv("XDG_DATA_HOME", "/tmp/xdg-test", 1);
   EXPECT_EQ(tarnvik::defaultSettingsFile("games/demo/"), "/tmp/xdg-test/tarnvik/demo.ini");
   EXPECT_EQ(tarnvik::defaultDataFolder("/abs/My Game"), "/tmp/xdg-test/tarnvik/My Game");
+  EXPECT_EQ(tarnvik::defaultSavesFolder("games/demo/"), "/tmp/xdg-test/tarnvik/saves/demo");
   setenv("XDG_DATA_HOME", "relative/path", 1);  // not absolute: ignored
   setenv("HOME", "/home/someone", 1);
   EXPECT_EQ(tarnvik::defaultSettingsFile("g"), "/home/someone/.local/share/tarnvik/g.ini");

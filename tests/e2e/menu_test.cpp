@@ -282,7 +282,7 @@ TEST_F(MenuWindowTest, CtrlF5OpensTheMenuAndAClickOnSaveShowsTheSlots) {
 // Saving and loading with clicks needs the saves (the SaveSlots the player hands its menu); enable
 // when they are in: a save is made into slot 1 with a typed name, then loaded from the Load page,
 // and the window shows the game again without the menu.
-TEST_F(MenuWindowTest, DISABLED_ASaveIsMadeAndLoadedWithClicks) {
+TEST_F(MenuWindowTest, ASaveIsMadeAndLoadedWithClicks) {
   std::string missing;
   if (toolsMissing(missing)) GTEST_SKIP() << missing << " is not installed (make deps installs it)";
   PlayerMenu menu = menuAfter(320, 240, {});

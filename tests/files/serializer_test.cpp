@@ -2,11 +2,14 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <bit>
 #include <cmath>
 #include <limits>
 
 #include "files/bytereader.h"
 #include "files/file.h"
+#include "files/memory_sink.h"
+#include "files/state_fields.h"
 #include "files/xarchive.h"
 #include "temp_tree.h"
 
@@ -296,3 +299,40 @@ TEST_F(Archive, SceneWithNoObjectsIsThreeStringsAndZero) {
 }
 
 }  // namespace
+
+TEST(StateFields, EveryKindReadsBackAsWrittenAndDoublesKeepEveryBit) {
+  int32_t i = -7;
+  bool b = true;
+  int64_t l = INT64_MIN + 3;
+  uint32_t u = 0xFFFFFFF0u;
+  uint64_t q = 0x123456789ABCDEFull;
+  double d = 1.0 / 3.0;
+  CXString s("saved text");
+  CFile_Sink sink;
+  CXArchive out(&sink, true);
+  ASSERT_TRUE(saved::fields(&out, i, b, l, u, q, d, s));
+  std::vector<uint8_t> bytes = sink.bytes();
+  EXPECT_EQ(bytes.size(), 4u + 1 + 8 + 4 + 8 + 8 + 4 + 10);
+  int32_t i2 = 0;
+  bool b2 = false;
+  int64_t l2 = 0;
+  uint32_t u2 = 0;
+  uint64_t q2 = 0;
+  double d2 = 0;
+  CXString s2;
+  CFile_Stream stream(bytes.data(), static_cast<long>(bytes.size()));
+  CXArchive in(&stream, false);
+  ASSERT_TRUE(saved::fields(&in, i2, b2, l2, u2, q2, d2, s2));
+  EXPECT_EQ(i2, i);
+  EXPECT_EQ(b2, b);
+  EXPECT_EQ(l2, l);
+  EXPECT_EQ(u2, u);
+  EXPECT_EQ(q2, q);
+  EXPECT_EQ(std::bit_cast<int64_t>(d2), std::bit_cast<int64_t>(d)) << "not the serializer's three decimals";
+  EXPECT_EQ(s2, s);
+  // One field more than written: the reading fails.
+  CFile_Stream shortStream(bytes.data(), static_cast<long>(bytes.size()));
+  CXArchive shortIn(&shortStream, false);
+  int32_t extra = 0;
+  EXPECT_FALSE(saved::fields(&shortIn, i2, b2, l2, u2, q2, d2, s2, extra));
+}

@@ -138,3 +138,23 @@ TEST(ConfigNoFile, EmptyNameKeepsWritesInMemory) {
 }
 
 }  // namespace
+
+TEST_F(ConfigTest, ATextTakenWholeReplacesEveryEntryAndIsWrittenAsItWasGiven) {
+  CConfig source(CXString((dir_ / "a.ini").string()));
+  ASSERT_TRUE(source.replaceText("; kept\n[GAME]\nSCORE=12\nNAME=ANNA\n[S]\nX=1\n"));
+  const std::string text = source.text();
+  EXPECT_NE(text.find("; kept"), std::string::npos);
+  CConfig config(CXString((dir_ / "b.ini").string()));
+  config.PutString("OLD", "GONE", "1");
+  ASSERT_TRUE(config.flush());
+  ASSERT_TRUE(config.replaceText(text));
+  EXPECT_EQ(config.text(), text) << "the same text comes back";
+  EXPECT_EQ(config.GetString("OLD", "GONE", "absent").str(), "absent");
+  EXPECT_EQ(config.GetInt("game", "score"), 12);
+  EXPECT_TRUE(config.isDirty()) << "a replaced text is written at the next flush";
+  ASSERT_TRUE(config.flush());
+  EXPECT_EQ(read((dir_ / "b.ini").string()), text);
+  // A text the file format cannot hold changes nothing.
+  EXPECT_FALSE(config.replaceText("[GAME\nnot a line\n"));
+  EXPECT_EQ(config.GetInt("GAME", "SCORE"), 12);
+}

@@ -4,6 +4,9 @@
 #include <cstring>
 #include <vector>
 
+#include "files/file.h"
+#include "files/memory_sink.h"
+#include "files/xarchive.h"
 #include "sound/mixer.h"
 
 namespace {
@@ -191,3 +194,42 @@ TEST_F(MixerTest, RefusesUnplayableBuffers) {
 }
 
 }  // namespace
+
+TEST_F(MixerTest, AVoiceSavedMidSampleGoesOnInAnotherVoiceAsInItself) {
+  // 11025 Hz: each source frame lasts four output frames, so three output frames in, the cursor
+  // sits three quarters into a frame; a looping stream's buffer goes with its samples.
+  std::vector<int16_t> ramp;
+  for (int i = 0; i < 64; ++i) ramp.push_back(static_cast<int16_t>(i * 300 - 9000));
+  auto a = voice(ramp, 1, 11025);
+  ASSERT_TRUE(a->setVolume(-600));
+  ASSERT_TRUE(a->setPan(300));
+  a->play(true);
+  render(3);
+  std::vector<uint8_t> state;
+  {
+    CFile_Sink sink;
+    CXArchive out(&sink, true);
+    ASSERT_TRUE(a->serializeVoice(&out, true));
+    state = sink.bytes();
+  }
+  auto b = voice(std::vector<int16_t>(ramp.size(), 0), 1, 11025);
+  CFile_Stream in(state.data(), static_cast<long>(state.size()));
+  CXArchive archive(&in, false);
+  ASSERT_TRUE(b->serializeVoice(&archive, true));
+  EXPECT_EQ(in.Tell(), static_cast<long>(state.size()));
+  EXPECT_TRUE(b->isPlaying() && b->isLooping());
+  EXPECT_EQ(b->getVolume(), -600);
+  EXPECT_EQ(b->getPan(), 300);
+  a->stop();
+  std::vector<int16_t> fromB = render(300);
+  b->stop();
+  a->play(true);
+  std::vector<int16_t> fromA = render(300);
+  EXPECT_EQ(fromA, fromB);
+  // A voice of another size does not take the samples, and stays as it was.
+  auto small = voice({1, 2, 3}, 1, 11025);
+  CFile_Stream again(state.data(), static_cast<long>(state.size()));
+  CXArchive other(&again, false);
+  EXPECT_FALSE(small->serializeVoice(&other, true));
+  EXPECT_FALSE(small->isPlaying());
+}

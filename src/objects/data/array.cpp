@@ -86,8 +86,9 @@ CXObject* CMC_Array::clone() const {
   return copy;
 }
 
-bool CMC_Array::serialize(CXArchive* archive) {
-  if (!mc::serializeNameRecord(*this, archive)) return false;
+bool CMC_Array::serialize(CXArchive* archive) { return mc::serializeNameRecord(*this, archive) && serializeState(archive); }
+
+bool CMC_Array::serializeState(CXArchive* archive) {
   if (archive->isStoring()) {
     *archive << sendOnChange_ << static_cast<int32_t>(marker_);
     return mc::storeValueList(archive, elements_);

@@ -33,6 +33,8 @@ class CMC_Array : public CMC_Object {
   using CMC_Object::clone;
   // Saved-state record: the handlers, the name, SENDONCHANGE, the marker and every element.
   bool serialize(CXArchive* archive) override;
+  // Run-time state: the record's content after the name (the handlers are the save's own).
+  bool serializeState(CXArchive* archive) override;
 
   int getSize() const { return static_cast<int>(elements_.size()); }
   // The element at i, or null when out of range.

@@ -62,8 +62,9 @@ void CMC_Database::init() {
   CMC_Object::init();
 }
 
-bool CMC_Database::serialize(CXArchive* archive) {
-  if (!mc::serializeNameRecord(*this, archive)) return false;
+bool CMC_Database::serialize(CXArchive* archive) { return mc::serializeNameRecord(*this, archive) && serializeState(archive); }
+
+bool CMC_Database::serializeState(CXArchive* archive) {
   if (archive->isStoring()) {
     *archive << modelName_ << cursorPos_ << static_cast<int32_t>(rows_.size());
     for (const auto& row : rows_)
@@ -85,6 +86,9 @@ bool CMC_Database::serialize(CXArchive* archive) {
   modelName_ = model;
   cursorPos_ = cursor;
   rows_ = std::move(rows);
+  // The cursor shares the new row at its place (never one of the rows just replaced); its own state,
+  // read after this, lets go of it when it did not share one.
+  if (getCursor()) share(cursorPos_);
   return true;
 }
 

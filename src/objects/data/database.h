@@ -28,6 +28,8 @@ class CMC_Database : public CMC_Object {
   // Saved-state record: the handlers, the name, MODEL, the cursor position and every row (each as a
   // STRUCT record). The cursor structure is made again by init.
   bool serialize(CXArchive* archive) override;
+  // Run-time state: the record's content after the name (the handlers are the save's own).
+  bool serializeState(CXArchive* archive) override;
 
   int getRowsNo() const { return static_cast<int>(rows_.size()); }
   CMC_Structure* getRow(int index) const;

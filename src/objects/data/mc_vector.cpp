@@ -103,8 +103,9 @@ void CMC_Vector::neg() {
 
 CXObject* CMC_Vector::clone() const { return new CMC_Vector(getName(), components_); }
 
-bool CMC_Vector::serialize(CXArchive* archive) {
-  if (!mc::serializeNameRecord(*this, archive)) return false;
+bool CMC_Vector::serialize(CXArchive* archive) { return mc::serializeNameRecord(*this, archive) && serializeState(archive); }
+
+bool CMC_Vector::serializeState(CXArchive* archive) {
   if (archive->isStoring()) {
     *archive << static_cast<int32_t>(components_.size());
     for (double c : components_) *archive << c;

@@ -46,6 +46,8 @@ class CMC_Vector : public CMC_Object {
   // the components once more as exact 64-bit patterns (that encoding keeps three decimals only, and
   // a precompiled game must compute as its definition files do).
   bool serialize(CXArchive* archive) override;
+  // Run-time state: the record's content after the name (the handlers are the save's own).
+  bool serializeState(CXArchive* archive) override;
 
  private:
   std::vector<double> components_;

@@ -196,8 +196,9 @@ bool CMC_MultiArray::fromBytes(const uint8_t* data, size_t size) {
   return true;
 }
 
-bool CMC_MultiArray::serialize(CXArchive* archive) {
-  if (!mc::serializeNameRecord(*this, archive)) return false;
+bool CMC_MultiArray::serialize(CXArchive* archive) { return mc::serializeNameRecord(*this, archive) && serializeState(archive); }
+
+bool CMC_MultiArray::serializeState(CXArchive* archive) {
   if (archive->isStoring()) {
     *archive << static_cast<int32_t>(sizes_.size());
     for (int32_t size : sizes_) *archive << size;

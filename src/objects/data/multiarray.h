@@ -51,6 +51,8 @@ class CMC_MultiArray : public CMC_Object {
   // Saved-state record: the handlers, the name, the sizes and the filled cells (index and value
   // record, values exact where the file form rounds doubles).
   bool serialize(CXArchive* archive) override;
+  // Run-time state: the record's content after the name (the handlers are the save's own).
+  bool serializeState(CXArchive* archive) override;
 
  private:
   bool validateSize(const std::vector<int32_t>& coords);

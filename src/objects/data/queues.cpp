@@ -43,8 +43,9 @@ bool CMC_Queue::push(CMC_Object* value) {
   return copy && queue_->push(copy);
 }
 
-bool CMC_Queue::serialize(CXArchive* archive) {
-  if (!mc::serializeNameRecord(*this, archive)) return false;
+bool CMC_Queue::serialize(CXArchive* archive) { return mc::serializeNameRecord(*this, archive) && serializeState(archive); }
+
+bool CMC_Queue::serializeState(CXArchive* archive) {
   if (archive->isStoring()) {
     std::vector<CMC_Variable*> values;
     queue_->forEach([&](CXObject* item) { values.push_back(static_cast<CMC_Variable*>(item)); });

@@ -30,6 +30,8 @@ class CMC_Queue : public CMC_Object {
   bool isEmpty() const { return queue_->isEmpty(); }
   // Saved-state record: the handlers, the name, then the values in the order they were pushed.
   bool serialize(CXArchive* archive) override;
+  // Run-time state: the record's content after the name (the handlers are the save's own).
+  bool serializeState(CXArchive* archive) override;
 
  private:
   std::unique_ptr<CQuene> queue_;

@@ -1,6 +1,7 @@
 // STRUCT: fields, their lookup by name, copying, comparison, text form and the STRUCT methods.
 #include "objects/data/structure.h"
 
+#include "files/state_fields.h"
 #include "files/xarchive.h"
 #include "foundation/log.h"
 #include "objects/data/value_args.h"
@@ -287,3 +288,10 @@ void registerStructureType() {
 }
 
 }  // namespace tarnvik
+
+bool CMC_Structure::serializeState(CXArchive* archive) {
+  bool mapped = mapped_;
+  if (!saved::fields(archive, mapped)) return false;
+  if (archive->isLoading() && !mapped && mapped_) unmap();
+  return CMC_Variable::serializeState(archive);
+}

@@ -69,6 +69,9 @@ class CMC_Structure : public CMC_Variable {
   bool restore(CXArchive* archive) override;
   bool storeValue(CXArchive* archive) const override;
   bool restoreValue(CXArchive* archive) override;
+  // Run-time state: whether it shares a row of its database (the database, read first, shares it
+  // again), then the field values.
+  bool serializeState(CXArchive* archive) override;
   bool storeDefault(CXArchive* archive) const override;
   bool restoreDefault(CXArchive* archive) override;
   CXObject* clone() const override;

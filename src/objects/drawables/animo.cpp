@@ -6,6 +6,7 @@
 #include <charconv>
 #include <optional>
 
+#include "files/state_fields.h"
 #include "files/xarchive.h"
 #include "files/file_search.h"
 #include "foundation/log.h"
@@ -110,6 +111,18 @@ CXObject* CMC_Animo::clone() const {
   copy->onFirstFrame_ = onFirstFrame_;
   copyDrawableState(*copy);
   return copy;
+}
+
+bool CMC_Animo::serializeState(CXArchive* archive) {
+  CXString file = animo_->getFileName();
+  if (!saved::fields(archive, file)) return false;
+  if (archive->isLoading() && file != animo_->getFileName() && !file.isEmpty()) load(file);
+  if (!CMC_DrawableObject::serializeState(archive)) return false;
+  CWindow* shown = window();
+  if (!animo_->serializePlayState(archive, shown ? shown->getAnimationManager() : nullptr)) return false;
+  // Whoever plays the animation hears of its steps: the object, as PLAY made it.
+  if (archive->isLoading() && animo_->getAnimationManager()) animo_->addNotifier(this);
+  return true;
 }
 
 bool CMC_Animo::load(const CXString& file) {

@@ -39,6 +39,8 @@ class CMC_Animo : public CMC_DrawableObject, public CPlayableObserver {
   // PRELOAD and FPS.
   bool serialize(CXArchive* archive) override;
 
+  // Run-time state: the drawable's, the file shown, then the playing state.
+  bool serializeState(CXArchive* archive) override;
   CAnimo6* getAnimo() const { return animo_.get(); }
   // Loads another file; false (no frames, warning logged) when it cannot.
   bool load(const CXString& file);

@@ -1,12 +1,15 @@
 // The shared part of the script types that show one drawable.
 #include "objects/drawables/drawable_object.h"
 
+#include "files/state_fields.h"
+
 #include "files/xarchive.h"
 #include "graphics/pixels/graphics_object.h"
 #include "graphics/refresh_screen.h"
 #include "graphics/window.h"
 #include "input/hotspot.h"
 #include "objects/drawables/drawable_owner.h"
+#include "runtime/objects_container.h"
 
 namespace {
 
@@ -224,4 +227,62 @@ void CMC_DrawableObject::onCollision(CGraphicsObject* a, CGraphicsObject* b) {
 
 void CMC_DrawableObject::onCollisionFinished(CGraphicsObject* a, CGraphicsObject* b) {
   collisionEvent(events_.collisionFinished, "ONCOLLISIONFINISHED", a, b);
+}
+
+bool CMC_DrawableObject::serializeState(CXArchive* archive) {
+  CGraphicsObject* d = getDrawable();
+  CXPoint anchor = d->getAnchor(), at = d->GetPosition();
+  int32_t ax = anchor.x, ay = anchor.y, x = at.x, y = at.y, opacity = d->GetOpacity(), shown = getPriority();
+  int32_t priority = priority_;
+  bool visible = d->isVisible(), autoClip = d->isAutoClip(), button = asButton_, focused = focused_, monitoring = monitoring_;
+  CXRect clip = d->GetClippingRect();
+  int32_t cl = clip.left, ct = clip.top, cr = clip.right, cb = clip.bottom;
+  bool alpha = false;
+  if (CMonitoredObject* record = monitoring_ && inspector() ? inspector()->find(d) : nullptr) alpha = record->alpha;
+  if (!saved::fields(archive, ax, ay, x, y, opacity, shown, priority, visible, autoClip, button, focused, monitoring,
+                     alpha, cl, ct, cr, cb))
+    return false;
+  if (archive->isStoring()) return serializeCollisions(archive);
+  invalidate();
+  d->setAnchor(ax, ay);
+  d->CGraphicsObject::SetPosition(x + ax, y + ay);
+  d->SetOpacity(opacity);
+  d->SetClippingRect(CXRect(cl, ct, cr, cb));
+  d->SetAutoClip(autoClip);
+  d->Visible(visible);
+  priority_ = priority;
+  CDrawableCanvas* refresh = d->GetCanvas();
+  if (shown < 0 && refresh) refresh->remove(d);
+  if (shown >= 0 && getPriority() != shown) setPriority(shown);
+  priority_ = priority;
+  setAsButton(button);
+  focused_ = focused;
+  if (monitoring && !monitoring_) monitorCollisions(alpha);
+  if (!monitoring && monitoring_) {
+    stopMonitoringCollisions();
+    monitoring_ = false;
+  }
+  invalidate();
+  return serializeCollisions(archive);
+}
+
+bool CMC_DrawableObject::serializeCollisions(CXArchive* archive) {
+  CMonitoredObject* record = monitoring_ && inspector() ? inspector()->find(getDrawable()) : nullptr;
+  CMC_ObjectsContainer* scope = getScene();
+  bool moved = record && record->moved, active = !record || record->active;
+  std::vector<CXString> partners;
+  if (record && scope)
+    for (CGraphicsObject* other : record->collisions) partners.push_back(scope->getGraphicsObjectName(other, true));
+  int32_t count = static_cast<int32_t>(partners.size());
+  if (!saved::fields(archive, moved, active, count) || count < 0 || count > 100000) return false;
+  partners.resize(static_cast<size_t>(count));
+  for (CXString& name : partners)
+    if (!saved::fields(archive, name)) return false;
+  if (archive->isStoring() || !record) return true;
+  record->moved = moved;
+  record->active = active;
+  record->collisions.clear();
+  for (const CXString& name : partners)
+    if (CGraphicsObject* other = scope ? scope->getGraphicsObject(name) : nullptr) record->collisions.push_back(other);
+  return true;
 }

@@ -49,6 +49,11 @@ class CMC_DrawableObject : public CMC_Object, public CCollisionObserver {
   void focus(bool on);
   void buttonEvent(const CXString& button, bool pressed);
 
+  // Run-time state shared by the drawable types: place, anchor, visibility, opacity, clipping,
+  // priority on the screen (or none), as-button, focus and collision monitoring.
+  bool serializeState(CXArchive* archive) override;
+  // The collision record's flags and the names of the objects it collides with now.
+  bool serializeCollisions(CXArchive* archive);
   void onCollision(CGraphicsObject* a, CGraphicsObject* b) override;
   void onCollisionFinished(CGraphicsObject* a, CGraphicsObject* b) override;
 

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <optional>
 
+#include "files/state_fields.h"
 #include "files/xarchive.h"
 #include "files/file_search.h"
 #include "foundation/log.h"
@@ -92,6 +93,20 @@ CXObject* CMC_Image::clone() const {
   copy->resetPosition_ = resetPosition_;
   copyDrawableState(*copy);
   return copy;
+}
+
+bool CMC_Image::serializeState(CXArchive* archive) {
+  CXString file = image_->getFileName();
+  bool flippedH = image_->isFlippedH(), flippedV = image_->isFlippedV();
+  int32_t resetX = resetPosition_.x, resetY = resetPosition_.y;
+  if (!saved::fields(archive, file, flippedH, flippedV, resetX, resetY)) return false;
+  if (archive->isLoading()) {
+    if (file != image_->getFileName() && !file.isEmpty()) load(file);
+    if (flippedH != image_->isFlippedH()) image_->FlipH();
+    if (flippedV != image_->isFlippedV()) image_->FlipV();
+    resetPosition_ = CXPoint(resetX, resetY);
+  }
+  return CMC_DrawableObject::serializeState(archive);
 }
 
 bool CMC_Image::load(const CXString& file) {

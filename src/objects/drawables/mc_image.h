@@ -30,6 +30,9 @@ class CMC_Image : public CMC_DrawableObject {
   using CMC_Object::clone;
   // Saved-state record: the handlers, then the name and what the definition element set.
   bool serialize(CXArchive* archive) override;
+  // Run-time state: the file shown, its flips and the place RESETPOSITION returns to, then the
+  // drawable's.
+  bool serializeState(CXArchive* archive) override;
 
   CImage* getImage() const { return image_.get(); }
   // Loads another file into the image; false (empty image, warning logged) when it cannot.

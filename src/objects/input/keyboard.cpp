@@ -1,6 +1,7 @@
 // KEYBOARD objects: key events by name, typed characters, key queries.
 #include "objects/input/keyboard.h"
 
+#include "files/state_fields.h"
 #include "files/xarchive.h"
 #include "foundation/log.h"
 #include "objects/data/array.h"
@@ -135,3 +136,21 @@ void registerKeyboardType() {
 }
 
 }  // namespace tarnvik
+
+bool CMC_Keyboard::serializeState(CXArchive* archive) {
+  bool enabled = enabled_;
+  CXString latest = latest_, lastChar = lastChar_;
+  int32_t queued = static_cast<int32_t>(latestKeys_.size());
+  if (!saved::fields(archive, enabled, latest, lastChar, queued)) return false;
+  if (archive->isLoading() && (queued < 0 || static_cast<size_t>(queued) > kLatestKeys)) return false;
+  std::deque<CXString> keys = latestKeys_;
+  keys.resize(static_cast<size_t>(queued));
+  for (CXString& key : keys)
+    if (!saved::fields(archive, key)) return false;
+  if (archive->isStoring()) return true;
+  enabled_ = enabled;
+  latest_ = latest;
+  lastChar_ = lastChar;
+  latestKeys_ = std::move(keys);
+  return true;
+}

@@ -20,6 +20,8 @@ class CMC_Keyboard : public CMC_Object, public CKeyListener {
   const CMC_EventList* getBehavioursList() const override;
   // Record: the handlers, the name and the enabled flag.
   bool serialize(CXArchive* archive) override;
+  // Run-time state: the switch, the latest key and character, the queue of latest keys.
+  bool serializeState(CXArchive* archive) override;
 
   void onKeyDown(int code) override;
   void onKeyUp(int code) override;

@@ -5,6 +5,7 @@
 #include <sstream>
 #include <string>
 
+#include "files/state_fields.h"
 #include "files/xarchive.h"
 #include "foundation/log.h"
 #include "graphics/pixels/graphics_object.h"
@@ -315,3 +316,19 @@ void registerButtonType() {
 }
 
 }  // namespace tarnvik
+
+bool CMC_Button::serializeState(CXArchive* archive) {
+  CXString names[3] = {names_[0], names_[1], names_[2]};
+  CXString drag = dragName_;
+  bool has = button_ != nullptr;
+  if (!saved::fields(archive, names[0], names[1], names[2], drag, has)) return false;
+  if (archive->isLoading()) {
+    for (int i = 0; i < 3; ++i)
+      if (names[i] != names_[i] && !names[i].isEmpty()) setGraphic(static_cast<CButton::Graphic>(i), names[i]);
+    dragName_ = drag;
+  }
+  if (!has) return true;
+  if (button_) return button_->serializeState(archive);
+  CButton scratch;
+  return scratch.serializeState(archive);
+}

@@ -36,6 +36,8 @@ class CMC_Button : public CMC_Object, public CControlNotifier {
   bool done(bool unloading) override;
   // Record: the handlers, the name and the definition's properties.
   bool serialize(CXArchive* archive) override;
+  // Run-time state: the graphics' names, the dragged name, then the button's own state.
+  bool serializeState(CXArchive* archive) override;
 
   CButton* getButton() const { return button_.get(); }
   // RECT: a graphics object's name, or "left, top, right, bottom". False when it is neither.

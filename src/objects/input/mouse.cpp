@@ -1,6 +1,7 @@
 // MOUSE objects: the listener side (events) and the cursor methods.
 #include "objects/input/mouse.h"
 
+#include "files/state_fields.h"
 #include "files/xarchive.h"
 #include "objects/type_registration.h"
 #include "runtime/objects_container.h"
@@ -212,3 +213,19 @@ void registerMouseType() {
 }
 
 }  // namespace tarnvik
+
+bool CMC_Mouse::serializeState(CXArchive* archive) {
+  bool enabled = enabled_, signal = signal_, hidden = hidden_;
+  int32_t x = position_.x, y = position_.y, cx = lastClick_.x, cy = lastClick_.y, button = lastButton_;
+  int32_t l = active_.left, t = active_.top, r = active_.right, b = active_.bottom;
+  if (!saved::fields(archive, enabled, signal, hidden, x, y, cx, cy, button, l, t, r, b)) return false;
+  if (archive->isStoring()) return true;
+  enabled_ = enabled;
+  signal_ = signal;
+  hidden_ = hidden;
+  position_ = CXPoint(x, y);
+  lastClick_ = CXPoint(cx, cy);
+  lastButton_ = button;
+  active_ = CXRect(l, t, r, b);
+  return true;
+}

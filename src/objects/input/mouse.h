@@ -16,6 +16,8 @@ class CMC_Mouse : public CMC_Object, public CMouseListener {
   const CMC_EventList* getBehavioursList() const override;
   // Record: the handlers, the name, the enabled and signal flags and the active rectangle.
   bool serialize(CXArchive* archive) override;
+  // Run-time state: switches, pointer, last click and button, active rectangle.
+  bool serializeState(CXArchive* archive) override;
 
   bool onMouseMove(const CXPoint& point) override;
   bool onClick(int button, const CXPoint& point) override;

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "files/state_fields.h"
 #include "files/xarchive.h"
 #include "foundation/log.h"
 #include "runtime/records/object_records.h"
@@ -45,6 +46,25 @@ bool CMC_Groupped::serialize(CXArchive* archive) {
   if (!archive->isOk()) return false;
   marker_ = marker;
   pendingMembers_ = std::move(names);
+  return true;
+}
+
+bool CMC_Groupped::serializeState(CXArchive* archive) {
+  std::vector<CMC_Object*> members = getList();
+  int32_t marker = marker_, n = static_cast<int32_t>(members.size());
+  if (!saved::fields(archive, marker) || (archive->isLoading() && !mc::readRecordCount(archive, n, 4))) return false;
+  if (archive->isStoring()) *archive << n;
+  std::vector<CXString> names(static_cast<size_t>(n));
+  for (size_t i = 0; i < names.size(); ++i) {
+    if (archive->isStoring()) names[i] = members[i]->getName();
+    if (!saved::fields(archive, names[i])) return false;
+  }
+  if (archive->isStoring()) return true;
+  marker_ = marker;
+  members_.clear();
+  CMC_ObjectsContainer* scope = getScene();
+  for (const CXString& name : names)
+    if (CMC_Object* member = scope ? scope->getObject(name) : nullptr) add(member);
   return true;
 }
 

@@ -22,6 +22,9 @@ class CMC_Groupped : public CMC_Object {
   // Saved-state record: the handlers, the name, the marker and the members' names. Members read
   // back join when the scene is complete (initializeBehaviours without an element).
   bool serialize(CXArchive* archive) override;
+  // Run-time state: the marker and the members by name, found again at once (every object of the
+  // save is in place when states are read).
+  bool serializeState(CXArchive* archive) override;
   void initializeBehaviours(CMC_ObjectsContainer* scope, CMElement* element) override;
 
   // Appends the object unless it is already a member (or is this group); true when added.

@@ -6,6 +6,7 @@
 #include "graphics/window.h"
 #include "objects/type_registration.h"
 #include "runtime/objects_container.h"
+#include "files/state_fields.h"
 #include "runtime/runner.h"
 #include "runtime/variable.h"
 #include "runtime/variable_factory.h"
@@ -164,3 +165,31 @@ void registerTimerType() {
 }
 
 }  // namespace tarnvik
+
+bool CMC_Timer::serializeState(CXArchive* archive) {
+  bool enabled = enabled_;
+  int32_t ticks = ticks_, limit = limit_;
+  CXString elapse = elapse_;
+  CTimerObject none;
+  CTimerObject* entry = registered_ && service() ? service()->find(id_) : nullptr;
+  CTimerObject at = entry ? *entry : none;
+  bool hasEntry = entry != nullptr;
+  if (!saved::fields(archive, enabled, ticks, limit, elapse, hasEntry, at.interval, at.lastFire, at.pausedElapsed))
+    return false;
+  if (archive->isStoring()) return true;
+  enabled_ = enabled;
+  ticks_ = ticks;
+  limit_ = limit;
+  if (elapse != elapse_) {
+    elapse_ = elapse;
+    if (registered_ && service()) service()->remove(id_);
+    registered_ = false;
+  }
+  registerWithService();
+  if (CTimerObject* now = hasEntry && registered_ && service() ? service()->find(id_) : nullptr) {
+    now->interval = at.interval;
+    now->lastFire = at.lastFire;
+    now->pausedElapsed = at.pausedElapsed;
+  }
+  return true;
+}

@@ -35,6 +35,9 @@ class CMC_Timer : public CMC_Object, public CTimerNotificator, public CTimerStat
   // Record: name, enabled flag, tick limit, ticks so far, ELAPSE text. Reading registers the timer
   // with the service as the definition element does.
   bool serialize(CXArchive* archive) override;
+  // Run-time state: enabled flag, ticks, tick limit, ELAPSE, and its entry of the timer service
+  // (interval, last tick, time elapsed when paused).
+  bool serializeState(CXArchive* archive) override;
 
  private:
   CXTimer* service() const;

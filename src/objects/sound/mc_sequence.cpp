@@ -4,6 +4,7 @@
 #include "files/file.h"
 #include "files/file_search.h"
 #include "files/path.h"
+#include "files/state_fields.h"
 #include "files/xarchive.h"
 #include "graphics/window.h"
 #include "objects/data/array.h"
@@ -229,3 +230,17 @@ void registerSequenceType() {
 }
 
 }  // namespace tarnvik
+
+bool CMC_Sequence::serializeState(CXArchive* archive) {
+  CXString playing = playing_ ? playing_->getName() : CXString();
+  int32_t volume = volume_, pan = pan_, freq = freq_;
+  bool tree = tree_ != nullptr;
+  if (!saved::fields(archive, playing, volume, pan, freq, tree) || tree != (tree_ != nullptr)) return false;
+  if (tree_ && !tree_->serializeState(archive, window())) return false;
+  if (archive->isStoring()) return true;
+  playing_ = tree_ && !playing.isEmpty() ? tree_->find(playing) : nullptr;
+  volume_ = volume;
+  pan_ = pan;
+  freq_ = freq;
+  return true;
+}

@@ -24,6 +24,8 @@ class CMC_Sequence : public CMC_Object, public CPlayableObserver {
   CSequenceTree* getTree() const { return tree_.get(); }
   // Saved-state record: the handlers, the name, FILENAME as given and PRIORITY; reading loads the tree.
   bool serialize(CXArchive* archive) override;
+  // Run-time state: the part PLAY started, volume, pan and frequency, then the tree's state.
+  bool serializeState(CXArchive* archive) override;
 
   // Plays the named part with a parameter; false when the tree has no such part.
   bool play(const CXString& name, const CXString& parameter);

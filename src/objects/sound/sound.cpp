@@ -6,6 +6,7 @@
 #include <map>
 #include <string>
 
+#include "files/state_fields.h"
 #include "files/file.h"
 #include "files/file_search.h"
 #include "files/path.h"
@@ -55,6 +56,18 @@ CMC_Sound::CMC_Sound(CMC_ObjectsContainer* scope, const CXString& name) : CMC_Ob
 CMC_Sound::~CMC_Sound() {
   // A sound shared with other SOUND objects plays on for them; the last holder frees it.
   if (sound_) sound_->removeNotifier(this);
+}
+
+bool CMC_Sound::serializeState(CXArchive* archive) {
+  CXString file = file_;
+  bool has = sound_ != nullptr;
+  if (!saved::fields(archive, file, has)) return false;
+  if (archive->isLoading() && file != file_ && !file.isEmpty()) load(file);
+  if (!has) return true;
+  if (sound_) return sound_->serializePlayState(archive);
+  // The sound could not be made again: its state is read and dropped.
+  CSound4 scratch(nullptr);
+  return scratch.serializePlayState(archive);
 }
 
 bool CMC_Sound::serialize(CXArchive* archive) {

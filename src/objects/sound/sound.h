@@ -29,6 +29,9 @@ class CMC_Sound : public CMC_Object, public CPlayableObserver {
   // Saved-state record: the handlers, the name, FILENAME as given, PRELOAD and FLUSHAFTERPLAYED.
   // Reading builds the sound as the definition element does.
   bool serialize(CXArchive* archive) override;
+  // Run-time state: the file, then the sound's playing state (shared sounds write theirs with each
+  // object; the last one read wins, and they agree).
+  bool serializeState(CXArchive* archive) override;
 
   void play();
   void stop(bool notify);

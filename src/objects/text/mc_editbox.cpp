@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "files/state_fields.h"
 #include "files/xarchive.h"
 #include "foundation/cp1250.h"
 #include "graphics/font.h"
@@ -232,3 +233,19 @@ namespace tarnvik {
 void registerEditBoxType() { registerElementType<CMC_EditBox, CMC_EditBox_Runner>("EDITBOX", mc::TYPE_EDITBOX); }
 
 }  // namespace tarnvik
+
+bool CMC_EditBox::serializeState(CXArchive* archive) {
+  if (!CMC_Text::serializeState(archive)) return false;
+  bool enabled = enabled_, hasFocus = gFocused == this;
+  int32_t caret = caret_;
+  uint32_t focusTime = focusTime_;
+  if (!saved::fields(archive, enabled, hasFocus, caret, focusTime)) return false;
+  if (archive->isStoring()) return true;
+  enabled_ = enabled;
+  caret_ = caret;
+  if (hasFocus) gFocused = this;
+  else if (gFocused == this) gFocused = nullptr;
+  focusTime_ = focusTime;
+  compose();
+  return true;
+}

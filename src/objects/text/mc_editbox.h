@@ -18,6 +18,8 @@ class CMC_EditBox : public CMC_Text, public CKeyListener, public CMouseListener,
   const CMC_EventList* getBehavioursList() const override;
   bool done(bool unloading) override;
   bool serialize(CXArchive* archive) override;
+  // Run-time state: the text's, then the switch, the caret, its blink time and the focus.
+  bool serializeState(CXArchive* archive) override;
 
   // The one box typed characters go to (null when none has the focus).
   static CMC_EditBox* focused();

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "files/state_fields.h"
 #include "definitions/melement.h"
 #include "files/xarchive.h"
 #include "foundation/log.h"
@@ -240,3 +241,19 @@ namespace tarnvik {
 void registerTextType() { registerElementType<CMC_Text, CMC_Text_Runner>("TEXT", mc::TYPE_TEXT); }
 
 }  // namespace tarnvik
+
+bool CMC_Text::serializeState(CXArchive* archive) {
+  CXString text = text_, font = font_.name();
+  int32_t h = static_cast<int32_t>(box_.h), v = static_cast<int32_t>(box_.v);
+  int32_t l = rect_.left, t = rect_.top, r = rect_.right, b = rect_.bottom;
+  if (!saved::fields(archive, text, font, h, v, l, t, r, b)) return false;
+  if (archive->isLoading()) {
+    text_ = text;
+    if (font != font_.name()) font_.set(font);
+    box_.h = static_cast<tarnvik::HJustify>(h);
+    box_.v = static_cast<tarnvik::VJustify>(v);
+    rect_ = CXRect(l, t, r, b);
+    compose();
+  }
+  return CMC_DrawableObject::serializeState(archive);
+}

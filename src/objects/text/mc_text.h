@@ -42,6 +42,8 @@ class CMC_Text : public CMC_DrawableObject {
   const CMC_EventList* getBehavioursList() const override;
   CGraphicsObject* getDrawable() const override { return surface_.get(); }
   bool serialize(CXArchive* archive) override;
+  // Run-time state: text, font, box and justification (composed again), then the drawable's.
+  bool serializeState(CXArchive* archive) override;
 
   void setText(const CXString& text);
   const CXString& getText() const { return text_; }

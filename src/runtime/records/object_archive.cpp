@@ -7,6 +7,8 @@
 
 bool CMC_Object::serialize(CXArchive* archive) { return serializeHandlers(archive, scene_); }
 
+bool CMC_Object::serializeState(CXArchive* archive) { return archive && archive->isOk(); }
+
 bool CMC_Object::serializeHandlers(CXArchive* archive, CMC_ObjectsContainer* scope) {
   if (!archive) return false;
   if (archive->isStoring()) {

@@ -160,3 +160,14 @@ bool CMC_Bool::storeValue(CXArchive* archive) const { return writeValue(archive,
 bool CMC_Bool::restoreValue(CXArchive* archive) { return readValue(archive, value_); }
 bool CMC_Bool::storeDefault(CXArchive* archive) const { return writeValue(archive, default_); }
 bool CMC_Bool::restoreDefault(CXArchive* archive) { return readValue(archive, default_); }
+
+bool CMC_Variable::serializeState(CXArchive* archive) {
+  return archive->isStoring() ? storeValue(archive) : restoreValue(archive);
+}
+
+bool CMC_Double::serializeState(CXArchive* archive) {
+  int64_t bits = std::bit_cast<int64_t>(value_);
+  archive->isStoring() ? *archive << bits : *archive >> bits;
+  if (archive->isLoading() && archive->isOk()) value_ = std::bit_cast<double>(bits);
+  return archive->isOk();
+}
