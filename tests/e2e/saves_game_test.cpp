@@ -110,6 +110,21 @@ TEST_F(SavesGameTest, ALoadedRunEndsAsTheRunThatNeverStoppedInEverySceneOfTheDem
   for (const ExactCase& c : cases) expectExact(c);
 }
 
+TEST_F(SavesGameTest, PixelsAScriptChangedComeBackWithTheSave) {
+  // A blue piece turned red by REPLACECOLOR when the scene starts: the loaded run does not start the
+  // scene again, so only the save can give the red back.
+  fs::path game = dir_ / "paint";
+  fs::create_directories(game / "Dane" / "S");
+  ASSERT_TRUE(writeImageFile(game / "Dane/S/piece.img", 20, 20, 100, 100, [](int, int) { return uint16_t{0x001F}; }));
+  std::ofstream(game / "Dane/application.def") << "OBJECT=GAME\nGAME:TYPE=APPLICATION\nGAME:SCENES=S\nGAME:STARTWITH=S\n\n"
+                                                  "OBJECT=S\nS:TYPE=SCENE\nS:PATH=S\n";
+  std::ofstream(game / "Dane/S/S.cnv")
+      << "OBJECT=PIECE\nPIECE:TYPE=IMAGE\nPIECE:FILENAME=piece.img\nPIECE:TOCANVAS=TRUE\nPIECE:VISIBLE=TRUE\n"
+      << "OBJECT=S\nS:ONINIT={PIECE^REPLACECOLOR(0,0,0,255,255,0,0);}\n";
+  expectExact({"a recoloured image", game.string(), 3, 10, {}});
+  EXPECT_EQ(at(readPng(dir_ / "loaded.png"), 110, 110), (Rgb{255, 0, 0})) << "the piece is red after the load";
+}
+
 TEST_F(SavesGameTest, ALoadedRunEndsAsTheRunThatNeverStoppedMidDrag) {
   // A draggable button over a blue piece, pressed at frame 2 and let go at frame 12.
   fs::path game = dir_ / "drag";

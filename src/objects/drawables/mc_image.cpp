@@ -4,10 +4,13 @@
 #include <algorithm>
 #include <cstring>
 #include <optional>
+#include <string>
 
+#include <zlib.h>
+
+#include "files/file_search.h"
 #include "files/state_fields.h"
 #include "files/xarchive.h"
-#include "files/file_search.h"
 #include "foundation/log.h"
 #include "graphics/pixels/color.h"
 #include "graphics/refresh_screen.h"
@@ -106,11 +109,67 @@ bool CMC_Image::serializeState(CXArchive* archive) {
     if (flippedV != image_->isFlippedV()) image_->FlipV();
     resetPosition_ = CXPoint(resetX, resetY);
   }
-  return CMC_DrawableObject::serializeState(archive);
+  return serializePixels(archive) && CMC_DrawableObject::serializeState(archive);
+}
+
+namespace {
+
+std::string zlibPack(const std::string& raw) {
+  uLongf size = compressBound(static_cast<uLong>(raw.size()));
+  std::string out(size, '\0');
+  if (compress2(reinterpret_cast<Bytef*>(out.data()), &size, reinterpret_cast<const Bytef*>(raw.data()),
+                static_cast<uLong>(raw.size()), Z_BEST_SPEED) != Z_OK)
+    return std::string();
+  out.resize(size);
+  return out;
+}
+
+// Exactly `expected` bytes, or false.
+bool zlibUnpack(const std::string& packed, size_t expected, std::string& raw) {
+  raw.assign(expected, '\0');
+  uLongf size = static_cast<uLongf>(expected);
+  return uncompress(reinterpret_cast<Bytef*>(raw.data()), &size, reinterpret_cast<const Bytef*>(packed.data()),
+                    static_cast<uLong>(packed.size())) == Z_OK &&
+         size == expected;
+}
+
+}  // namespace
+
+// The pixels a script changed: the size, then the 16-bit rows and the alpha plane packed with zlib.
+// A save whose size does not match the image its file gives now is refused.
+bool CMC_Image::serializePixels(CXArchive* archive) {
+  bool changed = pixelsChanged_ && image_->pixels16();
+  if (!saved::fields(archive, changed)) return false;
+  if (!changed) return true;
+  int32_t width = image_->Width(), height = image_->Height();
+  bool alpha = image_->hasAlpha();
+  const size_t rowBytes = static_cast<size_t>(std::max(width, 0)) * 2;
+  CXString packed;
+  if (archive->isStoring()) {
+    std::string raw;
+    for (int y = 0; y < height; ++y)
+      raw.append(reinterpret_cast<const char*>(image_->pixels16() + static_cast<size_t>(y) * image_->GetPitch()), rowBytes);
+    if (alpha) raw.append(reinterpret_cast<const char*>(image_->GetAlphaPtr()), static_cast<size_t>(width) * height);
+    packed = CXString(zlibPack(raw));
+  }
+  if (!saved::fields(archive, width, height, alpha, packed)) return false;
+  if (archive->isStoring()) return true;
+  std::string raw;
+  size_t expected = rowBytes * static_cast<size_t>(std::max(height, 0)) + (alpha ? static_cast<size_t>(width) * height : 0);
+  if (width != image_->Width() || height != image_->Height() || alpha != image_->hasAlpha() || !image_->pixels16() ||
+      !zlibUnpack(packed.str(), expected, raw))
+    return false;
+  for (int y = 0; y < height; ++y)
+    std::memcpy(image_->pixels16() + static_cast<size_t>(y) * image_->GetPitch(), raw.data() + rowBytes * y, rowBytes);
+  if (alpha) std::memcpy(image_->GetAlphaPtr(), raw.data() + rowBytes * height, static_cast<size_t>(width) * height);
+  pixelsChanged_ = true;
+  invalidate();
+  return true;
 }
 
 bool CMC_Image::load(const CXString& file) {
   invalidate();
+  pixelsChanged_ = false;
   bool visible = image_->isVisible();
   bool ok = image_->Load(window(), file);
   if (!ok)
@@ -217,7 +276,8 @@ CMC_Object* CMC_Image_Runner::run(int id, CMC_Object* target, CMC_ObjectsContain
   const CXPoint place = image.GetPosition() + image.getAnchor();
   const CXRect box = image.GetBoundingBox();
   if (auto shared = sharedMethod(id)) {
-    tarnvik::GraphicTarget target{&image, &image, [object] { object->invalidate(); }, {}};
+    tarnvik::GraphicTarget target{&image, &image, [object] { object->invalidate(); },
+                                  [object] { object->markPixelsChanged(); }};
     return tarnvik::runGraphicMethod(*shared, target, scope, args);
   }
   switch (id) {

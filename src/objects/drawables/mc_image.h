@@ -30,9 +30,11 @@ class CMC_Image : public CMC_DrawableObject {
   using CMC_Object::clone;
   // Saved-state record: the handlers, then the name and what the definition element set.
   bool serialize(CXArchive* archive) override;
-  // Run-time state: the file shown, its flips and the place RESETPOSITION returns to, then the
-  // drawable's.
+  // Run-time state: the file shown, its flips and the place RESETPOSITION returns to, the pixels
+  // when a script changed them (MERGEALPHA, REPLACECOLOR), then the drawable's.
   bool serializeState(CXArchive* archive) override;
+  // A script changed the pixels the file gave: a save keeps them.
+  void markPixelsChanged() { pixelsChanged_ = true; }
 
   CImage* getImage() const { return image_.get(); }
   // Loads another file into the image; false (empty image, warning logged) when it cannot.
@@ -42,8 +44,11 @@ class CMC_Image : public CMC_DrawableObject {
   CXPoint getResetPosition() const { return resetPosition_; }
 
  private:
+  bool serializePixels(CXArchive* archive);
+
   std::unique_ptr<CImage> image_;
   CXPoint resetPosition_;
+  bool pixelsChanged_ = false;
 };
 
 class CMC_Image_Runner : public CMC_Runner {
