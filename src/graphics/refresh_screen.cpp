@@ -360,7 +360,16 @@ bool CRefreshScreen::serializeState(CXArchive* archive) {
   int32_t x = place.x, y = place.y, mode = background_->mode, frames = frames_, flags = refreshFlags_;
   bool updated = initialUpdated_;
   if (!saved::fields(archive, updated, frames, flags, x, y, mode)) return false;
+  // What the next frame recomposes (the whole screen after a scene's initial update).
+  int32_t pending = static_cast<int32_t>(region_.rects().size());
+  bool full = region_.isFullScreen();
+  if (!saved::fields(archive, full, pending) || pending < 0 || pending > 4096) return false;
+  std::vector<CXRect> rects = region_.rects();
+  rects.resize(static_cast<size_t>(pending));
+  for (CXRect& r : rects)
+    if (!saved::fields(archive, r.left, r.top, r.right, r.bottom)) return false;
   if (archive->isStoring()) return true;
+  pendingAfterLoad_ = full ? std::vector<CXRect>{CXRect(CXPoint(0, 0), Size())} : rects;
   frames_ = frames;
   refreshFlags_ = flags;
   if (background) background->SetPosition(x, y);
@@ -371,6 +380,21 @@ bool CRefreshScreen::serializeState(CXArchive* archive) {
   }
   Invalidate();
   return true;
+}
+
+void CRefreshScreen::composeRestored(CGraphicsObject* destination) {
+  // The picture is made whole from the restored drawables, as the game never composed it: the
+  // observers hear nothing and no frame is counted; the region the saved frame left is put back.
+  bool notify = notify_;
+  int frames = frames_;
+  notify_ = false;
+  Invalidate();
+  compose(destination);
+  notify_ = notify;
+  frames_ = frames;
+  region_.clear();
+  for (CXRect& r : pendingAfterLoad_) region_.add(&r);
+  pendingAfterLoad_.clear();
 }
 
 // --- observers ---

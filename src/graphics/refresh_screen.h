@@ -140,6 +140,9 @@ class CRefreshScreen : public CGraphicsObject, public CDrawableCanvas {
   // background's place and scroll mode. A save taken after the initial update does not run it again
   // (the screen is composed in full on the next frame all the same).
   bool serializeState(CXArchive* archive);
+  // After a load: composes the whole picture into `destination` without telling the observers or
+  // counting a frame, and leaves the region the saved frame had left for the next frame.
+  void composeRestored(CGraphicsObject* destination);
 
   // --- observers and focus ---
   void addNotifier(CCanvasObserver* observer);
@@ -177,4 +180,5 @@ class CRefreshScreen : public CGraphicsObject, public CDrawableCanvas {
   std::function<void()> initialUpdate_;
   int frames_ = 0;
   std::vector<CCanvasObserver*> observers_;
+  std::vector<CXRect> pendingAfterLoad_;  // read by serializeState, put back by composeRestored
 };

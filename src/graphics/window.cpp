@@ -86,6 +86,13 @@ void CWindow::Redraw(bool force) {
   if (ranInitialUpdate) refresh_->Invalidate();
 }
 
+void CWindow::showRestored() {
+  if (!refresh_ || !backBuffer_ || !display_) return;
+  refresh_->composeRestored(backBuffer_.get());
+  CXRect screen(CXPoint(0, 0), backBuffer_->Size());
+  display_->Blt(backBuffer_.get(), 0, 0, &screen);
+}
+
 void CWindow::drawFPS() {
   uint32_t now = tarnvik::engineClock().now();
   ++fpsCount_;

@@ -54,6 +54,8 @@ class CWindow : public CXObject, public CFileContext {
   void Tick();
   // Composes the dirty areas into the back buffer and shows them (also while inactive when forced).
   void Redraw(bool force);
+  // A loaded game's picture, composed whole and shown, with no frame of the game's counted.
+  void showRestored();
   void Invalidate();
   void Invalidate(const CXRect* area);
   void Invalidate(CGraphicsObject* object);

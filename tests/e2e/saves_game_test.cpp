@@ -91,6 +91,7 @@ TEST_F(SavesGameTest, ALoadedRunEndsAsTheRunThatNeverStoppedInTheTestGames) {
       {"random numbers", "rand", 5, 30, {}},
       {"episodes and scene changes", "counting", 120, 400, {}},
       {"a paused scene", "pause", 20, 120, {}},
+      {"the canvas observer's counts", "canvas", 10, 30, {}},
       {"handlers added by ADDBEHAVIOUR, episodes", "episodes", 20, 60, {}},
   };
   for (const ExactCase& c : cases) expectExact(c);

@@ -343,6 +343,7 @@ void applyGame(CMC_Application& application, CConfig* config, const StagedGame& 
   }
   if (config && !config->replaceText(staged.settings)) TLOG_WARN("save: its settings did not read; the game's are kept");
   CXRandom::seed(staged.random);
+  if (CWindow* window = application.getWindow()) window->showRestored();
   CMC_Behaviour::holdAll(false);
 }
 
