@@ -4,6 +4,7 @@
 #include "files/file.h"
 #include "files/file_search.h"
 #include "files/path.h"
+#include "files/state_fields.h"
 #include "foundation/log.h"
 #include "graphics/animation.h"
 #include "graphics/window.h"
@@ -108,6 +109,32 @@ void CSoundSystem::playFrameSound(const CXString& name, const CPlayable& setting
 bool CSoundSystem::isFrameSoundPlaying(const CXString& name) const {
   auto it = frameSounds_.find(name.str());
   return it != frameSounds_.end() && it->second->IsPlaying();
+}
+
+bool CSoundSystem::serializeState(CXArchive* archive) {
+  if (!music_.serializeState(archive)) return false;
+  int32_t count = 0;
+  if (archive->isStoring()) {
+    for (const auto& [name, sound] : frameSounds_) count += sound->IsPlaying() ? 1 : 0;
+    *archive << count;
+    for (const auto& [name, sound] : frameSounds_) {
+      if (!sound->IsPlaying()) continue;
+      CXString key(name);
+      if (!saved::fields(archive, key) || !sound->serializePlayState(archive)) return false;
+    }
+    return archive->isOk();
+  }
+  if (!saved::fields(archive, count) || count < 0 || count > 4096) return false;
+  for (const auto& [name, sound] : frameSounds_) sound->Stop();
+  for (int32_t i = 0; i < count; ++i) {
+    CXString name;
+    if (!saved::fields(archive, name) || name.isEmpty()) return false;
+    auto it = frameSounds_.find(name.str());
+    if (it == frameSounds_.end())
+      it = frameSounds_.emplace(name.str(), std::make_unique<CSound4>(window_, resolveSoundFX(window_, name), false, true)).first;
+    if (!it->second->serializePlayState(archive)) return false;
+  }
+  return true;
 }
 
 void CSoundSystem::frameTick() {

@@ -60,6 +60,10 @@ class CSoundSystem : public CFrameParticipant {
   // Once per frame: ends of in-memory sounds, music loop events.
   void frameTick() override;
 
+  // Saves of the running game: the music, then the animation frames' sounds that are playing, by
+  // name, with their voices. Frame sounds not named in a loaded state are stopped.
+  bool serializeState(CXArchive* archive);
+
  private:
   CWindow* window_;
   CSoundMixer* mixer_;

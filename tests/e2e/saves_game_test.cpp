@@ -3,13 +3,16 @@
 // saves are refused by name; the slots are listed.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <string>
 #include <vector>
 
 #include "e2e/player_fixture.h"
+#include "graphics/animation.h"
 #include "settings/config.h"
+#include "sound/codec.h"
 
 namespace {
 
@@ -124,6 +127,45 @@ TEST_F(SavesGameTest, PixelsAScriptChangedComeBackWithTheSave) {
       << "OBJECT=S\nS:ONINIT={PIECE^REPLACECOLOR(0,0,0,255,255,0,0);}\n";
   expectExact({"a recoloured image", game.string(), 3, 10, {}});
   EXPECT_EQ(at(readPng(dir_ / "loaded.png"), 110, 110), (Rgb{255, 0, 0})) << "the piece is red after the load";
+}
+
+TEST_F(SavesGameTest, AnAnimationsSoundPlayingWhenSavedGoesOnFromItsSample) {
+  // The second entry of GO starts a one-second sound; the save falls in its middle.
+  fs::path game = dir_ / "ticking";
+  fs::create_directories(game / "Dane" / "S");
+  CAnimo animo;
+  CAnimoEvent event;
+  event.name = "GO";
+  event.fps = 10;
+  for (int i = 0; i < 2; ++i) {
+    auto frame = std::make_unique<CAnimoFrame>();
+    ASSERT_TRUE(frame->create(4, 4, 16, false));
+    animo.AddFrame(std::move(frame));
+    CAnimoEntry entry;
+    entry.frame = i;
+    event.entries.push_back(entry);
+  }
+  event.entries[1].hasSound = true;
+  event.entries[1].sound = "tick.wav";
+  animo.AddEvent(event);
+  std::vector<uint8_t> ann;
+  ASSERT_TRUE(animo.SaveToMemory(0, ann));
+  std::ofstream(game / "Dane/S/go.ann", std::ios::binary).write(reinterpret_cast<const char*>(ann.data()), ann.size());
+  std::vector<uint8_t> pcm;
+  for (int i = 0; i < 44100; ++i) {
+    auto v = static_cast<int16_t>((i * 37) % 20000 - 10000);
+    pcm.push_back(static_cast<uint8_t>(v & 0xFF));
+    pcm.push_back(static_cast<uint8_t>((v >> 8) & 0xFF));
+  }
+  std::vector<uint8_t> wav = writeWavFile(PcmFormat::pcm16(1, 44100), pcm);
+  std::ofstream(game / "Dane/S/tick.wav", std::ios::binary).write(reinterpret_cast<const char*>(wav.data()), wav.size());
+  std::ofstream(game / "Dane/application.def") << "OBJECT=GAME\nGAME:TYPE=APPLICATION\nGAME:SCENES=S\nGAME:STARTWITH=S\n\n"
+                                                  "OBJECT=S\nS:TYPE=SCENE\nS:PATH=S\n";
+  std::ofstream(game / "Dane/S/S.cnv") << "OBJECT=A\nA:TYPE=ANIMO\nA:FILENAME=go.ann\nA:TOCANVAS=TRUE\n"
+                                       << "OBJECT=S\nS:ONINIT={A^PLAY(\"GO\");}\n";
+  expectExact({"an entry's sound", game.string(), 20, 50, {}});
+  std::vector<int16_t> tail = wavSamples(dir_ / "loaded.wav");
+  EXPECT_TRUE(std::any_of(tail.begin(), tail.end(), [](int16_t v) { return v != 0; })) << "the sound goes on after the load";
 }
 
 TEST_F(SavesGameTest, ALoadedRunEndsAsTheRunThatNeverStoppedMidDrag) {

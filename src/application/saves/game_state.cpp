@@ -249,7 +249,7 @@ bool captureGame(CMC_Application& application, CConfig* config, const HostClock&
     CInputManager* input = CInputManager::getCurrent();
     CSoundSystem* sound = CSoundSystem::current();
     a << CXString(input ? written([&](CXArchive& r) { return input->serializeState(&r); }) : std::string())
-      << CXString(sound ? written([&](CXArchive& r) { return sound->getMusicChannel().serializeState(&r); }) : std::string());
+      << CXString(sound ? written([&](CXArchive& r) { return sound->serializeState(&r); }) : std::string());
     CRefreshScreen* screen = screenOf(application);
     a << CXString(screen ? written([&](CXArchive& r) { return screen->serializeState(&r); }) : std::string());
     return a.isOk();
@@ -338,8 +338,8 @@ void applyGame(CMC_Application& application, CConfig* config, const StagedGame& 
   }
   if (CSoundSystem* sound = CSoundSystem::current(); sound && !staged.music.empty()) {
     Reading in(staged.music);
-    if (!sound->getMusicChannel().serializeState(&in.archive) || !in.atEnd())
-      TLOG_WARN("save: the state of the music did not read");
+    if (!sound->serializeState(&in.archive) || !in.atEnd())
+      TLOG_WARN("save: the state of the music and the animations' sounds did not read");
   }
   if (config && !config->replaceText(staged.settings)) TLOG_WARN("save: its settings did not read; the game's are kept");
   CXRandom::seed(staged.random);
