@@ -28,6 +28,7 @@
 #include "foundation/log.h"
 #include "foundation/xrandom.h"
 #include "graphics/formats/png.h"
+#include "graphics/frame_cache.h"
 #include "graphics/window.h"
 #include "input/input_manager.h"
 #include "input/input_script.h"
@@ -357,6 +358,7 @@ bool PlayerRun::makeScreen() {
   }
   registerEngineTypes();
   installBuiltinFont();
+  if (options_.frameCacheMB) CFrameCache::instance().setBudget(static_cast<size_t>(*options_.frameCacheMB) << 20);
   // Mouse and keyboard: the window's own, when it has them; scripted events join them per frame.
   input_ = std::make_unique<CInputManager>(window_.get(), video_->getInput());
   audio_ = std::make_unique<PlayerAudio>(window_.get(), commandLine_.get(), options_.headless, options_.volume,

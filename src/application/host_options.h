@@ -26,6 +26,7 @@ struct HostOptions {
   bool muteUnfocused = false; // silence while the window does not have the focus
   std::optional<ScaleMode> scale;  // --scale; unset: the player's options file, else automatic
   bool watch = false;         // reload the game when one of its files changes
+  std::optional<int> frameCacheMB;  // budget of unpacked animation frames; unset: the engine's default
   std::optional<uint32_t> seed;
   log::Level logLevel = log::Level::warn;
   bool help = false;

@@ -12,6 +12,7 @@
 #include <system_error>
 
 #include "files/bigfile.h"
+#include "files/file_bytes.h"
 #include "files/file_search.h"
 #include "files/path.h"
 #include "settings/language.h"
@@ -550,6 +551,16 @@ bool CFile::readAll(CFileContext* window, const CXString& name, std::vector<uint
   CFile file(window, name, modeRead | modeBinary);
   if (file.getErrorCode() != 0) return false;
   return readAll(&file, out);
+}
+
+std::shared_ptr<const tarnvik::FileBytes> CFile::readShared(CFileContext* window, const CXString& name) {
+  CFile file(window, name, modeRead | modeBinary);
+  if (file.getErrorCode() != 0) return nullptr;
+  if (file.getStream() && !file.getFullPath().isEmpty())
+    if (auto mapped = tarnvik::FileBytes::map(file.getFullPath().str())) return mapped;
+  std::vector<uint8_t> bytes;
+  if (!readAll(&file, bytes)) return nullptr;
+  return tarnvik::FileBytes::hold(std::move(bytes));
 }
 
 bool CFile::readAll(CFile* file, std::vector<uint8_t>& out) {

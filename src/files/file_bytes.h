@@ -1,0 +1,34 @@
+// FileBytes: a whole file as shared read-only bytes, mapped from disk where possible, else held in memory.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace tarnvik {
+
+// Parsers that keep parts of a file packed (animation frames) hold these bytes for as long as they
+// need them; a mapping saves the copy of reading and lets the system drop pages it can read again.
+class FileBytes {
+ public:
+  virtual ~FileBytes() = default;
+  const uint8_t* data() const { return data_; }
+  size_t size() const { return size_; }
+  std::span<const uint8_t> span() const { return {data_, size_}; }
+
+  // The file at a real path mapped read-only; null when it cannot be opened or mapped (an empty
+  // file maps to empty bytes).
+  static std::shared_ptr<const FileBytes> map(const std::string& nativePath);
+  // Bytes already read (an archive entry, a buffer in memory).
+  static std::shared_ptr<const FileBytes> hold(std::vector<uint8_t> bytes);
+
+ protected:
+  FileBytes() = default;
+  const uint8_t* data_ = nullptr;
+  size_t size_ = 0;
+};
+
+}  // namespace tarnvik
