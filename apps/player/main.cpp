@@ -22,6 +22,7 @@
 #include "application/application.h"
 #include "application/host_options.h"
 #include "application/structure_runners.h"
+#include "files/file_bytes.h"
 #include "files/path.h"
 #include "foundation/atomic_file.h"
 #include "foundation/geometry.h"
@@ -359,6 +360,8 @@ bool PlayerRun::makeScreen() {
   registerEngineTypes();
   installBuiltinFont();
   if (options_.frameCacheMB) CFrameCache::instance().setBudget(static_cast<size_t>(*options_.frameCacheMB) << 20);
+  // Files edited while the game runs must not be mapped (a file cut short would take its pages along).
+  if (options_.watch) FileBytes::setMapping(false);
   // Mouse and keyboard: the window's own, when it has them; scripted events join them per frame.
   input_ = std::make_unique<CInputManager>(window_.get(), video_->getInput());
   audio_ = std::make_unique<PlayerAudio>(window_.get(), commandLine_.get(), options_.headless, options_.volume,

@@ -6,9 +6,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <fstream>
+#include <iterator>
+
 namespace tarnvik {
 
 namespace {
+
+std::atomic<bool> g_mapping{true};
 
 class MappedBytes : public FileBytes {
  public:
@@ -37,7 +43,15 @@ class HeldBytes : public FileBytes {
 
 }  // namespace
 
+void FileBytes::setMapping(bool on) { g_mapping = on; }
+
 std::shared_ptr<const FileBytes> FileBytes::map(const std::string& nativePath) {
+  if (!g_mapping) {
+    std::ifstream in(nativePath, std::ios::binary);
+    if (!in) return nullptr;
+    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return in.bad() ? nullptr : hold(std::move(bytes));
+  }
   int fd = ::open(nativePath.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return nullptr;
   struct stat info {};

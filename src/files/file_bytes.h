@@ -22,6 +22,10 @@ class FileBytes {
   // The file at a real path mapped read-only; null when it cannot be opened or mapped (an empty
   // file maps to empty bytes).
   static std::shared_ptr<const FileBytes> map(const std::string& nativePath);
+  // Whether map() maps (the default) or reads. A mapped file cut short on disk while in use would end
+  // the process at the next touch of its lost pages, so a player that expects files to be edited
+  // while it runs (--watch) reads them instead.
+  static void setMapping(bool on);
   // Bytes already read (an archive entry, a buffer in memory).
   static std::shared_ptr<const FileBytes> hold(std::vector<uint8_t> bytes);
 

@@ -16,12 +16,13 @@ TEST(HostOptions, SplitsHostOptionsFromEngineWords) {
   HostOptions o;
   std::string err;
   ASSERT_TRUE(parseHostOptions({"--headless", "-path", "games/x", "--frames", "30", "-window", "--seed", "42",
-                                "--frame-ms", "20", "--log", "trace", "-res", "640", "480"},
+                                "--frame-ms", "20", "--log", "trace", "--frame-cache", "0", "-res", "640", "480"},
                                o, err))
       << err;
   EXPECT_TRUE(o.headless);
   EXPECT_EQ(o.frames, 30);
   EXPECT_EQ(o.frameMs, 20);
+  EXPECT_EQ(o.frameCacheMB, 0);
   EXPECT_EQ(o.seed, 42u);
   EXPECT_EQ(o.logLevel, tarnvik::log::Level::trace);
   EXPECT_EQ(HostOptions().logLevel, tarnvik::log::Level::warn);
@@ -38,6 +39,8 @@ TEST(HostOptions, RejectsBadValuesAndUnknownOptions) {
   EXPECT_FALSE(parseHostOptions({"--seed", "4294967296"}, o, err));
   EXPECT_FALSE(parseHostOptions({"--log", "loud"}, o, err));
   EXPECT_FALSE(parseHostOptions({"--scale", "big"}, o, err));
+  EXPECT_FALSE(parseHostOptions({"--frame-cache", "-1"}, o, err));
+  EXPECT_FALSE(parseHostOptions({"--frame-cache", "65537"}, o, err));
   EXPECT_FALSE(parseHostOptions({"--fullscreen"}, o, err));
   EXPECT_NE(err.find("--fullscreen"), std::string::npos);
   EXPECT_EQ(err.find("one dash"), std::string::npos);
