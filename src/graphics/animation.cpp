@@ -89,7 +89,7 @@ bool CAnimoFrame::pack() {
   if (!packed_ || shown_) return false;
   tarnvik::CFrameCache::instance().remove(this);
   if (isUnpacked()) {
-    create(0, 0);
+    freePixels();
     setSize(packed_.width, packed_.height);
   }
   return true;

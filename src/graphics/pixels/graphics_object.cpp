@@ -41,6 +41,14 @@ bool CGraphicsObject::create(int width, int height, int bpp, bool withAlpha) {
   return true;
 }
 
+void CGraphicsObject::freePixels() {
+  std::vector<uint8_t>().swap(owned_);
+  std::vector<uint8_t>().swap(alpha_);
+  std::vector<uint8_t>().swap(kept_);
+  pixels_ = nullptr;
+  width_ = height_ = pitch_ = 0;
+}
+
 void CGraphicsObject::SetDataPtr(void* pixels, int width, int height, int bpp, int pitch) {
   owned_.clear();
   kept_.clear();

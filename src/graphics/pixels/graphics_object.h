@@ -146,6 +146,8 @@ class CGraphicsObject : public CXObject, public CInvalidateObserver {
   void setFileName(const CXString& name) { fileName_ = name; }
 
  protected:
+  // Gives the pixel and alpha storage back (not only empties it): no pixels, no size.
+  void freePixels();
   void setSize(int width, int height) {
     width_ = width;
     height_ = height;
