@@ -2,6 +2,7 @@
 #include "graphics/animation.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "foundation/log.h"
@@ -68,20 +69,22 @@ bool CAnimoFrame::unpack() {
   return install(job ? job->take() : tarnvik::unpackFrame(packed_));
 }
 
+// The unpacked bytes become the pixels as they are: 16-bit units low byte first, as in the files.
+static_assert(std::endian::native == std::endian::little);
+
 bool CAnimoFrame::install(tarnvik::UnpackedFrame unpacked) {
-  const int width = packed_.width, height = packed_.height;
-  if (!unpacked.ok || !create(width, height, depth_, !unpacked.alpha.empty())) {
+  const size_t bytes = unpacked.pixels.size() + unpacked.alpha.size();
+  if (!unpacked.ok ||
+      !adoptPixels(std::move(unpacked.pixels), std::move(unpacked.alpha), packed_.width, packed_.height, depth_)) {
     // As when found at load: the frame stays empty and is not tried again.
     TLOG_WARN("animation: frame " << number_ << " cannot be unpacked (compression " << packed_.compression << ")");
     packed_ = {};
     create(0, 0);
     return false;
   }
-  std::memcpy(GetDataPtr(), unpacked.pixels.data(), unpacked.pixels.size() * 2);
-  if (!unpacked.alpha.empty()) std::memcpy(GetAlphaPtr(), unpacked.alpha.data(), unpacked.alpha.size());
   if (flippedH_) CGraphicsObject::FlipH();
   if (flippedV_) CGraphicsObject::FlipV();
-  tarnvik::CFrameCache::instance().add(this, unpacked.pixels.size() * 2 + unpacked.alpha.size());
+  tarnvik::CFrameCache::instance().add(this, bytes);
   return true;
 }
 

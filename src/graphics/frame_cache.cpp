@@ -10,7 +10,7 @@ namespace tarnvik {
 
 UnpackedFrame unpackFrame(const PackedFrame& packed) {
   UnpackedFrame out;
-  out.ok = packed.file && framecodec::unpack(packed.compression, packed.color, packed.alpha, packed.width,
+  out.ok = packed.file && framecodec::unpackBytes(packed.compression, packed.color, packed.alpha, packed.width,
                                              packed.height, out.pixels, out.alpha);
   return out;
 }

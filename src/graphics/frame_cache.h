@@ -29,9 +29,10 @@ struct PackedFrame {
   explicit operator bool() const { return file != nullptr; }
 };
 
-// What unpacking gave: width × height pixels and, when the frame has an alpha block, alpha bytes.
+// What unpacking gave: width × height 16-bit pixels as bytes in memory order and, when the frame has an
+// alpha block, alpha bytes; the frame adopts both.
 struct UnpackedFrame {
-  std::vector<uint16_t> pixels;
+  std::vector<uint8_t> pixels;
   std::vector<uint8_t> alpha;
   bool ok = false;
 };

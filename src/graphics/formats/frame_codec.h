@@ -14,6 +14,11 @@ namespace tarnvik::framecodec {
 bool unpack(int compression, std::span<const uint8_t> color, std::span<const uint8_t> alpha, int width, int height,
             std::vector<uint16_t>& pixels, std::vector<uint8_t>& alphaOut);
 
+// The same into the pixels' bytes as they lie in memory (16-bit units, low byte first), which the
+// caller can adopt as a drawable's storage without another copy.
+bool unpackBytes(int compression, std::span<const uint8_t> color, std::span<const uint8_t> alpha, int width, int height,
+                 std::vector<uint8_t>& colorBytes, std::vector<uint8_t>& alphaOut);
+
 // Packs width × height pixels (and alpha bytes, when given) with the compression type (0, 2, 3, 4;
 // JPEG would not read back the same pixels). Other types give false; the caller then writes type 0.
 bool pack(int compression, std::span<const uint16_t> pixels, std::span<const uint8_t> alpha,

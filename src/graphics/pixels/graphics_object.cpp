@@ -41,6 +41,21 @@ bool CGraphicsObject::create(int width, int height, int bpp, bool withAlpha) {
   return true;
 }
 
+bool CGraphicsObject::adoptPixels(std::vector<uint8_t>&& pixels, std::vector<uint8_t>&& alpha, int width, int height,
+                                  int bpp) {
+  if (width < 1 || height < 1 || width > kMaxSide || height > kMaxSide || (bpp != 15 && bpp != 16)) return false;
+  const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
+  if (pixels.size() != count * 2 || (!alpha.empty() && alpha.size() != count)) return false;
+  kept_.clear();
+  owned_ = std::move(pixels);
+  alpha_ = std::move(alpha);
+  pixels_ = owned_.data();
+  bpp_ = bpp;
+  width_ = pitch_ = width;
+  height_ = height;
+  return true;
+}
+
 void CGraphicsObject::freePixels() {
   std::vector<uint8_t>().swap(owned_);
   std::vector<uint8_t>().swap(alpha_);

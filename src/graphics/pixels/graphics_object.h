@@ -146,6 +146,9 @@ class CGraphicsObject : public CXObject, public CInvalidateObserver {
   void setFileName(const CXString& name) { fileName_ = name; }
 
  protected:
+  // Takes 16-bit pixels (width × height × 2 bytes in memory order) and an alpha plane (width × height
+  // bytes, or empty) as its own storage, without copying; false (and nothing taken) for other sizes.
+  bool adoptPixels(std::vector<uint8_t>&& pixels, std::vector<uint8_t>&& alpha, int width, int height, int bpp);
   // Gives the pixel and alpha storage back (not only empties it): no pixels, no size.
   void freePixels();
   void setSize(int width, int height) {
