@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "files/file_bytes.h"
+#include "graphics/pixels/pixel_bytes.h"
 
 class CAnimoFrame;
 
@@ -32,8 +33,8 @@ struct PackedFrame {
 // What unpacking gave: width × height 16-bit pixels as bytes in memory order and, when the frame has an
 // alpha block, alpha bytes; the frame adopts both.
 struct UnpackedFrame {
-  std::vector<uint8_t> pixels;
-  std::vector<uint8_t> alpha;
+  PixelBytes pixels;
+  PixelBytes alpha;
   bool ok = false;
 };
 

@@ -173,6 +173,9 @@ bool CAnimo::LoadFromBytes(std::shared_ptr<const tarnvik::FileBytes> file) {
     return false;
   }
   if (GetNOF() > 0) placeFrame();
+  // The first event's first frame is the likeliest to be shown first: the workers start on it while
+  // the scene goes on loading.
+  if (const CAnimoEntry* first = GetFrameInfo(0, 0)) frameAt(first->frame)->unpackAhead();
   return true;
 }
 

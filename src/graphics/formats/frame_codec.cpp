@@ -44,7 +44,7 @@ bool canPack(int compression) {
 }
 
 bool unpackBytes(int compression, std::span<const uint8_t> color, std::span<const uint8_t> alpha, int width, int height,
-                 std::vector<uint8_t>& colorBytes, std::vector<uint8_t>& alphaOut) {
+                 PixelBytes& colorBytes, PixelBytes& alphaOut) {
   colorBytes.clear();
   alphaOut.clear();
   if (width < 1 || height < 1) return false;
@@ -81,8 +81,10 @@ bool unpackBytes(int compression, std::span<const uint8_t> color, std::span<cons
 bool unpack(int compression, std::span<const uint8_t> color, std::span<const uint8_t> alpha, int width, int height,
             std::vector<uint16_t>& pixels, std::vector<uint8_t>& alphaOut) {
   pixels.clear();
-  std::vector<uint8_t> bytes;
-  if (!unpackBytes(compression, color, alpha, width, height, bytes, alphaOut)) return false;
+  alphaOut.clear();
+  PixelBytes bytes, alphaBytes;
+  if (!unpackBytes(compression, color, alpha, width, height, bytes, alphaBytes)) return false;
+  alphaOut.assign(alphaBytes.begin(), alphaBytes.end());
   pixels.resize(bytes.size() / 2);
   for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = static_cast<uint16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
   return true;

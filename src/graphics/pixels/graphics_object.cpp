@@ -41,7 +41,7 @@ bool CGraphicsObject::create(int width, int height, int bpp, bool withAlpha) {
   return true;
 }
 
-bool CGraphicsObject::adoptPixels(std::vector<uint8_t>&& pixels, std::vector<uint8_t>&& alpha, int width, int height,
+bool CGraphicsObject::adoptPixels(tarnvik::PixelBytes&& pixels, tarnvik::PixelBytes&& alpha, int width, int height,
                                   int bpp) {
   if (width < 1 || height < 1 || width > kMaxSide || height > kMaxSide || (bpp != 15 && bpp != 16)) return false;
   const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
@@ -57,9 +57,9 @@ bool CGraphicsObject::adoptPixels(std::vector<uint8_t>&& pixels, std::vector<uin
 }
 
 void CGraphicsObject::freePixels() {
-  std::vector<uint8_t>().swap(owned_);
-  std::vector<uint8_t>().swap(alpha_);
-  std::vector<uint8_t>().swap(kept_);
+  tarnvik::PixelBytes().swap(owned_);
+  tarnvik::PixelBytes().swap(alpha_);
+  tarnvik::PixelBytes().swap(kept_);
   pixels_ = nullptr;
   width_ = height_ = pitch_ = 0;
 }
