@@ -122,6 +122,12 @@ size_t writeGame(const fs::path& game, const SceneShape& shape) {
   return packed;
 }
 
+double threadCpuMs() {
+  timespec t{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) * 1000.0 + static_cast<double>(t.tv_nsec) / 1e6;
+}
+
 long residentKB() {
   long pages = 0, resident = 0;
   std::ifstream("/proc/self/statm") >> pages >> resident;
@@ -131,6 +137,7 @@ long residentKB() {
 struct Measure {
   double ms = -1;         // processor time of every thread
   double wallMs = -1;
+  double mainMs = -1;     // processor time of the main thread alone
   double peakMB = 0;      // up to the first composed frame of the scene
   double playPeakMB = 0;  // after a second of playing on
 };
@@ -151,13 +158,14 @@ void runOnce(const fs::path& game, bool unpackAll, int out) {
     benchgame::HeadlessGame run(game, game.parent_path() / "settings.ini");
     const long before = residentKB();
     if (run.start()) {
-      const double cpuStart = benchgame::cpuSeconds();
+      const double cpuStart = benchgame::cpuSeconds(), mainStart = threadCpuMs();
       auto start = std::chrono::steady_clock::now();
       run.application().domodal();
       run.clock().advance(16);
       run.window().Tick();
       m.wallMs = benchgame::msSince(start);
       m.ms = (benchgame::cpuSeconds() - cpuStart) * 1000.0;
+      m.mainMs = threadCpuMs() - mainStart;
       m.peakMB = peakMBAbove(before);
       for (int i = 0; i < 60; ++i) run.frame();
       m.playPeakMB = peakMBAbove(before);
@@ -187,17 +195,20 @@ Measure measureInChild(const char* self, const fs::path& game, bool unpackAll) {
 
 // The median time and the largest peak of kRuns children.
 Measure measure(const char* self, const fs::path& game, bool unpackAll) {
-  std::vector<double> times, walls;
+  std::vector<double> times, walls, mains;
   Measure worst;
   for (int i = 0; i < kRuns; ++i) {
     Measure m = measureInChild(self, game, unpackAll);
     times.push_back(m.ms);
     walls.push_back(m.wallMs);
+    mains.push_back(m.mainMs);
     worst.peakMB = std::max(worst.peakMB, m.peakMB);
     worst.playPeakMB = std::max(worst.playPeakMB, m.playPeakMB);
   }
   std::sort(times.begin(), times.end());
   std::sort(walls.begin(), walls.end());
+  std::sort(mains.begin(), mains.end());
+  worst.mainMs = mains[kRuns / 2];
   worst.ms = times[kRuns / 2];
   worst.wallMs = walls[kRuns / 2];
   return worst;
@@ -220,8 +231,9 @@ int main(int argc, char** argv) {
                 shape.animations, shape.frames, shape.width, shape.height, kRuns);
     std::printf("scene entry: ours %.1f ms, unpack-all %.1f ms, ratio %.2f; peak %.1f MB for %.1f MB packed\n",
                 ours.ms, all.ms, ours.ms / all.ms, ours.peakMB, packedMB);
-    std::printf("scene_entry: wall time (the machine is shared): ours %.1f ms, unpack-all %.1f ms\n", ours.wallMs,
-                all.wallMs);
+    std::printf("scene_entry: main thread alone: ours %.1f ms, unpack-all %.1f ms; wall time (the machine is shared): "
+                "ours %.1f ms, unpack-all %.1f ms\n",
+                ours.mainMs, all.mainMs, ours.wallMs, all.wallMs);
     std::printf("scene_entry: unpack-all peak %.1f MB; after a second of playing: ours %.1f MB, unpack-all %.1f MB; "
                 "targets: ours under 33 ms, peak at most %.1f MB\n",
                 all.peakMB, ours.playPeakMB, all.playPeakMB, 1.5 * packedMB);
