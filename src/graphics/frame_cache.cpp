@@ -114,8 +114,9 @@ void FrameDecoder::work() {
 // --- budget ---
 
 CFrameCache& CFrameCache::instance() {
-  static CFrameCache cache;
-  return cache;
+  // Never destroyed: frames held by other statics may still leave it while the process ends.
+  static CFrameCache* cache = new CFrameCache;
+  return *cache;
 }
 
 void CFrameCache::setBudget(size_t bytes) {
