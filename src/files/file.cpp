@@ -558,6 +558,12 @@ std::shared_ptr<const tarnvik::FileBytes> CFile::readShared(CFileContext* window
   if (file.getErrorCode() != 0) return nullptr;
   if (file.getStream() && !file.getFullPath().isEmpty())
     if (auto mapped = tarnvik::FileBytes::map(file.getFullPath().str())) return mapped;
+  // An archive entry was read whole into the file: its bytes are taken over, not copied again.
+  if (file.memOpen_ && file.owned_.size() == file.memSize_ && !file.owned_.empty()) {
+    std::vector<uint8_t> bytes = std::move(file.owned_);
+    file.reset();
+    return tarnvik::FileBytes::hold(std::move(bytes));
+  }
   std::vector<uint8_t> bytes;
   if (!readAll(&file, bytes)) return nullptr;
   return tarnvik::FileBytes::hold(std::move(bytes));
