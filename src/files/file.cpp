@@ -553,20 +553,27 @@ bool CFile::readAll(CFileContext* window, const CXString& name, std::vector<uint
   return readAll(&file, out);
 }
 
-std::shared_ptr<const tarnvik::FileBytes> CFile::readShared(CFileContext* window, const CXString& name) {
-  CFile file(window, name, modeRead | modeBinary);
-  if (file.getErrorCode() != 0) return nullptr;
-  if (file.getStream() && !file.getFullPath().isEmpty())
-    if (auto mapped = tarnvik::FileBytes::map(file.getFullPath().str())) return mapped;
-  // An archive entry was read whole into the file: its bytes are taken over, not copied again.
-  if (file.memOpen_ && file.owned_.size() == file.memSize_ && !file.owned_.empty()) {
-    std::vector<uint8_t> bytes = std::move(file.owned_);
-    file.reset();
-    return tarnvik::FileBytes::hold(std::move(bytes));
-  }
+std::shared_ptr<const tarnvik::FileBytes> CBigFileIfc::readShared(const CXString& path) {
   std::vector<uint8_t> bytes;
-  if (!readAll(&file, bytes)) return nullptr;
-  return tarnvik::FileBytes::hold(std::move(bytes));
+  return read(path, bytes) ? tarnvik::FileBytes::hold(std::move(bytes)) : nullptr;
+}
+
+// The places Open would try for reading, in its order: the file system, then the archive.
+std::shared_ptr<const tarnvik::FileBytes> CFile::readShared(CFileContext* window, const CXString& name) {
+  if (name.isEmpty()) return nullptr;
+  const std::vector<CXString> candidates = candidatesFor(window, name);
+  CFile file;
+  file.mode_ = modeRead | modeBinary;
+  for (const CXString& candidate : candidates) {
+    if (!file.openCandidate(candidate, buildModeString(file.mode_), false)) continue;
+    if (auto mapped = tarnvik::FileBytes::map(file.getFullPath().str())) return mapped;
+    std::vector<uint8_t> bytes;
+    return readAll(&file, bytes) ? tarnvik::FileBytes::hold(std::move(bytes)) : nullptr;
+  }
+  if (archiveSlot())
+    for (const CXString& candidate : candidates)
+      if (auto entry = archiveSlot()->readShared(candidate)) return entry;
+  return nullptr;
 }
 
 bool CFile::readAll(CFile* file, std::vector<uint8_t>& out) {

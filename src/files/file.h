@@ -51,6 +51,8 @@ class CBigFileIfc {
   virtual bool exists(const CXString& path) = 0;
   // The whole entry; false when the archive has no such entry.
   virtual bool read(const CXString& path, std::vector<uint8_t>& out) = 0;
+  // The whole entry as shared bytes (by default read); null when the archive has no such entry.
+  virtual std::shared_ptr<const tarnvik::FileBytes> readShared(const CXString& path);
   virtual bool existsFolder(const CXString&) { return false; }
   // Appends the entries of a folder that match a wildcard.
   virtual void list(const CXString& /*folder*/, const std::string& /*wildcard*/, std::vector<CFindData>& /*out*/) {}

@@ -7,8 +7,6 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <fstream>
-#include <iterator>
 
 namespace tarnvik {
 
@@ -41,17 +39,28 @@ class HeldBytes : public FileBytes {
   std::vector<uint8_t> bytes_;
 };
 
+class SliceBytes : public FileBytes {
+ public:
+  SliceBytes(std::shared_ptr<const FileBytes> whole, size_t offset, size_t size) : whole_(std::move(whole)) {
+    data_ = whole_->data() + offset;
+    size_ = size;
+  }
+
+ private:
+  std::shared_ptr<const FileBytes> whole_;
+};
+
 }  // namespace
+
+std::shared_ptr<const FileBytes> FileBytes::slice(std::shared_ptr<const FileBytes> whole, size_t offset, size_t size) {
+  if (!whole || offset > whole->size() || size > whole->size() - offset) return nullptr;
+  return std::make_shared<SliceBytes>(std::move(whole), offset, size);
+}
 
 void FileBytes::setMapping(bool on) { g_mapping = on; }
 
 std::shared_ptr<const FileBytes> FileBytes::map(const std::string& nativePath) {
-  if (!g_mapping) {
-    std::ifstream in(nativePath, std::ios::binary);
-    if (!in) return nullptr;
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    return in.bad() ? nullptr : hold(std::move(bytes));
-  }
+  if (!g_mapping) return nullptr;
   int fd = ::open(nativePath.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return nullptr;
   struct stat info {};

@@ -19,13 +19,15 @@ class FileBytes {
   size_t size() const { return size_; }
   std::span<const uint8_t> span() const { return {data_, size_}; }
 
-  // The file at a real path mapped read-only; null when it cannot be opened or mapped (an empty
-  // file maps to empty bytes).
+  // The file at a real path mapped read-only; null when it cannot be opened or mapped, or mapping is
+  // off (the caller then reads). An empty file maps to empty bytes.
   static std::shared_ptr<const FileBytes> map(const std::string& nativePath);
-  // Whether map() maps (the default) or reads. A mapped file cut short on disk while in use would end
+  // Whether map() maps (the default). A mapped file cut short on disk while in use would end
   // the process at the next touch of its lost pages, so a player that expects files to be edited
   // while it runs (--watch) reads them instead.
   static void setMapping(bool on);
+  // A part of other bytes (an entry of a mapped archive), keeping them alive; null when it lies outside.
+  static std::shared_ptr<const FileBytes> slice(std::shared_ptr<const FileBytes> whole, size_t offset, size_t size);
   // Bytes already read (an archive entry, a buffer in memory).
   static std::shared_ptr<const FileBytes> hold(std::vector<uint8_t> bytes);
 
