@@ -1,6 +1,10 @@
 # Tarnvik top-level commands. `make demo` and `make test` work on a fresh machine (as root).
 BUILD        ?= build
 SAN_BUILD    ?= build-sanitize
+TSAN_BUILD   ?= build-tsan
+# What `make tsan` runs: the animation and scene tests (the worker threads that unpack frames ahead).
+TSAN_TARGETS := tarnvik tarnvik-tool tarnvik_test_graphics tarnvik_test_objects tarnvik_test_application tarnvik_test_e2e
+TSAN_TESTS   := ^(Animation[A-Za-z]*|Animo[A-Za-z]*|FramesWhenDueTest|PlaybackTest|Scene[A-Za-z]*|EpisodeNavigation)\.
 JOBS         ?= 2
 DEB_PACKAGES := cmake ninja-build make g++ clang pkg-config \
                 libsdl2-dev liblzo2-dev libjpeg62-turbo-dev libsndfile1-dev libpng-dev \
@@ -11,7 +15,7 @@ DEB_PACKAGES := cmake ninja-build make g++ clang pkg-config \
                 desktop-file-utils appstream man-db dpkg-dev shared-mime-info
 PREFIX       ?= /usr/local
 
-.PHONY: deps build test install package sanitize demo demo-archive demo-precompiled demo-references fuzz bench clean
+.PHONY: deps build test install package sanitize tsan demo demo-archive demo-precompiled demo-references fuzz bench clean
 
 deps:
 	@missing=""; for p in $(DEB_PACKAGES); do \
@@ -46,6 +50,13 @@ sanitize: deps
 	cmake -S . -B $(SAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTARNVIK_SANITIZE=ON
 	cmake --build $(SAN_BUILD) -j$(JOBS)
 	cd $(SAN_BUILD) && ctest --output-on-failure -j$(JOBS)
+
+# ThreadSanitizer over the tests that play animations and enter scenes (frames unpacked on workers).
+tsan: deps
+	cmake -S . -B $(TSAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARNVIK_TSAN=ON -DTARNVIK_BENCH=OFF
+	cmake --build $(TSAN_BUILD) -j$(JOBS) --target $(TSAN_TARGETS)
+	cd $(TSAN_BUILD) && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+	  ctest --output-on-failure -j$(JOBS) -R '$(TSAN_TESTS)'
 
 # The demo is generated into $(BUILD)/games/demo by the build (art and sound made by
 # tarnvik-demo-assets), packed into $(BUILD)/demo.pik and precompiled into $(BUILD)/games/demo-bin.
@@ -82,4 +93,4 @@ bench: build
 	@for b in $(BUILD)/bench/*; do [ -x "$$b" ] && "$$b"; done
 
 clean:
-	rm -rf $(BUILD) $(SAN_BUILD) build-fuzz
+	rm -rf $(BUILD) $(SAN_BUILD) $(TSAN_BUILD) build-fuzz

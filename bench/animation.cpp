@@ -1,6 +1,7 @@
 // Animations through the real frame tick: the window's animation manager steps them and the refresh
 // manager composes what changed. One animation of 60 frames of 400 x 300 with alpha (run-length
-// frames, and LZO frames; both unpacked once at load, so playing costs the same) played for 600
+// frames, and LZO frames; unpacked when first due, and all of them fit the default budget of unpacked
+// frames, so after the first round playing costs the same) played for 600
 // ticks; loading that animation from each kind of file; and a typical scene: a background, 10
 // playing animations of 200 x 200 and 20 static images. Prints frames per second and the share of one
 // core a 60 fps tick takes.

@@ -23,12 +23,14 @@
 #include "application/host_options.h"
 #include "application/menu/player_options.h"
 #include "application/structure_runners.h"
+#include "files/file_bytes.h"
 #include "files/path.h"
 #include "foundation/atomic_file.h"
 #include "foundation/geometry.h"
 #include "foundation/log.h"
 #include "foundation/xrandom.h"
 #include "graphics/formats/png.h"
+#include "graphics/frame_cache.h"
 #include "graphics/window.h"
 #include "input/input_manager.h"
 #include "input/input_script.h"
@@ -372,6 +374,9 @@ bool PlayerRun::makeScreen() {
   }
   registerEngineTypes();
   installBuiltinFont();
+  if (options_.frameCacheMB) CFrameCache::instance().setBudget(static_cast<size_t>(*options_.frameCacheMB) << 20);
+  // Files edited while the game runs must not be mapped (a file cut short would take its pages along).
+  if (options_.watch) FileBytes::setMapping(false);
   // Mouse and keyboard: the window's own, when it has them; scripted events join them per frame.
   input_ = std::make_unique<CInputManager>(window_.get(), video_->getInput());
   audio_ = std::make_unique<PlayerAudio>(window_.get(), commandLine_.get(), options_.headless, kept_.masterVolume,

@@ -147,6 +147,10 @@ bool parseHostOptions(const std::vector<std::string>& args, HostOptions& out, st
       ScaleMode mode;
       if (!parseScaleMode(v, mode)) return error = "--scale takes pixel, fit or stretch", false;
       out.scale = mode;
+    } else if (a == "--frame-cache") {
+      if (!value(v)) return false;
+      if (!parseInt(v, 0, 65536, n)) return error = "--frame-cache takes megabytes from 0 to 65536", false;
+      out.frameCacheMB = static_cast<int>(n);
     } else if (a == "--mute-unfocused") {
       out.muteUnfocused = true;
     } else if (a == "--watch") {
@@ -210,6 +214,7 @@ std::string hostUsage() {
          "  --mute-unfocused   silence while the window is not focused (default: sound goes on)\n"
          "  --scale MODE       pixel (whole multiples), fit (keeps the aspect ratio) or stretch; kept\n"
          "                     for the next runs (default: fit in full screen and large windows)\n"
+         "  --frame-cache MB   memory for unpacked animation frames (default 32; 0: only the shown ones)\n"
          "  --seed N           seed of the random generator\n"
          "  --save-at FRAME FILE  write a save at the end of that frame (may be given more than once)\n"
          "  --load FILE        start from a save; frame numbers go on from the saved frame\n"

@@ -32,6 +32,7 @@ struct HostOptions {
   std::optional<int> loadSlot;  // --load-slot N
   bool listSaves = false;
   std::optional<int> autosaveMinutes;  // unset: 5 in a window, off headless
+  std::optional<int> frameCacheMB;  // budget of unpacked animation frames; unset: the engine's default
   std::optional<uint32_t> seed;
   log::Level logLevel = log::Level::warn;
   bool help = false;

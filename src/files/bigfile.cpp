@@ -13,6 +13,7 @@
 #include <ostream>
 
 #include "files/bytereader.h"
+#include "files/file_bytes.h"
 #include "files/path.h"
 #include "foundation/cp1250.h"
 #include "foundation/log.h"
@@ -134,6 +135,7 @@ void CBigFile::close() {
   memory_.clear();
   inMemory_ = false;
   handle_.reset();
+  mapped_.reset();
   open_ = false;
   length_ = 0;
   folders_.clear();
@@ -485,6 +487,18 @@ void CBigFile::list(const CXString& folder, const std::string& wildcard, std::ve
 bool CBigFile::read(const CXString& path, std::vector<uint8_t>& out) {
   std::string rel = relativeToMount(path);
   return !rel.empty() && readFile(CXString("\\" + rel), out);
+}
+
+std::shared_ptr<const tarnvik::FileBytes> CBigFile::readShared(const CXString& path) {
+  std::string rel = relativeToMount(path);
+  const int32_t index = rel.empty() ? -1 : findFile(CXString("\\" + rel));
+  if (index < 0) return nullptr;
+  const FileEntry& f = files_[static_cast<size_t>(index)];
+  if (!mapped_ && handle_ && !handle_->getFullPath().isEmpty()) mapped_ = tarnvik::FileBytes::map(handle_->getFullPath().str());
+  if (mapped_ && f.offset >= 0 && f.size >= 0)
+    if (auto entry = tarnvik::FileBytes::slice(mapped_, static_cast<size_t>(f.offset), static_cast<size_t>(f.size)))
+      return entry;
+  return CBigFileIfc::readShared(path);
 }
 
 // Packing.

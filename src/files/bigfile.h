@@ -105,6 +105,8 @@ class CBigFile : public CBigFileIfc {
   // CBigFileIfc: engine paths (absolute, under the data root) mapped into the archive.
   bool exists(const CXString& path) override;
   bool read(const CXString& path, std::vector<uint8_t>& out) override;
+  // A slice of the archive, mapped whole at the first such read (the bytes stay valid after close).
+  std::shared_ptr<const tarnvik::FileBytes> readShared(const CXString& path) override;
   bool existsFolder(const CXString& path) override;
   void list(const CXString& folder, const std::string& wildcard, std::vector<CFindData>& out) override;
   // The folder the archive stands for (by default the data root at the time of each lookup).
@@ -142,6 +144,7 @@ class CBigFile : public CBigFileIfc {
   bool inMemory_ = false;
   int64_t length_ = 0;
   std::unique_ptr<CFile> handle_;
+  std::shared_ptr<const tarnvik::FileBytes> mapped_;
   Header header_;
   std::vector<FolderEntry> folders_;
   std::vector<FileEntry> files_;

@@ -12,6 +12,7 @@
 #include <system_error>
 
 #include "files/bigfile.h"
+#include "files/file_bytes.h"
 #include "files/file_search.h"
 #include "files/path.h"
 #include "settings/language.h"
@@ -550,6 +551,29 @@ bool CFile::readAll(CFileContext* window, const CXString& name, std::vector<uint
   CFile file(window, name, modeRead | modeBinary);
   if (file.getErrorCode() != 0) return false;
   return readAll(&file, out);
+}
+
+std::shared_ptr<const tarnvik::FileBytes> CBigFileIfc::readShared(const CXString& path) {
+  std::vector<uint8_t> bytes;
+  return read(path, bytes) ? tarnvik::FileBytes::hold(std::move(bytes)) : nullptr;
+}
+
+// The places Open would try for reading, in its order: the file system, then the archive.
+std::shared_ptr<const tarnvik::FileBytes> CFile::readShared(CFileContext* window, const CXString& name) {
+  if (name.isEmpty()) return nullptr;
+  const std::vector<CXString> candidates = candidatesFor(window, name);
+  CFile file;
+  file.mode_ = modeRead | modeBinary;
+  for (const CXString& candidate : candidates) {
+    if (!file.openCandidate(candidate, buildModeString(file.mode_), false)) continue;
+    if (auto mapped = tarnvik::FileBytes::map(file.getFullPath().str())) return mapped;
+    std::vector<uint8_t> bytes;
+    return readAll(&file, bytes) ? tarnvik::FileBytes::hold(std::move(bytes)) : nullptr;
+  }
+  if (archiveSlot())
+    for (const CXString& candidate : candidates)
+      if (auto entry = archiveSlot()->readShared(candidate)) return entry;
+  return nullptr;
 }
 
 bool CFile::readAll(CFile* file, std::vector<uint8_t>& out) {

@@ -11,6 +11,9 @@
 #include "foundation/xstring.h"
 
 class CLanguageOSVer;
+namespace tarnvik {
+class FileBytes;
+}
 
 // What file access needs from the window: the language object's folder. The window passes itself (it
 // derives from this class, or hands over one it owns); a null context stands for "no window", which
@@ -48,6 +51,8 @@ class CBigFileIfc {
   virtual bool exists(const CXString& path) = 0;
   // The whole entry; false when the archive has no such entry.
   virtual bool read(const CXString& path, std::vector<uint8_t>& out) = 0;
+  // The whole entry as shared bytes (by default read); null when the archive has no such entry.
+  virtual std::shared_ptr<const tarnvik::FileBytes> readShared(const CXString& path);
   virtual bool existsFolder(const CXString&) { return false; }
   // Appends the entries of a folder that match a wildcard.
   virtual void list(const CXString& /*folder*/, const std::string& /*wildcard*/, std::vector<CFindData>& /*out*/) {}
@@ -129,6 +134,9 @@ class CFile : public CXObject {
   static long fTell(FILE* stream);
   // Reads a whole file through the name rules (for binary parsers); false when it cannot be read.
   static bool readAll(CFileContext* window, const CXString& name, std::vector<uint8_t>& out);
+  // A whole file through the name rules as shared bytes: a file on disk is mapped, an archive entry
+  // read; null when it cannot be read.
+  static std::shared_ptr<const tarnvik::FileBytes> readShared(CFileContext* window, const CXString& name);
   // Reads an open file whole, from its start (at most 1 GiB); false when it cannot be read.
   static bool readAll(CFile* file, std::vector<uint8_t>& out);
   // Replaces a file whole and atomically (temporary file, then rename) inside the writable places.

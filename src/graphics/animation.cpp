@@ -2,6 +2,7 @@
 #include "graphics/animation.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "foundation/log.h"
@@ -27,6 +28,7 @@ CAnimo::~CAnimo() {
 void CAnimo::resetContent() {
   StopNoNotify();
   SetDataPtr(nullptr, 0, 0, 16, 0);
+  shownFrame_ = nullptr;
   frames_.clear();
   events_.clear();
   currentEvent_ = -1;
@@ -44,8 +46,98 @@ void CAnimo::resetContent() {
 
 // --- frames ---
 
-CAnimoFrame* CAnimo::GetFrame(int n) const {
+// --- frames unpacked when due ---
+
+CAnimoFrame::~CAnimoFrame() { tarnvik::CFrameCache::instance().remove(this); }
+
+void CAnimoFrame::setPacked(tarnvik::PackedFrame packed, int depth, int number) {
+  create(0, 0);
+  packed_ = std::move(packed);
+  depth_ = depth;
+  number_ = number;
+  setSize(packed_.width, packed_.height);
+}
+
+void* CAnimoFrame::GetDataPtr() {
+  if (!isUnpacked() && packed_) unpack();
+  return CGraphicsObject::GetDataPtr();
+}
+
+bool CAnimoFrame::unpack() {
+  if (isUnpacked() || !packed_) return isUnpacked() || Width() == 0;
+  std::shared_ptr<tarnvik::FrameJob> job = std::move(job_);
+  return install(job ? job->take() : tarnvik::unpackFrame(packed_));
+}
+
+// The unpacked bytes become the pixels as they are: 16-bit units low byte first, as in the files.
+static_assert(std::endian::native == std::endian::little);
+
+bool CAnimoFrame::install(tarnvik::UnpackedFrame unpacked) {
+  const size_t bytes = unpacked.pixels.size() + unpacked.alpha.size();
+  if (!unpacked.ok ||
+      !adoptPixels(std::move(unpacked.pixels), std::move(unpacked.alpha), packed_.width, packed_.height, depth_)) {
+    // As when found at load: the frame stays empty and is not tried again.
+    TLOG_WARN("animation: frame " << number_ << " cannot be unpacked (compression " << packed_.compression << ")");
+    packed_ = {};
+    create(0, 0);
+    return false;
+  }
+  if (flippedH_) CGraphicsObject::FlipH();
+  if (flippedV_) CGraphicsObject::FlipV();
+  tarnvik::CFrameCache::instance().add(this, bytes);
+  return true;
+}
+
+bool CAnimoFrame::pack() {
+  if (!packed_ || shown_) return false;
+  tarnvik::CFrameCache::instance().remove(this);
+  if (isUnpacked()) {
+    freePixels();
+    setSize(packed_.width, packed_.height);
+  }
+  return true;
+}
+
+void CAnimoFrame::unpackAhead() {
+  if (isUnpacked() || !packed_ || job_) return;
+  job_ = std::make_shared<tarnvik::FrameJob>(packed_);
+  if (!tarnvik::FrameDecoder::instance().submit(job_)) job_.reset();
+}
+
+void CAnimoFrame::keep() {
+  if (!packed_) return;
+  unpack();
+  tarnvik::CFrameCache::instance().remove(this);
+  packed_ = {};
+  job_.reset();
+}
+
+void CAnimoFrame::FlipH() {
+  flippedH_ = !flippedH_;
+  if (isUnpacked()) CGraphicsObject::FlipH();
+}
+
+void CAnimoFrame::FlipV() {
+  flippedV_ = !flippedV_;
+  if (isUnpacked()) CGraphicsObject::FlipV();
+}
+
+void CAnimoFrame::sharePacked(const CAnimoFrame& other) {
+  setPacked(other.packed_, other.depth_, other.number_);
+  flippedH_ = other.flippedH_;
+  flippedV_ = other.flippedV_;
+}
+
+// --- frames ---
+
+CAnimoFrame* CAnimo::frameAt(int n) const {
   return n >= 0 && n < GetNOF() ? frames_[static_cast<size_t>(n)].get() : nullptr;
+}
+
+CAnimoFrame* CAnimo::GetFrame(int n) const {
+  CAnimoFrame* frame = frameAt(n);
+  if (frame) frame->keep();
+  return frame;
 }
 
 int CAnimo::AddFrame(std::unique_ptr<CAnimoFrame> frame) {
@@ -83,7 +175,7 @@ int CAnimo::getFrameNo(const CXString& name) const {
 }
 
 CXPoint CAnimo::GetFramePosition(int n) const {
-  const CAnimoFrame* f = GetFrame(n);
+  const CAnimoFrame* f = frameAt(n);
   return f ? f->GetPosition() : CXPoint();
 }
 
@@ -201,6 +293,7 @@ bool CAnimo::Play(int event, int entry) {
   if (!isVisible()) Visible(true);
   state_ = kPlaying;
   SetEventFrame(event, std::clamp(entry, 0, static_cast<int>(e->entries.size()) - 1));
+  unpackAhead();
   restartTiming();
   notify(kStarted);
   return true;
@@ -319,6 +412,24 @@ void CAnimo::Next() {
     return;
   }
   if (SetEventFrame(currentEvent_, std::clamp(i, 0, n - 1))) notify(kTick);
+  unpackAhead();
+}
+
+void CAnimo::unpackAhead() {
+  // Two entries ahead: one frame tick's worth for the workers, at any rate up to the frame rate.
+  constexpr int kAhead = 2;
+  const CAnimoEvent* e = GetEventInfo(currentEvent_);
+  if (!e || state_ != kPlaying || tarnvik::FrameDecoder::instance().workers() == 0) return;
+  const int n = static_cast<int>(e->entries.size());
+  const int loopEnd = std::min(e->loopEnd, n - 1);
+  const int step = direction_ == kBackward ? -1 : 1;
+  int i = currentEntry_;
+  for (int k = 0; k < kAhead; ++k) {
+    i += step;
+    if (loopEnd > 0 && i > loopEnd && !(e->flags & CAnimoEvent::kBackAndForth)) i = std::clamp(e->loopStart, 0, n - 1);
+    if (i < 0 || i >= n) return;
+    if (CAnimoFrame* f = frameAt(e->entries[static_cast<size_t>(i)].frame)) f->unpackAhead();
+  }
 }
 
 void CAnimo::Prev() {
@@ -329,13 +440,13 @@ void CAnimo::Prev() {
 bool CAnimo::Seek(int entry) { return SetEventFrame(currentEvent_, entry); }
 
 bool CAnimo::SetFrame(int frame) {
-  if (!GetFrame(frame)) return false;
+  if (!frameAt(frame)) return false;
   return showFrame(frame, CXPoint());
 }
 
 bool CAnimo::SetEventFrame(int event, int entry) {
   const CAnimoEntry* info = GetFrameInfo(event, entry);
-  if (!info || !GetFrame(info->frame)) return false;
+  if (!info || !frameAt(info->frame)) return false;
   currentEvent_ = event;
   currentEntry_ = entry;
   if (hasEntrySounds() && info->hasSound && g_soundHook) g_soundHook(this, *info);
@@ -356,7 +467,13 @@ bool CAnimo::showFrame(int frame, CXPoint entryOffset) {
 }
 
 void CAnimo::placeFrame() {
-  CAnimoFrame* f = GetFrame(currentFrame_);
+  CAnimoFrame* f = frameAt(currentFrame_);
+  if (f != shownFrame_) {
+    if (shownFrame_) shownFrame_->setShown(false);
+    shownFrame_ = f;
+    if (f) f->setShown(true);
+  }
+  if (f) tarnvik::CFrameCache::instance().touch(f);
   if (!f || !f->GetDataPtr()) {
     SetDataPtr(nullptr, 0, 0, 16, 0);
   } else {
@@ -372,7 +489,7 @@ void CAnimo::placeFrame() {
 }
 
 CXPoint CAnimo::frameOffset() const {
-  const CAnimoFrame* f = GetFrame(currentFrame_);
+  const CAnimoFrame* f = frameAt(currentFrame_);
   return f ? f->GetPosition() + entryOffset_ : CXPoint();
 }
 
@@ -404,7 +521,7 @@ void CAnimo::FlipH() { flipFrames(true); }
 void CAnimo::FlipV() { flipFrames(false); }
 
 bool CAnimo::redraw(CGraphicsObject* destination) {
-  CAnimoFrame* f = GetFrame(currentFrame_);
+  CAnimoFrame* f = frameAt(currentFrame_);
   if (f && destination) {
     int depth = destination->GetRealBpp();
     if ((depth == 15 || depth == 16) && f->GetRealBpp() != depth && f->Convert(depth)) placeFrame();
@@ -416,7 +533,9 @@ void CAnimo::copyFrom(const CAnimo& other) {
   resetContent();
   for (const auto& from : other.frames_) {
     auto frame = std::make_unique<CAnimoFrame>();
-    if (from->GetDataPtr() && from->GetRealBpp() != 32 &&
+    if (from->isPacked()) {
+      frame->sharePacked(*from);
+    } else if (from->GetDataPtr() && from->GetRealBpp() != 32 &&
         frame->create(from->Width(), from->Height(), from->GetRealBpp(), from->hasAlpha())) {
       for (int y = 0; y < from->Height(); ++y)
         std::memcpy(frame->pixels16() + static_cast<size_t>(y) * frame->GetPitch(),

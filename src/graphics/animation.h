@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "foundation/playable.h"
+#include "graphics/frame_cache.h"
 #include "graphics/pixels/graphics_object.h"
 
 class CFile;
@@ -44,14 +45,53 @@ struct CAnimoEvent {
 };
 
 // A frame: its own pixels and alpha; its position is its offset from the animation's position.
+// A frame read from a file keeps its packed blocks and is unpacked when first due; it may return to
+// them (pack) to stay under the budget of unpacked frames, unless it is shown or was handed out.
 class CAnimoFrame : public CGraphicsObject {
  public:
   using CGraphicsObject::CGraphicsObject;
+  ~CAnimoFrame() override;
   // The compression type it was stored with, and the first three extra header values.
   int compression = 0;
   std::array<uint32_t, 3> extra{};
   // Extra header values past the alpha size (kept from the file, written back).
   std::vector<uint32_t> more;
+
+  // The frame takes its size from the blocks and has no pixels until it is unpacked; `number` names
+  // it in the warning when its blocks do not unpack.
+  void setPacked(tarnvik::PackedFrame packed, int depth, int number);
+  const tarnvik::PackedFrame& packedBlocks() const { return packed_; }
+  // Whether it can return to its packed blocks.
+  bool isPacked() const { return static_cast<bool>(packed_); }
+  bool isUnpacked() const { return pixels() != nullptr; }
+  // The pixels, unpacked first when they are not there (waiting for a worker that is at it). Blocks
+  // that do not unpack leave the frame empty, with one warning.
+  void* GetDataPtr() override;
+  bool DeCompress() override { return unpack(); }
+  bool unpack() override;
+  // Back to the packed blocks, freeing the pixels; false when the frame has none to return to or must stay.
+  bool pack() override;
+  bool bringBackCompressed() override { return pack(); }
+  // Starts unpacking on a worker thread when the frame will soon be due.
+  void unpackAhead();
+  // Unpacked for good: its pixels may be edited or held by others (they never return to the blocks).
+  void keep();
+  // An animation shows it (its pixels are borrowed): it stays unpacked.
+  void setShown(bool shown) { shown_ = shown; }
+  bool isShown() const { return shown_; }
+  // Flips apply to the pixels when they are there and again whenever they are unpacked.
+  void FlipH() override;
+  void FlipV() override;
+  // The same blocks and flips as the other frame, unpacked when due.
+  void sharePacked(const CAnimoFrame& other);
+
+ private:
+  bool install(tarnvik::UnpackedFrame unpacked);
+
+  tarnvik::PackedFrame packed_;
+  std::shared_ptr<tarnvik::FrameJob> job_;
+  int depth_ = 16, number_ = 0;
+  bool shown_ = false, flippedH_ = false, flippedV_ = false;
 };
 
 class CAnimo : public CGraphicsObject, public CPlayable {
@@ -85,8 +125,14 @@ class CAnimo : public CGraphicsObject, public CPlayable {
   // frames and false is returned.
   bool Load(CFileContext* context, const CXString& name);
   bool Load(CFile* file);
-  // Reads any supported layout from memory. A file that cannot be read whole leaves no frames.
+  // Reads any supported layout from memory (copied: the frames keep their packed blocks). A file that
+  // cannot be read whole leaves no frames.
   bool LoadFromMemory(const uint8_t* data, size_t size);
+  // Reads from bytes the frames share (a mapped file).
+  bool LoadFromBytes(std::shared_ptr<const tarnvik::FileBytes> bytes);
+  // Every frame unpacked as the file is read and its blocks dropped (the way before frames were
+  // unpacked when due; for comparisons).
+  static void setUnpackAtLoad(bool on);
   // Writes the animation ("NVP" unless another layout is asked for); the compression applies to
   // every frame (0 or 4). False when nothing could be written.
   bool Save(const CXString& name, int compression);
@@ -98,6 +144,7 @@ class CAnimo : public CGraphicsObject, public CPlayable {
 
   // --- frames ---
   int GetNOF() const { return static_cast<int>(frames_.size()); }
+  // The frame unpacked for good, for reading or editing its pixels (null when absent).
   CAnimoFrame* GetFrame(int n) const;
   // Takes ownership; returns the frame's number.
   int AddFrame(std::unique_ptr<CAnimoFrame> frame);
@@ -222,15 +269,20 @@ class CAnimo : public CGraphicsObject, public CPlayable {
 
  private:
   void restartTiming();
+  // The frame as it is (perhaps still packed).
+  CAnimoFrame* frameAt(int n) const;
+  // Offers the next frames of the playing event to the worker threads.
+  void unpackAhead();
   bool entrySoundPlays(const CAnimoEvent& event);
   // The current event has run out: go on with the next one (kContinue) or stop.
   void eventEnded();
   void flipFrames(bool horizontal);
-  bool readNVP(const uint8_t* data, size_t size, bool plus);
-  bool readOldest(const uint8_t* data, size_t size, int compression);
+  bool readNVP(const std::shared_ptr<const tarnvik::FileBytes>& file, bool plus);
+  bool readOldest(const std::shared_ptr<const tarnvik::FileBytes>& file, int compression);
   void resetContent();
 
   std::vector<std::unique_ptr<CAnimoFrame>> frames_;
+  CAnimoFrame* shownFrame_ = nullptr;  // the frame whose pixels the animation borrows
   std::vector<CAnimoEvent> events_;
   Layout layout_ = kNVP;
   int currentEvent_ = -1, currentEntry_ = 0, currentFrame_ = -1;

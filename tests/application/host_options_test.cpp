@@ -16,12 +16,13 @@ TEST(HostOptions, SplitsHostOptionsFromEngineWords) {
   HostOptions o;
   std::string err;
   ASSERT_TRUE(parseHostOptions({"--headless", "-path", "games/x", "--frames", "30", "-window", "--seed", "42",
-                                "--frame-ms", "20", "--log", "trace", "-res", "640", "480"},
+                                "--frame-ms", "20", "--log", "trace", "--frame-cache", "0", "-res", "640", "480"},
                                o, err))
       << err;
   EXPECT_TRUE(o.headless);
   EXPECT_EQ(o.frames, 30);
   EXPECT_EQ(o.frameMs, 20);
+  EXPECT_EQ(o.frameCacheMB, 0);
   EXPECT_EQ(o.seed, 42u);
   EXPECT_EQ(o.logLevel, tarnvik::log::Level::trace);
   EXPECT_EQ(HostOptions().logLevel, tarnvik::log::Level::warn);
@@ -44,6 +45,8 @@ TEST(HostOptions, RejectsBadValuesAndUnknownOptions) {
   EXPECT_FALSE(parseHostOptions({"--autosave-minutes", "soon"}, o, err));
   EXPECT_FALSE(parseHostOptions({"--load", "a.sav", "--load-slot", "1"}, o, err));
   EXPECT_EQ(err, "--load and --load-slot name two saves");
+  EXPECT_FALSE(parseHostOptions({"--frame-cache", "-1"}, o, err));
+  EXPECT_FALSE(parseHostOptions({"--frame-cache", "65537"}, o, err));
   EXPECT_FALSE(parseHostOptions({"--fullscreen"}, o, err));
   EXPECT_NE(err.find("--fullscreen"), std::string::npos);
   EXPECT_EQ(err.find("one dash"), std::string::npos);

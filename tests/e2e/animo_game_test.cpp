@@ -159,28 +159,32 @@ TEST_F(AnimoGameTest, TheScreenShowsTheSteppedFrameAtItsOffsetWithItsAlpha) {
   scene("OBJECT=A\nA:TYPE=ANIMO\nA:FILENAME=walk.ann\nA:TOCANVAS=TRUE\nA:VISIBLE=TRUE\nA:FPS=10\n"
         "OBJECT=S\nS:ONINIT={A^SETPOSITION(100,80);A^PLAY(\"walk\");}\n");
   // Steps at 100 and 200 ms: after 25 frames of 10 ms entry 2 (frame 2) is on the screen.
-  std::filesystem::path shot = dir_ / "shot.png";
-  ASSERT_EQ(play(25, {"--frame-ms", "10", "--screenshot", shot.string()}), 0) << err();
-  tarnvik::png::Image got;
-  std::string error;
-  ASSERT_TRUE(tarnvik::png::read(shot.string(), got, error)) << error;
-  ASSERT_EQ(got.width, 800);
-  ASSERT_EQ(got.channels, 3);
-  // Frame 2: 10 x 6 at its offset (2, 4) from the animation's place, the 4 left columns transparent
-  // over the black screen.
-  const int fx = 100 + 2, fy = 80 + 4, fw = 10, fh = 6;
-  int mismatches = 0;
-  for (int y = 70; y < 100; ++y)
-    for (int x = 90; x < 130; ++x) {
-      bool inside = x >= fx && x < fx + fw && y >= fy && y < fy + fh;
-      int p = (y - fy) * fw + (x - fx);
-      uint16_t want = inside && (x - fx) >= 4 ? static_cast<uint16_t>(0x1000 * 2 + p) : 0;
-      const uint8_t* q = &got.pixels[(static_cast<size_t>(y) * 800 + x) * 3];
-      bool same = q[0] == tarnvik::png::expand5(want >> 11) && q[1] == tarnvik::png::expand6((want >> 5) & 63) &&
-                  q[2] == tarnvik::png::expand5(want & 31);
-      if (!same && ++mismatches <= 5) ADD_FAILURE() << "pixel " << x << "," << y << ": want " << std::hex << want;
-    }
-  EXPECT_EQ(mismatches, 0);
+  // The same under a budget of nothing (each shown frame unpacked again).
+  for (const char* budget : {"32", "0"}) {
+    SCOPED_TRACE(std::string("--frame-cache ") + budget);
+    std::filesystem::path shot = dir_ / "shot.png";
+    ASSERT_EQ(play(25, {"--frame-ms", "10", "--frame-cache", budget, "--screenshot", shot.string()}), 0) << err();
+    tarnvik::png::Image got;
+    std::string error;
+    ASSERT_TRUE(tarnvik::png::read(shot.string(), got, error)) << error;
+    ASSERT_EQ(got.width, 800);
+    ASSERT_EQ(got.channels, 3);
+    // Frame 2: 10 x 6 at its offset (2, 4) from the animation's place, the 4 left columns transparent
+    // over the black screen.
+    const int fx = 100 + 2, fy = 80 + 4, fw = 10, fh = 6;
+    int mismatches = 0;
+    for (int y = 70; y < 100; ++y)
+      for (int x = 90; x < 130; ++x) {
+        bool inside = x >= fx && x < fx + fw && y >= fy && y < fy + fh;
+        int p = (y - fy) * fw + (x - fx);
+        uint16_t want = inside && (x - fx) >= 4 ? static_cast<uint16_t>(0x1000 * 2 + p) : 0;
+        const uint8_t* q = &got.pixels[(static_cast<size_t>(y) * 800 + x) * 3];
+        bool same = q[0] == tarnvik::png::expand5(want >> 11) && q[1] == tarnvik::png::expand6((want >> 5) & 63) &&
+                    q[2] == tarnvik::png::expand5(want & 31);
+        if (!same && ++mismatches <= 5) ADD_FAILURE() << "pixel " << x << "," << y << ": want " << std::hex << want;
+      }
+    EXPECT_EQ(mismatches, 0);
+  }
 }
 
 TEST_F(AnimoGameTest, ScenePauseFreezesAnimationsAndResumeGoesOnFromTheSameTime) {

@@ -8,6 +8,7 @@
 
 #include "files/bigfile.h"
 #include "files/bytereader.h"
+#include "files/file_bytes.h"
 #include "temp_tree.h"
 
 namespace {
@@ -153,6 +154,11 @@ TEST_F(BigFileTest, TheProcessArchiveServesOpensExistenceAndListings) {
   EXPECT_TRUE(CFile::fileExists(CXString(path("g/Dane/intro/INTRO.CNV"))));
   EXPECT_TRUE(CFile::dirExists(CXString(path("g/Dane/INTRO"))));
   EXPECT_EQ(slurp(nullptr, path("g/Dane/INTRO/intro.cnv"), CFile::modeRead | CFile::modeBinary), "packed scene");
+  // As shared bytes: a slice of the mapped archive, valid after the archive is closed.
+  auto shared = CFile::readShared(nullptr, CXString(path("g/Dane/intro/INTRO.CNV")));
+  ASSERT_NE(shared, nullptr);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(shared->data()), shared->size()), "packed scene");
+  EXPECT_EQ(CFile::readShared(nullptr, CXString(path("g/Dane/INTRO/other.cnv"))), nullptr);
   // Readable although no file on disk has that path (sound names are probed this way).
   EXPECT_TRUE(CFile::getPath(nullptr, CXString(path("g/Dane/INTRO/intro.cnv"))).isEmpty());
   EXPECT_TRUE(CFile::canRead(nullptr, CXString(path("g/Dane/intro/INTRO.CNV"))));
@@ -172,6 +178,7 @@ TEST_F(BigFileTest, TheProcessArchiveServesOpensExistenceAndListings) {
   EXPECT_EQ(slurp(nullptr, path("g/Dane/INTRO/intro.cnv"), CFile::modeRead | CFile::modeBinary), "local copy");
   CFile::closeBigFile();
   EXPECT_EQ(CFile::getBigFileIfc(), nullptr);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(shared->data()), shared->size()), "packed scene");
 }
 
 TEST_F(BigFileTest, RefusesBrokenArchivesAtOpenWithOneMessage) {

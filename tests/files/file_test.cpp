@@ -4,6 +4,7 @@
 #include <climits>
 
 #include "files/file.h"
+#include "files/file_bytes.h"
 #include "files/filenameresolver.h"
 #include "files/path.h"
 #include "settings/language.h"
@@ -264,6 +265,31 @@ TEST_F(FileOpen, ReadAllReadsWholeFiles) {
   EXPECT_EQ(data, (std::vector<uint8_t>{0, 1, 2, '\r', '\n'}));
   EXPECT_FALSE(CFile::readAll(nullptr, CXString("none.bin"), data));
   EXPECT_TRUE(data.empty());
+}
+
+TEST_F(FileOpen, ReadSharedGivesWholeFilesMappedOrReadAndArchiveEntries) {
+  auto text = [](const std::shared_ptr<const tarnvik::FileBytes>& bytes) {
+    return bytes ? std::string(reinterpret_cast<const char*>(bytes->data()), bytes->size()) : std::string("(none)");
+  };
+  write("blob.bin", std::string("\0\1\2\r\n", 5));
+  write("empty.bin", "");
+  for (bool mapping : {true, false}) {
+    SCOPED_TRACE(mapping ? "mapped" : "read");
+    tarnvik::FileBytes::setMapping(mapping);
+    auto blob = CFile::readShared(nullptr, CXString("BLOB.BIN"));
+    EXPECT_EQ(text(blob), std::string("\0\1\2\r\n", 5));
+    EXPECT_EQ(text(CFile::readShared(nullptr, CXString("empty.bin"))), "");
+    EXPECT_EQ(CFile::readShared(nullptr, CXString("none.bin")), nullptr);
+    // A file replaced while its bytes are held (as a rewrite does: a new file renamed over it) leaves them as read.
+    write("blob.new", "other");
+    std::filesystem::rename(path("blob.new"), path("blob.bin"));
+    EXPECT_EQ(text(blob), std::string("\0\1\2\r\n", 5));
+    write("blob.bin", std::string("\0\1\2\r\n", 5));
+  }
+  tarnvik::FileBytes::setMapping(true);
+  CFile::setBigFileIfc(std::make_unique<FakeArchive>(path("packed.img")));
+  EXPECT_EQ(text(CFile::readShared(nullptr, CXString("packed.img"))), "pik");
+  CFile::closeBigFile();
 }
 
 TEST_F(FileOpen, ExistenceAndEnumeration) {

@@ -4,8 +4,11 @@
 
 #include <cstring>
 #include <string>
+#include <string_view>
+#include <thread>
 #include <vector>
 
+#include "foundation/log.h"
 #include "foundation/xrandom.h"
 #include "graphics/animation.h"
 #include "graphics/window.h"
@@ -531,6 +534,130 @@ TEST_F(PlaybackTest, TheShownFramePlacesItselfAtThePositionPlusItsOffsets) {
   animo_.RemoveFrame(2);
   EXPECT_EQ(animo_.GetNOFInEvent(0), 1);
   EXPECT_EQ(animo_.GetFrameInfo(0, 0)->frame, 2);
+}
+
+// --- frames unpacked when due ---
+
+std::vector<std::string> g_warnings;
+void captureWarnings(tarnvik::log::Level level, std::string_view text) {
+  if (level == tarnvik::log::Level::warn) g_warnings.emplace_back(text);
+}
+
+// Frames of 64 x 48 (alpha on every other one) and one endless event through all of them, as a file.
+std::vector<uint8_t> framesFile(int compression, int count = 8) {
+  CAnimo made;
+  for (int i = 0; i < count; ++i) made.AddFrame(frame(i, 64, 48, i % 2 == 0));
+  CAnimoEvent all = event("all", {});
+  for (int i = 0; i < count; ++i) all.entries.push_back(entry(i));
+  all.loopEnd = count - 1;
+  made.AddEvent(all);
+  std::vector<uint8_t> bytes;
+  EXPECT_TRUE(made.SaveToMemory(compression, bytes));
+  return bytes;
+}
+
+// The shown picture: pixels and alpha.
+std::vector<int> shown(const CAnimo& a) {
+  std::vector<int> out{a.Width(), a.Height()};
+  for (int y = 0; y < a.Height(); ++y)
+    for (int x = 0; x < a.Width(); ++x) {
+      out.push_back(a.GetPixel(x, y));
+      out.push_back(a.GetAlpha(x, y));
+    }
+  return out;
+}
+
+// Budget, workers and the way of reading are put back after each test; warnings are captured.
+class FramesWhenDueTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    g_warnings.clear();
+    tarnvik::log::setSink(captureWarnings);
+    tarnvik::log::setLevel(tarnvik::log::Level::warn);
+  }
+  void TearDown() override {
+    tarnvik::CFrameCache::instance().setBudget(tarnvik::CFrameCache::kDefaultBudgetMB << 20);
+    tarnvik::FrameDecoder::instance().setWorkers(static_cast<int>(std::thread::hardware_concurrency()) - 1);
+    CAnimo::setUnpackAtLoad(false);
+    tarnvik::log::setSink(nullptr);
+    tarnvik::log::setLevel(tarnvik::log::Level::off);
+  }
+  // The file read with every frame unpacked at once: what every step must show.
+  static void readAllAtOnce(CAnimo& a, const std::vector<uint8_t>& bytes) {
+    CAnimo::setUnpackAtLoad(true);
+    ASSERT_TRUE(a.LoadFromMemory(bytes.data(), bytes.size()));
+    CAnimo::setUnpackAtLoad(false);
+  }
+};
+
+TEST_F(FramesWhenDueTest, FramesUnpackedOnWorkerThreadsShowThePixelsOfFramesUnpackedInPlace) {
+  for (int compression : {0, 2, 3, 4}) {
+    SCOPED_TRACE("compression " + std::to_string(compression));
+    const std::vector<uint8_t> bytes = framesFile(compression);
+    CAnimo reference, ahead;
+    readAllAtOnce(reference, bytes);
+    tarnvik::FrameDecoder::instance().setWorkers(2);
+    ASSERT_TRUE(ahead.LoadFromMemory(bytes.data(), bytes.size()));
+    ASSERT_TRUE(reference.Play("all"));
+    ASSERT_TRUE(ahead.Play("all"));
+    // Twice round the loop: each step's frame was offered to the workers two steps earlier.
+    for (int step = 0; step < 16; ++step) {
+      ASSERT_EQ(shown(ahead), shown(reference)) << "step " << step;
+      reference.Next();
+      ahead.Next();
+    }
+  }
+  EXPECT_TRUE(g_warnings.empty());
+}
+
+TEST_F(FramesWhenDueTest, UnderABudgetOfNothingOnlyTheShownFrameStaysUnpackedAndEveryStepLooksTheSame) {
+  const std::vector<uint8_t> bytes = framesFile(4);
+  CAnimo reference, tight;
+  readAllAtOnce(reference, bytes);
+  tarnvik::CFrameCache::instance().setBudget(0);
+  ASSERT_TRUE(tight.LoadFromMemory(bytes.data(), bytes.size()));
+  ASSERT_TRUE(reference.Play("all"));
+  ASSERT_TRUE(tight.Play("all"));
+  for (int step = 0; step < 24; ++step) {
+    // Flips made while frames are packed apply when they are unpacked again.
+    if (step == 5) {
+      reference.FlipH();
+      tight.FlipH();
+    }
+    if (step == 13) {
+      reference.FlipV();
+      tight.FlipV();
+    }
+    ASSERT_EQ(shown(tight), shown(reference)) << "step " << step;
+    const size_t frameBytes = static_cast<size_t>(tight.Width()) * tight.Height() * (step % 2 == 0 ? 3 : 2);
+    EXPECT_EQ(tarnvik::CFrameCache::instance().used(), frameBytes) << "step " << step << ": only the shown frame";
+    reference.Next();
+    tight.Next();
+  }
+  // A copy shares the packed frames and shows the same.
+  CAnimo copy;
+  copy.copyFrom(tight);
+  EXPECT_EQ(shown(copy), shown(tight));
+  EXPECT_TRUE(g_warnings.empty());
+}
+
+TEST_F(FramesWhenDueTest, ADamagedFrameFoundWhenFirstShownStaysEmptyWithOneWarning) {
+  std::vector<uint8_t> bytes = framesFile(4, 5);
+  // The last frame's block (frame 4 has alpha: its alpha block ends the file) asks for long literal runs.
+  for (size_t i = bytes.size() - 4; i < bytes.size(); ++i) bytes[i] = 127;
+  CAnimo late;
+  ASSERT_TRUE(late.LoadFromMemory(bytes.data(), bytes.size()));
+  EXPECT_TRUE(g_warnings.empty()) << "nothing is unpacked while reading";
+  ASSERT_TRUE(late.Play("all"));
+  for (int step = 0; step < 12; ++step) {
+    const bool damaged = late.Current() == 4;
+    EXPECT_EQ(late.Width() == 0, damaged) << "step " << step;
+    late.Next();
+  }
+  ASSERT_EQ(g_warnings.size(), 1u);
+  EXPECT_NE(g_warnings[0].find("frame 4 cannot be unpacked"), std::string::npos) << g_warnings[0];
+  EXPECT_EQ(late.GetFrame(4)->Width(), 0);
+  EXPECT_EQ(late.GetFrame(3)->Width(), 64);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include "files/bytereader.h"
 #include "files/file.h"
+#include "files/file_bytes.h"
 #include "foundation/log.h"
 #include "graphics/animation.h"
 #include "graphics/formats/frame_codec.h"
@@ -90,9 +91,13 @@ void writeFrameHeader(ByteWriter& w, size_t headerSize, const CAnimoFrame& f, in
   while (w.size() < start + headerSize) w.u8(0);
 }
 
-// Unpacks a frame's stored blocks into a frame; an empty frame (with a warning) when they do not unpack.
-std::unique_ptr<CAnimoFrame> makeFrame(const FrameHeader& h, int depth, std::span<const uint8_t> color,
-                                       std::span<const uint8_t> alpha, int index, CXString& problem) {
+// When set, frames are unpacked as they are read.
+bool g_unpackAtLoad = false;
+
+// A frame over its stored blocks, unpacked when due; an empty frame (with a warning) when its size is refused.
+std::unique_ptr<CAnimoFrame> makeFrame(const FrameHeader& h, int depth, const std::shared_ptr<const tarnvik::FileBytes>& file,
+                                       std::span<const uint8_t> color, std::span<const uint8_t> alpha, int index,
+                                       CXString& problem) {
   auto frame = std::make_unique<CAnimoFrame>();
   frame->compression = h.compression;
   frame->extra = h.extra;
@@ -104,30 +109,21 @@ std::unique_ptr<CAnimoFrame> makeFrame(const FrameHeader& h, int depth, std::spa
     TLOG_WARN("animation: " << problem.view());
     return frame;
   }
-  std::vector<uint16_t> pixels;
-  std::vector<uint8_t> alphaPlane;
-  if (!tarnvik::framecodec::unpack(h.compression, color, alpha, h.width, h.height, pixels, alphaPlane) ||
-      !frame->create(h.width, h.height, depth, !alpha.empty())) {
-    problem = "frame " + std::to_string(index) + " cannot be unpacked (compression " + std::to_string(h.compression) + ")";
-    TLOG_WARN("animation: " << problem.view());
-    frame->create(0, 0);
-    return frame;
-  }
-  std::memcpy(frame->GetDataPtr(), pixels.data(), pixels.size() * 2);
-  if (!alphaPlane.empty()) std::memcpy(frame->GetAlphaPtr(), alphaPlane.data(), alphaPlane.size());
-  frame->compression = 0;
-  frame->SetPosition(h.x, h.y);
+  frame->setPacked(tarnvik::PackedFrame{file, color, alpha, h.compression, h.width, h.height}, depth, index);
+  if (g_unpackAtLoad) frame->keep();
   return frame;
 }
 
 }  // namespace
 
+void CAnimo::setUnpackAtLoad(bool on) { g_unpackAtLoad = on; }
+
 bool CAnimo::Load(CFileContext* context, const CXString& name) {
   TLOG_DEBUG("CAnimo -> Loading file " << name.view());
-  std::vector<uint8_t> bytes;
-  bool ok = CFile::readAll(context, name, bytes) && LoadFromMemory(bytes.data(), bytes.size());
+  std::shared_ptr<const tarnvik::FileBytes> bytes = CFile::readShared(context, name);
+  bool ok = bytes && LoadFromBytes(bytes);
   if (!ok) {
-    if (bytes.empty()) resetContent();
+    if (!bytes || bytes->size() == 0) resetContent();
     TLOG_WARN("CAnimo -> Loading file " << name.view() << " - Failed." << (problem_.isEmpty() ? "" : " ")
                                        << problem_.view());
     return false;
@@ -139,11 +135,17 @@ bool CAnimo::Load(CFileContext* context, const CXString& name) {
 
 bool CAnimo::Load(CFile* file) {
   std::vector<uint8_t> bytes;
-  return CFile::readAll(file, bytes) && LoadFromMemory(bytes.data(), bytes.size());
+  return CFile::readAll(file, bytes) && LoadFromBytes(tarnvik::FileBytes::hold(std::move(bytes)));
 }
 
 bool CAnimo::LoadFromMemory(const uint8_t* data, size_t size) {
+  return LoadFromBytes(tarnvik::FileBytes::hold(data ? std::vector<uint8_t>(data, data + size) : std::vector<uint8_t>()));
+}
+
+bool CAnimo::LoadFromBytes(std::shared_ptr<const tarnvik::FileBytes> file) {
   resetContent();
+  const uint8_t* data = file ? file->data() : nullptr;
+  const size_t size = file ? file->size() : 0;
   problem_ = CXString();
   if (!data || size < kOldHeader) {
     problem_ = "shorter than a header";
@@ -151,16 +153,16 @@ bool CAnimo::LoadFromMemory(const uint8_t* data, size_t size) {
   }
   bool ok = false;
   if (std::memcmp(data, "NVP", 3) == 0) {
-    ok = readNVP(data, size, false);
+    ok = readNVP(file, false);
   } else if (std::memcmp(data, "NV+", 3) == 0) {
-    ok = readNVP(data, size, true);
+    ok = readNVP(file, true);
     layout_ = kNVPlus;
   } else if (std::memcmp(data, "PIK", 3) == 0 || std::memcmp(data, "PI2", 3) == 0 || std::memcmp(data, "PI3", 3) == 0) {
-    ok = readOldest(data, size, data[2] == 'K' ? 0 : data[2] == '2' ? 1 : 2);
+    ok = readOldest(file, data[2] == 'K' ? 0 : data[2] == '2' ? 1 : 2);
   } else if (std::memcmp(data, "PAK", 3) == 0) {
     problem_ = "the packed \"PAK\" layout is not supported";
   } else {
-    ok = readNVP(data, size, false);
+    ok = readNVP(file, false);
     animoFlags_ |= kOtherLayout;
   }
   if (!ok) {
@@ -171,11 +173,14 @@ bool CAnimo::LoadFromMemory(const uint8_t* data, size_t size) {
     return false;
   }
   if (GetNOF() > 0) placeFrame();
+  // The first event's first frame is the likeliest to be shown first: the workers start on it while
+  // the scene goes on loading.
+  if (const CAnimoEntry* first = GetFrameInfo(0, 0)) frameAt(first->frame)->unpackAhead();
   return true;
 }
 
-bool CAnimo::readNVP(const uint8_t* data, size_t size, bool plus) {
-  ByteReader r(data, size);
+bool CAnimo::readNVP(const std::shared_ptr<const tarnvik::FileBytes>& file, bool plus) {
+  ByteReader r(file->data(), file->size());
   r.skip(4);
   const size_t frameCount = r.u16();
   int depth = r.u16();
@@ -260,15 +265,16 @@ bool CAnimo::readNVP(const uint8_t* data, size_t size, bool plus) {
     auto color = r.view(h.colorSize);
     auto alpha = r.view(h.alphaSize);
     if (!r.ok()) return false;
-    frames_.push_back(makeFrame(h, depth, color, alpha, static_cast<int>(i), problem_));
+    frames_.push_back(makeFrame(h, depth, file, color, alpha, static_cast<int>(i), problem_));
   }
   events_ = std::move(events);
   return true;
 }
 
-bool CAnimo::readOldest(const uint8_t* data, size_t size, int compression) {
+bool CAnimo::readOldest(const std::shared_ptr<const tarnvik::FileBytes>& file, int compression) {
   layout_ = kPIK;
-  ByteReader r(data, size);
+  const uint8_t* data = file->data();
+  ByteReader r(data, file->size());
   r.skip(4);
   const size_t frameCount = r.u16();
   int depth = r.u16();
@@ -297,7 +303,7 @@ bool CAnimo::readOldest(const uint8_t* data, size_t size, int compression) {
     auto color = r.view(headers[i].colorSize);
     auto alpha = r.view(headers[i].alphaSize);
     if (!r.ok()) return false;
-    frames_.push_back(makeFrame(headers[i], depth, color, alpha, static_cast<int>(i), problem_));
+    frames_.push_back(makeFrame(headers[i], depth, file, color, alpha, static_cast<int>(i), problem_));
   }
   for (int k = 0; k < 3; ++k) {
     CAnimoEvent e;
@@ -391,8 +397,9 @@ bool CAnimo::SaveToMemory(int compression, std::vector<uint8_t>& out, Layout lay
   std::vector<std::vector<uint8_t>> colors(frames_.size()), alphas(frames_.size());
   std::vector<int> frameTypes(frames_.size(), 0);
   for (size_t i = 0; i < frames_.size(); ++i) {
+    // Unpacked here when still packed (and perhaps packed again by the budget after its turn).
+    if (!frames_[i]->GetDataPtr()) continue;
     const CAnimoFrame& f = *frames_[i];
-    if (!f.pixels()) continue;
     const size_t count = static_cast<size_t>(f.Width()) * f.Height();
     std::vector<uint16_t> pixels(count);
     for (int y = 0; y < f.Height(); ++y) {

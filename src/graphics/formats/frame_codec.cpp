@@ -43,9 +43,9 @@ bool canPack(int compression) {
   return compression == kNone || compression == kLZO || compression == kLZORLE || compression == kRLE;
 }
 
-bool unpack(int compression, std::span<const uint8_t> color, std::span<const uint8_t> alpha, int width, int height,
-            std::vector<uint16_t>& pixels, std::vector<uint8_t>& alphaOut) {
-  pixels.clear();
+bool unpackBytes(int compression, std::span<const uint8_t> color, std::span<const uint8_t> alpha, int width, int height,
+                 PixelBytes& colorBytes, PixelBytes& alphaOut) {
+  colorBytes.clear();
   alphaOut.clear();
   if (width < 1 || height < 1) return false;
   const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
@@ -53,25 +53,41 @@ bool unpack(int compression, std::span<const uint8_t> color, std::span<const uin
   bool ok = false;
   if (compression == kJPEG) {
     JPEG jpeg(color.data(), color.size());
+    std::vector<uint16_t> pixels;
     ok = jpeg.readHeader() && jpeg.getWidth() == width && jpeg.getHeight() == height && jpeg.decompress(16, pixels) &&
          pixels.size() == count;
-  } else if (canPack(compression)) {
-    std::vector<uint8_t> bytes(count * 2);
-    ok = unpackBlock(compression, color, bytes.size(), true, bytes.data());
     if (ok) {
-      pixels.resize(count);
-      for (size_t i = 0; i < count; ++i) pixels[i] = static_cast<uint16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
+      colorBytes.resize(count * 2);
+      for (size_t i = 0; i < count; ++i) {
+        colorBytes[2 * i] = static_cast<uint8_t>(pixels[i]);
+        colorBytes[2 * i + 1] = static_cast<uint8_t>(pixels[i] >> 8);
+      }
     }
+  } else if (canPack(compression)) {
+    colorBytes.resize(count * 2);
+    ok = unpackBlock(compression, color, colorBytes.size(), true, colorBytes.data());
   }
   if (ok && !alpha.empty()) {
     alphaOut.resize(count);
     ok = unpackBlock(compression, alpha, count, false, alphaOut.data());
   }
   if (!ok) {
-    pixels.clear();
+    colorBytes.clear();
     alphaOut.clear();
   }
   return ok;
+}
+
+bool unpack(int compression, std::span<const uint8_t> color, std::span<const uint8_t> alpha, int width, int height,
+            std::vector<uint16_t>& pixels, std::vector<uint8_t>& alphaOut) {
+  pixels.clear();
+  alphaOut.clear();
+  PixelBytes bytes, alphaBytes;
+  if (!unpackBytes(compression, color, alpha, width, height, bytes, alphaBytes)) return false;
+  alphaOut.assign(alphaBytes.begin(), alphaBytes.end());
+  pixels.resize(bytes.size() / 2);
+  for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = static_cast<uint16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
+  return true;
 }
 
 bool pack(int compression, std::span<const uint16_t> pixels, std::span<const uint8_t> alpha, std::vector<uint8_t>& color,

@@ -41,6 +41,29 @@ bool CGraphicsObject::create(int width, int height, int bpp, bool withAlpha) {
   return true;
 }
 
+bool CGraphicsObject::adoptPixels(tarnvik::PixelBytes&& pixels, tarnvik::PixelBytes&& alpha, int width, int height,
+                                  int bpp) {
+  if (width < 1 || height < 1 || width > kMaxSide || height > kMaxSide || (bpp != 15 && bpp != 16)) return false;
+  const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
+  if (pixels.size() != count * 2 || (!alpha.empty() && alpha.size() != count)) return false;
+  kept_.clear();
+  owned_ = std::move(pixels);
+  alpha_ = std::move(alpha);
+  pixels_ = owned_.data();
+  bpp_ = bpp;
+  width_ = pitch_ = width;
+  height_ = height;
+  return true;
+}
+
+void CGraphicsObject::freePixels() {
+  tarnvik::PixelBytes().swap(owned_);
+  tarnvik::PixelBytes().swap(alpha_);
+  tarnvik::PixelBytes().swap(kept_);
+  pixels_ = nullptr;
+  width_ = height_ = pitch_ = 0;
+}
+
 void CGraphicsObject::SetDataPtr(void* pixels, int width, int height, int bpp, int pitch) {
   owned_.clear();
   kept_.clear();

@@ -9,6 +9,7 @@
 #include "foundation/xobject.h"
 #include "foundation/xstring.h"
 #include "graphics/pixels/drawable_watcher.h"
+#include "graphics/pixels/pixel_bytes.h"
 
 class CColor;
 class CGraphicsObject;
@@ -146,6 +147,11 @@ class CGraphicsObject : public CXObject, public CInvalidateObserver {
   void setFileName(const CXString& name) { fileName_ = name; }
 
  protected:
+  // Takes 16-bit pixels (width × height × 2 bytes in memory order) and an alpha plane (width × height
+  // bytes, or empty) as its own storage, without copying; false (and nothing taken) for other sizes.
+  bool adoptPixels(tarnvik::PixelBytes&& pixels, tarnvik::PixelBytes&& alpha, int width, int height, int bpp);
+  // Gives the pixel and alpha storage back (not only empties it): no pixels, no size.
+  void freePixels();
   void setSize(int width, int height) {
     width_ = width;
     height_ = height;
@@ -159,9 +165,9 @@ class CGraphicsObject : public CXObject, public CInvalidateObserver {
   CDrawableCanvas* canvas_ = nullptr;
   CGraphicsObject* destiny_ = nullptr;
   CGraphicsObject* parent_ = nullptr;
-  std::vector<uint8_t> owned_;      // pixel storage when the object owns its pixels
-  std::vector<uint8_t> alpha_;
-  std::vector<uint8_t> kept_;       // own pixels before children were drawn in
+  tarnvik::PixelBytes owned_;      // pixel storage when the object owns its pixels
+  tarnvik::PixelBytes alpha_;
+  tarnvik::PixelBytes kept_;       // own pixels before children were drawn in
   void* pixels_ = nullptr;
   int bpp_ = 16;
   int width_ = 0, height_ = 0, pitch_ = 0;

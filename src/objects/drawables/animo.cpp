@@ -377,7 +377,11 @@ CMC_Object* CMC_Animo_Runner::run(int id, CMC_Object* target, CMC_ObjectsContain
   auto integer = [](int64_t v) { return CMC_VariableFactory::integer(static_cast<int32_t>(v)); };
   auto string = [](const CXString& s) { return CMC_VariableFactory::string(s); };
   if (auto shared = sharedMethod(id)) {
-    tarnvik::GraphicTarget graphic{&animo, animo.GetFrame(animo.Current()), [object] { object->invalidate(); },
+    // Only the methods that edit pixels take the shown frame for good (it never returns to its packed form).
+    const bool edits = *shared == tarnvik::GraphicMethod::MergeAlpha || *shared == tarnvik::GraphicMethod::MergeAlpha2 ||
+                       *shared == tarnvik::GraphicMethod::ReplaceColor;
+    tarnvik::GraphicTarget graphic{&animo, edits ? animo.GetFrame(animo.Current()) : nullptr,
+                                   [object] { object->invalidate(); },
                                    [&animo] { animo.placeFrame(); }};
     return tarnvik::runGraphicMethod(*shared, graphic, scope, args);
   }

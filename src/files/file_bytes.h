@@ -1,0 +1,40 @@
+// FileBytes: a whole file as shared read-only bytes, mapped from disk where possible, else held in memory.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace tarnvik {
+
+// Parsers that keep parts of a file packed (animation frames) hold these bytes for as long as they
+// need them; a mapping saves the copy of reading and lets the system drop pages it can read again.
+class FileBytes {
+ public:
+  virtual ~FileBytes() = default;
+  const uint8_t* data() const { return data_; }
+  size_t size() const { return size_; }
+  std::span<const uint8_t> span() const { return {data_, size_}; }
+
+  // The file at a real path mapped read-only; null when it cannot be opened or mapped, or mapping is
+  // off (the caller then reads). An empty file maps to empty bytes.
+  static std::shared_ptr<const FileBytes> map(const std::string& nativePath);
+  // Whether map() maps (the default). A mapped file cut short on disk while in use would end
+  // the process at the next touch of its lost pages, so a player that expects files to be edited
+  // while it runs (--watch) reads them instead.
+  static void setMapping(bool on);
+  // A part of other bytes (an entry of a mapped archive), keeping them alive; null when it lies outside.
+  static std::shared_ptr<const FileBytes> slice(std::shared_ptr<const FileBytes> whole, size_t offset, size_t size);
+  // Bytes already read (an archive entry, a buffer in memory).
+  static std::shared_ptr<const FileBytes> hold(std::vector<uint8_t> bytes);
+
+ protected:
+  FileBytes() = default;
+  const uint8_t* data_ = nullptr;
+  size_t size_ = 0;
+};
+
+}  // namespace tarnvik
