@@ -13,10 +13,12 @@
 #include <fstream>
 #include <functional>
 #include <initializer_list>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "graphics/animation.h"
 #include "graphics/formats/image.h"
 #include "graphics/formats/png.h"
 #include "settings/config.h"
@@ -97,6 +99,30 @@ for i in $(seq 1 100); do
 done
 [ -n "$id" ] || { kill $pid; exit 11; }
 )sh";
+
+// The bytes of an animation whose event GO shows two 4 x 4 entries at 10 frames per second, the
+// second playing `sound`; empty when it cannot be made.
+inline std::vector<uint8_t> tickAnimation(const char* sound, uint32_t animoFlags = 0) {
+  CAnimo animo;
+  CAnimoEvent event;
+  event.name = "GO";
+  event.fps = 10;
+  for (int i = 0; i < 2; ++i) {
+    auto frame = std::make_unique<CAnimoFrame>();
+    if (!frame->create(4, 4, 16, false)) return {};
+    animo.AddFrame(std::move(frame));
+    CAnimoEntry entry;
+    entry.frame = i;
+    event.entries.push_back(entry);
+  }
+  event.entries[1].hasSound = true;
+  event.entries[1].sound = sound;
+  animo.AddEvent(event);
+  animo.SetAnimoFlags(animoFlags);
+  std::vector<uint8_t> ann;
+  if (!animo.SaveToMemory(0, ann)) return {};
+  return ann;
+}
 
 inline std::string slurp(const fs::path& file) {
   std::ifstream in(file, std::ios::binary);

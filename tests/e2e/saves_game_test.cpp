@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "e2e/player_fixture.h"
-#include "graphics/animation.h"
 #include "settings/config.h"
 #include "sound/codec.h"
 
@@ -133,23 +132,8 @@ TEST_F(SavesGameTest, AnAnimationsSoundPlayingWhenSavedGoesOnFromItsSample) {
   // The second entry of GO starts a one-second sound; the save falls in its middle.
   fs::path game = dir_ / "ticking";
   fs::create_directories(game / "Dane" / "S");
-  CAnimo animo;
-  CAnimoEvent event;
-  event.name = "GO";
-  event.fps = 10;
-  for (int i = 0; i < 2; ++i) {
-    auto frame = std::make_unique<CAnimoFrame>();
-    ASSERT_TRUE(frame->create(4, 4, 16, false));
-    animo.AddFrame(std::move(frame));
-    CAnimoEntry entry;
-    entry.frame = i;
-    event.entries.push_back(entry);
-  }
-  event.entries[1].hasSound = true;
-  event.entries[1].sound = "tick.wav";
-  animo.AddEvent(event);
-  std::vector<uint8_t> ann;
-  ASSERT_TRUE(animo.SaveToMemory(0, ann));
+  std::vector<uint8_t> ann = tickAnimation("tick.wav");
+  ASSERT_FALSE(ann.empty());
   std::ofstream(game / "Dane/S/go.ann", std::ios::binary).write(reinterpret_cast<const char*>(ann.data()), ann.size());
   std::vector<uint8_t> pcm;
   for (int i = 0; i < 44100; ++i) {

@@ -74,26 +74,8 @@ class SoundGameTest : public tarnvik::e2e::SceneGameTest {
   // An animation go.ann with the animation flags given: its event GO shows two entries at 10 frames
   // per second, the second playing tick.wav (441 samples of 7000).
   void writeTickAnimation(uint32_t animoFlags = 0) {
-    CAnimo animo;
-    for (int i = 0; i < 2; ++i) {
-      auto f = std::make_unique<CAnimoFrame>();
-      ASSERT_TRUE(f->create(4, 4, 16, false));
-      animo.AddFrame(std::move(f));
-    }
-    CAnimoEvent e;
-    e.name = "GO";
-    e.fps = 10;
-    for (int i = 0; i < 2; ++i) {
-      CAnimoEntry entry;
-      entry.frame = i;
-      e.entries.push_back(entry);
-    }
-    e.entries[1].hasSound = true;
-    e.entries[1].sound = "tick.wav";
-    animo.AddEvent(e);
-    animo.SetAnimoFlags(animoFlags);
-    std::vector<uint8_t> ann;
-    ASSERT_TRUE(animo.SaveToMemory(0, ann));
+    std::vector<uint8_t> ann = tarnvik::e2e::tickAnimation("tick.wav", animoFlags);
+    ASSERT_FALSE(ann.empty());
     writeBytes("Dane/S/go.ann", ann);
     writeConstant("Dane/S/tick.wav", 44100, 441, 7000);
   }
