@@ -12,7 +12,6 @@ uint32_t RealClock::now() const {
   return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count());
 }
 
-void RealClock::set(uint32_t ms) { start_ = std::chrono::steady_clock::now() - std::chrono::milliseconds(ms); }
 
 void RealClock::delay(uint32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 

@@ -20,8 +20,6 @@ class RealClock final : public Clock {
   RealClock();
   uint32_t now() const override;
   void delay(uint32_t ms) override;
-  // Reads `ms` now and goes on from there (a loaded save's time).
-  void set(uint32_t ms);
 
  private:
   std::chrono::steady_clock::time_point start_;
