@@ -163,8 +163,7 @@ std::vector<CXString> CMC_Class::classFiles() const {
   return files;
 }
 
-bool CMC_Class::import(const CXString& file) {
-  CXString path = classFilePath(file.view());
+bool CMC_Class::import(const CXString& path) {
   if (path.isEmpty()) return false;
   std::unique_ptr<CMElements> elements(CMElementsLoader::load(getWindow(), path));
   if (!elements) {
@@ -195,14 +194,7 @@ CMC_Object* CMC_Class::newInstance(const CXString& name, CMC_ObjectsContainer* s
   }
   NestingGuard guard;
   auto* instance = new CMC_Class(name, scope, this);
-  std::string_view bases = base_.view();
-  while (!bases.empty()) {
-    size_t comma = bases.find(',');
-    instance->import(CXString(bases.substr(0, comma)));
-    if (comma == std::string_view::npos) break;
-    bases.remove_prefix(comma + 1);
-  }
-  instance->import(def_);
+  for (const CXString& path : classFiles()) instance->import(path);
   scope->addObject(instance);
   std::weak_ptr<char> alive = mc::lifeOf(instance);
   for (CMC_Object* o : std::vector<CMC_Object*>(instance->objects())) {

@@ -39,8 +39,8 @@ class CMC_Class : public CMC_ObjectsContainer {
                           CMC_Class** made = nullptr);
   // The class files an instance imports, bases first, as "$COMMON\CLASSES\" + file.
   std::vector<CXString> classFiles() const;
-  // Imports one class file ("$COMMON\CLASSES\" + file) into this instance; false when unreadable.
-  bool import(const CXString& file);
+  // Imports one class file (a path of classFiles()) into this instance; false when unreadable.
+  bool import(const CXString& path);
   // Runs the named behaviour of this instance with the parameter texts; the result is a pooled copy
   // of "__RETURN__" (null when there is none), or null when the instance has no such behaviour.
   CMC_Object* callMethod(const CXString& name, const std::vector<CXString>& params);
