@@ -331,16 +331,10 @@ bool PlayerRun::openVideo() {
 // kept there; else automatic.
 tarnvik::ScaleMode PlayerRun::scaleMode() {
   using namespace tarnvik;
-  CConfig kept(playerOptionsFile());
-  ScaleMode mode = ScaleMode::automatic;
-  if (options_.scale) {
-    mode = *options_.scale;
-    kept.PutString("player", "scale", scaleModeName(mode));
-    if (!kept.flush()) std::fprintf(stderr, "tarnvik: cannot write the player's options %s\n", playerOptionsFile().c_str());
-  } else if (!parseScaleMode(kept.GetString("player", "scale").str(), mode)) {
-    mode = ScaleMode::automatic;
-  }
-  return mode;
+  if (!options_.scale) return keptScaleMode(playerOptionsFile()).value_or(ScaleMode::automatic);
+  std::string error;
+  if (!keepScaleMode(playerOptionsFile(), *options_.scale, error)) std::fprintf(stderr, "tarnvik: %s\n", error.c_str());
+  return *options_.scale;
 }
 
 // A virtual clock advanced per frame when headless, the real clock otherwise. A recorded run moves a

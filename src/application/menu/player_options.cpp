@@ -46,4 +46,21 @@ bool writePlayerOptions(const std::string& file, const PlayerOptions& options, s
   return true;
 }
 
+std::optional<ScaleMode> keptScaleMode(const std::string& file) {
+  CConfig config{CXString(file)};
+  ScaleMode mode = ScaleMode::automatic;
+  if (!parseScaleMode(config.GetString(kSection, "scale").str(), mode)) return std::nullopt;
+  return mode;
+}
+
+bool keepScaleMode(const std::string& file, ScaleMode mode, std::string& error) {
+  CConfig config{CXString(file)};
+  config.PutString(kSection, "scale", scaleModeName(mode));
+  if (config.isDirty() && !config.flush()) {
+    error = "cannot write the player's options " + file;
+    return false;
+  }
+  return true;
+}
+
 }  // namespace tarnvik

@@ -1,8 +1,11 @@
-// The player's own options that its menu changes (volumes, mute, full screen), kept in player.ini.
+// The player's own options (volumes, mute, full screen from its menu; the scale mode from --scale),
+// kept in player.ini.
 #pragma once
 
 #include <optional>
 #include <string>
+
+#include "platform/scaling.h"
 
 namespace tarnvik {
 
@@ -20,5 +23,9 @@ struct PlayerOptions {
 PlayerOptions readPlayerOptions(const std::string& file);
 // Writes them into the file, keeping its other keys (the scale mode); false with `error`.
 bool writePlayerOptions(const std::string& file, const PlayerOptions& options, std::string& error);
+// The scale mode kept in the file (unset when absent or unreadable), and keeping one there alone
+// (the other keys as they are; false with `error`).
+std::optional<ScaleMode> keptScaleMode(const std::string& file);
+bool keepScaleMode(const std::string& file, ScaleMode mode, std::string& error);
 
 }  // namespace tarnvik
