@@ -40,6 +40,7 @@
 #include "platform/clock.h"
 #include "runtime/behaviour.h"
 #include "game_watcher.h"
+#include "main_loop.h"
 #include "menu_host.h"
 #include "player_audio.h"
 #include "player_saves.h"
@@ -198,6 +199,7 @@ class PlayerRun {
   explicit PlayerRun(tarnvik::HostOptions options) : options_(std::move(options)) {}
   // The clock goes before the window, sound and input that may still read it while they close.
   ~PlayerRun() {
+    application_.reset();
     CMC_Application_Runner::setPrinter(nullptr);
     tarnvik::setEngineClock(nullptr);
   }
@@ -219,6 +221,8 @@ class PlayerRun {
   void startClock();
   bool makeScreen();
   int play();
+  bool playFrame();
+  int finishPlaying();
   bool handleHostEvents(CApplication& application);
   void pace();
   void changeFocus(CApplication& application, bool focused);
@@ -256,6 +260,11 @@ class PlayerRun {
   std::vector<tarnvik::InputEvent> taken_;
   std::optional<tarnvik::GameWatcher> watcher_;
   std::unique_ptr<tarnvik::PlayerSaves> saves_;
+  // Declared last, so it goes first: its objects still reach the window, sound and saves above.
+  std::unique_ptr<CApplication> application_;
+  std::optional<int> limit_;
+  CXString scene_;
+  bool closed_ = false;
 };
 
 // The game folder, its settings file and its data folder. The game is the plain word naming a folder
@@ -342,13 +351,13 @@ tarnvik::ScaleMode PlayerRun::scaleMode() {
 // generator is seeded here too: a seed given, the script's, 1 headless, else the time.
 void PlayerRun::startClock() {
   using namespace tarnvik;
-  if (options_.headless) CMC_System::setEpoch(kHeadlessEpoch);
-  hostClock_ = options_.headless || recorder_ ? static_cast<Clock*>(&virtualClock_) : &realClock_;
+  if (options_.onVirtualClock()) CMC_System::setEpoch(kHeadlessEpoch);
+  hostClock_ = options_.onVirtualClock() || recorder_ ? static_cast<Clock*>(&virtualClock_) : &realClock_;
   gameClock_.emplace(*hostClock_);
   setEngineClock(&*gameClock_);
   uint32_t seed = options_.seed                  ? *options_.seed
                   : script_ && script_->seed() ? *script_->seed()
-                  : options_.headless           ? 1u
+                  : options_.onVirtualClock()   ? 1u
                                                 : static_cast<uint32_t>(std::time(nullptr));
   CXRandom::seed(seed);
   if (recorder_) recorder_->seed(seed);
@@ -373,7 +382,7 @@ bool PlayerRun::makeScreen() {
   if (options_.watch) FileBytes::setMapping(false);
   // Mouse and keyboard: the window's own, when it has them; scripted events join them per frame.
   input_ = std::make_unique<CInputManager>(window_.get(), video_->getInput());
-  audio_ = std::make_unique<PlayerAudio>(window_.get(), commandLine_.get(), options_.headless, kept_.masterVolume,
+  audio_ = std::make_unique<PlayerAudio>(window_.get(), commandLine_.get(), options_.onVirtualClock(), kept_.masterVolume,
                                          options_.muteUnfocused, !options_.audioOutFile.empty());
   audio_->setVolumes(kept_.masterVolume, kept_.musicVolume);
   audio_->setMuted(kept_.mute);
@@ -385,7 +394,8 @@ bool PlayerRun::makeScreen() {
 // close or a signal; then writes what the options asked for.
 int PlayerRun::play() {
   using namespace tarnvik;
-  CApplication application(window_.get(), settingsFile_, options_.archiveFile, commandLine_.get());
+  application_ = std::make_unique<CApplication>(window_.get(), settingsFile_, options_.archiveFile, commandLine_.get());
+  CApplication& application = *application_;
   application.setDataFolder(dataFolder_);
   // The games installed beside the demo (PREFIX/share/tarnvik) are read-only, whoever runs them.
   application.setInstalledGamesFolder(
@@ -417,58 +427,66 @@ int PlayerRun::play() {
     std::fprintf(stderr, "tarnvik: --watch is ignored while an --input script is replayed\n");
   else if (options_.watch)
     watcher_.emplace(gameFolder_);
-  std::optional<int> limit = options_.frames;
-  if (!limit && options_.headless) limit = std::max(kHeadlessDefaultFrames, script_ ? script_->length() : 0);
+  limit_ = options_.frames;
+  if (!limit_ && options_.headless) limit_ = std::max(kHeadlessDefaultFrames, script_ ? script_->length() : 0);
   lastFrameTime_ = std::chrono::steady_clock::now();
-  bool closed = false;
-  while ((!limit || frames_ < *limit) && !g_stop && !window_->isQuit()) {
-    if (!handleHostEvents(application)) {
-      closed = true;
-      break;
-    }
-    frameStart_ = std::chrono::steady_clock::now();
-    advanceClock();
-    bool menuOpen = menu_->update();
-    // Sound up to the tick's time is mixed before the tick, so a sound started in the tick begins
-    // at the sample of the time the script saw (silence while the menu holds it).
-    audio_->pump(hostClock_->now());
-    if (menu_->quitAsked()) {
-      closed = true;
-      break;
-    }
-    if (menuOpen) {
-      ++frames_;
-      pace();
-      continue;
-    }
-    window_->Tick();
-    application.domodal();
+  scene_ = application.getCurrentSceneName();
+  return runMainLoop(1000 / options_.frameMs, [this] { return playFrame(); }, [this] { return finishPlaying(); });
+}
+
+// One frame: the host's events, the clock, the menu or the game's tick, the settings kept. False when
+// the run ends (the frame limit, the game's exit, the window's close, the menu's Quit or a signal).
+bool PlayerRun::playFrame() {
+  using namespace tarnvik;
+  CApplication& application = *application_;
+  if ((limit_ && frames_ >= *limit_) || g_stop || window_->isQuit()) return false;
+  if (!handleHostEvents(application)) return !(closed_ = true);
+  frameStart_ = std::chrono::steady_clock::now();
+  advanceClock();
+  bool menuOpen = menu_->update();
+  // Sound up to the tick's time is mixed before the tick, so a sound started in the tick begins
+  // at the sample of the time the script saw (silence while the menu holds it).
+  audio_->pump(hostClock_->now());
+  if (menu_->quitAsked()) return !(closed_ = true);
+  if (menuOpen) {
     ++frames_;
-    saves_->afterFrame(frames_ - 1);
-    if (watcher_) reloadOnChange(application);
-
-    // Settings: written at most once a second of engine time while playing, and at once when the
-    // scene changes or the window loses focus; the rest waits for the end of the run.
-    CXString now = application.getCurrentSceneName();
-    if (now != scene) {
-      scene = now;
-      flushSettings(application, "scene change");
-    } else if (engineClock().now() - lastFlush_ >= kSettingsFlushMs) {
-      flushSettings(application, "periodic");
-    }
-
     pace();
+    return true;
   }
+  window_->Tick();
+  application.domodal();
+  ++frames_;
+  saves_->afterFrame(frames_ - 1);
+  if (watcher_) reloadOnChange(application);
+
+  // Settings: written at most once a second of engine time while playing, and at once when the
+  // scene changes or the window loses focus; the rest waits for the end of the run.
+  CXString now = application.getCurrentSceneName();
+  if (now != scene_) {
+    scene_ = now;
+    flushSettings(application, "scene change");
+  } else if (engineClock().now() - lastFlush_ >= kSettingsFlushMs) {
+    flushSettings(application, "periodic");
+  }
+  pace();
+  return true;
+}
+
+// After the last frame: the sound up to its time, the outputs asked for, the settings and the game's exit.
+int PlayerRun::finishPlaying() {
+  using namespace tarnvik;
+  CApplication& application = *application_;
   audio_->pump(hostClock_->now());
   bool outputToStdout = reachesStandardOutput(options_.audioOutFile) || reachesStandardOutput(options_.screenshotFile) ||
                         reachesStandardOutput(options_.recordFile);
   std::fprintf(outputToStdout ? stderr : stdout, "tarnvik: %d frames, scene %s\n", frames_,
                application.getCurrentSceneName().c_str());
-  int status = writeOutputs(closed || g_stop);
+  int status = writeOutputs(closed_ || g_stop);
   flushSettings(application, "exit");
   application.OnExit();
   if (application.getConfig()->isDirty() && !application.getConfig()->flush())
     std::fprintf(stderr, "tarnvik: cannot write the settings file %s\n", settingsFile_.c_str());
+  log::reportRepeats();
   return status;
 }
 
@@ -540,7 +558,7 @@ void PlayerRun::changeFocus(CApplication& application, bool focused) {
 // to the millisecond with the remainder carried), written into the recording with the frame's input.
 void PlayerRun::advanceClock() {
   uint32_t advance = static_cast<uint32_t>(options_.frameMs);
-  if (options_.headless) {
+  if (options_.onVirtualClock()) {
     if (script_)
       if (std::optional<uint32_t> ms = script_->clockAt(frames_)) advance = *ms;
     virtualClock_.advance(advance);
@@ -650,8 +668,11 @@ int main(int argc, char** argv) {
     return 0;
   }
   log::setLevel(options.logLevel);
+#ifdef __EMSCRIPTEN__
+  // The browser runs the frames after main has returned: the run lives on with the page.
+  return (new PlayerRun(std::move(options)))->run();
+#else
   PlayerRun run(std::move(options));
-  int status = run.run();
-  log::reportRepeats();
-  return status;
+  return run.run();
+#endif
 }

@@ -11,7 +11,7 @@ namespace tarnvik {
 
 namespace {
 
-// Autosave period in a window when none is given; headless runs (tests) autosave only when asked.
+// Autosave period in a window when none is given; runs on the virtual clock (tests) autosave only when asked.
 constexpr int kDefaultAutosaveMinutes = 5;
 
 std::string playTime(int64_t ms) {
@@ -26,7 +26,7 @@ std::string playTime(int64_t ms) {
 PlayerSaves::PlayerSaves(CApplication& application, const HostOptions& options, const std::string& gameFolder,
                          GameSaves::Host host)
     : options_(options), saves_(application, defaultSavesFolder(gameFolder), gameName(gameFolder), std::move(host)) {
-  saves_.setAutosave(options.autosaveMinutes.value_or(options.headless ? 0 : kDefaultAutosaveMinutes));
+  saves_.setAutosave(options.autosaveMinutes.value_or(options.onVirtualClock() ? 0 : kDefaultAutosaveMinutes));
 }
 
 bool PlayerSaves::loadAtStart() {

@@ -107,6 +107,8 @@ bool parseHostOptions(const std::vector<std::string>& args, HostOptions& out, st
     long long n = 0;
     if (a == "--headless") {
       out.headless = true;
+    } else if (a == "--virtual-clock") {
+      out.virtualClock = true;
     } else if (a == "--help") {
       out.help = true;
     } else if (a == "--version") {
@@ -177,7 +179,8 @@ bool parseHostOptions(const std::vector<std::string>& args, HostOptions& out, st
       return false;
     }
   }
-  if (!out.audioOutFile.empty() && !out.headless) return error = "--audio-out needs --headless", false;
+  if (!out.audioOutFile.empty() && !out.onVirtualClock())
+    return error = "--audio-out needs --headless or --virtual-clock", false;
   if (!out.loadFile.empty() && out.loadSlot) return error = "--load and --load-slot name two saves", false;
   return takeGame(out, error);
 }
@@ -202,14 +205,16 @@ std::string hostUsage() {
          "host options:\n"
          "  --headless         no window, no audio device; virtual clock\n"
          "                     (without it: a window, or headless on the real clock when there is no display)\n"
+         "  --virtual-clock    a window on the headless run's clock: time moves --frame-ms a frame, the\n"
+         "                     headless seed, sound mixed on that clock and not played (replays in a window)\n"
          "  --frames N         run N frames, then exit (headless default: 600; also in a window)\n"
-         "  --frame-ms MS      virtual milliseconds per frame in headless mode (default 16)\n"
+         "  --frame-ms MS      virtual milliseconds per frame on the virtual clock (default 16)\n"
          "  --settings FILE    the settings (INI) file (default: $XDG_DATA_HOME/tarnvik/<game>.ini)\n"
          "  --archive FILE     archive to open for the process\n"
          "  --input FILE       play a script of input events (docs/player.md gives the format)\n"
          "  --record FILE      write the run's input, seed and frame times in that format for --input\n"
          "  --screenshot FILE  when the run ends, write the screen as an 8-bit RGB PNG\n"
-         "  --audio-out FILE   (headless) write all mixed sound as a 16-bit stereo 44100 Hz WAV\n"
+         "  --audio-out FILE   (virtual clock) write all mixed sound as a 16-bit stereo 44100 Hz WAV\n"
          "  --volume 0-100     master volume (default 100)\n"
          "  --mute-unfocused   silence while the window is not focused (default: sound goes on)\n"
          "  --scale MODE       pixel (whole multiples), fit (keeps the aspect ratio) or stretch; kept\n"

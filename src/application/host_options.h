@@ -14,6 +14,9 @@ namespace tarnvik {
 
 struct HostOptions {
   bool headless = false;
+  bool virtualClock = false;  // --virtual-clock: a window on the headless run's clock, seed and sound
+  // The game's time moves by --frame-ms a frame (headless, or --virtual-clock), not with the real clock.
+  bool onVirtualClock() const { return headless || virtualClock; }
   std::optional<int> frames;  // unset: headless runs 600 frames, windowed runs until the game exits
   int frameMs = 16;
   std::string settingsFile;   // empty: the per-game default under $XDG_DATA_HOME/tarnvik/

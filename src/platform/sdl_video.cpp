@@ -109,9 +109,15 @@ class SdlVideo final : public SdlVideoOutput, public PlatformInput {
     error_.clear();
     SDL_ClearError();
     if (width <= 0 || height <= 0 || width > 16384 || height > 16384) return false;
+#ifdef __EMSCRIPTEN__
+    // In the browser the window is the page's canvas, sized by the page: SDL follows its size and
+    // the picture is placed in it as in a window (the page asks for full screen itself).
+    windowed = true;
+#else
     const char* x11 = std::getenv("DISPLAY");
     const char* wayland = std::getenv("WAYLAND_DISPLAY");
     if ((!x11 || !*x11) && (!wayland || !*wayland)) return fail("neither DISPLAY nor WAYLAND_DISPLAY is set");
+#endif
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return fail("SDL cannot start its video part");
     started_ = true;
     // Game controllers, plugged in now or later, move the pointer; without them the window works the same.
@@ -122,6 +128,13 @@ class SdlVideo final : public SdlVideoOutput, public PlatformInput {
     // Full screen starts as large as the desktop: without a window manager to honour the full-screen
     // request (a bare X server) the window would otherwise keep the logical size and cut the picture.
     windowScale_ = fittingScale(width, height);
+#ifdef __EMSCRIPTEN__
+    flags = SDL_WINDOW_RESIZABLE;
+    windowScale_ = 1;
+    // A 2D canvas rather than WebGL: the page can read back what it shows, and the scaling by whole
+    // multiples needs no filtering.
+    SDL_SetHint(SDL_HINT_RENDER_DRIVER, "software");
+#endif
     int x = SDL_WINDOWPOS_CENTERED, y = SDL_WINDOWPOS_CENTERED, w = width * windowScale_, h = height * windowScale_;
     SDL_DisplayMode desktop;
     if (!windowed && SDL_GetDesktopDisplayMode(0, &desktop) == 0 && desktop.w > 0 && desktop.h > 0) {

@@ -1,4 +1,4 @@
-// The player's sound options: the capture needs a headless run, the master volume its range.
+// The player's sound options: the capture needs the virtual clock (headless or --virtual-clock), the master volume its range.
 #include <gtest/gtest.h>
 
 #include "application/host_options.h"
@@ -19,8 +19,10 @@ TEST(AudioOptions, CaptureVolumeAndUnfocusedMute) {
   EXPECT_EQ(o.volume, 100);
   EXPECT_TRUE(o.audioOutFile.empty());
 
-  EXPECT_FALSE(parseHostOptions({"--audio-out", "run.wav"}, o, err)) << "a capture needs --headless";
+  EXPECT_FALSE(parseHostOptions({"--audio-out", "run.wav"}, o, err)) << "a capture needs the virtual clock";
   EXPECT_NE(err.find("--headless"), std::string::npos);
+  ASSERT_TRUE(parseHostOptions({"--virtual-clock", "--audio-out", "run.wav"}, o, err)) << err;
+  EXPECT_TRUE(o.onVirtualClock() && !o.headless) << "a window on the virtual clock captures its sound too";
   EXPECT_FALSE(parseHostOptions({"--headless", "--audio-out"}, o, err));
   EXPECT_FALSE(parseHostOptions({"--volume", "101"}, o, err));
   EXPECT_FALSE(HostOptions().volume) << "without --volume the player's kept volume plays";

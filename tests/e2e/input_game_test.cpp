@@ -302,6 +302,30 @@ wait $pid
   EXPECT_EQ(value("CLICKED"), 2);
 }
 
+// --virtual-clock shows in a window what a headless run computes: the same times (a timer counts the
+// frames' milliseconds), the same replayed clicks and the same last screen.
+TEST_F(InputGameTest, WindowOnTheVirtualClockReplaysAsHeadlessDoes) {
+  if (!tarnvik::e2e::onPath("xvfb-run")) GTEST_SKIP() << "xvfb-run is not installed (make deps installs it)";
+  buttonGame();
+  write("Dane/S/S.cnv", tarnvik::e2e::slurp(folder() / "Dane" / "S" / "S.cnv") + integers({"TICKS"}) +
+                            "OBJECT=EVERY\nEVERY:TYPE=TIMER\nEVERY:ELAPSE=40\nEVERY:ONTICK={TICKS^INC();}\n");
+  fs::path clicks = input("5 move 120 110\n8 click 120 110\n20 move 125 112\n22 down left\n");
+  auto headless = game(folder().string(), 60, {"--input", clicks.string(), "--screenshot", (dir_ / "headless.png").string()});
+  ASSERT_EQ(headless.status, 0) << headless.err;
+  CConfig expected(settings().string());
+  pid_t pid = spawn({"xvfb-run", "-a", "-s", "-screen 0 800x600x24 -nolisten tcp", program(), "--virtual-clock",
+                     "-window", "--frames", "60", "--input", clicks.string(), "--screenshot",
+                     (dir_ / "window.png").string(), "--settings", (dir_ / "window.ini").string(), "-path",
+                     folder().string()});
+  tarnvik::e2e::PlayerRun window = finish(pid);
+  ASSERT_EQ(window.status, 0) << window.err;
+  EXPECT_EQ(tarnvik::e2e::slurp(dir_ / "window.png"), tarnvik::e2e::slurp(dir_ / "headless.png"));
+  CConfig shown((dir_ / "window.ini").string());
+  EXPECT_GT(shown.GetInt("S", "TICKS", -1), 10) << "the timer ran";
+  for (const char* key : {"TICKS", "CLICKED", "RELEASED", "ACTION"})
+    EXPECT_EQ(shown.GetInt("S", key, -1), expected.GetInt("S", key, -2)) << key;
+}
+
 // A gamepad, plugged in while the game plays (SDL's virtual controller, driven by the script's pad
 // lines), moves the pointer with the left stick at a growing speed; A clicks the button it points at,
 // B is the right button, and Back ends the run as closing the window does.

@@ -1,0 +1,66 @@
+// The player's frame loop: a plain loop natively, emscripten's main loop in the browser.
+#include "main_loop.h"
+
+#ifdef __EMSCRIPTEN__
+#include <SDL.h>
+#include <emscripten.h>
+#endif
+
+namespace tarnvik {
+
+#ifndef __EMSCRIPTEN__
+
+int runMainLoop(int, std::function<bool()> frame, std::function<int()> finish) {
+  while (frame()) {
+  }
+  return finish();
+}
+
+#else
+
+namespace {
+
+struct Loop {
+  std::function<bool()> frame;
+  std::function<int()> finish;
+  bool shown = false;  // the first frame has been shown (the page measures its time)
+};
+
+// The browser calls this once a frame. The loop is cancelled before `finish` runs, so a run that
+// ends inside the frame does not get another one.
+void browserFrame(void* arg) {
+  auto* loop = static_cast<Loop*>(arg);
+  if (loop->frame()) {
+    if (!loop->shown) EM_ASM({ if (Module.onFirstFrame) Module.onFirstFrame(); });
+    loop->shown = true;
+    return;
+  }
+  emscripten_cancel_main_loop();
+  int status = loop->finish();
+  delete loop;
+  // The page keeps the runtime (the canvas and the saved files stay readable) and is told the status.
+  EM_ASM({ if (Module.onRunEnded) Module.onRunEnded($0); }, status);
+}
+
+}  // namespace
+
+// The page's menu button: the press of a gamepad's Start, which opens or closes the player's menu.
+extern "C" EMSCRIPTEN_KEEPALIVE void tarnvik_web_menu() {
+  SDL_Event e{};
+  e.type = SDL_CONTROLLERBUTTONDOWN;
+  e.cbutton.button = SDL_CONTROLLER_BUTTON_START;
+  e.cbutton.state = SDL_PRESSED;
+  SDL_PushEvent(&e);
+}
+
+int runMainLoop(int framesPerSecond, std::function<bool()> frame, std::function<int()> finish) {
+  // A rate above 0: the browser's timer rather than its animation frames, which a page in the
+  // background (or a headless browser's virtual time) does not advance.
+  auto* loop = new Loop{std::move(frame), std::move(finish)};
+  emscripten_set_main_loop_arg(browserFrame, loop, framesPerSecond > 0 ? framesPerSecond : 60, 0);
+  return 0;
+}
+
+#endif
+
+}  // namespace tarnvik

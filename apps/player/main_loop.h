@@ -1,0 +1,13 @@
+// The player's frame loop: a plain loop natively, the browser's main loop in the web build.
+#pragma once
+
+#include <functional>
+
+namespace tarnvik {
+
+// Calls `frame` until it returns false, then `finish`, whose status ends the run. Natively this returns
+// that status. In the browser the loop belongs to the page: this returns at once (the page keeps the
+// run alive) and `finish`'s status is handed to the page when the last frame has run.
+int runMainLoop(int framesPerSecond, std::function<bool()> frame, std::function<int()> finish);
+
+}  // namespace tarnvik
