@@ -14,11 +14,15 @@ DEB_PACKAGES := cmake ninja-build make g++ clang pkg-config \
                 xvfb xauth x11-apps xdotool \
                 desktop-file-utils appstream man-db dpkg-dev shared-mime-info
 PREFIX       ?= /usr/local
+WEB_BUILD    ?= build-web
+# The browser build: Debian's emscripten (with its clang, lld and binaryen) and Chromium for the test.
+WEB_PACKAGES := emscripten nodejs python3 dpkg-dev chromium imagemagick
 
-.PHONY: deps build test install package sanitize tsan demo demo-archive demo-precompiled demo-references fuzz bench clean
+.PHONY: deps web-deps web web-test build test install package sanitize tsan demo demo-archive demo-precompiled demo-references fuzz bench clean
 
-deps:
-	@missing=""; for p in $(DEB_PACKAGES); do \
+deps web-deps: PACKAGES = $(if $(filter web-deps,$@),$(WEB_PACKAGES),$(DEB_PACKAGES))
+deps web-deps:
+	@missing=""; for p in $(PACKAGES); do \
 	  dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q '^install ok installed' || missing="$$missing $$p"; \
 	done; \
 	if [ -n "$$missing" ]; then \
@@ -45,6 +49,23 @@ install: build
 package: build
 	cd $(BUILD) && cpack -G DEB -B packages
 	@ls $(BUILD)/packages/*.deb
+
+# The player for the browser, into $(WEB_BUILD)/site (index.html, tarnvik.js, tarnvik.wasm, demo.pik):
+# the libraries built from Debian's sources with emscripten into $(WEB_BUILD)/deps (kept until a version
+# changes), the built-in font and the demo archive taken from the native build.
+web: build web-deps
+	NODE_PATH=/usr/share/nodejs JOBS=$(JOBS) web/build-deps.sh $(WEB_BUILD)
+	NODE_PATH=/usr/share/nodejs emcmake cmake -S . -B $(WEB_BUILD)/player -G Ninja -DCMAKE_BUILD_TYPE=Release \
+	  -DTARNVIK_THREADS=OFF -DTARNVIK_TESTS=OFF -DTARNVIK_BENCH=OFF \
+	  -DTARNVIK_WEB_DEPS=$(abspath $(WEB_BUILD))/deps -DTARNVIK_HOST_BUILD=$(abspath $(BUILD)) \
+	  -DTARNVIK_WEB_SITE=$(abspath $(WEB_BUILD))/site > /dev/null
+	NODE_PATH=/usr/share/nodejs cmake --build $(WEB_BUILD)/player -j$(JOBS)
+	@du -ch $(WEB_BUILD)/site/tarnvik.wasm $(WEB_BUILD)/site/tarnvik.js $(WEB_BUILD)/site/demo.pik | tail -n 1 | \
+	  sed 's/total/in the site (wasm, JavaScript, demo)/'
+
+# The browser player in headless Chromium against the native player's last frame, and a save kept over a restart.
+web-test: web
+	python3 web/test.py $(WEB_BUILD)/site $(BUILD)
 
 sanitize: deps
 	cmake -S . -B $(SAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTARNVIK_SANITIZE=ON

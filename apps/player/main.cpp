@@ -670,7 +670,7 @@ int main(int argc, char** argv) {
   log::setLevel(options.logLevel);
 #ifdef __EMSCRIPTEN__
   // The browser runs the frames after main has returned: the run lives on with the page.
-  return (new PlayerRun(std::move(options)))->run();
+  return endBeforeFrames((new PlayerRun(std::move(options)))->run());
 #else
   PlayerRun run(std::move(options));
   return run.run();

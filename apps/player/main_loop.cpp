@@ -16,9 +16,17 @@ int runMainLoop(int, std::function<bool()> frame, std::function<int()> finish) {
   return finish();
 }
 
+int endBeforeFrames(int status) { return status; }
+
 #else
 
 namespace {
+
+bool framesBegun = false;
+
+void tellPage(int status) {
+  EM_ASM({ if (Module.onRunEnded) Module.onRunEnded($0); }, status);
+}
 
 struct Loop {
   std::function<bool()> frame;
@@ -39,7 +47,7 @@ void browserFrame(void* arg) {
   int status = loop->finish();
   delete loop;
   // The page keeps the runtime (the canvas and the saved files stay readable) and is told the status.
-  EM_ASM({ if (Module.onRunEnded) Module.onRunEnded($0); }, status);
+  tellPage(status);
 }
 
 }  // namespace
@@ -56,9 +64,15 @@ extern "C" EMSCRIPTEN_KEEPALIVE void tarnvik_web_menu() {
 int runMainLoop(int framesPerSecond, std::function<bool()> frame, std::function<int()> finish) {
   // A rate above 0: the browser's timer rather than its animation frames, which a page in the
   // background (or a headless browser's virtual time) does not advance.
+  framesBegun = true;
   auto* loop = new Loop{std::move(frame), std::move(finish)};
   emscripten_set_main_loop_arg(browserFrame, loop, framesPerSecond > 0 ? framesPerSecond : 60, 0);
   return 0;
+}
+
+int endBeforeFrames(int status) {
+  if (!framesBegun) tellPage(status);
+  return status;
 }
 
 #endif

@@ -10,4 +10,8 @@ namespace tarnvik {
 // run alive) and `finish`'s status is handed to the page when the last frame has run.
 int runMainLoop(int framesPerSecond, std::function<bool()> frame, std::function<int()> finish);
 
+// The status of a run that ends before its frames (bad options, a refused save, --list-saves): returned
+// natively; in the browser the page is told it as after a last frame, unless the frames have begun.
+int endBeforeFrames(int status);
+
 }  // namespace tarnvik

@@ -2,10 +2,10 @@
 // a type's reading cannot drift from its writing. Doubles keep every bit, unlike the serializer's own.
 #pragma once
 
-#include <bit>
 #include <cstdint>
 
 #include "files/xarchive.h"
+#include "foundation/bit_cast.h"
 #include "foundation/xstring.h"
 
 namespace saved {
@@ -25,9 +25,9 @@ inline void field(CXArchive& a, uint64_t& v) {
   v = static_cast<uint64_t>(raw);
 }
 inline void field(CXArchive& a, double& v) {
-  int64_t raw = std::bit_cast<int64_t>(v);
+  int64_t raw = tarnvik::bitCast<int64_t>(v);
   field(a, raw);
-  v = std::bit_cast<double>(raw);
+  v = tarnvik::bitCast<double>(raw);
 }
 
 // Writes the fields when the archive stores, reads them when it loads; whether all of them went.

@@ -2,11 +2,11 @@
 #include "objects/data/mc_vector.h"
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
 
 #include "definitions/melement.h"
 #include "files/xarchive.h"
+#include "foundation/bit_cast.h"
 #include "foundation/log.h"
 #include "objects/data/value_args.h"
 #include "runtime/records/object_records.h"
@@ -109,7 +109,7 @@ bool CMC_Vector::serializeState(CXArchive* archive) {
   if (archive->isStoring()) {
     *archive << static_cast<int32_t>(components_.size());
     for (double c : components_) *archive << c;
-    for (double c : components_) *archive << std::bit_cast<int64_t>(c);
+    for (double c : components_) *archive << tarnvik::bitCast<int64_t>(c);
     return archive->isOk();
   }
   int32_t size = 0;
@@ -119,7 +119,7 @@ bool CMC_Vector::serializeState(CXArchive* archive) {
   for (double& c : read) {
     int64_t bits = 0;
     *archive >> bits;
-    c = std::bit_cast<double>(bits);
+    c = tarnvik::bitCast<double>(bits);
   }
   if (!archive->isOk()) return false;
   components_ = std::move(read);

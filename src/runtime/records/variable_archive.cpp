@@ -1,8 +1,8 @@
 // Value variables on the serializer (saved state) and in network byte buffers.
-#include <bit>
 #include <cstring>
 
 #include "files/xarchive.h"
+#include "foundation/bit_cast.h"
 #include "foundation/log.h"
 #include "runtime/variable.h"
 #include "runtime/variable_factory.h"
@@ -145,14 +145,14 @@ bool CMC_String::restoreDefault(CXArchive* archive) { return readValue(archive, 
 bool CMC_Double::serialize(CXArchive* archive) {
   if (!CMC_Variable::serialize(archive)) return false;
   if (archive->isStoring()) {
-    *archive << std::bit_cast<int64_t>(value_) << std::bit_cast<int64_t>(default_);
+    *archive << tarnvik::bitCast<int64_t>(value_) << tarnvik::bitCast<int64_t>(default_);
     return archive->isOk();
   }
   int64_t value = 0, fallback = 0;
   *archive >> value >> fallback;
   if (!archive->isOk()) return false;
-  value_ = std::bit_cast<double>(value);
-  default_ = std::bit_cast<double>(fallback);
+  value_ = tarnvik::bitCast<double>(value);
+  default_ = tarnvik::bitCast<double>(fallback);
   return true;
 }
 
@@ -166,8 +166,8 @@ bool CMC_Variable::serializeState(CXArchive* archive) {
 }
 
 bool CMC_Double::serializeState(CXArchive* archive) {
-  int64_t bits = std::bit_cast<int64_t>(value_);
+  int64_t bits = tarnvik::bitCast<int64_t>(value_);
   archive->isStoring() ? *archive << bits : *archive >> bits;
-  if (archive->isLoading() && archive->isOk()) value_ = std::bit_cast<double>(bits);
+  if (archive->isLoading() && archive->isOk()) value_ = tarnvik::bitCast<double>(bits);
   return archive->isOk();
 }

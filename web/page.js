@@ -1,0 +1,145 @@
+// The page around the browser player: the saved files kept in the browser's storage, the game archive
+// put in place, the player started with the options the address gives, the page's buttons, and (for
+// tests) the first frame's time and the last frame sent back to the server that served the page.
+'use strict';
+
+const params = new URLSearchParams(location.search);
+const canvas = document.getElementById('canvas');
+const statusLine = document.getElementById('status');
+// Saves, settings and the player's options live under /persist, which the browser keeps (IndexedDB).
+const persist = '/persist';
+// Options the address may give (?frames=700&virtual-clock&...), passed on as the player's own.
+const flagOptions = ['virtual-clock', 'list-saves', 'mute-unfocused'];
+const valueOptions = ['frames', 'frame-ms', 'seed', 'load-slot', 'scale', 'volume', 'log', 'autosave-minutes',
+                      'frame-cache'];
+let gameArchive = '/games/demo.pik';
+let inputFile = null;
+// The files the page fetches start downloading at once, beside the player's own.
+const fetched = new Map();
+function startFetch(url) {
+  if (!fetched.has(url)) {
+    fetched.set(url, fetch(url).then((r) => {
+      if (!r.ok) throw new Error(url + ': ' + r.status + ' ' + r.statusText);
+      return r.arrayBuffer();
+    }));
+  }
+  return fetched.get(url);
+}
+if (!params.get('game')) startFetch(params.get('archive') || 'demo.pik');
+if (params.get('input')) startFetch(params.get('input'));
+
+function report(what, body) {
+  if (!params.has('report')) return Promise.resolve();
+  return fetch('/report/' + what, { method: 'POST', body: body }).catch(() => {});
+}
+
+function setStatus(text) {
+  statusLine.textContent = text;
+  statusLine.hidden = !text;
+}
+
+// Writes what is under /persist into the browser's storage (after a save, at the end, when hidden).
+function keepFiles() {
+  return new Promise((resolve) => FS.syncfs(false, (err) => {
+    if (err) console.error('tarnvik: cannot keep the saved files in the browser: ' + err);
+    resolve();
+  }));
+}
+
+// Before the player starts: the kept files read back, the game archive and an input script in place.
+function prepareFiles() {
+  FS.mkdir(persist);
+  FS.mount(FS.filesystems.IDBFS, {}, persist);
+  ENV.XDG_DATA_HOME = persist + '/data';
+  ENV.XDG_CONFIG_HOME = persist + '/config';
+  addRunDependency('kept files');
+  FS.syncfs(true, (err) => {
+    if (err) console.error('tarnvik: cannot read the saved files of the browser: ' + err);
+    for (const dir of ['/data', '/config', '/games']) {
+      try { FS.mkdir(persist + dir); } catch (e) { /* already there */ }
+    }
+    const chosen = params.get('game');
+    if (chosen && FS.analyzePath(persist + '/games/' + chosen).exists) gameArchive = persist + '/games/' + chosen;
+    if (gameArchive.startsWith('/games/')) fetchInto(params.get('archive') || 'demo.pik', gameArchive);
+    removeRunDependency('kept files');
+  });
+  if (params.get('input')) {
+    inputFile = '/tmp/input';
+    fetchInto(params.get('input'), inputFile);
+  }
+}
+
+function fetchInto(url, path) {
+  addRunDependency(path);
+  startFetch(url).then((bytes) => {
+    FS.mkdirTree(path.substring(0, path.lastIndexOf('/')));
+    FS.writeFile(path, new Uint8Array(bytes));
+  }).catch((e) => {
+    setStatus('Cannot load ' + url + ': ' + e.message);
+  }).finally(() => removeRunDependency(path));
+}
+
+function playerArguments() {
+  const args = ['--archive', gameArchive];
+  if (!params.has('scale')) args.push('--scale', 'pixel');
+  for (const name of flagOptions) if (params.has(name)) args.push('--' + name);
+  for (const name of valueOptions) if (params.get(name)) args.push('--' + name, params.get(name));
+  // --save-at takes a frame and a file: ?save-at=300,/persist/data/x.sav
+  for (const at of params.getAll('save-at')) args.push('--save-at', ...at.split(',', 2));
+  if (inputFile) args.push('--input', inputFile);
+  return args;
+}
+
+var Module = {
+  canvas: canvas,
+  preRun: [prepareFiles],
+  print: (line) => { console.log(line); report('log', line); },
+  printErr: (line) => { console.error(line); report('log', line); },
+  onRuntimeInitialized: () => {
+    console.log('tarnvik: the player is ready ' + performance.now().toFixed(0) + ' ms after the page was opened');
+    report('log', 'page: the player is ready at ' + performance.now().toFixed(0) + ' ms');
+    setStatus('');
+    setInterval(keepFiles, 2000);
+    Module.callMain(playerArguments());
+  },
+  onFirstFrame: () => {
+    const ms = performance.now();
+    console.log('tarnvik: first frame ' + ms.toFixed(0) + ' ms after the page was opened');
+    report('first-frame', ms.toFixed(1));
+  },
+  onRunEnded: async (status) => {
+    await keepFiles();
+    setStatus(status === 0 ? 'The game has ended.' : 'The game ended with status ' + status + '.');
+    if (params.has('report')) {
+      const picture = canvas.getContext('2d').getImageData(0, 0, canvas.width, canvas.height);
+      await report('frame?width=' + canvas.width + '&height=' + canvas.height, picture.data);
+      await report('end', String(status));
+    }
+  },
+};
+
+document.getElementById('menu').onclick = () => { Module._tarnvik_web_menu(); canvas.focus(); };
+document.getElementById('fullscreen').onclick = () => {
+  document.documentElement.requestFullscreen().catch((e) => setStatus('No full screen: ' + e.message));
+};
+document.addEventListener('visibilitychange', () => { if (document.hidden && Module.calledRun) keepFiles(); });
+
+// Another game: its archive is kept with the saves, and the page starts again with it.
+async function openGame(file) {
+  if (!file || !file.name.toLowerCase().endsWith('.pik')) {
+    setStatus('Choose a game archive (.pik).');
+    return;
+  }
+  const name = file.name.replace(/[^\p{L}\p{N}._-]/gu, '_');
+  FS.writeFile(persist + '/games/' + name, new Uint8Array(await file.arrayBuffer()));
+  await keepFiles();
+  location.search = '?game=' + encodeURIComponent(name);
+}
+document.getElementById('open').onchange = (e) => openGame(e.target.files[0]);
+document.addEventListener('dragover', (e) => { e.preventDefault(); document.body.classList.add('dragging'); });
+document.addEventListener('dragleave', () => document.body.classList.remove('dragging'));
+document.addEventListener('drop', (e) => {
+  e.preventDefault();
+  document.body.classList.remove('dragging');
+  openGame(e.dataTransfer.files[0]);
+});
