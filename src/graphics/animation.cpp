@@ -55,6 +55,7 @@ void CAnimoFrame::setPacked(tarnvik::PackedFrame packed, int depth, int number) 
   packed_ = std::move(packed);
   depth_ = depth;
   number_ = number;
+  packedOpaqueKnown_ = false;
   setSize(packed_.width, packed_.height);
 }
 
@@ -114,11 +115,13 @@ void CAnimoFrame::keep() {
 
 void CAnimoFrame::FlipH() {
   flippedH_ = !flippedH_;
+  packedOpaqueKnown_ = false;
   if (isUnpacked()) CGraphicsObject::FlipH();
 }
 
 void CAnimoFrame::FlipV() {
   flippedV_ = !flippedV_;
+  packedOpaqueKnown_ = false;
   if (isUnpacked()) CGraphicsObject::FlipV();
 }
 
@@ -126,6 +129,17 @@ void CAnimoFrame::sharePacked(const CAnimoFrame& other) {
   setPacked(other.packed_, other.depth_, other.number_);
   flippedH_ = other.flippedH_;
   flippedV_ = other.flippedV_;
+}
+
+CXRect CAnimoFrame::opaqueRect() {
+  // Frames kept for editing (no blocks) hear of changes through their alpha plane like any drawable.
+  if (!packed_) return CGraphicsObject::opaqueRect();
+  if (!isUnpacked()) return CXRect();
+  if (!packedOpaqueKnown_) {
+    packedOpaque_ = CGraphicsObject::opaqueRect();
+    packedOpaqueKnown_ = true;
+  }
+  return packedOpaque_;
 }
 
 // --- frames ---
@@ -481,8 +495,9 @@ void CAnimo::placeFrame() {
     if (f->hasAlpha()) {
       setAlphaPlane(true);
       if (uint8_t* alpha = GetAlphaPtr())
-        std::memcpy(alpha, f->GetAlphaPtr(), static_cast<size_t>(f->Width()) * f->Height());
+        std::memcpy(alpha, std::as_const(*f).GetAlphaPtr(), static_cast<size_t>(f->Width()) * f->Height());
     }
+    frameAlpha_ = alphaGeneration();
   }
   CXPoint at = place_ + frameOffset() + getAnchor();
   CGraphicsObject::SetPosition(at.x, at.y);
@@ -519,6 +534,13 @@ void CAnimo::flipFrames(bool horizontal) {
 
 void CAnimo::FlipH() { flipFrames(true); }
 void CAnimo::FlipV() { flipFrames(false); }
+
+CXRect CAnimo::opaqueRect() {
+  // The own alpha is the shown frame's copy until something writes into it (MERGEALPHA on the animation).
+  CAnimoFrame* f = frameAt(currentFrame_);
+  if (f && f->isUnpacked() && alphaGeneration() == frameAlpha_) return f->opaqueRect();
+  return CGraphicsObject::opaqueRect();
+}
 
 bool CAnimo::redraw(CGraphicsObject* destination) {
   CAnimoFrame* f = frameAt(currentFrame_);

@@ -9,6 +9,36 @@
 #include "graphics/pixels/canvas.h"
 #include "graphics/pixels/color.h"
 
+namespace {
+// The largest rectangle of alpha 255: per row, the runs of 255 ending there in each column form a
+// histogram whose largest rectangle a stack of rising runs finds in one pass.
+CXRect largestOpaqueRect(const uint8_t* alpha, int width, int height) {
+  std::vector<int> run(static_cast<size_t>(width) + 1, 0);  // the last column stays 0: it empties the stack
+  std::vector<int> rising;
+  rising.reserve(run.size());
+  int64_t best = 0;
+  CXRect found;
+  for (int y = 0; y < height; ++y) {
+    const uint8_t* row = alpha + static_cast<size_t>(y) * width;
+    for (int x = 0; x < width; ++x) run[x] = row[x] == 255 ? run[x] + 1 : 0;
+    rising.clear();
+    for (int x = 0; x <= width; ++x) {
+      while (!rising.empty() && run[rising.back()] >= run[x]) {
+        const int h = run[rising.back()];
+        rising.pop_back();
+        const int left = rising.empty() ? 0 : rising.back() + 1;
+        if (static_cast<int64_t>(h) * (x - left) > best) {
+          best = static_cast<int64_t>(h) * (x - left);
+          found = CXRect(left, y + 1 - h, x, y + 1);
+        }
+      }
+      rising.push_back(x);
+    }
+  }
+  return found;
+}
+}  // namespace
+
 CGraphicsObject::CGraphicsObject(int width, int height, int bpp, bool withAlpha) { create(width, height, bpp, withAlpha); }
 
 CGraphicsObject::~CGraphicsObject() {
@@ -24,6 +54,7 @@ CGraphicsObject::~CGraphicsObject() {
 }
 
 bool CGraphicsObject::create(int width, int height, int bpp, bool withAlpha) {
+  alphaChanged();
   owned_.clear();
   alpha_.clear();
   kept_.clear();
@@ -47,6 +78,7 @@ bool CGraphicsObject::adoptPixels(tarnvik::PixelBytes&& pixels, tarnvik::PixelBy
   const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
   if (pixels.size() != count * 2 || (!alpha.empty() && alpha.size() != count)) return false;
   kept_.clear();
+  alphaChanged();
   owned_ = std::move(pixels);
   alpha_ = std::move(alpha);
   pixels_ = owned_.data();
@@ -62,12 +94,14 @@ void CGraphicsObject::freePixels() {
   tarnvik::PixelBytes().swap(kept_);
   pixels_ = nullptr;
   width_ = height_ = pitch_ = 0;
+  alphaChanged();
 }
 
 void CGraphicsObject::SetDataPtr(void* pixels, int width, int height, int bpp, int pitch) {
   owned_.clear();
   kept_.clear();
   alpha_.clear();
+  alphaChanged();
   bool ok = pixels && width > 0 && height > 0 && width <= kMaxSide && height <= kMaxSide && pitch >= width &&
             (bpp == 15 || bpp == 16 || bpp == 32);
   pixels_ = ok ? pixels : nullptr;
@@ -78,6 +112,7 @@ void CGraphicsObject::SetDataPtr(void* pixels, int width, int height, int bpp, i
 }
 
 void CGraphicsObject::setAlphaPlane(bool present) {
+  alphaChanged();
   if (!present) {
     alpha_.clear();
   } else if (alpha_.empty() && width_ > 0 && pitch_ == width_) {
@@ -174,6 +209,7 @@ void CGraphicsObject::dropKept() {
 
 void CGraphicsObject::FlipH() {
   dropKept();
+  alphaChanged();
   if (pixels_) {
     size_t rowBytes = static_cast<size_t>(width_) * pixelBytes();
     std::vector<uint8_t> tmp(rowBytes);
@@ -194,6 +230,7 @@ void CGraphicsObject::FlipH() {
 
 void CGraphicsObject::FlipV() {
   dropKept();
+  alphaChanged();
   if (pixels_) {
     for (int y = 0; y < height_; ++y) {
       size_t at = static_cast<size_t>(y) * pitch_;
@@ -236,7 +273,7 @@ bool CGraphicsObject::redraw(CGraphicsObject* destination) {
   }
   _canvas src;
   src.pixels = pixels_;
-  src.alpha = GetAlphaPtr();
+  src.alpha = alpha_.empty() ? nullptr : alpha_.data();  // read only: the opaque rectangle stays
   src.bpp = bpp_;
   src.x = position_.x;
   src.y = position_.y;
@@ -265,6 +302,25 @@ void CGraphicsObject::Redraw() {
       if (child->isVisible()) child->redraw(this);
   }
   if (destiny_ && destiny_ != this) redraw(destiny_);
+}
+
+CXRect CGraphicsObject::opaqueRect() {
+  if (!opaqueKnown_) {
+    opaque_ = alpha_.empty() ? CXRect(0, 0, width_, height_) : largestOpaqueRect(alpha_.data(), width_, height_);
+    opaqueKnown_ = true;
+  }
+  return opaque_;
+}
+
+CXRect CGraphicsObject::opaqueArea(const CGraphicsObject& destination) {
+  // Only the plain and the alpha copy at full opacity write the object's own pixels unblended, and
+  // children drawn in change the pixels at every draw.
+  if (!pixels_ || opacity_ < 255 || !children_.empty() || (bpp_ != 15 && bpp_ != 16)) return CXRect();
+  CXRect area = opaqueRect();
+  if (!clip_.isEmpty()) area = area.intersection(clip_);
+  if (area.isEmpty()) return CXRect();
+  area.offset(position_.x, position_.y);
+  return area.intersection(CXRect(0, 0, destination.Width(), destination.Height()));
 }
 
 void CGraphicsObject::addObject(CGraphicsObject* child) {
