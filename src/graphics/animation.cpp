@@ -307,7 +307,6 @@ bool CAnimo::Play(int event, int entry) {
   if (!isVisible()) Visible(true);
   state_ = kPlaying;
   SetEventFrame(event, std::clamp(entry, 0, static_cast<int>(e->entries.size()) - 1));
-  unpackAhead();
   restartTiming();
   notify(kStarted);
   return true;
@@ -426,12 +425,12 @@ void CAnimo::Next() {
     return;
   }
   if (SetEventFrame(currentEvent_, std::clamp(i, 0, n - 1))) notify(kTick);
-  unpackAhead();
 }
 
 void CAnimo::unpackAhead() {
-  // Two entries ahead: one frame tick's worth for the workers, at any rate up to the frame rate.
-  constexpr int kAhead = 2;
+  // The next entry only, asked for by the animation manager shortly before it is due: a scene
+  // of many animations does not hold more unpacked frames waiting than it shows.
+  constexpr int kAhead = 1;
   const CAnimoEvent* e = GetEventInfo(currentEvent_);
   if (!e || state_ != kPlaying || tarnvik::FrameDecoder::instance().workers() == 0) return;
   const int n = static_cast<int>(e->entries.size());
@@ -491,12 +490,10 @@ void CAnimo::placeFrame() {
   if (!f || !f->GetDataPtr()) {
     SetDataPtr(nullptr, 0, 0, 16, 0);
   } else {
-    SetDataPtr(f->GetDataPtr(), f->Width(), f->Height(), f->GetRealBpp(), f->GetPitch());
-    if (f->hasAlpha()) {
-      setAlphaPlane(true);
-      if (uint8_t* alpha = GetAlphaPtr())
-        std::memcpy(alpha, std::as_const(*f).GetAlphaPtr(), static_cast<size_t>(f->Width()) * f->Height());
-    }
+    // The frame's alpha is shown as it is, not copied: edits go to the frame itself (GetFrame keeps it),
+    // so the animation only reads it.
+    uint8_t* alpha = const_cast<uint8_t*>(std::as_const(*f).GetAlphaPtr());
+    SetDataPtr(f->GetDataPtr(), f->Width(), f->Height(), f->GetRealBpp(), f->GetPitch(), alpha);
     frameAlpha_ = alphaGeneration();
   }
   CXPoint at = place_ + frameOffset() + getAnchor();

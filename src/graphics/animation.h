@@ -246,6 +246,8 @@ class CAnimo : public CGraphicsObject, public CPlayable {
   bool isPlaying() const override { return state_ == kPlaying; }
   void next() override { Next(); }
   void previous() override { Prev(); }
+  // The next entry's frame starts unpacking on a worker.
+  void prepareNext() override { unpackAhead(); }
   int getFPS() const override { return GetFPS(); }
 
   bool redraw(CGraphicsObject* destination) override;

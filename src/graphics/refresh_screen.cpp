@@ -443,8 +443,18 @@ bool CRefreshScreen::SetBackground(const CXString& fileName) {
     TLOG_WARN("background " << fileName.view() << " could not be loaded");
     return false;
   }
-  SetBackground(image.get());
-  if (background_->surface) background_->surface->applyToRestore(nullptr);  // the image goes away now
+  // The old picture goes before the new one is made, and an image that needs no composing becomes
+  // the surface itself.
+  background_->surface.reset();
+  auto surface = std::make_unique<CDirectDrawSurface>(CXSize(), screenBpp_);
+  if (image->GetRealBpp() != screenBpp_) image->Convert(screenBpp_);
+  if (image->hasAlpha() || image->GetRealBpp() != screenBpp_ || !image->movePixelsTo(*surface)) {
+    SetBackground(image.get());
+    if (background_->surface) background_->surface->applyToRestore(nullptr);  // the image goes away now
+    return true;
+  }
+  surface->SetPosition(image->GetPosition().x, image->GetPosition().y);
+  setBackground(std::move(surface));
   return true;
 }
 

@@ -57,6 +57,7 @@ bool CGraphicsObject::create(int width, int height, int bpp, bool withAlpha) {
   alphaChanged();
   owned_.clear();
   alpha_.clear();
+  alphaView_ = nullptr;
   kept_.clear();
   pixels_ = nullptr;
   width_ = height_ = pitch_ = 0;
@@ -81,6 +82,7 @@ bool CGraphicsObject::adoptPixels(tarnvik::PixelBytes&& pixels, tarnvik::PixelBy
   alphaChanged();
   owned_ = std::move(pixels);
   alpha_ = std::move(alpha);
+  alphaView_ = nullptr;
   pixels_ = owned_.data();
   bpp_ = bpp;
   width_ = pitch_ = width;
@@ -88,16 +90,25 @@ bool CGraphicsObject::adoptPixels(tarnvik::PixelBytes&& pixels, tarnvik::PixelBy
   return true;
 }
 
+bool CGraphicsObject::movePixelsTo(CGraphicsObject& to) {
+  if (&to == this || !pixels_ || alphaView_ || pixels_ != owned_.data() || pitch_ != width_ || (bpp_ != 15 && bpp_ != 16)) return false;
+  dropKept();
+  if (!to.adoptPixels(std::move(owned_), std::move(alpha_), width_, height_, bpp_)) return false;
+  freePixels();
+  return true;
+}
+
 void CGraphicsObject::freePixels() {
   tarnvik::PixelBytes().swap(owned_);
   tarnvik::PixelBytes().swap(alpha_);
+  alphaView_ = nullptr;
   tarnvik::PixelBytes().swap(kept_);
   pixels_ = nullptr;
   width_ = height_ = pitch_ = 0;
   alphaChanged();
 }
 
-void CGraphicsObject::SetDataPtr(void* pixels, int width, int height, int bpp, int pitch) {
+void CGraphicsObject::SetDataPtr(void* pixels, int width, int height, int bpp, int pitch, uint8_t* alpha) {
   owned_.clear();
   kept_.clear();
   alpha_.clear();
@@ -109,13 +120,15 @@ void CGraphicsObject::SetDataPtr(void* pixels, int width, int height, int bpp, i
   width_ = ok ? width : 0;
   height_ = ok ? height : 0;
   pitch_ = ok ? pitch : 0;
+  alphaView_ = ok ? alpha : nullptr;
 }
 
 void CGraphicsObject::setAlphaPlane(bool present) {
   alphaChanged();
   if (!present) {
     alpha_.clear();
-  } else if (alpha_.empty() && width_ > 0 && pitch_ == width_) {
+    alphaView_ = nullptr;
+  } else if (!alphaData() && width_ > 0 && pitch_ == width_) {
     alpha_.assign(static_cast<size_t>(width_) * height_, 0);
   }
 }
@@ -144,7 +157,8 @@ uint16_t CGraphicsObject::GetPixel(int x, int y) const {
 
 int CGraphicsObject::GetAlpha(int x, int y) const {
   if (x < 0 || y < 0 || x >= width_ || y >= height_) return 0;
-  return alpha_.empty() ? 255 : alpha_[static_cast<size_t>(y) * width_ + x];
+  const uint8_t* alpha = alphaData();
+  return alpha ? alpha[static_cast<size_t>(y) * width_ + x] : 255;
 }
 
 void CGraphicsObject::Fill(const CColor* color) { Fill(CXRect(0, 0, width_, height_), color); }
@@ -190,7 +204,7 @@ void CGraphicsObject::Move(int dx, int dy) {
 
 bool CGraphicsObject::testHit(int x, int y, bool ignoreAlpha) const {
   if (!GetBoundingBox().contains(x, y)) return false;
-  if (ignoreAlpha || alpha_.empty()) return true;
+  if (ignoreAlpha || !alphaData()) return true;
   return GetAlpha(x - position_.x, y - position_.y) != 0;
 }
 
@@ -219,10 +233,9 @@ void CGraphicsObject::FlipH() {
       std::memcpy(tmp.data(), base + top * pitchBytes, rowBytes);
       std::memcpy(base + top * pitchBytes, base + bottom * pitchBytes, rowBytes);
       std::memcpy(base + bottom * pitchBytes, tmp.data(), rowBytes);
-      if (!alpha_.empty())
-        std::swap_ranges(alpha_.begin() + static_cast<ptrdiff_t>(top) * width_,
-                         alpha_.begin() + static_cast<ptrdiff_t>(top + 1) * width_,
-                         alpha_.begin() + static_cast<ptrdiff_t>(bottom) * width_);
+      if (uint8_t* alpha = alphaData())
+        std::swap_ranges(alpha + static_cast<ptrdiff_t>(top) * width_, alpha + static_cast<ptrdiff_t>(top + 1) * width_,
+                         alpha + static_cast<ptrdiff_t>(bottom) * width_);
     }
   }
   flippedH_ = !flippedH_;
@@ -241,8 +254,8 @@ void CGraphicsObject::FlipV() {
         uint16_t* row = static_cast<uint16_t*>(pixels_) + at;
         std::reverse(row, row + width_);
       }
-      if (!alpha_.empty()) {
-        auto row = alpha_.begin() + static_cast<ptrdiff_t>(y) * width_;
+      if (uint8_t* alpha = alphaData()) {
+        uint8_t* row = alpha + static_cast<ptrdiff_t>(y) * width_;
         std::reverse(row, row + width_);
       }
     }
@@ -273,7 +286,7 @@ bool CGraphicsObject::redraw(CGraphicsObject* destination) {
   }
   _canvas src;
   src.pixels = pixels_;
-  src.alpha = alpha_.empty() ? nullptr : alpha_.data();  // read only: the opaque rectangle stays
+  src.alpha = alphaData();  // read only: the opaque rectangle stays
   src.bpp = bpp_;
   src.x = position_.x;
   src.y = position_.y;
@@ -306,7 +319,8 @@ void CGraphicsObject::Redraw() {
 
 CXRect CGraphicsObject::opaqueRect() {
   if (!opaqueKnown_) {
-    opaque_ = alpha_.empty() ? CXRect(0, 0, width_, height_) : largestOpaqueRect(alpha_.data(), width_, height_);
+    const uint8_t* alpha = alphaData();
+    opaque_ = alpha ? largestOpaqueRect(alpha, width_, height_) : CXRect(0, 0, width_, height_);
     opaqueKnown_ = true;
   }
   return opaque_;

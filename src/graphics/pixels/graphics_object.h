@@ -37,8 +37,12 @@ class CGraphicsObject : public CXObject, public CInvalidateObserver {
   // Allocates zeroed pixels (15 or 16 bpp: 2 bytes, 32: 4 bytes) and optionally an alpha plane.
   // False (and no pixels) for a size outside 1..kMaxSide or another depth.
   bool create(int width, int height, int bpp = 16, bool withAlpha = false);
-  // Uses pixels the caller keeps alive (pitch in pixels); the object does not own them.
-  void SetDataPtr(void* pixels, int width, int height, int bpp, int pitch);
+  // Uses pixels the caller keeps alive (pitch in pixels), and their alpha plane when given (one byte a
+  // pixel, rows of the width); the object does not own them.
+  void SetDataPtr(void* pixels, int width, int height, int bpp, int pitch, uint8_t* alpha = nullptr);
+  // Hands its own pixels and alpha plane over to another drawable (which drops what it had) without
+  // copying, and is left without pixels; false (nothing moved) when it only borrows its pixels.
+  bool movePixelsTo(CGraphicsObject& to);
   // Adds a zeroed (fully transparent) alpha plane, or drops it.
   void setAlphaPlane(bool present);
   // Expands kept-compressed pixels; the base class keeps them unpacked, so these do nothing.
@@ -53,10 +57,10 @@ class CGraphicsObject : public CXObject, public CInvalidateObserver {
   // A writable alpha plane may be changed by the caller: the opaque rectangle is found again.
   uint8_t* GetAlphaPtr() {
     alphaChanged();
-    return alpha_.empty() ? nullptr : alpha_.data();
+    return alphaData();
   }
-  const uint8_t* GetAlphaPtr() const { return alpha_.empty() ? nullptr : alpha_.data(); }
-  bool hasAlpha() const { return !alpha_.empty(); }
+  const uint8_t* GetAlphaPtr() const { return alphaData(); }
+  bool hasAlpha() const { return alphaData() != nullptr; }
   int GetRealBpp() const { return bpp_; }
   int GetPitch() const { return pitch_; }
   virtual int Width() const { return width_; }
@@ -176,6 +180,7 @@ class CGraphicsObject : public CXObject, public CInvalidateObserver {
 
  private:
   size_t pixelBytes() const { return bpp_ == 32 ? 4 : 2; }
+  uint8_t* alphaData() const { return alphaView_ ? alphaView_ : alpha_.empty() ? nullptr : const_cast<uint8_t*>(alpha_.data()); }
   void alphaChanged() {
     opaqueKnown_ = false;
     ++alphaGeneration_;
@@ -188,6 +193,7 @@ class CGraphicsObject : public CXObject, public CInvalidateObserver {
   CGraphicsObject* parent_ = nullptr;
   tarnvik::PixelBytes owned_;      // pixel storage when the object owns its pixels
   tarnvik::PixelBytes alpha_;
+  uint8_t* alphaView_ = nullptr;   // a borrowed alpha plane, beside borrowed pixels
   tarnvik::PixelBytes kept_;       // own pixels before children were drawn in
   void* pixels_ = nullptr;
   int bpp_ = 16;
