@@ -75,6 +75,8 @@ static_assert(std::endian::native == std::endian::little);
 
 bool CAnimoFrame::install(tarnvik::UnpackedFrame unpacked) {
   const size_t bytes = unpacked.pixels.size() + unpacked.alpha.size();
+  const int w = packed_.width, h = packed_.height;
+  CXRect opaque = unpacked.opaque;
   if (!unpacked.ok ||
       !adoptPixels(std::move(unpacked.pixels), std::move(unpacked.alpha), packed_.width, packed_.height, depth_)) {
     // As when found at load: the frame stays empty and is not tried again.
@@ -85,6 +87,11 @@ bool CAnimoFrame::install(tarnvik::UnpackedFrame unpacked) {
   }
   if (flippedH_) CGraphicsObject::FlipH();
   if (flippedV_) CGraphicsObject::FlipV();
+  // The rectangle was found in the stored (unflipped) alpha.
+  if (flippedH_) opaque = CXRect(opaque.left, h - opaque.bottom, opaque.right, h - opaque.top);
+  if (flippedV_) opaque = CXRect(w - opaque.right, opaque.top, w - opaque.left, opaque.bottom);
+  packedOpaque_ = opaque;
+  packedOpaqueKnown_ = true;
   tarnvik::CFrameCache::instance().add(this, bytes);
   return true;
 }

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "graphics/animation.h"
+#include "graphics/pixels/canvas.h"
 #include "graphics/pixels/color.h"
 #include "graphics/refresh_screen.h"
 
@@ -84,6 +86,32 @@ TEST(OcclusionTest, TheOpaqueAreaFollowsPlaceClippingOpacityAndAlphaChanges) {
   CGraphicsObject child(2, 2, 16);
   o->addObject(&child);
   EXPECT_TRUE(o->opaqueArea(target).isEmpty()) << "children change the pixels at every draw";
+}
+
+TEST(OcclusionTest, AnUnpackedFramesOpaqueRectangleFollowsItsFlips) {
+  // A lopsided opaque block, so that every flip moves it.
+  CAnimo made;
+  auto frame = std::make_unique<CAnimoFrame>(12, 10, 16, true);
+  for (int y = 1; y < 5; ++y)
+    for (int x = 2; x < 7; ++x) frame->GetAlphaPtr()[y * 12 + x] = 255;
+  made.AddFrame(std::move(frame));
+  std::vector<uint8_t> bytes;
+  ASSERT_TRUE(made.SaveToMemory(4, bytes));
+  struct Case {
+    bool h, v;
+    CXRect expected;
+  };
+  for (const Case& c : {Case{false, false, CXRect(2, 1, 7, 5)}, Case{true, false, CXRect(2, 5, 7, 9)},
+                        Case{false, true, CXRect(5, 1, 10, 5)}, Case{true, true, CXRect(5, 5, 10, 9)}}) {
+    CAnimo animo;
+    ASSERT_TRUE(animo.LoadFromMemory(bytes.data(), bytes.size()));
+    if (c.h) animo.FlipH();
+    if (c.v) animo.FlipV();
+    ASSERT_TRUE(animo.SetFrame(0));
+    EXPECT_EQ(animo.opaqueRect(), c.expected) << c.h << c.v;
+    EXPECT_EQ(tarnvik::canvas::largestOpaqueRect(std::as_const(animo).GetAlphaPtr(), 12, 10), c.expected)
+        << "the pixels shown agree";
+  }
 }
 
 // One arrangement: the drawables by priority, then a change before the partial frame.
