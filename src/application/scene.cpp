@@ -15,6 +15,7 @@
 #include "foundation/spelling.h"
 #include "foundation/xtimer.h"
 #include "graphics/pixels/color.h"
+#include "graphics/pixels/surface.h"
 #include "graphics/refresh_screen.h"
 #include "graphics/window.h"
 #include "input/hotspot.h"
@@ -192,6 +193,8 @@ void CMC_Scene::enterDrawing() {
   // The new scene starts from its own background (black without one) and is composed in full once
   // its initial update has run.
   screen->requestInitialUpdate();
+  // The old scene's picture goes before the new one is read: a scene change holds one background.
+  screen->setBackground(nullptr);
   if (background_.isEmpty() || !screen->SetBackground(background_))
     screen->SetBackground(static_cast<const CColor*>(nullptr));
 }

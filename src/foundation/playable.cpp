@@ -82,6 +82,16 @@ void CAnimationManager::domodal() {
     }
   for (CPlayable* playable : due)
     if (contains(playable)) playable->next();
+  // Two ticks of warning (one when the tick's length is not known yet, at the first call) leave the
+  // workers a whole tick; preparing runs no script code, so the live list is walked.
+  const uint32_t tick = ticked_ ? now - lastTick_ : 0;
+  lastTick_ = now;
+  ticked_ = true;
+  for (Entry& e : entries_) {
+    const int fps = e.playable->getFPS();
+    if (fps > 0 && e.playable->isPlaying() && now + 2 * tick - e.lastStep >= static_cast<uint32_t>(1000 / fps))
+      e.playable->prepareNext();
+  }
 }
 
 void CAnimationManager::pause() {

@@ -45,6 +45,8 @@ class CPlayable : public CXObject {
   // One step forward (the animation manager calls this when a frame is due).
   virtual void next() {}
   virtual void previous() {}
+  // The next step is due within a frame tick or two: a chance to prepare what it shows.
+  virtual void prepareNext() {}
   virtual int getFPS() const { return fps_; }
   void setFPS(int fps) { fps_ = fps; }
   virtual bool isVisible() const { return visible_; }
@@ -109,7 +111,8 @@ class CAnimationManager {
   void remove(CPlayable* playable);
   bool contains(const CPlayable* playable) const;
   // Once per frame: every playing member whose period (1000 / fps ms) has passed since its last step
-  // moves one frame. The step time is reset to now, so late frames are not made up.
+  // moves one frame. The step time is reset to now, so late frames are not made up. Members whose
+  // next step falls within the next two ticks are told to prepare it.
   void domodal();
   // Pauses the playing members; they keep their frame and the time into their current step.
   void pause();
@@ -122,4 +125,6 @@ class CAnimationManager {
 
  private:
   std::vector<Entry> entries_;
+  uint32_t lastTick_ = 0;  // when domodal last ran: the length of a frame tick
+  bool ticked_ = false;
 };

@@ -55,6 +55,7 @@ void CAnimoFrame::setPacked(tarnvik::PackedFrame packed, int depth, int number) 
   packed_ = std::move(packed);
   depth_ = depth;
   number_ = number;
+  packedOpaqueKnown_ = false;
   setSize(packed_.width, packed_.height);
 }
 
@@ -74,6 +75,8 @@ static_assert(std::endian::native == std::endian::little);
 
 bool CAnimoFrame::install(tarnvik::UnpackedFrame unpacked) {
   const size_t bytes = unpacked.pixels.size() + unpacked.alpha.size();
+  const int w = packed_.width, h = packed_.height;
+  CXRect opaque = unpacked.opaque;
   if (!unpacked.ok ||
       !adoptPixels(std::move(unpacked.pixels), std::move(unpacked.alpha), packed_.width, packed_.height, depth_)) {
     // As when found at load: the frame stays empty and is not tried again.
@@ -84,6 +87,11 @@ bool CAnimoFrame::install(tarnvik::UnpackedFrame unpacked) {
   }
   if (flippedH_) CGraphicsObject::FlipH();
   if (flippedV_) CGraphicsObject::FlipV();
+  // The rectangle was found in the stored (unflipped) alpha.
+  if (flippedH_) opaque = CXRect(opaque.left, h - opaque.bottom, opaque.right, h - opaque.top);
+  if (flippedV_) opaque = CXRect(w - opaque.right, opaque.top, w - opaque.left, opaque.bottom);
+  packedOpaque_ = opaque;
+  packedOpaqueKnown_ = true;
   tarnvik::CFrameCache::instance().add(this, bytes);
   return true;
 }
@@ -114,11 +122,13 @@ void CAnimoFrame::keep() {
 
 void CAnimoFrame::FlipH() {
   flippedH_ = !flippedH_;
+  packedOpaqueKnown_ = false;
   if (isUnpacked()) CGraphicsObject::FlipH();
 }
 
 void CAnimoFrame::FlipV() {
   flippedV_ = !flippedV_;
+  packedOpaqueKnown_ = false;
   if (isUnpacked()) CGraphicsObject::FlipV();
 }
 
@@ -126,6 +136,17 @@ void CAnimoFrame::sharePacked(const CAnimoFrame& other) {
   setPacked(other.packed_, other.depth_, other.number_);
   flippedH_ = other.flippedH_;
   flippedV_ = other.flippedV_;
+}
+
+CXRect CAnimoFrame::opaqueRect() {
+  // Frames kept for editing (no blocks) hear of changes through their alpha plane like any drawable.
+  if (!packed_) return CGraphicsObject::opaqueRect();
+  if (!isUnpacked()) return CXRect();
+  if (!packedOpaqueKnown_) {
+    packedOpaque_ = CGraphicsObject::opaqueRect();
+    packedOpaqueKnown_ = true;
+  }
+  return packedOpaque_;
 }
 
 // --- frames ---
@@ -293,7 +314,6 @@ bool CAnimo::Play(int event, int entry) {
   if (!isVisible()) Visible(true);
   state_ = kPlaying;
   SetEventFrame(event, std::clamp(entry, 0, static_cast<int>(e->entries.size()) - 1));
-  unpackAhead();
   restartTiming();
   notify(kStarted);
   return true;
@@ -412,12 +432,12 @@ void CAnimo::Next() {
     return;
   }
   if (SetEventFrame(currentEvent_, std::clamp(i, 0, n - 1))) notify(kTick);
-  unpackAhead();
 }
 
 void CAnimo::unpackAhead() {
-  // Two entries ahead: one frame tick's worth for the workers, at any rate up to the frame rate.
-  constexpr int kAhead = 2;
+  // The next entry only, asked for by the animation manager shortly before it is due: a scene
+  // of many animations does not hold more unpacked frames waiting than it shows.
+  constexpr int kAhead = 1;
   const CAnimoEvent* e = GetEventInfo(currentEvent_);
   if (!e || state_ != kPlaying || tarnvik::FrameDecoder::instance().workers() == 0) return;
   const int n = static_cast<int>(e->entries.size());
@@ -477,12 +497,11 @@ void CAnimo::placeFrame() {
   if (!f || !f->GetDataPtr()) {
     SetDataPtr(nullptr, 0, 0, 16, 0);
   } else {
-    SetDataPtr(f->GetDataPtr(), f->Width(), f->Height(), f->GetRealBpp(), f->GetPitch());
-    if (f->hasAlpha()) {
-      setAlphaPlane(true);
-      if (uint8_t* alpha = GetAlphaPtr())
-        std::memcpy(alpha, f->GetAlphaPtr(), static_cast<size_t>(f->Width()) * f->Height());
-    }
+    // The frame's alpha is shown as it is, not copied: edits go to the frame itself (GetFrame keeps it),
+    // so the animation only reads it.
+    uint8_t* alpha = const_cast<uint8_t*>(std::as_const(*f).GetAlphaPtr());
+    SetDataPtr(f->GetDataPtr(), f->Width(), f->Height(), f->GetRealBpp(), f->GetPitch(), alpha);
+    frameAlpha_ = alphaGeneration();
   }
   CXPoint at = place_ + frameOffset() + getAnchor();
   CGraphicsObject::SetPosition(at.x, at.y);
@@ -519,6 +538,13 @@ void CAnimo::flipFrames(bool horizontal) {
 
 void CAnimo::FlipH() { flipFrames(true); }
 void CAnimo::FlipV() { flipFrames(false); }
+
+CXRect CAnimo::opaqueRect() {
+  // The own alpha is the shown frame's copy until something writes into it (MERGEALPHA on the animation).
+  CAnimoFrame* f = frameAt(currentFrame_);
+  if (f && f->isUnpacked() && alphaGeneration() == frameAlpha_) return f->opaqueRect();
+  return CGraphicsObject::opaqueRect();
+}
 
 bool CAnimo::redraw(CGraphicsObject* destination) {
   CAnimoFrame* f = frameAt(currentFrame_);

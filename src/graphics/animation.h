@@ -84,6 +84,8 @@ class CAnimoFrame : public CGraphicsObject {
   void FlipV() override;
   // The same blocks and flips as the other frame, unpacked when due.
   void sharePacked(const CAnimoFrame& other);
+  // Kept while the frame returns to its blocks and is unpacked again (the blocks do not change).
+  CXRect opaqueRect() override;
 
  private:
   bool install(tarnvik::UnpackedFrame unpacked);
@@ -92,6 +94,8 @@ class CAnimoFrame : public CGraphicsObject {
   std::shared_ptr<tarnvik::FrameJob> job_;
   int depth_ = 16, number_ = 0;
   bool shown_ = false, flippedH_ = false, flippedV_ = false;
+  bool packedOpaqueKnown_ = false;
+  CXRect packedOpaque_;
 };
 
 class CAnimo : public CGraphicsObject, public CPlayable {
@@ -242,9 +246,13 @@ class CAnimo : public CGraphicsObject, public CPlayable {
   bool isPlaying() const override { return state_ == kPlaying; }
   void next() override { Next(); }
   void previous() override { Prev(); }
+  // The next entry's frame starts unpacking on a worker.
+  void prepareNext() override { unpackAhead(); }
   int getFPS() const override { return GetFPS(); }
 
   bool redraw(CGraphicsObject* destination) override;
+  // The shown frame's, which keeps it for as long as its pixels last.
+  CXRect opaqueRect() override;
 
   // Makes the animation's own picture the shown frame's again: pixels, alpha and place (after the
   // frame's pixels were edited).
@@ -283,6 +291,7 @@ class CAnimo : public CGraphicsObject, public CPlayable {
 
   std::vector<std::unique_ptr<CAnimoFrame>> frames_;
   CAnimoFrame* shownFrame_ = nullptr;  // the frame whose pixels the animation borrows
+  uint32_t frameAlpha_ = 0;           // the own alpha's generation when it was copied from the shown frame
   std::vector<CAnimoEvent> events_;
   Layout layout_ = kNVP;
   int currentEvent_ = -1, currentEntry_ = 0, currentFrame_ = -1;

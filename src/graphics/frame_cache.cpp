@@ -5,6 +5,7 @@
 
 #include "graphics/animation.h"
 #include "graphics/formats/frame_codec.h"
+#include "graphics/pixels/canvas.h"
 
 namespace tarnvik {
 
@@ -12,6 +13,9 @@ UnpackedFrame unpackFrame(const PackedFrame& packed) {
   UnpackedFrame out;
   out.ok = packed.file && framecodec::unpackBytes(packed.compression, packed.color, packed.alpha, packed.width,
                                              packed.height, out.pixels, out.alpha);
+  if (out.ok)
+    out.opaque = out.alpha.empty() ? CXRect(0, 0, packed.width, packed.height)
+                                   : canvas::largestOpaqueRect(out.alpha.data(), packed.width, packed.height);
   return out;
 }
 

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "files/file_bytes.h"
+#include "foundation/geometry.h"
 #include "graphics/pixels/pixel_bytes.h"
 
 class CAnimoFrame;
@@ -31,10 +32,12 @@ struct PackedFrame {
 };
 
 // What unpacking gave: width × height 16-bit pixels as bytes in memory order and, when the frame has an
-// alpha block, alpha bytes; the frame adopts both.
+// alpha block, alpha bytes; the frame adopts both. The opaque rectangle is found with them, on the
+// worker when a worker unpacks.
 struct UnpackedFrame {
   PixelBytes pixels;
   PixelBytes alpha;
+  CXRect opaque;
   bool ok = false;
 };
 

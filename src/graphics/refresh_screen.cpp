@@ -55,14 +55,13 @@ class CRefreshScreen::CBackgroundManager {
   std::unique_ptr<CDirectDrawSurface> surface;
   int mode = kNoScroll;
 
-  // Copies the background under every dirty rectangle, wrapping around as the scroll mode says.
-  void Redraw(CGraphicsObject* destination, const CRefreshRegion& region) {
+  // Copies the background under every rectangle (cut to the screen), wrapping around as the scroll mode says.
+  void Redraw(CGraphicsObject* destination, const std::vector<CXRect>& rects) {
     if (!surface || !surface->GetDataPtr() || !destination->GetDataPtr()) return;
     const int64_t w = surface->Width(), h = surface->Height();
     int64_t px = positiveMod(surface->GetPosition().x, w), py = positiveMod(surface->GetPosition().y, h);
     if (mode == kNoScroll && (px || py)) mode = px ? kHorizontal : kVertical;
     bool wrapX = mode == kHorizontal || mode == kBoth, wrapY = mode == kVertical || mode == kBoth;
-    CXRect screen(CXPoint(0, 0), region.screen());
     _canvas src;
     src.pixels = surface->GetDataPtr();
     src.bpp = surface->GetRealBpp();
@@ -73,9 +72,7 @@ class CRefreshScreen::CBackgroundManager {
     dst.bpp = destination->GetRealBpp();
     dst.width = destination->GetPitch();
     dst.height = destination->Height();
-    for (const CXRect& entry : region.rects()) {
-      CXRect rect = region.isFullScreen() ? screen : entry.intersection(screen);
-      if (rect.isEmpty()) continue;
+    for (const CXRect& rect : rects) {
       // Copies start one background width (height) before the offset when wrapping, and repeat
       // until the rectangle is covered: two per axis for a background at least as large as the screen.
       for (int64_t ty = wrapY ? py - h : py; ty < rect.bottom; ty += h) {
@@ -211,22 +208,28 @@ bool CRefreshScreen::Redraw(CGraphicsObject* destination, CSurface*, bool& ranIn
 bool CRefreshScreen::compose(CGraphicsObject* destination) {
   const bool dirty = !region_.isEmpty();
   ++frames_;
-  background_->Redraw(destination, region_);
-  if (!queue_.empty() && notify_) notify(CCanvasObserver::kFrameStarted);
   const CXRect screen(CXPoint(0, 0), Size());
-  // Drawing runs no script code, so the order cannot change under the walk.
+  const std::vector<CXRect> areas = dirtyAreas(screen);
+  // Drawing runs no script code, so the order, the flags and the covers hold for the whole walk.
+  prepareLayers(destination, areas);
+  std::vector<CXRect> shown;
+  for (const CXRect& area : areas) {
+    uncovered(area, 0, pieces_);
+    shown.insert(shown.end(), pieces_.begin(), pieces_.end());
+  }
+  background_->Redraw(destination, shown);
+  if (!queue_.empty() && notify_) notify(CCanvasObserver::kFrameStarted);
   for (size_t i = 0; i < queue_.size(); ++i) {
     CValidationElement& element = queue_.at(i);
     CGraphicsObject* object = element.object;
     if (!object->isVisible()) continue;
-    if (object->isInvalidated()) {
-      drawClipped(object, destination, screen, element);
+    if (invalidated_[i]) {
+      drawClipped(object, destination, screen, element, i);
       continue;
     }
-    for (const CXRect& rect : region_.rects()) {
+    for (const CXRect& rect : areas) {
       if (element.mark) break;
-      if (region_.isFullScreen() || object->GetBoundingBox().intersects(rect))
-        drawClipped(object, destination, region_.isFullScreen() ? screen : rect, element);
+      if (object->GetBoundingBox().intersects(rect)) drawClipped(object, destination, rect, element, i);
     }
   }
   if (dirty && notify_) notify(CCanvasObserver::kFrameComposed);
@@ -235,8 +238,93 @@ bool CRefreshScreen::compose(CGraphicsObject* destination) {
   return dirty;
 }
 
+std::vector<CXRect> CRefreshScreen::dirtyAreas(const CXRect& screen) const {
+  if (region_.isFullScreen()) return {screen};
+  std::vector<CXRect> areas;
+  areas.reserve(region_.rects().size());
+  for (const CXRect& rect : region_.rects()) {
+    CXRect cut = rect.intersection(screen);
+    if (!cut.isEmpty()) areas.push_back(cut);
+  }
+  // Rectangles sharing a whole edge become one (a sideways move leaves the old place and a strip
+  // beside it): the same pixels, composed in fewer and longer rows.
+  for (bool merged = true; merged;) {
+    merged = false;
+    for (size_t a = 0; a < areas.size() && !merged; ++a)
+      for (size_t b = a + 1; b < areas.size() && !merged; ++b) {
+        CXRect &x = areas[a], &y = areas[b];
+        const bool sideBySide = x.top == y.top && x.bottom == y.bottom && (x.right == y.left || y.right == x.left);
+        const bool stacked = x.left == y.left && x.right == y.right && (x.bottom == y.top || y.bottom == x.top);
+        if (sideBySide || stacked) {
+          x = x.united(y);
+          areas.erase(areas.begin() + static_cast<ptrdiff_t>(b));
+          merged = true;
+        }
+      }
+  }
+  return areas;
+}
+
+void CRefreshScreen::prepareLayers(CGraphicsObject* destination, const std::vector<CXRect>& areas) {
+  invalidated_.assign(queue_.size(), 0);
+  covers_.clear();
+  // Pixels copied unblended replace what lies under them only on a plain 15 or 16-bit destination
+  // (onto one with its own alpha plane the alpha adds up).
+  const bool canHide = !destination->hasAlpha() && (destination->GetRealBpp() == 15 || destination->GetRealBpp() == 16);
+  const CXRect screen(CXPoint(0, 0), Size());
+  for (size_t i = 0; i < queue_.size(); ++i) {
+    CGraphicsObject* object = queue_.at(i).object;
+    if (!object->isVisible()) continue;
+    invalidated_[i] = object->isInvalidated();
+    if (!canHide) continue;
+    // An invalidated drawable is drawn on the whole screen, any other one only inside the dirty areas.
+    const bool whole = invalidated_[i] || region_.isFullScreen();
+    const CXRect box = object->GetBoundingBox();
+    if (!whole && std::none_of(areas.begin(), areas.end(), [&](const CXRect& a) { return a.intersects(box); }))
+      continue;
+    const CXRect opaque = object->opaqueArea(*destination).intersection(screen);
+    if (opaque.isEmpty()) continue;
+    if (whole) {
+      covers_.push_back({i, opaque});
+      continue;
+    }
+    for (const CXRect& area : areas) {
+      CXRect part = opaque.intersection(area);
+      if (!part.isEmpty()) covers_.push_back({i, part});
+    }
+  }
+}
+
+void CRefreshScreen::uncovered(const CXRect& area, size_t above, std::vector<CXRect>& pieces) {
+  // Each cover splits a piece it meets into at most four; past a few pieces the extra draws would
+  // cost more than the pixels they save, and drawing a hidden pixel is harmless.
+  constexpr size_t kMostPieces = 8;
+  pieces.assign(1, area);
+  auto first = std::lower_bound(covers_.begin(), covers_.end(), above,
+                                [](const Cover& c, size_t index) { return c.index < index; });
+  std::vector<CXRect>& next = spare_;
+  for (auto cover = first; cover != covers_.end() && !pieces.empty(); ++cover) {
+    const CXRect& c = cover->area;
+    if (!c.intersects(area)) continue;
+    next.clear();
+    for (const CXRect& p : pieces) {
+      if (!p.intersects(c)) {
+        next.push_back(p);
+        continue;
+      }
+      const int32_t top = std::max(p.top, c.top), bottom = std::min(p.bottom, c.bottom);
+      if (c.top > p.top) next.emplace_back(p.left, p.top, p.right, c.top);
+      if (c.bottom < p.bottom) next.emplace_back(p.left, c.bottom, p.right, p.bottom);
+      if (c.left > p.left) next.emplace_back(p.left, top, c.left, bottom);
+      if (c.right < p.right) next.emplace_back(c.right, top, p.right, bottom);
+    }
+    if (next.size() > kMostPieces) break;
+    pieces.swap(next);
+  }
+}
+
 void CRefreshScreen::drawClipped(CGraphicsObject* object, CGraphicsObject* destination, const CXRect& screenPart,
-                                 CValidationElement& element) {
+                                 CValidationElement& element, size_t index) {
   const CXRect box = object->GetBoundingBox();
   CXRect part = box.intersection(screenPart).intersection(CXRect(CXPoint(0, 0), Size()));
   if (part.isEmpty()) return;
@@ -246,11 +334,20 @@ void CRefreshScreen::drawClipped(CGraphicsObject* object, CGraphicsObject* desti
   const CXRect own = object->GetClippingRect();
   CXRect used = own.isEmpty() ? part : own.intersection(part);
   if (used.isEmpty()) return;
-  object->SetDestiny(destination);
-  object->SetClippingRect(used);
-  object->Redraw();
-  object->SetClippingRect(own);
   if (used == CXRect(0, 0, object->Width(), object->Height())) element.mark = true;
+  // Only what no drawable above overwrites is drawn, in disjoint pieces, so nothing blends twice.
+  CXRect onScreen = used;
+  onScreen.offset(box.left, box.top);
+  std::vector<CXRect>& pieces = pieces_;
+  uncovered(onScreen, index + 1, pieces);
+  if (pieces.empty()) return;
+  object->SetDestiny(destination);
+  for (CXRect piece : pieces) {
+    piece.offset(-box.left, -box.top);
+    object->SetClippingRect(piece);
+    object->Redraw();
+  }
+  object->SetClippingRect(own);
 }
 
 void CRefreshScreen::toGrey(CGraphicsObject* destination) {
@@ -346,8 +443,18 @@ bool CRefreshScreen::SetBackground(const CXString& fileName) {
     TLOG_WARN("background " << fileName.view() << " could not be loaded");
     return false;
   }
-  SetBackground(image.get());
-  if (background_->surface) background_->surface->applyToRestore(nullptr);  // the image goes away now
+  // The old picture goes before the new one is made, and an image that needs no composing becomes
+  // the surface itself.
+  background_->surface.reset();
+  auto surface = std::make_unique<CDirectDrawSurface>(CXSize(), screenBpp_);
+  if (image->GetRealBpp() != screenBpp_) image->Convert(screenBpp_);
+  if (image->hasAlpha() || image->GetRealBpp() != screenBpp_ || !image->movePixelsTo(*surface)) {
+    SetBackground(image.get());
+    if (background_->surface) background_->surface->applyToRestore(nullptr);  // the image goes away now
+    return true;
+  }
+  surface->SetPosition(image->GetPosition().x, image->GetPosition().y);
+  setBackground(std::move(surface));
   return true;
 }
 

@@ -163,9 +163,21 @@ class CRefreshScreen : public CGraphicsObject, public CDrawableCanvas {
 
  private:
   class CBackgroundManager;
+  // A part of the screen that a drawable surely overwrites with its own pixels later in the frame.
+  struct Cover {
+    size_t index;  // the drawable's place in the order
+    CXRect area;
+  };
   bool compose(CGraphicsObject* destination);
+  // The dirty rectangles cut to the screen (the whole screen in full-screen mode).
+  std::vector<CXRect> dirtyAreas(const CXRect& screen) const;
+  // Reads (and clears) the invalidated flags of the visible drawables, and finds the covers.
+  void prepareLayers(CGraphicsObject* destination, const std::vector<CXRect>& areas);
+  // What is left of the area once the covers of drawables from index `above` up are taken out:
+  // disjoint pieces whose union holds every pixel no cover hides.
+  void uncovered(const CXRect& area, size_t above, std::vector<CXRect>& pieces);
   void drawClipped(CGraphicsObject* object, CGraphicsObject* destination, const CXRect& screenPart,
-                   CValidationElement& element);
+                   CValidationElement& element, size_t index);
   void toGrey(CGraphicsObject* destination);
 
   CWindow* window_;
@@ -181,4 +193,8 @@ class CRefreshScreen : public CGraphicsObject, public CDrawableCanvas {
   int frames_ = 0;
   std::vector<CCanvasObserver*> observers_;
   std::vector<CXRect> pendingAfterLoad_;  // read by serializeState, put back by composeRestored
+  // The frame being composed: the drawables' invalidated flags and the covers, in drawing order.
+  std::vector<char> invalidated_;
+  std::vector<Cover> covers_;
+  std::vector<CXRect> pieces_, spare_;  // kept between frames: no allocation per draw
 };

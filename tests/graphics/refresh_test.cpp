@@ -278,6 +278,34 @@ TEST(BackgroundTest, ScrollModeFollowsTheSizes) {
   EXPECT_FALSE(s.refresh.SetBackground(CXString("missing.img"))) << "no image loader yet";
 }
 
+TEST(BackgroundTest, AnImageFileBecomesTheBackgroundWithItsPixelsOrComposedOverBlack) {
+  struct Case {
+    const char* name;
+    bool alpha;
+    uint16_t expected;  // at a pixel of colour 0xFFFF and alpha 128 (when there is alpha)
+  };
+  // 0xFFFF at alpha 128 over black: each channel (0 * 256 + c * 128) >> 8, plus one.
+  const std::vector<Case> cases = {{"plain", false, 0xFFFF}, {"with alpha", true, (16 << 11) | (32 << 5) | 16}};
+  for (const Case& c : cases) {
+    CRefreshScreen::setImageLoader([&](const CXString&) {
+      auto image = std::make_unique<CGraphicsObject>(40, 30, 16, c.alpha);
+      std::fill_n(image->pixels16(), 40 * 30, 0xFFFF);
+      if (c.alpha) std::fill_n(image->GetAlphaPtr(), 40 * 30, 128);
+      image->SetPosition(0, 2);
+      return image;
+    });
+    Screen s(40, 30);
+    CColor red(255, 0, 0);
+    s.refresh.SetBackground(&red);
+    ASSERT_TRUE(s.refresh.SetBackground(CXString("art.img"))) << c.name;
+    EXPECT_EQ(s.refresh.getBackgroundIfc()->GetPixel(5, 5), c.expected) << c.name;
+    EXPECT_EQ(s.refresh.getBackgroundIfc()->GetPosition(), CXPoint(0, 2)) << c.name;
+    s.frame();
+    EXPECT_EQ(s.at(5, 5), c.expected) << c.name;
+  }
+  CRefreshScreen::setImageLoader({});
+}
+
 TEST(SurfaceTest, CopyCentresASmallerSourceAndCutsAtTheEdges) {
   CDirectDrawSurface screen(CXSize(20, 10), 16), small(CXSize(4, 2), 16);
   std::fill_n(small.pixels16(), 8, 0x7777);
@@ -351,6 +379,30 @@ TEST(DrawableTest, AnchorFlipsAndOpacity) {
   EXPECT_FALSE(CGraphicsObject(100000, 100000).GetDataPtr()) << "absurd sizes are refused";
 }
 
+TEST(DrawableTest, BorrowedPixelsBringTheirAlphaAndMoveWithoutACopy) {
+  CGraphicsObject frame(2, 2, 16, true), shown;
+  frame.pixels16()[3] = 0x1234;
+  frame.GetAlphaPtr()[3] = 77;
+  frame.GetAlphaPtr()[0] = 0;
+  shown.SetDataPtr(frame.GetDataPtr(), 2, 2, 16, 2, frame.GetAlphaPtr());
+  shown.SetPosition(10, 10);
+  EXPECT_TRUE(shown.hasAlpha());
+  EXPECT_EQ(shown.GetAlpha(1, 1), 77);
+  EXPECT_FALSE(shown.testHit(10, 10)) << "transparent in the lent plane";
+  EXPECT_TRUE(shown.testHit(11, 11));
+  EXPECT_FALSE(shown.movePixelsTo(frame)) << "borrowed pixels are not its to give";
+  shown.SetDataPtr(frame.GetDataPtr(), 2, 2, 16, 2);
+  EXPECT_FALSE(shown.hasAlpha());
+
+  CGraphicsObject taker(5, 5, 16);
+  ASSERT_TRUE(frame.movePixelsTo(taker));
+  EXPECT_EQ(taker.Size(), CXSize(2, 2));
+  EXPECT_EQ(taker.GetPixel(1, 1), 0x1234);
+  EXPECT_EQ(taker.GetAlpha(1, 1), 77);
+  EXPECT_EQ(frame.GetDataPtr(), nullptr);
+  EXPECT_FALSE(frame.hasAlpha());
+}
+
 TEST(DrawableTest, DepthConversionAtTheBitEdges) {
   CGraphicsObject o(3, 1, 15);
   o.pixels16()[0] = 0x7FFF;
@@ -385,9 +437,43 @@ TEST(DrawableTest, ChildrenAreDrawnOverTheParentsOwnPixels) {
 }
 
 struct Stepper : CPlayable {
-  int steps = 0;
+  int steps = 0, prepared = 0;
   void next() override { ++steps; }
+  void prepareNext() override { ++prepared; }
 };
+
+TEST(AnimationManagerTest, PlayablesPrepareTheirNextStepTwoTicksAhead) {
+  struct Case {
+    int fps, tick;
+    std::vector<int> prepared;  // after each tick, the prepares so far
+  };
+  // The first tick's length is not known yet: no warning beyond the step itself.
+  const std::vector<Case> cases = {
+      {15, 16, {0, 0, 0, 1, 2, 2}},  // 66 ms: at 48 (48 + 32 >= 66) and 64; stepped at 80, 32 ms ahead is early
+      {60, 16, {0, 1, 2, 3, 4, 5}},  // 16 ms: every step is within two ticks of the last
+      {5, 50, {0, 0, 1, 2, 2, 2}},   // 200 ms: at 100 and 150; stepped at 200
+  };
+  for (const Case& c : cases) {
+    tarnvik::VirtualClock clock;
+    tarnvik::setEngineClock(&clock);
+    CAnimationManager manager;
+    Stepper s;
+    s.setFPS(c.fps);
+    s.play();
+    manager.add(&s);
+    manager.domodal();
+    for (size_t i = 1; i < c.prepared.size(); ++i) {
+      clock.advance(c.tick);
+      manager.domodal();
+      EXPECT_EQ(s.prepared, c.prepared[i]) << c.fps << " fps, tick " << i;
+    }
+    s.stop(false);
+    clock.advance(c.tick);
+    manager.domodal();
+    EXPECT_EQ(s.prepared, c.prepared.back()) << "a stopped playable prepares nothing";
+    tarnvik::setEngineClock(nullptr);
+  }
+}
 
 TEST(AnimationManagerTest, StepsAtThePeriodWithoutCatchingUp) {
   tarnvik::VirtualClock clock;

@@ -2,6 +2,7 @@
 #include "graphics/pixels/canvas.h"
 
 #include <algorithm>
+#include <vector>
 
 namespace tarnvik::canvas {
 namespace {
@@ -170,6 +171,34 @@ bool run(const _canvas& s, const _canvas& d, Mode mode, int opacity) {
 const Kernels& scalarKernels() { return kScalar; }
 const Kernels& activeKernels() { return g_useSimd ? simdKernels() : kScalar; }
 void useSimd(bool on) { g_useSimd = on; }
+
+// The largest rectangle of alpha 255: per row, the runs of 255 ending there in each column form a
+// histogram whose largest rectangle a stack of rising runs finds in one pass.
+CXRect largestOpaqueRect(const uint8_t* alpha, int width, int height) {
+  std::vector<int> run(static_cast<size_t>(width) + 1, 0);  // the last column stays 0: it empties the stack
+  std::vector<int> rising;
+  rising.reserve(run.size());
+  int64_t best = 0;
+  CXRect found;
+  for (int y = 0; y < height; ++y) {
+    const uint8_t* row = alpha + static_cast<size_t>(y) * width;
+    for (int x = 0; x < width; ++x) run[x] = row[x] == 255 ? run[x] + 1 : 0;
+    rising.clear();
+    for (int x = 0; x <= width; ++x) {
+      while (!rising.empty() && run[rising.back()] >= run[x]) {
+        const int h = run[rising.back()];
+        rising.pop_back();
+        const int left = rising.empty() ? 0 : rising.back() + 1;
+        if (static_cast<int64_t>(h) * (x - left) > best) {
+          best = static_cast<int64_t>(h) * (x - left);
+          found = CXRect(left, y + 1 - h, x, y + 1);
+        }
+      }
+      rising.push_back(x);
+    }
+  }
+  return found;
+}
 
 uint32_t to32(uint16_t p, int bpp) {
   if (bpp == 15) {

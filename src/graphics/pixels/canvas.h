@@ -52,6 +52,9 @@ bool copyBlend(const _canvas& src, const _canvas& dst, int opacity);
 // Onto a destination with its own alpha plane (15 or 16-bit, same depth as the source).
 bool copyToCanvas(const _canvas& src, const _canvas& dst);
 
+// The largest rectangle of alpha 255 in a plane of width × height (rows of the width); empty when none.
+CXRect largestOpaqueRect(const uint8_t* alpha, int width, int height);
+
 // 5-6-5 or 5-5-5 pixel to 0x00RRGGBB with the low bits zero (the display's 32-bit conversion).
 uint32_t to32(uint16_t pixel, int bpp);
 

@@ -9,6 +9,7 @@
 #include "graphics/pixels/canvas.h"
 #include "graphics/pixels/color.h"
 
+
 CGraphicsObject::CGraphicsObject(int width, int height, int bpp, bool withAlpha) { create(width, height, bpp, withAlpha); }
 
 CGraphicsObject::~CGraphicsObject() {
@@ -24,8 +25,10 @@ CGraphicsObject::~CGraphicsObject() {
 }
 
 bool CGraphicsObject::create(int width, int height, int bpp, bool withAlpha) {
+  alphaChanged();
   owned_.clear();
   alpha_.clear();
+  alphaView_ = nullptr;
   kept_.clear();
   pixels_ = nullptr;
   width_ = height_ = pitch_ = 0;
@@ -47,8 +50,10 @@ bool CGraphicsObject::adoptPixels(tarnvik::PixelBytes&& pixels, tarnvik::PixelBy
   const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
   if (pixels.size() != count * 2 || (!alpha.empty() && alpha.size() != count)) return false;
   kept_.clear();
+  alphaChanged();
   owned_ = std::move(pixels);
   alpha_ = std::move(alpha);
+  alphaView_ = nullptr;
   pixels_ = owned_.data();
   bpp_ = bpp;
   width_ = pitch_ = width;
@@ -56,18 +61,29 @@ bool CGraphicsObject::adoptPixels(tarnvik::PixelBytes&& pixels, tarnvik::PixelBy
   return true;
 }
 
+bool CGraphicsObject::movePixelsTo(CGraphicsObject& to) {
+  if (&to == this || !pixels_ || alphaView_ || pixels_ != owned_.data() || pitch_ != width_ || (bpp_ != 15 && bpp_ != 16)) return false;
+  dropKept();
+  if (!to.adoptPixels(std::move(owned_), std::move(alpha_), width_, height_, bpp_)) return false;
+  freePixels();
+  return true;
+}
+
 void CGraphicsObject::freePixels() {
   tarnvik::PixelBytes().swap(owned_);
   tarnvik::PixelBytes().swap(alpha_);
+  alphaView_ = nullptr;
   tarnvik::PixelBytes().swap(kept_);
   pixels_ = nullptr;
   width_ = height_ = pitch_ = 0;
+  alphaChanged();
 }
 
-void CGraphicsObject::SetDataPtr(void* pixels, int width, int height, int bpp, int pitch) {
+void CGraphicsObject::SetDataPtr(void* pixels, int width, int height, int bpp, int pitch, uint8_t* alpha) {
   owned_.clear();
   kept_.clear();
   alpha_.clear();
+  alphaChanged();
   bool ok = pixels && width > 0 && height > 0 && width <= kMaxSide && height <= kMaxSide && pitch >= width &&
             (bpp == 15 || bpp == 16 || bpp == 32);
   pixels_ = ok ? pixels : nullptr;
@@ -75,12 +91,15 @@ void CGraphicsObject::SetDataPtr(void* pixels, int width, int height, int bpp, i
   width_ = ok ? width : 0;
   height_ = ok ? height : 0;
   pitch_ = ok ? pitch : 0;
+  alphaView_ = ok ? alpha : nullptr;
 }
 
 void CGraphicsObject::setAlphaPlane(bool present) {
+  alphaChanged();
   if (!present) {
     alpha_.clear();
-  } else if (alpha_.empty() && width_ > 0 && pitch_ == width_) {
+    alphaView_ = nullptr;
+  } else if (!alphaData() && width_ > 0 && pitch_ == width_) {
     alpha_.assign(static_cast<size_t>(width_) * height_, 0);
   }
 }
@@ -109,7 +128,8 @@ uint16_t CGraphicsObject::GetPixel(int x, int y) const {
 
 int CGraphicsObject::GetAlpha(int x, int y) const {
   if (x < 0 || y < 0 || x >= width_ || y >= height_) return 0;
-  return alpha_.empty() ? 255 : alpha_[static_cast<size_t>(y) * width_ + x];
+  const uint8_t* alpha = alphaData();
+  return alpha ? alpha[static_cast<size_t>(y) * width_ + x] : 255;
 }
 
 void CGraphicsObject::Fill(const CColor* color) { Fill(CXRect(0, 0, width_, height_), color); }
@@ -155,7 +175,7 @@ void CGraphicsObject::Move(int dx, int dy) {
 
 bool CGraphicsObject::testHit(int x, int y, bool ignoreAlpha) const {
   if (!GetBoundingBox().contains(x, y)) return false;
-  if (ignoreAlpha || alpha_.empty()) return true;
+  if (ignoreAlpha || !alphaData()) return true;
   return GetAlpha(x - position_.x, y - position_.y) != 0;
 }
 
@@ -174,6 +194,7 @@ void CGraphicsObject::dropKept() {
 
 void CGraphicsObject::FlipH() {
   dropKept();
+  alphaChanged();
   if (pixels_) {
     size_t rowBytes = static_cast<size_t>(width_) * pixelBytes();
     std::vector<uint8_t> tmp(rowBytes);
@@ -183,10 +204,9 @@ void CGraphicsObject::FlipH() {
       std::memcpy(tmp.data(), base + top * pitchBytes, rowBytes);
       std::memcpy(base + top * pitchBytes, base + bottom * pitchBytes, rowBytes);
       std::memcpy(base + bottom * pitchBytes, tmp.data(), rowBytes);
-      if (!alpha_.empty())
-        std::swap_ranges(alpha_.begin() + static_cast<ptrdiff_t>(top) * width_,
-                         alpha_.begin() + static_cast<ptrdiff_t>(top + 1) * width_,
-                         alpha_.begin() + static_cast<ptrdiff_t>(bottom) * width_);
+      if (uint8_t* alpha = alphaData())
+        std::swap_ranges(alpha + static_cast<ptrdiff_t>(top) * width_, alpha + static_cast<ptrdiff_t>(top + 1) * width_,
+                         alpha + static_cast<ptrdiff_t>(bottom) * width_);
     }
   }
   flippedH_ = !flippedH_;
@@ -194,6 +214,7 @@ void CGraphicsObject::FlipH() {
 
 void CGraphicsObject::FlipV() {
   dropKept();
+  alphaChanged();
   if (pixels_) {
     for (int y = 0; y < height_; ++y) {
       size_t at = static_cast<size_t>(y) * pitch_;
@@ -204,8 +225,8 @@ void CGraphicsObject::FlipV() {
         uint16_t* row = static_cast<uint16_t*>(pixels_) + at;
         std::reverse(row, row + width_);
       }
-      if (!alpha_.empty()) {
-        auto row = alpha_.begin() + static_cast<ptrdiff_t>(y) * width_;
+      if (uint8_t* alpha = alphaData()) {
+        uint8_t* row = alpha + static_cast<ptrdiff_t>(y) * width_;
         std::reverse(row, row + width_);
       }
     }
@@ -236,7 +257,7 @@ bool CGraphicsObject::redraw(CGraphicsObject* destination) {
   }
   _canvas src;
   src.pixels = pixels_;
-  src.alpha = GetAlphaPtr();
+  src.alpha = alphaData();  // read only: the opaque rectangle stays
   src.bpp = bpp_;
   src.x = position_.x;
   src.y = position_.y;
@@ -265,6 +286,26 @@ void CGraphicsObject::Redraw() {
       if (child->isVisible()) child->redraw(this);
   }
   if (destiny_ && destiny_ != this) redraw(destiny_);
+}
+
+CXRect CGraphicsObject::opaqueRect() {
+  if (!opaqueKnown_) {
+    const uint8_t* alpha = alphaData();
+    opaque_ = alpha ? tarnvik::canvas::largestOpaqueRect(alpha, width_, height_) : CXRect(0, 0, width_, height_);
+    opaqueKnown_ = true;
+  }
+  return opaque_;
+}
+
+CXRect CGraphicsObject::opaqueArea(const CGraphicsObject& destination) {
+  // Only the plain and the alpha copy at full opacity write the object's own pixels unblended, and
+  // children drawn in change the pixels at every draw.
+  if (!pixels_ || opacity_ < 255 || !children_.empty() || (bpp_ != 15 && bpp_ != 16)) return CXRect();
+  CXRect area = opaqueRect();
+  if (!clip_.isEmpty()) area = area.intersection(clip_);
+  if (area.isEmpty()) return CXRect();
+  area.offset(position_.x, position_.y);
+  return area.intersection(CXRect(0, 0, destination.Width(), destination.Height()));
 }
 
 void CGraphicsObject::addObject(CGraphicsObject* child) {

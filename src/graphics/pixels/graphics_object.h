@@ -37,8 +37,12 @@ class CGraphicsObject : public CXObject, public CInvalidateObserver {
   // Allocates zeroed pixels (15 or 16 bpp: 2 bytes, 32: 4 bytes) and optionally an alpha plane.
   // False (and no pixels) for a size outside 1..kMaxSide or another depth.
   bool create(int width, int height, int bpp = 16, bool withAlpha = false);
-  // Uses pixels the caller keeps alive (pitch in pixels); the object does not own them.
-  void SetDataPtr(void* pixels, int width, int height, int bpp, int pitch);
+  // Uses pixels the caller keeps alive (pitch in pixels), and their alpha plane when given (one byte a
+  // pixel, rows of the width); the object does not own them.
+  void SetDataPtr(void* pixels, int width, int height, int bpp, int pitch, uint8_t* alpha = nullptr);
+  // Hands its own pixels and alpha plane over to another drawable (which drops what it had) without
+  // copying, and is left without pixels; false (nothing moved) when it only borrows its pixels.
+  bool movePixelsTo(CGraphicsObject& to);
   // Adds a zeroed (fully transparent) alpha plane, or drops it.
   void setAlphaPlane(bool present);
   // Expands kept-compressed pixels; the base class keeps them unpacked, so these do nothing.
@@ -50,9 +54,13 @@ class CGraphicsObject : public CXObject, public CInvalidateObserver {
   virtual void* GetDataPtr() { return pixels_; }
   const void* pixels() const { return pixels_; }
   uint16_t* pixels16() { return bpp_ == 32 ? nullptr : static_cast<uint16_t*>(pixels_); }
-  uint8_t* GetAlphaPtr() { return alpha_.empty() ? nullptr : alpha_.data(); }
-  const uint8_t* GetAlphaPtr() const { return alpha_.empty() ? nullptr : alpha_.data(); }
-  bool hasAlpha() const { return !alpha_.empty(); }
+  // A writable alpha plane may be changed by the caller: the opaque rectangle is found again.
+  uint8_t* GetAlphaPtr() {
+    alphaChanged();
+    return alphaData();
+  }
+  const uint8_t* GetAlphaPtr() const { return alphaData(); }
+  bool hasAlpha() const { return alphaData() != nullptr; }
   int GetRealBpp() const { return bpp_; }
   int GetPitch() const { return pitch_; }
   virtual int Width() const { return width_; }
@@ -108,6 +116,16 @@ class CGraphicsObject : public CXObject, public CInvalidateObserver {
   void SetAutoClip(bool on) { autoClip_ = on; }
   bool isAutoClip() const { return autoClip_; }
 
+  // --- occlusion ---
+  // The largest rectangle (own coordinates) of pixels a draw copies unblended: alpha 255, or the whole
+  // object without an alpha plane. Found once and kept until the alpha plane changes.
+  virtual CXRect opaqueRect();
+  // The part of the destination the next draw surely overwrites with the object's own pixels, so that
+  // what lies under it need not be drawn: the opaque rectangle at the object's place within its
+  // clipping and the destination. Empty below full opacity, with children drawn in, or without pixels.
+  CXRect opaqueArea(const CGraphicsObject& destination);
+  bool hasChildren() const { return !children_.empty(); }
+
   // --- drawing ---
   // The screen the drawable is on; the canvas sets itself when the drawable is put on it.
   void SetCanvas(CDrawableCanvas* canvas) { canvas_ = canvas; }
@@ -152,6 +170,9 @@ class CGraphicsObject : public CXObject, public CInvalidateObserver {
   bool adoptPixels(tarnvik::PixelBytes&& pixels, tarnvik::PixelBytes&& alpha, int width, int height, int bpp);
   // Gives the pixel and alpha storage back (not only empties it): no pixels, no size.
   void freePixels();
+  // Counts the changes of the alpha plane (and of the pixels' size), so that a subclass showing
+  // another drawable's alpha can tell whether its own copy is still that one.
+  uint32_t alphaGeneration() const { return alphaGeneration_; }
   void setSize(int width, int height) {
     width_ = width;
     height_ = height;
@@ -159,6 +180,11 @@ class CGraphicsObject : public CXObject, public CInvalidateObserver {
 
  private:
   size_t pixelBytes() const { return bpp_ == 32 ? 4 : 2; }
+  uint8_t* alphaData() const { return alphaView_ ? alphaView_ : alpha_.empty() ? nullptr : const_cast<uint8_t*>(alpha_.data()); }
+  void alphaChanged() {
+    opaqueKnown_ = false;
+    ++alphaGeneration_;
+  }
   void dropKept();
 
   CXString fileName_;
@@ -167,6 +193,7 @@ class CGraphicsObject : public CXObject, public CInvalidateObserver {
   CGraphicsObject* parent_ = nullptr;
   tarnvik::PixelBytes owned_;      // pixel storage when the object owns its pixels
   tarnvik::PixelBytes alpha_;
+  uint8_t* alphaView_ = nullptr;   // a borrowed alpha plane, beside borrowed pixels
   tarnvik::PixelBytes kept_;       // own pixels before children were drawn in
   void* pixels_ = nullptr;
   int bpp_ = 16;
@@ -180,6 +207,9 @@ class CGraphicsObject : public CXObject, public CInvalidateObserver {
   int flags_ = 0;
   bool flippedH_ = false, flippedV_ = false;
   bool invalidated_ = false;
+  bool opaqueKnown_ = false;
+  uint32_t alphaGeneration_ = 0;
+  CXRect opaque_;
   std::vector<CInvalidateObserver*> observers_;
   std::vector<CDrawableWatcher*> watchers_;
   std::vector<CGraphicsObject*> children_;

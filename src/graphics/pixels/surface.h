@@ -19,6 +19,8 @@ class CDirectDrawSurface : public CGraphicsObject {
   bool Blt(CDirectDrawSurface* source, const CXRect* destinationRect, const CXRect* sourceRect);
   // The surface drawn as an object onto its destination: the visible part, plainly copied.
   void Redraw() override;
+  // Its own copy (onto another surface) ignores clipping by the refresh manager's rules: it hides nothing.
+  CXRect opaqueRect() override { return CXRect(); }
 
   // The drawable that is drawn into this surface again whenever its content must be rebuilt.
   void applyToRestore(CGraphicsObject* object) { applied_ = object; }

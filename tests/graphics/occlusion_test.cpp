@@ -1,0 +1,216 @@
+// Drawables hidden under opaque ones: opaque rectangles, and partial frames that leave them out exactly.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "graphics/animation.h"
+#include "graphics/pixels/canvas.h"
+#include "graphics/pixels/color.h"
+#include "graphics/refresh_screen.h"
+
+namespace {
+
+constexpr int kW = 64, kH = 48;
+
+// A drawable that counts its draws, to see what the refresh manager skipped.
+struct Counted : CGraphicsObject {
+  using CGraphicsObject::CGraphicsObject;
+  int draws = 0;
+  bool redraw(CGraphicsObject* destination) override {
+    ++draws;
+    return CGraphicsObject::redraw(destination);
+  }
+};
+
+// A sprite of its own colours with an alpha plane: 255 inside a soft border of the given width
+// (alpha 128 there); border 0 means no alpha plane at all.
+std::unique_ptr<Counted> sprite(int w, int h, int x, int y, int border, uint16_t seed) {
+  auto o = std::make_unique<Counted>(w, h, 16, border > 0);
+  for (int i = 0; i < w * h; ++i) o->pixels16()[i] = static_cast<uint16_t>(seed * 977 + i * 31);
+  if (border > 0)
+    for (int py = 0; py < h; ++py)
+      for (int px = 0; px < w; ++px) {
+        bool edge = px < border || py < border || px >= w - border || py >= h - border;
+        o->GetAlphaPtr()[py * w + px] = edge ? 128 : 255;
+      }
+  o->SetPosition(x, y);
+  return o;
+}
+
+struct OpaqueCase {
+  std::string name;
+  int w, h;
+  std::vector<int> alpha;  // empty: no alpha plane
+  CXRect expected;
+};
+
+TEST(OcclusionTest, TheOpaqueRectangleIsTheLargestOfFullAlpha) {
+  const std::vector<OpaqueCase> cases = {
+      {"no alpha plane: all of it", 3, 2, {}, CXRect(0, 0, 3, 2)},
+      {"all transparent", 2, 2, {0, 0, 0, 0}, CXRect()},
+      {"254 is not opaque", 2, 1, {255, 254}, CXRect(0, 0, 1, 1)},
+      {"the wider of two", 4, 3, {255, 0, 0, 0,  255, 255, 255, 255,  255, 0, 0, 0}, CXRect(0, 1, 4, 2)},
+      {"an L: the tall arm beats the short leg", 3, 4,
+       {255, 0, 0,  255, 0, 0,  255, 0, 0,  255, 255, 0}, CXRect(0, 0, 1, 4)},
+      {"a hole splits the block", 5, 3,
+       {255, 255, 0, 255, 255,  255, 255, 255, 255, 255,  255, 255, 255, 255, 255}, CXRect(0, 1, 5, 3)},
+  };
+  for (const OpaqueCase& c : cases) {
+    CGraphicsObject o(c.w, c.h, 16, !c.alpha.empty());
+    for (size_t i = 0; i < c.alpha.size(); ++i) o.GetAlphaPtr()[i] = static_cast<uint8_t>(c.alpha[i]);
+    EXPECT_EQ(o.opaqueRect(), c.expected) << c.name;
+  }
+}
+
+TEST(OcclusionTest, TheOpaqueAreaFollowsPlaceClippingOpacityAndAlphaChanges) {
+  CGraphicsObject target(kW, kH, 16);
+  auto o = sprite(10, 10, 5, 6, 2, 1);
+  EXPECT_EQ(o->opaqueArea(target), CXRect(7, 8, 13, 14));
+  o->SetClippingRect(CXRect(0, 0, 4, 10));
+  EXPECT_EQ(o->opaqueArea(target), CXRect(7, 8, 9, 14)) << "within its own clipping";
+  o->SetClippingRect(CXRect());
+  o->SetPosition(60, 0);
+  EXPECT_EQ(o->opaqueArea(target), CXRect(62, 2, 64, 8)) << "within the destination";
+  o->SetPosition(5, 6);
+  o->SetOpacity(254);
+  EXPECT_TRUE(o->opaqueArea(target).isEmpty()) << "translucent";
+  o->SetOpacity(255);
+  o->GetAlphaPtr()[6 * 10 + 5] = 0;  // written through the plane: found again
+  EXPECT_EQ(o->opaqueArea(target), CXRect(7, 8, 13, 12));
+  o->FlipH();
+  EXPECT_EQ(o->opaqueArea(target), CXRect(7, 10, 13, 14)) << "mirrored top to bottom";
+  CGraphicsObject child(2, 2, 16);
+  o->addObject(&child);
+  EXPECT_TRUE(o->opaqueArea(target).isEmpty()) << "children change the pixels at every draw";
+}
+
+TEST(OcclusionTest, AnUnpackedFramesOpaqueRectangleFollowsItsFlips) {
+  // A lopsided opaque block, so that every flip moves it.
+  CAnimo made;
+  auto frame = std::make_unique<CAnimoFrame>(12, 10, 16, true);
+  for (int y = 1; y < 5; ++y)
+    for (int x = 2; x < 7; ++x) frame->GetAlphaPtr()[y * 12 + x] = 255;
+  made.AddFrame(std::move(frame));
+  std::vector<uint8_t> bytes;
+  ASSERT_TRUE(made.SaveToMemory(4, bytes));
+  struct Case {
+    bool h, v;
+    CXRect expected;
+  };
+  for (const Case& c : {Case{false, false, CXRect(2, 1, 7, 5)}, Case{true, false, CXRect(2, 5, 7, 9)},
+                        Case{false, true, CXRect(5, 1, 10, 5)}, Case{true, true, CXRect(5, 5, 10, 9)}}) {
+    CAnimo animo;
+    ASSERT_TRUE(animo.LoadFromMemory(bytes.data(), bytes.size()));
+    if (c.h) animo.FlipH();
+    if (c.v) animo.FlipV();
+    ASSERT_TRUE(animo.SetFrame(0));
+    EXPECT_EQ(animo.opaqueRect(), c.expected) << c.h << c.v;
+    EXPECT_EQ(tarnvik::canvas::largestOpaqueRect(std::as_const(animo).GetAlphaPtr(), 12, 10), c.expected)
+        << "the pixels shown agree";
+  }
+}
+
+// One arrangement: the drawables by priority, then a change before the partial frame.
+struct FrameCase {
+  std::string name;
+  std::function<void(std::vector<std::unique_ptr<Counted>>&)> build;
+  std::function<void(std::vector<std::unique_ptr<Counted>>&)> change;
+  int lowestDraws;  // draws of the first drawable in the partial frame, -1: not checked
+};
+
+TEST(OcclusionTest, PartialFramesGiveThePictureOfDrawingEverythingInOrder) {
+  using List = std::vector<std::unique_ptr<Counted>>;
+  auto nudge = [](Counted& o, int dx) {  // as a script's move: the old and the new place are dirty
+    o.Invalidate();
+    o.Move(dx, 0);
+    o.Invalidate();
+  };
+  const std::vector<FrameCase> cases = {
+      {"covered: the hidden drawable is not drawn",
+       [](List& l) {
+         l.push_back(sprite(10, 10, 12, 12, 0, 1));
+         l.back()->SetOpacity(100);
+         l.push_back(sprite(30, 30, 5, 5, 3, 2));
+       },
+       [](List& l) {
+         CXRect dirty(10, 10, 25, 25);
+         l[1]->GetCanvas()->invalidateArea(dirty);
+       },
+       0},
+      {"half covered: drawn where it shows",
+       [](List& l) {
+         l.push_back(sprite(20, 12, 10, 10, 2, 1));
+         l.push_back(sprite(16, 20, 20, 4, 0, 2));
+       },
+       [&](List& l) { nudge(*l[0], 3); }, 1},
+      {"a translucent cover hides nothing",
+       [](List& l) {
+         l.push_back(sprite(10, 10, 12, 12, 0, 1));
+         l.push_back(sprite(30, 30, 5, 5, 0, 2));
+         l.back()->SetOpacity(200);
+       },
+       [&](List& l) { nudge(*l[0], 1); }, 1},
+      {"a hole written into the cover shows what lies under it",
+       [](List& l) {
+         l.push_back(sprite(10, 10, 12, 12, 0, 1));
+         l.push_back(sprite(30, 30, 5, 5, 1, 2));
+       },
+       [](List& l) {
+         l[1]->GetAlphaPtr()[10 * 30 + 10] = 40;  // over the lower sprite
+         l[1]->Invalidate();
+       },
+       1},
+      {"three layers: the middle translucent one is hidden too",
+       [](List& l) {
+         l.push_back(sprite(14, 14, 8, 8, 2, 1));
+         l.push_back(sprite(14, 14, 12, 12, 3, 2));
+         l.back()->SetOpacity(90);
+         l.push_back(sprite(24, 24, 4, 4, 2, 3));
+       },
+       [&](List& l) { nudge(*l[0], 2); }, -1},
+      {"a mirrored cover hides its mirrored part",
+       [](List& l) {
+         l.push_back(sprite(8, 8, 20, 20, 0, 1));
+         l.push_back(sprite(20, 20, 15, 15, 2, 2));
+         for (int x = 0; x < 20; ++x) l.back()->GetAlphaPtr()[x * 20 + 10] = 0;
+       },
+       [](List& l) {
+         l[1]->FlipV();
+         l[1]->Invalidate();
+       },
+       1},
+  };
+  for (const FrameCase& c : cases) {
+    CRefreshScreen refresh(nullptr, CXSize(kW, kH), 16);
+    CGraphicsObject target(kW, kH, 16);
+    CColor grey(90, 100, 110);
+    refresh.SetBackground(&grey);
+    List drawables;
+    c.build(drawables);
+    for (size_t i = 0; i < drawables.size(); ++i) refresh.put(drawables[i].get(), static_cast<int>(i));
+    bool init = false;
+    refresh.Redraw(&target, nullptr, init);
+    refresh.clearRegion();
+    c.change(drawables);
+    for (auto& d : drawables) d->draws = 0;
+    refresh.Redraw(&target, nullptr, init);
+    refresh.clearRegion();
+    if (c.lowestDraws >= 0) {
+      EXPECT_EQ(drawables[0]->draws, c.lowestDraws) << c.name;
+    }
+
+    // Everything drawn in order over the background, nothing skipped.
+    CGraphicsObject expected(kW, kH, 16);
+    expected.Fill(&grey);
+    for (auto& d : drawables) d->CGraphicsObject::redraw(&expected);
+    int differing = 0;
+    for (int y = 0; y < kH; ++y)
+      for (int x = 0; x < kW; ++x) differing += target.GetPixel(x, y) != expected.GetPixel(x, y);
+    EXPECT_EQ(differing, 0) << c.name;
+  }
+}
+
+}  // namespace
