@@ -16,7 +16,9 @@ pkg_check_modules(SNDFILE REQUIRED IMPORTED_TARGET sndfile)
 pkg_check_modules(PNG REQUIRED IMPORTED_TARGET libpng)
 find_package(JPEG REQUIRED)
 find_package(ZLIB REQUIRED)
-# Header-only libraries, copied into the prefix from the host's Debian packages.
+# Header-only libraries, copied into the prefix from the host's Debian packages; system headers, as
+# they are natively, so their own warnings stay out of ours.
+include_directories(SYSTEM ${TARNVIK_WEB_DEPS}/include)
 add_library(nlohmann_json::nlohmann_json INTERFACE IMPORTED)
 target_include_directories(nlohmann_json::nlohmann_json INTERFACE ${TARNVIK_WEB_DEPS}/include)
 set(SIMPLEINI_INCLUDE_DIR ${TARNVIK_WEB_DEPS}/include)
