@@ -8,13 +8,7 @@ if(NOT EXISTS ${HOST_FONT} OR NOT EXISTS ${TARNVIK_HOST_BUILD}/demo.pik)
   message(FATAL_ERROR "TARNVIK_HOST_BUILD must name a native build with builtin/builtin.fnt and demo.pik (make build)")
 endif()
 
-add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/builtin/builtin_font.cpp
-  COMMAND ${CMAKE_COMMAND} -DIN=${HOST_FONT} -DOUT=${CMAKE_BINARY_DIR}/builtin/builtin_font.cpp
-          -P ${PROJECT_SOURCE_DIR}/cmake/embed_font.cmake
-  DEPENDS ${HOST_FONT} ${PROJECT_SOURCE_DIR}/cmake/embed_font.cmake)
-add_library(tarnvik_builtin_font STATIC ${CMAKE_BINARY_DIR}/builtin/builtin_font.cpp)
-target_link_libraries(tarnvik_builtin_font PUBLIC tarnvik_objects)
-target_link_libraries(tarnvik PRIVATE tarnvik_builtin_font)
+tarnvik_builtin_font_library(${HOST_FONT})
 
 # The page starts the player itself (with the options its address gives) once the saved files and the
 # game archive are in place; the runtime stays after the run so the page can read the last frame.
