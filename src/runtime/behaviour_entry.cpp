@@ -83,6 +83,8 @@ struct CMC_Behaviour_Entry::Argument {
 
 struct CMC_Behaviour_Entry::RunState {
   CMC_Args values;
+  // Whether a value may be a temporary to release or something made for this run to delete.
+  bool temporaries = false;
   std::vector<std::unique_ptr<CMC_Expression>> expressions;
   std::vector<CMC_Behaviour*> inlineBehaviours;
 };
@@ -403,8 +405,7 @@ void CMC_Behaviour_Entry::parseArguments(int open) {
 
 CMC_Object* CMC_Behaviour_Entry::runValueText(CXArray* params) {
   // Only a plain name that found a variable is kept, so none of the readings below applies to it.
-  if (lateValue_ && lateValueVersion_ == CMC_ObjectsContainer::namesVersion() && !lateValueLife_.expired())
-    return lateValue_;
+  if (lateValueStillBound()) return lateValue_;
   CXString substituted;
   const CXString& text = textHasParam_ ? (substituted = fillParams(text_, params)) : text_;
   if (text.GetAt(0) == '[') {
@@ -442,11 +443,17 @@ bool CMC_Behaviour_Entry::evaluateArguments(CMC_Object* current, CXArray* params
         if (a.inlineHasParam && a.inlineBehaviour) a.inlineBehaviour->setParams(params);
         break;
       case Argument::Kind::Sub: {
+        if (CMC_Object* named = a.sub->boundName()) {
+          state.values[i] = named;
+          break;
+        }
         CMC_Object* r = a.sub->run(current, params);
         state.values[i] = mc::isControl(r) ? nullptr : r;
+        state.temporaries = true;
         break;
       }
       case Argument::Kind::ParamSub: {
+        state.temporaries = true;
         CXString text = fillParams(a.text, params);
         CXString code;
         CMC_Object* r = nullptr;
@@ -481,6 +488,9 @@ bool CMC_Behaviour_Entry::evaluateArguments(CMC_Object* current, CXArray* params
 }
 
 void CMC_Behaviour_Entry::releaseArguments(RunState& state) {
+  // Named objects only: nothing to give back.
+  if (!state.temporaries) return;
+  state.temporaries = false;
   for (size_t i = 0; i < args_.size() && i < state.values.size(); ++i) {
     Argument::Kind k = args_[i].kind;
     if (k == Argument::Kind::Sub || k == Argument::Kind::ParamSub) mc::release(state.values[i]);

@@ -96,7 +96,7 @@ CMC_Variable* CMC_Variable::convert(int type) {
   }
 }
 
-void CMC_Variable::onChange(bool changed) {
+void CMC_Variable::tellChange(bool changed) {
   bool brutal = hasHandlerFlag(mc::EVI_ONBRUTALCHANGED);
   bool change = changed && hasHandlerFlag(mc::EVI_ONCHANGED);
   if (brutal || change) {
