@@ -397,10 +397,9 @@ void CMC_Behaviour_Entry::parseArguments(int open) {
     }
     args_.push_back(std::move(a));
   }
-  if (allConstant_) {
-    state_ = std::make_unique<RunState>();
-    for (const Argument& a : args_) state_->values.push_back(a.value);
-  }
+  // The argument slots of a run: the values themselves when every one is fixed.
+  state_ = std::make_unique<RunState>();
+  for (const Argument& a : args_) state_->values.push_back(allConstant_ ? a.value : nullptr);
 }
 
 CMC_Object* CMC_Behaviour_Entry::runValueText(CXArray* params) {
@@ -431,9 +430,9 @@ CMC_Object* CMC_Behaviour_Entry::runValueText(CXArray* params) {
 }
 
 bool CMC_Behaviour_Entry::evaluateArguments(CMC_Object* current, CXArray* params, RunState& state) {
-  state.values.resize(args_.size());
-  for (size_t i = 0; i < args_.size(); ++i) {
-    Argument& a = args_[i];
+  // The slots were sized with the state, one per argument.
+  size_t i = 0;
+  for (Argument& a : args_) {
     switch (a.kind) {
       case Argument::Kind::Constant:
         state.values[i] = a.value;
@@ -483,6 +482,7 @@ bool CMC_Behaviour_Entry::evaluateArguments(CMC_Object* current, CXArray* params
         break;
       }
     }
+    ++i;
   }
   return true;
 }
@@ -597,10 +597,10 @@ CMC_Object* CMC_Behaviour_Entry::execute(CMC_Object* current, CXArray* params) {
     } else {
       // A statement running again inside its own call (recursion) gets its own argument slots.
       if (running_ == 0) {
-        if (!state_) state_ = std::make_unique<RunState>();
         state = state_.get();
       } else {
         nested = std::make_unique<RunState>();
+        nested->values.resize(args_.size());
         state = nested.get();
       }
       ++running_;
@@ -611,6 +611,22 @@ CMC_Object* CMC_Behaviour_Entry::execute(CMC_Object* current, CXArray* params) {
   }
 
   ++running_;
+  CMC_Object* result;
+  // The usual statement: a call on the object bound by name, with a method its type has. The
+  // arguments ran first, and may have deleted the target or changed names.
+  if (kind_ == Kind::Call && target_ && methodId_ >= 0 && runner_ && targetStillBound()) {
+    if (discardResult_) mc::ResultUse::discardNext(target_);
+    result = runner_->run(methodId_, target_, scope_, args);
+    mc::ResultUse::clear();
+  } else {
+    result = dispatch(current, params, args);
+  }
+  --running_;
+  if (state) releaseArguments(*state);
+  return result;
+}
+
+CMC_Object* CMC_Behaviour_Entry::dispatch(CMC_Object* current, CXArray* params, const CMC_Args* args) {
   CMC_Object* result = nullptr;
   switch (kind_) {
     case Kind::Instruction:
@@ -674,7 +690,5 @@ CMC_Object* CMC_Behaviour_Entry::execute(CMC_Object* current, CXArray* params) {
     default:
       break;
   }
-  --running_;
-  if (state) releaseArguments(*state);
   return result;
 }

@@ -34,7 +34,7 @@ size_t ScriptDepth::stackBudget() {
   return budget;
 }
 
-void release(CMC_Object* result) {
+void releaseObject(CMC_Object* result) {
   CMC_Variable* v = asVariable(result);
   if (v && v->getPoolIndex() >= 0) CMC_VariableFactory::free(v);
 }

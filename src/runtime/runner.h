@@ -43,7 +43,11 @@ inline CMC_Variable* asVariable(CMC_Object* object) {
   return nullptr;
 }
 // Returns a pooled temporary result to its pool; named objects, control codes and null are left alone.
-void release(CMC_Object* result);
+void releaseObject(CMC_Object* result);
+// The same, with the usual null result (a line of a behaviour) decided without a call.
+inline void release(CMC_Object* result) {
+  if (result) releaseObject(result);
+}
 // The text of a value: a STRING's own text, other values converted; any other object gives its name.
 CXString textOf(CMC_Object* object);
 // A fresh pooled temporary holding the value of `object` (a computed expression gives its result).

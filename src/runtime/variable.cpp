@@ -197,12 +197,6 @@ CMC_Integer::CMC_Integer(CMC_ObjectsContainer* scene, CMElement* element)
   initializeBehaviours(scene, element);
 }
 
-void CMC_Integer::assign(int32_t value) {
-  bool changed = value != value_;
-  value_ = value;
-  onChange(changed);
-}
-
 int32_t CMC_Integer::arithmetic(int32_t a, int32_t b, int op) {
   auto ua = static_cast<uint32_t>(a);
   auto ub = static_cast<uint32_t>(b);

@@ -140,7 +140,11 @@ class CMC_Integer : public CMC_Variable {
   void setValue(int32_t value) { value_ = value; }
   int32_t getDefault() const { return default_; }
   // Stores a value and fires the change events.
-  void assign(int32_t value);
+  void assign(int32_t value) {
+    bool changed = value != value_;
+    value_ = value;
+    onChange(changed);
+  }
 
   void set(CMC_Variable* v) override;
   void clear() override;

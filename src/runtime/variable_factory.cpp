@@ -6,13 +6,14 @@
 #include <vector>
 
 #include "foundation/log.h"
+#include "runtime/runner.h"
 
 namespace {
 
 template <typename T>
 class Pool {
  public:
-  explicit Pool(const char* typeName) : typeName_(typeName) {}
+  constexpr explicit Pool(const char* typeName) : typeName_(typeName) {}
 
   bool empty() const { return slots_.empty(); }
 
@@ -91,10 +92,10 @@ struct Pools {
   Pool<CMC_String> strings{"STRING"};
 };
 
-Pools& pools() {
-  static Pools p;
-  return p;
-}
+// Made before any code runs (no guard on every use), gone after every other static object.
+constinit Pools g_pools;
+
+Pools& pools() { return g_pools; }
 
 bool isControlCode(const void* p) { return reinterpret_cast<uintptr_t>(p) >= static_cast<uintptr_t>(-16); }
 
@@ -153,8 +154,10 @@ void CMC_VariableFactory::free(CMC_Variable* variable) {
 
 CMC_Variable* CMC_VariableFactory::copyVariable(CMC_Variable* variable) {
   if (!variable || isControlCode(variable) || !CMC_Variable::isValueType(variable->getType())) return nullptr;
+  // A fresh temporary has no handlers, settings entry or peers: its value is set without events.
+  if (variable->getType() == mc::TYPE_INTEGER) return integer(static_cast<CMC_Integer*>(variable)->getValue());
   CMC_Variable* copy = alloc(variable->getType());
-  copy->set(variable);
+  mc::copyValue(copy, variable);
   return copy;
 }
 

@@ -153,6 +153,12 @@ bool CMC_Array::insertAt(int i, CMC_Object* value) {
 bool CMC_Array::changeAt(int i, CMC_Object* value) {
   if (i < 0 || i >= getSize()) return false;
   auto& slot = elements_[static_cast<size_t>(i)];
+  if (slot->getType() == mc::TYPE_INTEGER && value && !mc::isControl(value) && value->getType() == mc::TYPE_INTEGER) {
+    // INTEGER over INTEGER, the usual case, copied in place.
+    static_cast<CMC_Integer*>(slot.get())->setValue(static_cast<CMC_Integer*>(value)->getValue());
+    notify(i);
+    return true;
+  }
   CMC_Variable* v = valueOf(value);
   if (v && v->getType() == slot->getType())
     mc::copyValue(slot.get(), v);  // same type: no new element needed
