@@ -85,6 +85,11 @@ struct CMC_Behaviour_Entry::RunState {
   CMC_Args values;
   // Whether a value may be a temporary to release or something made for this run to delete.
   bool temporaries = false;
+  // Set when every value is fixed or a named object found without a run: the values then hold
+  // until a name changes or an object is deleted (the names version and deletions seen here).
+  bool named = false;
+  uint64_t namesSeen = 0;
+  uint64_t deletionsSeen = 0;
   std::vector<std::unique_ptr<CMC_Expression>> expressions;
   std::vector<CMC_Behaviour*> inlineBehaviours;
 };
@@ -430,6 +435,10 @@ CMC_Object* CMC_Behaviour_Entry::runValueText(CXArray* params) {
 }
 
 bool CMC_Behaviour_Entry::evaluateArguments(CMC_Object* current, CXArray* params, RunState& state) {
+  uint64_t names = CMC_ObjectsContainer::namesVersion();
+  uint64_t deletions = CMC_Object::deletions();
+  if (state.named && state.namesSeen == names && state.deletionsSeen == deletions) return true;
+  bool named = true;
   // The slots were sized with the state, one per argument.
   size_t i = 0;
   for (Argument& a : args_) {
@@ -439,7 +448,10 @@ bool CMC_Behaviour_Entry::evaluateArguments(CMC_Object* current, CXArray* params
         break;
       case Argument::Kind::Inline:
         state.values[i] = a.value;
-        if (a.inlineHasParam && a.inlineBehaviour) a.inlineBehaviour->setParams(params);
+        if (a.inlineHasParam && a.inlineBehaviour) {
+          a.inlineBehaviour->setParams(params);
+          named = false;
+        }
         break;
       case Argument::Kind::Sub: {
         if (CMC_Object* named = a.sub->boundName()) {
@@ -484,6 +496,9 @@ bool CMC_Behaviour_Entry::evaluateArguments(CMC_Object* current, CXArray* params
     }
     ++i;
   }
+  state.named = named && !state.temporaries;
+  state.namesSeen = names;
+  state.deletionsSeen = deletions;
   return true;
 }
 
@@ -491,12 +506,13 @@ void CMC_Behaviour_Entry::releaseArguments(RunState& state) {
   // Named objects only: nothing to give back.
   if (!state.temporaries) return;
   state.temporaries = false;
-  for (size_t i = 0; i < args_.size() && i < state.values.size(); ++i) {
-    Argument::Kind k = args_[i].kind;
-    if (k == Argument::Kind::Sub || k == Argument::Kind::ParamSub) mc::release(state.values[i]);
-    state.values[i] = nullptr;
+  CMC_Object** value = state.values.data();
+  for (const Argument& a : args_) {
+    if (a.kind == Argument::Kind::Sub || a.kind == Argument::Kind::ParamSub) mc::release(*value);
+    *value++ = nullptr;
   }
-  state.expressions.clear();
+  if (!state.expressions.empty()) state.expressions.clear();
+  if (state.inlineBehaviours.empty()) return;
   for (CMC_Behaviour* beh : state.inlineBehaviours) {
     if (scope_) scope_->removeObject(beh);
     if (beh->isRunning()) CMC_Behaviour::addToTrash(beh);
@@ -579,6 +595,14 @@ CXString CMC_Behaviour_Entry::getLiteralText(int i) const {
 void CMC_Behaviour_Entry::trace() const { TLOG_TRACE(ownerName().c_str() << ": " << text_.c_str()); }
 
 CMC_Object* CMC_Behaviour_Entry::execute(CMC_Object* current, CXArray* params) {
+  if (kind_ == Kind::Value || kind_ == Kind::ValueText) return runValue(params);
+  if (!hasArgumentList_ || allConstant_) return call(current, params, nullptr);
+  // A statement running again inside its own call (recursion) gets its own argument slots.
+  if (running_ > 0) return callNested(current, params);
+  return call(current, params, state_.get());
+}
+
+CMC_Object* CMC_Behaviour_Entry::runValue(CXArray* params) {
   if (kind_ == Kind::Value) {
     if (!valueBound_) return value_;
     // The object bound at parse time was deleted: from now on the name is looked up on every run.
@@ -586,30 +610,23 @@ CMC_Object* CMC_Behaviour_Entry::execute(CMC_Object* current, CXArray* params) {
     value_ = nullptr;
     valueBound_ = false;
   }
-  if (kind_ == Kind::ValueText) return runValueText(params);
+  return runValueText(params);
+}
 
-  const CMC_Args* args = nullptr;
-  RunState* state = nullptr;
-  std::unique_ptr<RunState> nested;
-  if (hasArgumentList_) {
-    if (allConstant_) {
-      args = &state_->values;
-    } else {
-      // A statement running again inside its own call (recursion) gets its own argument slots.
-      if (running_ == 0) {
-        state = state_.get();
-      } else {
-        nested = std::make_unique<RunState>();
-        nested->values.resize(args_.size());
-        state = nested.get();
-      }
-      ++running_;
-      evaluateArguments(current, params, *state);
-      --running_;
-      args = &state->values;
-    }
+CMC_Object* CMC_Behaviour_Entry::callNested(CMC_Object* current, CXArray* params) {
+  RunState nested;
+  nested.values.resize(args_.size());
+  return call(current, params, &nested);
+}
+
+CMC_Object* CMC_Behaviour_Entry::call(CMC_Object* current, CXArray* params, RunState* state) {
+  const CMC_Args* args = hasArgumentList_ ? &state_->values : nullptr;
+  if (state) {
+    ++running_;
+    evaluateArguments(current, params, *state);
+    --running_;
+    args = &state->values;
   }
-
   ++running_;
   CMC_Object* result;
   // The usual statement: a call on the object bound by name, with a method its type has. The

@@ -113,6 +113,10 @@ class CMC_Behaviour_Entry : public CXObject {
   void parse(const CXString& statement, bool valueOnly);
   void trace() const;
   CMC_Object* execute(CMC_Object* current, CXArray* params);
+  CMC_Object* runValue(CXArray* params);
+  // Evaluates the arguments into the slots of `state` (none when they are fixed), calls, releases.
+  CMC_Object* call(CMC_Object* current, CXArray* params, RunState* state);
+  CMC_Object* callNested(CMC_Object* current, CXArray* params);
   // Runs the statement's call by its kind once the arguments are ready.
   CMC_Object* dispatch(CMC_Object* current, CXArray* params, const CMC_Args* args);
   void parseCall(int caret, int open);
