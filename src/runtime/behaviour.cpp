@@ -131,15 +131,19 @@ bool g_held = false;
 void CMC_Behaviour::holdAll(bool held) { g_held = held; }
 bool CMC_Behaviour::isHeld() { return g_held; }
 
+// Out of the way of the runs, which then need no room for the message.
+void CMC_Behaviour::reportTooDeep() const {
+  TLOG_ERROR("behaviour " << getName().c_str() << ": runs nested too deep (" << mc::ScriptDepth::depth()
+                          << " levels); this run stops as if by BREAK, and so do the runs nested in the"
+                             " same outermost run until it ends");
+}
+
 // One run of the lines once the behaviour was found ready to run; true when it ended by a break.
 // Taken inline by its two callers: a loop runs it once per iteration.
 [[gnu::always_inline]] inline bool CMC_Behaviour::runLines(CMC_Object* current, CXArray* params) {
   bool tripped = mc::ScriptDepth::tripped();
   if (!mc::ScriptDepth::enterRun()) {
-    if (!tripped)
-      TLOG_ERROR("behaviour " << getName().c_str() << ": runs nested too deep (" << mc::ScriptDepth::depth()
-                              << " levels); this run stops as if by BREAK, and so do the runs nested in the"
-                                 " same outermost run until it ends");
+    if (!tripped) reportTooDeep();
     return true;
   }
   ++runDepth_;

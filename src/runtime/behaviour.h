@@ -105,6 +105,7 @@ class CMC_Behaviour : public CMC_Object, public CTimerNotificator {
  private:
   void setLines(std::vector<std::unique_ptr<CMC_Behaviour_Entry>> lines);
   bool runLines(CMC_Object* current, CXArray* params);
+  [[gnu::noinline, gnu::cold]] void reportTooDeep() const;
   void removeTempObjects(int fromDepth);
   bool checkCondition();
 

@@ -434,6 +434,36 @@ CMC_Object* CMC_Behaviour_Entry::runValueText(CXArray* params) {
   return CMC_Variable::resolve(text);
 }
 
+CMC_Object* CMC_Behaviour_Entry::runParamArgument(const CXString& written, CMC_Object* current, CXArray* params,
+                                                  RunState& state) {
+  CXString text = fillParams(written, params);
+  CXString code;
+  CMC_Object* r = nullptr;
+  if (text.GetAt(0) == '[') {
+    state.expressions.push_back(std::make_unique<CMC_Expression>(scope_, stripBrackets(text), behaviour_));
+    r = state.expressions.back().get();
+  } else if (inlineCode(text, code)) {
+    CXString name = CXString("xtemp_") + CXString::toString(nextInlineNumber());
+    auto* beh = new CMC_Behaviour(scope_, name, code);
+    beh->init();
+    if (scope_) scope_->addObject(beh);
+    state.inlineBehaviours.push_back(beh);
+    CMC_String* s = CMC_VariableFactory::allocString();
+    s->setValue(name);
+    r = s;
+  } else if (!contains(text, '^') && text.GetAt(0) != '@') {
+    CMC_Variable* v = (scope_ && text.GetAt(0) != '"') ? scope_->getVariable(text) : nullptr;
+    r = v ? v : CMC_Variable::resolve(text);
+  } else {
+    CMC_Behaviour_Entry fresh(scope_, behaviour_, text);
+    r = fresh.run(current, params);
+    if (mc::isControl(r)) r = nullptr;
+    // A literal or expression the fresh statement owns dies with it: keep a pooled copy.
+    if (r && r == fresh.ownedValue()) r = mc::pooledCopy(r);
+  }
+  return r;
+}
+
 bool CMC_Behaviour_Entry::evaluateArguments(CMC_Object* current, CXArray* params, RunState& state) {
   uint64_t names = CMC_ObjectsContainer::namesVersion();
   uint64_t deletions = CMC_Object::deletions();
@@ -463,36 +493,10 @@ bool CMC_Behaviour_Entry::evaluateArguments(CMC_Object* current, CXArray* params
         state.temporaries = true;
         break;
       }
-      case Argument::Kind::ParamSub: {
+      case Argument::Kind::ParamSub:
         state.temporaries = true;
-        CXString text = fillParams(a.text, params);
-        CXString code;
-        CMC_Object* r = nullptr;
-        if (text.GetAt(0) == '[') {
-          state.expressions.push_back(std::make_unique<CMC_Expression>(scope_, stripBrackets(text), behaviour_));
-          r = state.expressions.back().get();
-        } else if (inlineCode(text, code)) {
-          CXString name = CXString("xtemp_") + CXString::toString(nextInlineNumber());
-          auto* beh = new CMC_Behaviour(scope_, name, code);
-          beh->init();
-          if (scope_) scope_->addObject(beh);
-          state.inlineBehaviours.push_back(beh);
-          CMC_String* s = CMC_VariableFactory::allocString();
-          s->setValue(name);
-          r = s;
-        } else if (!contains(text, '^') && text.GetAt(0) != '@') {
-          CMC_Variable* v = (scope_ && text.GetAt(0) != '"') ? scope_->getVariable(text) : nullptr;
-          r = v ? v : CMC_Variable::resolve(text);
-        } else {
-          CMC_Behaviour_Entry fresh(scope_, behaviour_, text);
-          r = fresh.run(current, params);
-          if (mc::isControl(r)) r = nullptr;
-          // A literal or expression the fresh statement owns dies with it: keep a pooled copy.
-          if (r && r == fresh.ownedValue()) r = mc::pooledCopy(r);
-        }
-        state.values[i] = r;
+        state.values[i] = runParamArgument(a.text, current, params, state);
         break;
-      }
     }
     ++i;
   }

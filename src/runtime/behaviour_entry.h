@@ -133,6 +133,10 @@ class CMC_Behaviour_Entry : public CXObject {
     return lateValue_ && lateValueVersion_ == CMC_ObjectsContainer::namesVersion() && !lateValueLife_.expired();
   }
   bool evaluateArguments(CMC_Object* current, CXArray* params, RunState& state);
+  // An argument whose text holds parameters, run as filled in for this run (kept out of the way of
+  // evaluateArguments, whose usual arguments need none of its room).
+  [[gnu::noinline]] CMC_Object* runParamArgument(const CXString& written, CMC_Object* current, CXArray* params,
+                                                 RunState& state);
   void releaseArguments(RunState& state);
   CMC_Object* callOn(CMC_Object* target, const CMC_Args* args);
   CMC_Object* lookupTarget(const CXString& name) const;
