@@ -467,7 +467,6 @@ CMC_Object* CMC_Behaviour_Entry::runParamArgument(const CXString& written, CMC_O
 bool CMC_Behaviour_Entry::evaluateArguments(CMC_Object* current, CXArray* params, RunState& state) {
   uint64_t names = CMC_ObjectsContainer::namesVersion();
   uint64_t deletions = CMC_Object::deletions();
-  if (state.named && state.namesSeen == names && state.deletionsSeen == deletions) return true;
   bool named = true;
   // The slots were sized with the state, one per argument.
   size_t i = 0;
@@ -515,8 +514,11 @@ void CMC_Behaviour_Entry::releaseArguments(RunState& state) {
     if (a.kind == Argument::Kind::Sub || a.kind == Argument::Kind::ParamSub) mc::release(*value);
     *value++ = nullptr;
   }
-  if (!state.expressions.empty()) state.expressions.clear();
-  if (state.inlineBehaviours.empty()) return;
+  if (!state.expressions.empty() || !state.inlineBehaviours.empty()) dropRunObjects(state);
+}
+
+void CMC_Behaviour_Entry::dropRunObjects(RunState& state) {
+  state.expressions.clear();
   for (CMC_Behaviour* beh : state.inlineBehaviours) {
     if (scope_) scope_->removeObject(beh);
     if (beh->isRunning()) CMC_Behaviour::addToTrash(beh);
@@ -626,9 +628,13 @@ CMC_Object* CMC_Behaviour_Entry::callNested(CMC_Object* current, CXArray* params
 CMC_Object* CMC_Behaviour_Entry::call(CMC_Object* current, CXArray* params, RunState* state) {
   const CMC_Args* args = hasArgumentList_ ? &state_->values : nullptr;
   if (state) {
-    ++running_;
-    evaluateArguments(current, params, *state);
-    --running_;
+    // Values of named objects still stand while no name changed and no object was deleted.
+    if (!state->named || state->namesSeen != CMC_ObjectsContainer::namesVersion() ||
+        state->deletionsSeen != CMC_Object::deletions()) {
+      ++running_;
+      evaluateArguments(current, params, *state);
+      --running_;
+    }
     args = &state->values;
   }
   ++running_;

@@ -138,6 +138,8 @@ class CMC_Behaviour_Entry : public CXObject {
   [[gnu::noinline]] CMC_Object* runParamArgument(const CXString& written, CMC_Object* current, CXArray* params,
                                                  RunState& state);
   void releaseArguments(RunState& state);
+  // The expressions and inline behaviours made for one run's parameterised arguments leave with it.
+  [[gnu::noinline]] void dropRunObjects(RunState& state);
   CMC_Object* callOn(CMC_Object* target, const CMC_Args* args);
   CMC_Object* lookupTarget(const CXString& name) const;
   const CXString& ownerName() const;
