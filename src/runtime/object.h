@@ -223,6 +223,11 @@ class CMC_Object : public CXObject {
   std::weak_ptr<char> lifeToken();
   // Back to a fresh unnamed object without handlers or scene, keeping allocated capacity.
   void resetObjectState();
+  // Whether the object is as resetObjectState leaves it (a temporary given back untouched is).
+  bool inResetState() const {
+    return name_.isEmpty() && !isClone_ && !temporary_ && overrideSignals_ && !handlers_ && inlineBehaviours_.empty() &&
+           handlerFlags_.empty() && !scene_ && !class_ && cloneCount_ == 0;
+  }
 
  private:
   // Binds one property of the definition when its key names an event of the list (warns about a

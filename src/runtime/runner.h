@@ -189,7 +189,7 @@ class CMC_Runner : public CXObject {
   // The i-th argument converted (conversion rules of the value types); `fallback` when absent.
   static bool getParameterBool(const CMC_Args* args, int i, bool fallback = false);
   static double getParameterDouble(const CMC_Args* args, int i, double fallback = 0.0);
-  static int32_t getParameterInteger(const CMC_Args* args, int i, int32_t fallback = 0) {
+  [[gnu::always_inline]] static int32_t getParameterInteger(const CMC_Args* args, int i, int32_t fallback = 0) {
     // An INTEGER, the usual argument of indices and counts, is read in place.
     if (i >= 0 && i < argCount(args)) {
       CMC_Object* arg = (*args)[i];

@@ -41,7 +41,7 @@ void CMC_Variable::readFlags(CMElement* element) {
 }
 
 void CMC_Variable::resetForPool() {
-  resetObjectState();
+  if (!inResetState()) resetObjectState();
   ini_ = false;
   netNotify_ = false;
   resetValue();
