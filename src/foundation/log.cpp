@@ -11,7 +11,6 @@
 
 namespace tarnvik::log {
 namespace {
-std::atomic<Level> g_level{Level::off};
 std::atomic<Sink> g_sink{nullptr};
 std::atomic<Collector> g_collector{nullptr};
 std::mutex g_write_mutex;
@@ -67,8 +66,7 @@ std::string locate(const Origin& where, const char* severity, std::string_view m
 }
 }  // namespace
 
-void setLevel(Level l) { g_level.store(l); }
-Level level() { return g_level.load(std::memory_order_relaxed); }
+void setLevel(Level l) { detail::g_level.store(l); }
 
 bool parseLevel(std::string_view text, Level& out) {
   static const Level all[] = {Level::off, Level::error, Level::warn, Level::info, Level::debug, Level::trace};

@@ -1,6 +1,7 @@
 // The engine's one logger: levelled, one line per message on stderr; warnings once per run.
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -10,8 +11,13 @@ namespace tarnvik::log {
 
 enum class Level { off = 0, error = 1, warn = 2, info = 3, debug = 4, trace = 5 };
 
+namespace detail {
+// The level in force; read inline, since every line a script runs asks it whether to trace.
+inline std::atomic<Level> g_level{Level::off};
+}  // namespace detail
+
 void setLevel(Level level);
-Level level();
+inline Level level() { return detail::g_level.load(std::memory_order_relaxed); }
 inline bool enabled(Level l) { return l != Level::off && static_cast<int>(l) <= static_cast<int>(level()); }
 
 // Parses "error", "warn", "info", "debug", "trace" or "off"; false for anything else.

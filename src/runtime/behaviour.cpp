@@ -3,6 +3,7 @@
 #include "runtime/behaviour.h"
 
 #include <algorithm>
+#include <typeinfo>
 
 #include "files/state_fields.h"
 #include "foundation/log.h"
@@ -130,15 +131,19 @@ bool g_held = false;
 void CMC_Behaviour::holdAll(bool held) { g_held = held; }
 bool CMC_Behaviour::isHeld() { return g_held; }
 
-bool CMC_Behaviour::run(CMC_Object* current, CXArray* params, bool checkCond) {
-  if (!enabled_ || lines_.empty() || g_held) return false;
-  if (checkCond && !checkCondition()) return false;
+// Out of the way of the runs, which then need no room for the message.
+void CMC_Behaviour::reportTooDeep() const {
+  TLOG_ERROR("behaviour " << getName().c_str() << ": runs nested too deep (" << mc::ScriptDepth::depth()
+                          << " levels); this run stops as if by BREAK, and so do the runs nested in the"
+                             " same outermost run until it ends");
+}
+
+// One run of the lines once the behaviour was found ready to run; true when it ended by a break.
+// Taken inline by its two callers: a loop runs it once per iteration.
+[[gnu::always_inline]] inline bool CMC_Behaviour::runLines(CMC_Object* current, CXArray* params) {
   bool tripped = mc::ScriptDepth::tripped();
   if (!mc::ScriptDepth::enterRun()) {
-    if (!tripped)
-      TLOG_ERROR("behaviour " << getName().c_str() << ": runs nested too deep (" << mc::ScriptDepth::depth()
-                              << " levels); this run stops as if by BREAK, and so do the runs nested in the"
-                                 " same outermost run until it ends");
+    if (!tripped) reportTooDeep();
     return true;
   }
   ++runDepth_;
@@ -161,6 +166,28 @@ bool CMC_Behaviour::run(CMC_Object* current, CXArray* params, bool checkCond) {
   if (runDepth_ == 0) retired_.clear();
   mc::ScriptDepth::leave();
   return broke;
+}
+
+bool CMC_Behaviour::run(CMC_Object* current, CXArray* params, bool checkCond) {
+  if (!enabled_ || lines_.empty() || g_held) return false;
+  if (checkCond && !checkCondition()) return false;
+  return runLines(current, params);
+}
+
+bool CMC_Behaviour::runCounting(CMC_Integer* counter, int64_t from, int64_t to, int64_t step) {
+  // A kind of behaviour with a run of its own is run through it.
+  bool plain = typeid(*this) == typeid(CMC_Behaviour);
+  for (int64_t i = from; step > 0 ? i < to : i > to; i += step) {
+    if (counter) counter->assign(static_cast<int32_t>(i));
+    if (!plain) {
+      if (run(nullptr, nullptr, true)) return true;
+      continue;
+    }
+    // What run(nullptr, nullptr, true) checks, every iteration: the body may disable itself.
+    if (!enabled_ || lines_.empty() || g_held || !checkCondition()) continue;
+    if (runLines(nullptr, nullptr)) return true;
+  }
+  return false;
 }
 
 void CMC_Behaviour::addTempObject(CMC_Object* object) {

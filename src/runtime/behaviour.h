@@ -1,6 +1,7 @@
 // CMC_Behaviour: a named piece of script code bound to events and run with parameters; its runner.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -14,6 +15,7 @@ class CMElement;
 class CMC_ObjectsContainer;
 class CMC_Behaviour_Entry;
 class CMC_BasicCondition;
+class CMC_Integer;
 
 class CMC_Behaviour : public CMC_Object, public CTimerNotificator {
  public:
@@ -35,6 +37,10 @@ class CMC_Behaviour : public CMC_Object, public CTimerNotificator {
   // Does nothing (false) while disabled, without lines, or when checkCondition is set and the
   // condition does not hold.
   virtual bool run(CMC_Object* current, CXArray* params, bool checkCondition);
+  // The runs of a counting loop: for i from `from` towards `to` (excluded) by `step` (negative when
+  // counting down), the counter (when given) takes i, then the lines run as run(nullptr, nullptr,
+  // true) runs them. True when a run ended by a break (the loop stops there).
+  bool runCounting(CMC_Integer* counter, int64_t from, int64_t to, int64_t step);
   // Registers an object made during the run (deleted when the run that made it ends).
   virtual void addTempObject(CMC_Object* object);
   // Starts this behaviour on the timer service: on every tick it runs (its condition not evaluated)
@@ -98,6 +104,8 @@ class CMC_Behaviour : public CMC_Object, public CTimerNotificator {
 
  private:
   void setLines(std::vector<std::unique_ptr<CMC_Behaviour_Entry>> lines);
+  bool runLines(CMC_Object* current, CXArray* params);
+  [[gnu::noinline, gnu::cold]] void reportTooDeep() const;
   void removeTempObjects(int fromDepth);
   bool checkCondition();
 

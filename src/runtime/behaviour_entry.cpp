@@ -83,6 +83,13 @@ struct CMC_Behaviour_Entry::Argument {
 
 struct CMC_Behaviour_Entry::RunState {
   CMC_Args values;
+  // Whether a value may be a temporary to release or something made for this run to delete.
+  bool temporaries = false;
+  // Set when every value is fixed or a named object found without a run: the values then hold
+  // until a name changes or an object is deleted (the names version and deletions seen here).
+  bool named = false;
+  uint64_t namesSeen = 0;
+  uint64_t deletionsSeen = 0;
   std::vector<std::unique_ptr<CMC_Expression>> expressions;
   std::vector<CMC_Behaviour*> inlineBehaviours;
 };
@@ -395,16 +402,14 @@ void CMC_Behaviour_Entry::parseArguments(int open) {
     }
     args_.push_back(std::move(a));
   }
-  if (allConstant_) {
-    state_ = std::make_unique<RunState>();
-    for (const Argument& a : args_) state_->values.push_back(a.value);
-  }
+  // The argument slots of a run: the values themselves when every one is fixed.
+  state_ = std::make_unique<RunState>();
+  for (const Argument& a : args_) state_->values.push_back(allConstant_ ? a.value : nullptr);
 }
 
 CMC_Object* CMC_Behaviour_Entry::runValueText(CXArray* params) {
   // Only a plain name that found a variable is kept, so none of the readings below applies to it.
-  if (lateValue_ && lateValueVersion_ == CMC_ObjectsContainer::namesVersion() && !lateValueLife_.expired())
-    return lateValue_;
+  if (lateValueStillBound()) return lateValue_;
   CXString substituted;
   const CXString& text = textHasParam_ ? (substituted = fillParams(text_, params)) : text_;
   if (text.GetAt(0) == '[') {
@@ -429,63 +434,90 @@ CMC_Object* CMC_Behaviour_Entry::runValueText(CXArray* params) {
   return CMC_Variable::resolve(text);
 }
 
+CMC_Object* CMC_Behaviour_Entry::runParamArgument(const CXString& written, CMC_Object* current, CXArray* params,
+                                                  RunState& state) {
+  CXString text = fillParams(written, params);
+  CXString code;
+  CMC_Object* r = nullptr;
+  if (text.GetAt(0) == '[') {
+    state.expressions.push_back(std::make_unique<CMC_Expression>(scope_, stripBrackets(text), behaviour_));
+    r = state.expressions.back().get();
+  } else if (inlineCode(text, code)) {
+    CXString name = CXString("xtemp_") + CXString::toString(nextInlineNumber());
+    auto* beh = new CMC_Behaviour(scope_, name, code);
+    beh->init();
+    if (scope_) scope_->addObject(beh);
+    state.inlineBehaviours.push_back(beh);
+    CMC_String* s = CMC_VariableFactory::allocString();
+    s->setValue(name);
+    r = s;
+  } else if (!contains(text, '^') && text.GetAt(0) != '@') {
+    CMC_Variable* v = (scope_ && text.GetAt(0) != '"') ? scope_->getVariable(text) : nullptr;
+    r = v ? v : CMC_Variable::resolve(text);
+  } else {
+    CMC_Behaviour_Entry fresh(scope_, behaviour_, text);
+    r = fresh.run(current, params);
+    if (mc::isControl(r)) r = nullptr;
+    // A literal or expression the fresh statement owns dies with it: keep a pooled copy.
+    if (r && r == fresh.ownedValue()) r = mc::pooledCopy(r);
+  }
+  return r;
+}
+
 bool CMC_Behaviour_Entry::evaluateArguments(CMC_Object* current, CXArray* params, RunState& state) {
-  state.values.resize(args_.size());
-  for (size_t i = 0; i < args_.size(); ++i) {
-    Argument& a = args_[i];
+  uint64_t names = CMC_ObjectsContainer::namesVersion();
+  uint64_t deletions = CMC_Object::deletions();
+  bool named = true;
+  // The slots were sized with the state, one per argument.
+  size_t i = 0;
+  for (Argument& a : args_) {
     switch (a.kind) {
       case Argument::Kind::Constant:
         state.values[i] = a.value;
         break;
       case Argument::Kind::Inline:
         state.values[i] = a.value;
-        if (a.inlineHasParam && a.inlineBehaviour) a.inlineBehaviour->setParams(params);
+        if (a.inlineHasParam && a.inlineBehaviour) {
+          a.inlineBehaviour->setParams(params);
+          named = false;
+        }
         break;
       case Argument::Kind::Sub: {
+        if (CMC_Object* named = a.sub->boundName()) {
+          state.values[i] = named;
+          break;
+        }
         CMC_Object* r = a.sub->run(current, params);
         state.values[i] = mc::isControl(r) ? nullptr : r;
+        state.temporaries = true;
         break;
       }
-      case Argument::Kind::ParamSub: {
-        CXString text = fillParams(a.text, params);
-        CXString code;
-        CMC_Object* r = nullptr;
-        if (text.GetAt(0) == '[') {
-          state.expressions.push_back(std::make_unique<CMC_Expression>(scope_, stripBrackets(text), behaviour_));
-          r = state.expressions.back().get();
-        } else if (inlineCode(text, code)) {
-          CXString name = CXString("xtemp_") + CXString::toString(nextInlineNumber());
-          auto* beh = new CMC_Behaviour(scope_, name, code);
-          beh->init();
-          if (scope_) scope_->addObject(beh);
-          state.inlineBehaviours.push_back(beh);
-          CMC_String* s = CMC_VariableFactory::allocString();
-          s->setValue(name);
-          r = s;
-        } else if (!contains(text, '^') && text.GetAt(0) != '@') {
-          CMC_Variable* v = (scope_ && text.GetAt(0) != '"') ? scope_->getVariable(text) : nullptr;
-          r = v ? v : CMC_Variable::resolve(text);
-        } else {
-          CMC_Behaviour_Entry fresh(scope_, behaviour_, text);
-          r = fresh.run(current, params);
-          if (mc::isControl(r)) r = nullptr;
-          // A literal or expression the fresh statement owns dies with it: keep a pooled copy.
-          if (r && r == fresh.ownedValue()) r = mc::pooledCopy(r);
-        }
-        state.values[i] = r;
+      case Argument::Kind::ParamSub:
+        state.temporaries = true;
+        state.values[i] = runParamArgument(a.text, current, params, state);
         break;
-      }
     }
+    ++i;
   }
+  state.named = named && !state.temporaries;
+  state.namesSeen = names;
+  state.deletionsSeen = deletions;
   return true;
 }
 
 void CMC_Behaviour_Entry::releaseArguments(RunState& state) {
-  for (size_t i = 0; i < args_.size() && i < state.values.size(); ++i) {
-    Argument::Kind k = args_[i].kind;
-    if (k == Argument::Kind::Sub || k == Argument::Kind::ParamSub) mc::release(state.values[i]);
-    state.values[i] = nullptr;
+  // Named objects only: nothing to give back.
+  if (!state.temporaries) return;
+  state.temporaries = false;
+  CMC_Object** value = state.values.data();
+  for (const Argument& a : args_) {
+    if (a.kind == Argument::Kind::Sub || a.kind == Argument::Kind::ParamSub) mc::release(*value);
+    *value++ = nullptr;
   }
+  if (!state.expressions.empty() || !state.inlineBehaviours.empty()) dropRunObjects(state);
+}
+
+void CMC_Behaviour_Entry::dropRunObjects(RunState& state) {
   state.expressions.clear();
   for (CMC_Behaviour* beh : state.inlineBehaviours) {
     if (scope_) scope_->removeObject(beh);
@@ -569,6 +601,14 @@ CXString CMC_Behaviour_Entry::getLiteralText(int i) const {
 void CMC_Behaviour_Entry::trace() const { TLOG_TRACE(ownerName().c_str() << ": " << text_.c_str()); }
 
 CMC_Object* CMC_Behaviour_Entry::execute(CMC_Object* current, CXArray* params) {
+  if (kind_ == Kind::Value || kind_ == Kind::ValueText) return runValue(params);
+  if (!hasArgumentList_ || allConstant_) return call(current, params, nullptr);
+  // A statement running again inside its own call (recursion) gets its own argument slots.
+  if (running_ > 0) return callNested(current, params);
+  return call(current, params, state_.get());
+}
+
+CMC_Object* CMC_Behaviour_Entry::runValue(CXArray* params) {
   if (kind_ == Kind::Value) {
     if (!valueBound_) return value_;
     // The object bound at parse time was deleted: from now on the name is looked up on every run.
@@ -576,31 +616,44 @@ CMC_Object* CMC_Behaviour_Entry::execute(CMC_Object* current, CXArray* params) {
     value_ = nullptr;
     valueBound_ = false;
   }
-  if (kind_ == Kind::ValueText) return runValueText(params);
+  return runValueText(params);
+}
 
-  const CMC_Args* args = nullptr;
-  RunState* state = nullptr;
-  std::unique_ptr<RunState> nested;
-  if (hasArgumentList_) {
-    if (allConstant_) {
-      args = &state_->values;
-    } else {
-      // A statement running again inside its own call (recursion) gets its own argument slots.
-      if (running_ == 0) {
-        if (!state_) state_ = std::make_unique<RunState>();
-        state = state_.get();
-      } else {
-        nested = std::make_unique<RunState>();
-        state = nested.get();
-      }
+CMC_Object* CMC_Behaviour_Entry::callNested(CMC_Object* current, CXArray* params) {
+  RunState nested;
+  nested.values.resize(args_.size());
+  return call(current, params, &nested);
+}
+
+CMC_Object* CMC_Behaviour_Entry::call(CMC_Object* current, CXArray* params, RunState* state) {
+  const CMC_Args* args = hasArgumentList_ ? &state_->values : nullptr;
+  if (state) {
+    // Values of named objects still stand while no name changed and no object was deleted.
+    if (!state->named || state->namesSeen != CMC_ObjectsContainer::namesVersion() ||
+        state->deletionsSeen != CMC_Object::deletions()) {
       ++running_;
       evaluateArguments(current, params, *state);
       --running_;
-      args = &state->values;
     }
+    args = &state->values;
   }
-
   ++running_;
+  CMC_Object* result;
+  // The usual statement: a call on the object bound by name, with a method its type has. The
+  // arguments ran first, and may have deleted the target or changed names.
+  if (kind_ == Kind::Call && target_ && methodId_ >= 0 && runner_ && targetStillBound()) {
+    if (discardResult_) mc::ResultUse::discardNext(target_);
+    result = runner_->run(methodId_, target_, scope_, args);
+    mc::ResultUse::clear();
+  } else {
+    result = dispatch(current, params, args);
+  }
+  --running_;
+  if (state) releaseArguments(*state);
+  return result;
+}
+
+CMC_Object* CMC_Behaviour_Entry::dispatch(CMC_Object* current, CXArray* params, const CMC_Args* args) {
   CMC_Object* result = nullptr;
   switch (kind_) {
     case Kind::Instruction:
@@ -664,7 +717,5 @@ CMC_Object* CMC_Behaviour_Entry::execute(CMC_Object* current, CXArray* params) {
     default:
       break;
   }
-  --running_;
-  if (state) releaseArguments(*state);
   return result;
 }

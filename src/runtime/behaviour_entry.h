@@ -11,6 +11,7 @@
 #include "foundation/log.h"
 #include "foundation/xobject.h"
 #include "foundation/xstring.h"
+#include "runtime/objects_container.h"
 #include "runtime/runner.h"
 
 class CXArray;
@@ -54,6 +55,14 @@ class CMC_Behaviour_Entry : public CXObject {
   // The value fixed at parse time (an object still alive, an expression or a literal), else null.
   CMC_Object* boundValue() const {
     return (kind_ == Kind::Value && (!valueBound_ || !valueLife_.expired())) ? value_ : nullptr;
+  }
+  // The named object this statement stands for while it stays bound (found at parse time, or since
+  // and no name changed), else null: an argument naming a variable takes it without running the
+  // statement, and nothing to release comes of it.
+  CMC_Object* boundName() const {
+    if (kind_ == Kind::Value) return (valueBound_ && !valueLife_.expired()) ? value_ : nullptr;
+    if (kind_ == Kind::ValueText && lateValueStillBound()) return lateValue_;
+    return nullptr;
   }
   // A value fixed at parse time that the statement owns (an expression or a literal), else null.
   CMC_Object* ownedValue() const { return ownedValue_ ? value_ : nullptr; }
@@ -104,6 +113,12 @@ class CMC_Behaviour_Entry : public CXObject {
   void parse(const CXString& statement, bool valueOnly);
   void trace() const;
   CMC_Object* execute(CMC_Object* current, CXArray* params);
+  CMC_Object* runValue(CXArray* params);
+  // Evaluates the arguments into the slots of `state` (none when they are fixed), calls, releases.
+  CMC_Object* call(CMC_Object* current, CXArray* params, RunState* state);
+  CMC_Object* callNested(CMC_Object* current, CXArray* params);
+  // Runs the statement's call by its kind once the arguments are ready.
+  CMC_Object* dispatch(CMC_Object* current, CXArray* params, const CMC_Args* args);
   void parseCall(int caret, int open);
   void parseValue();
   void parseArguments(int open);
@@ -114,8 +129,17 @@ class CMC_Behaviour_Entry : public CXObject {
   // A value fixed now for a plain text (an object visible now, a literal), or null.
   CMC_Object* fixedValueFor(const CXString& text);
   CMC_Object* runValueText(CXArray* params);
+  bool lateValueStillBound() const {
+    return lateValue_ && lateValueVersion_ == CMC_ObjectsContainer::namesVersion() && !lateValueLife_.expired();
+  }
   bool evaluateArguments(CMC_Object* current, CXArray* params, RunState& state);
+  // An argument whose text holds parameters, run as filled in for this run (kept out of the way of
+  // evaluateArguments, whose usual arguments need none of its room).
+  [[gnu::noinline]] CMC_Object* runParamArgument(const CXString& written, CMC_Object* current, CXArray* params,
+                                                 RunState& state);
   void releaseArguments(RunState& state);
+  // The expressions and inline behaviours made for one run's parameterised arguments leave with it.
+  [[gnu::noinline]] void dropRunObjects(RunState& state);
   CMC_Object* callOn(CMC_Object* target, const CMC_Args* args);
   CMC_Object* lookupTarget(const CXString& name) const;
   const CXString& ownerName() const;

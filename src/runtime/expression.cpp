@@ -125,16 +125,18 @@ CMC_Variable* CMC_Expression::keepResult(CMC_Variable* value) const {
   return result_;
 }
 
+CMC_Variable* CMC_Expression::refuse() const {
+  if (computing_) TLOG_ERROR("expression " << getName().c_str() << " refers to itself; result 0");
+  else TLOG_ERROR("expression " << getName().c_str() << ": computed nested too deep (" << mc::ScriptDepth::depth()
+                                << " levels); result 0");
+  CMC_Variable* z = zero();
+  CMC_Variable* out = keepResult(z);
+  mc::release(z);
+  return out;
+}
+
 CMC_Variable* CMC_Expression::compute() const {
-  if (computing_ || !mc::ScriptDepth::enter()) {
-    if (computing_) TLOG_ERROR("expression " << getName().c_str() << " refers to itself; result 0");
-    else TLOG_ERROR("expression " << getName().c_str() << ": computed nested too deep (" << mc::ScriptDepth::depth()
-                                  << " levels); result 0");
-    CMC_Variable* z = zero();
-    CMC_Variable* out = keepResult(z);
-    mc::release(z);
-    return out;
-  }
+  if (computing_ || !mc::ScriptDepth::enter()) return refuse();
   computing_ = true;
   CMC_Variable* out = nullptr;
   CMC_Variable* running = nullptr;
@@ -146,6 +148,14 @@ CMC_Variable* CMC_Expression::compute() const {
     CMC_Object* r = fixed_[i];
     if (!r) r = operands_[i]->boundValue();
     if (!r) r = operands_[i]->run(nullptr, nullptr);
+    // An INTEGER while the run is one, the usual case, read in place (a named one needs no release).
+    if ((i == 0 || integerRun) && r && !mc::isControl(r) && r->getType() == mc::TYPE_INTEGER) {
+      auto* v = static_cast<CMC_Integer*>(r);
+      integer = i == 0 ? v->getValue() : CMC_Integer::arithmetic(integer, v->getValue(), operatorBefore(i));
+      integerRun = true;
+      if (v->getPoolIndex() >= 0) mc::release(v);
+      continue;
+    }
     CMC_Variable* value = operandValue(r);
     if (i == 0) {
       if (value->getType() == mc::TYPE_INTEGER) {
@@ -157,7 +167,7 @@ CMC_Variable* CMC_Expression::compute() const {
       }
       continue;
     }
-    int op = i - 1 < operators_.size() ? operators_[i - 1] : 0;
+    int op = operatorBefore(i);
     if (integerRun) {
       integer = CMC_Integer::arithmetic(integer, value->asInteger(), op);
       mc::release(value);

@@ -78,6 +78,10 @@ class CMC_Expression : public CMC_Variable {
  private:
   void parseOperands();
   CMC_Variable* compute() const;
+  // The result of a computation refused (the expression meets itself, or nesting is too deep): 0.
+  [[gnu::noinline, gnu::cold]] CMC_Variable* refuse() const;
+  // The operator joining operand i to the ones before it.
+  int operatorBefore(size_t i) const { return i - 1 < operators_.size() ? operators_[i - 1] : 0; }
   CMC_Variable* keepResult(CMC_Variable* value) const;
 
   CMC_ObjectsContainer* scope_ = nullptr;

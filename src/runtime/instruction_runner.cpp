@@ -327,11 +327,7 @@ CMC_Object* CMC_Instruction_Runner::runLoop(CMC_Behaviour* self, CMC_ObjectsCont
   int64_t step = std::llabs(static_cast<long long>(getParameterInteger(args, first + 3, 1)));
   if (step == 0) step = 1;
   if (!body.behaviour || start == end) return nullptr;
-  int64_t direction = start < end ? 1 : -1;
-  for (int64_t i = start; direction > 0 ? i < end : i > end; i += direction * step) {
-    if (counter) counter->assign(static_cast<int32_t>(i));
-    if (body.behaviour->run(nullptr, nullptr, true)) break;
-  }
+  body.behaviour->runCounting(counter, start, end, start < end ? step : -step);
   return nullptr;
 }
 

@@ -125,7 +125,7 @@ CMC_Object::CMC_Object(CMC_ObjectsContainer* scene, CMElement* element, int type
   if (element) origin_ = element->getOrigin();
 }
 
-CMC_Object::~CMC_Object() = default;
+CMC_Object::~CMC_Object() { ++deletions_; }
 
 void CMC_Object::setWindowSource(WindowSource source) { windowSource_ = source; }
 

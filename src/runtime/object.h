@@ -208,6 +208,10 @@ class CMC_Object : public CXObject {
   static bool elementBool(CMElement* element, const char* key);
   static double elementDouble(CMElement* element, const char* key);
   static bool elementHas(CMElement* element, const char* key);
+  // Objects deleted so far in the process: code that found objects by name may keep using them
+  // without asking each whether it lives, as long as this count and the containers' names version
+  // are what they were.
+  static uint64_t deletions() { return deletions_; }
   // Visits the element's properties in declaration order.
   static void forEachProperty(CMElement* element, const std::function<void(const CXString& key, const CXString& value)>& visit);
 
@@ -219,6 +223,11 @@ class CMC_Object : public CXObject {
   std::weak_ptr<char> lifeToken();
   // Back to a fresh unnamed object without handlers or scene, keeping allocated capacity.
   void resetObjectState();
+  // Whether the object is as resetObjectState leaves it (a temporary given back untouched is).
+  bool inResetState() const {
+    return name_.isEmpty() && !isClone_ && !temporary_ && overrideSignals_ && !handlers_ && inlineBehaviours_.empty() &&
+           handlerFlags_.empty() && !scene_ && !class_ && cloneCount_ == 0;
+  }
 
  private:
   // Binds one property of the definition when its key names an event of the list (warns about a
@@ -243,6 +252,7 @@ class CMC_Object : public CXObject {
   std::vector<uint8_t> handlerFlags_;
   CMC_ObjectsContainer* scene_ = nullptr;
   static inline WindowSource windowSource_ = nullptr;
+  static inline uint64_t deletions_ = 0;
   CMC_Class* class_ = nullptr;
   int cloneCount_ = 0;
   // Expires when the object is deleted, so a firing can stop if a handler deletes the object.

@@ -34,7 +34,7 @@ size_t ScriptDepth::stackBudget() {
   return budget;
 }
 
-void release(CMC_Object* result) {
+void releaseObject(CMC_Object* result) {
   CMC_Variable* v = asVariable(result);
   if (v && v->getPoolIndex() >= 0) CMC_VariableFactory::free(v);
 }
@@ -206,7 +206,7 @@ double CMC_Runner::getParameterDouble(const CMC_Args* args, int i, double fallba
   return p ? p->getName().toDouble() : 0.0;
 }
 
-int32_t CMC_Runner::getParameterInteger(const CMC_Args* args, int i, int32_t fallback) {
+int32_t CMC_Runner::convertedInteger(const CMC_Args* args, int i, int32_t fallback) {
   if (i < 0 || i >= argCount(args)) return fallback;
   CMC_Object* p = getParameter(args, i);
   if (CMC_Variable* v = mc::asVariable(p)) return v->asInteger();

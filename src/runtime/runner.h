@@ -43,7 +43,11 @@ inline CMC_Variable* asVariable(CMC_Object* object) {
   return nullptr;
 }
 // Returns a pooled temporary result to its pool; named objects, control codes and null are left alone.
-void release(CMC_Object* result);
+void releaseObject(CMC_Object* result);
+// The same, with the usual null result (a line of a behaviour) decided without a call.
+inline void release(CMC_Object* result) {
+  if (result) releaseObject(result);
+}
 // The text of a value: a STRING's own text, other values converted; any other object gives its name.
 CXString textOf(CMC_Object* object);
 // A fresh pooled temporary holding the value of `object` (a computed expression gives its result).
@@ -185,7 +189,14 @@ class CMC_Runner : public CXObject {
   // The i-th argument converted (conversion rules of the value types); `fallback` when absent.
   static bool getParameterBool(const CMC_Args* args, int i, bool fallback = false);
   static double getParameterDouble(const CMC_Args* args, int i, double fallback = 0.0);
-  static int32_t getParameterInteger(const CMC_Args* args, int i, int32_t fallback = 0);
+  [[gnu::always_inline]] static int32_t getParameterInteger(const CMC_Args* args, int i, int32_t fallback = 0) {
+    // An INTEGER, the usual argument of indices and counts, is read in place.
+    if (i >= 0 && i < argCount(args)) {
+      CMC_Object* arg = (*args)[i];
+      if (arg && !mc::isControl(arg) && arg->getType() == mc::TYPE_INTEGER) return static_cast<CMC_Integer*>(arg)->getValue();
+    }
+    return convertedInteger(args, i, fallback);
+  }
   static CXString getParameterString(const CMC_Args* args, int i, const CXString& fallback = CXString());
   // The object the i-th argument names: an object other than a pooled or literal value passed itself
   // (a named variable included), else the object of the argument's text visible in the scope.
@@ -214,6 +225,7 @@ class CMC_Runner : public CXObject {
 
  protected:
   void addMethods(MethodTable rows);
+  static int32_t convertedInteger(const CMC_Args* args, int i, int32_t fallback);
   // The result of an EXPRESSION argument.
   static CMC_Object* computed(CMC_Object* expression);
 

@@ -41,7 +41,7 @@ void CMC_Variable::readFlags(CMElement* element) {
 }
 
 void CMC_Variable::resetForPool() {
-  resetObjectState();
+  if (!inResetState()) resetObjectState();
   ini_ = false;
   netNotify_ = false;
   resetValue();
@@ -96,7 +96,7 @@ CMC_Variable* CMC_Variable::convert(int type) {
   }
 }
 
-void CMC_Variable::onChange(bool changed) {
+void CMC_Variable::tellChange(bool changed) {
   bool brutal = hasHandlerFlag(mc::EVI_ONBRUTALCHANGED);
   bool change = changed && hasHandlerFlag(mc::EVI_ONCHANGED);
   if (brutal || change) {
@@ -195,12 +195,6 @@ CMC_Integer::CMC_Integer(CMC_ObjectsContainer* scene, CMElement* element)
   default_ = elementValue(element, "DEFAULT").isEmpty() ? value_ : elementInt(element, "DEFAULT");
   readFlags(element);
   initializeBehaviours(scene, element);
-}
-
-void CMC_Integer::assign(int32_t value) {
-  bool changed = value != value_;
-  value_ = value;
-  onChange(changed);
 }
 
 int32_t CMC_Integer::arithmetic(int32_t a, int32_t b, int op) {

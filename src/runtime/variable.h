@@ -51,7 +51,11 @@ class CMC_Variable : public CMC_Object {
   // A pooled temporary of this type holding this `op` other (mc::OP_ADD ... mc::OP_MOD).
   virtual CMC_Variable* calculate(CMC_Variable* other, int op) = 0;
   // Fires ONBRUTALCHANGED always and ONCHANGED when changed, writes the INI entry, notifies peers.
-  virtual void onChange(bool changed);
+  // Most variables have none of these: they learn it here without a call.
+  void onChange(bool changed) {
+    if (ini_ || netNotify_ || hasHandlerFlag(mc::EVI_ONBRUTALCHANGED) || hasHandlerFlag(mc::EVI_ONCHANGED))
+      tellChange(changed);
+  }
   // Applies a value received from the network and fires ONNETCHANGE.
   virtual void onNetChange(CMC_Variable* v);
   virtual void setDefault(CMC_Variable* v) = 0;
@@ -115,6 +119,8 @@ class CMC_Variable : public CMC_Object {
   friend class CMC_VariableFactory;
 
  private:
+  void tellChange(bool changed);
+
   int poolIndex_ = -1;
   bool ini_ = false;
   bool netNotify_ = false;
@@ -134,7 +140,11 @@ class CMC_Integer : public CMC_Variable {
   void setValue(int32_t value) { value_ = value; }
   int32_t getDefault() const { return default_; }
   // Stores a value and fires the change events.
-  void assign(int32_t value);
+  void assign(int32_t value) {
+    bool changed = value != value_;
+    value_ = value;
+    onChange(changed);
+  }
 
   void set(CMC_Variable* v) override;
   void clear() override;

@@ -6,13 +6,14 @@
 #include <vector>
 
 #include "foundation/log.h"
+#include "runtime/runner.h"
 
 namespace {
 
 template <typename T>
 class Pool {
  public:
-  explicit Pool(const char* typeName) : typeName_(typeName) {}
+  constexpr explicit Pool(const char* typeName) : typeName_(typeName) {}
 
   bool empty() const { return slots_.empty(); }
 
@@ -32,9 +33,7 @@ class Pool {
     int size = static_cast<int>(slots_.size());
     if (inUse_ >= size) {
       // Every slot holds a live temporary of this tick: grow rather than hand one out twice.
-      grow();
-      TLOG_WARN("pool of " << typeName_ << " temporaries exhausted; grown to " << slots_.size());
-      cursor_ = size - 1;
+      growWhenFull();
       size = static_cast<int>(slots_.size());
     }
     for (int step = 0; step < size; ++step) {
@@ -49,6 +48,14 @@ class Pool {
       }
     }
     return nullptr;  // not reached: inUse_ < size guarantees a free slot
+  }
+
+  // Out of the way of alloc, which then needs no room for the message.
+  [[gnu::noinline, gnu::cold]] void growWhenFull() {
+    int size = static_cast<int>(slots_.size());
+    grow();
+    TLOG_WARN("pool of " << typeName_ << " temporaries exhausted; grown to " << slots_.size());
+    cursor_ = size - 1;
   }
 
   bool free(CMC_Variable* v) {
@@ -91,10 +98,10 @@ struct Pools {
   Pool<CMC_String> strings{"STRING"};
 };
 
-Pools& pools() {
-  static Pools p;
-  return p;
-}
+// Made before any code runs (no guard on every use), gone after every other static object.
+constinit Pools g_pools;
+
+Pools& pools() { return g_pools; }
 
 bool isControlCode(const void* p) { return reinterpret_cast<uintptr_t>(p) >= static_cast<uintptr_t>(-16); }
 
@@ -136,6 +143,14 @@ CMC_Variable* CMC_VariableFactory::alloc(int type) {
   }
 }
 
+namespace {
+// Out of the way of free, which then needs no room for the message.
+[[gnu::noinline, gnu::cold]] void reportForeignSlot(CMC_Variable* variable) {
+  TLOG_DEBUG("variable " << variable->getName().c_str() << " claims pool slot " << variable->getPoolIndex()
+                         << " it does not own");
+}
+}  // namespace
+
 void CMC_VariableFactory::free(CMC_Variable* variable) {
   if (!variable || isControlCode(variable) || variable->getPoolIndex() < 0) return;
   Pools& p = pools();
@@ -147,14 +162,15 @@ void CMC_VariableFactory::free(CMC_Variable* variable) {
     case mc::TYPE_STRING: ok = p.strings.free(variable); break;
     default: break;
   }
-  if (!ok) TLOG_DEBUG("variable " << variable->getName().c_str() << " claims pool slot " << variable->getPoolIndex()
-                                  << " it does not own");
+  if (!ok) reportForeignSlot(variable);
 }
 
 CMC_Variable* CMC_VariableFactory::copyVariable(CMC_Variable* variable) {
   if (!variable || isControlCode(variable) || !CMC_Variable::isValueType(variable->getType())) return nullptr;
+  // A fresh temporary has no handlers, settings entry or peers: its value is set without events.
+  if (variable->getType() == mc::TYPE_INTEGER) return integer(static_cast<CMC_Integer*>(variable)->getValue());
   CMC_Variable* copy = alloc(variable->getType());
-  copy->set(variable);
+  mc::copyValue(copy, variable);
   return copy;
 }
 

@@ -146,7 +146,11 @@ CMC_Object* CMC_Variable_Runner::run(int id, CMC_Object* target, CMC_ObjectsCont
   if (id == SET && self->getType() != mc::TYPE_EXPRESSION) {
     CMC_Variable* v = mc::asVariable(getParameter(args, 0));
     if (v) {
-      self->set(v);
+      // INTEGER from INTEGER, the usual case, without the conversions.
+      if (self->getType() == mc::TYPE_INTEGER && v->getType() == mc::TYPE_INTEGER)
+        static_cast<CMC_Integer*>(self)->assign(static_cast<CMC_Integer*>(v)->getValue());
+      else
+        self->set(v);
       return nullptr;
     }
   } else if (id == ADD && self->getType() == mc::TYPE_INTEGER) {

@@ -43,6 +43,35 @@ TEST_F(ArrayTest, AddGetInsertChangeRemove) {
   EXPECT_EQ(intValue("SIZE"), 0);
 }
 
+// GET, CHANGEAT and ADDAT read INTEGER indices and values in place; every other kind of argument
+// is converted as before.
+TEST_F(ArrayTest, ElementMethodsTakeIndicesAndValuesOfEveryKind) {
+  integer("N", 7);
+  integer("R");
+  string("S", "x");
+  const std::pair<const char*, const char*> cases[] = {
+      {"ARR^CHANGEAT(1,N);N^SET(9);", "0,7,0"},  // a copy of N's value
+      {"ARR^CHANGEAT(\"1\",5);", "0,5,0"},
+      {"ARR^CHANGEAT(1.6,5);", "0,0,5"},  // a DOUBLE index is rounded
+      {"ARR^CHANGEAT(1,[N+1]);", "0,8,0"},
+      {"ARR^CHANGEAT(1,S);", "0,x,0"},
+      {"ARR^CHANGEAT(1,TRUE);", "0,TRUE,0"},
+      {"ARR^CHANGEAT(1);", "0,,0"},  // no value: an empty text
+      {"ARR^CHANGEAT(N,1);", "0,0,0"},
+      {"ARR^ADDAT(\"2\",N);ARR^ADDAT(2,S);ARR^ADDAT(0);", "0,0,7"},
+      {"R^SET(5);ARR^CHANGEAT(R,1);R^SET(ARR^GET(\"0\"));ARR^CHANGEAT(2,R);", "0,0,0"},
+      {"ARR^CHANGEAT(0,4);R^SET(ARR^GET(0));ARR^CHANGEAT(R,1);ARR^CHANGEAT(1,R);", "4,4,0"},
+  };
+  for (const auto& [code, expected] : cases) {
+    SCOPED_TRACE(code);
+    run("N^SET(7);ARR^REMOVEALL();ARR^ADD(0,0,0);");
+    run(code);
+    EXPECT_EQ(text(), expected);
+  }
+  run("N^SET(7);S^SET(ARR^GET(N));");
+  EXPECT_EQ(textValue("S"), "NULL");
+}
+
 TEST_F(ArrayTest, SearchingAndComparing) {
   integer("I");
   boolean("B");

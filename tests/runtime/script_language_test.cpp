@@ -1,4 +1,5 @@
 // The script language end to end: splitting, parsing cases, parameters and the worked examples.
+#include <functional>
 #include <utility>
 
 #include "runtime/behaviour_entry.h"
@@ -199,6 +200,84 @@ TEST_F(ScriptLanguage, NamesBoundAtRunTimeFollowDeletionReplacementAndNearerScop
     EXPECT_EQ(intValue("R"), 808);  // the new LATE, 7 + 1, times 100, plus itself
     EXPECT_EQ(intValue("LATE"), 8);
   }
+}
+
+// A behaviour whose runs call back into the test (bound as a change handler, it acts mid-loop).
+struct Hook : CMC_Behaviour {
+  using CMC_Behaviour::CMC_Behaviour;
+  bool run(CMC_Object*, CXArray*, bool) override {
+    if (action) action();
+    return false;
+  }
+  std::function<void()> action;
+};
+
+// A loop body keeps its calls and arguments bound between iterations; each case changes LATE in the
+// middle of a loop (before the third iteration's calls) and the body must see the change at once.
+TEST_F(ScriptLanguage, NamesBoundInALoopBodyFollowChangesMadeMidLoop) {
+  enum class Change { Replace, Delete, NearerScope };
+  struct Case {
+    const char* what;
+    Change change;
+    int result;  // R after four iterations of LATE^ADD(1);R^ADD(LATE);
+    int late;    // LATE of the scene then (-999999: none)
+  };
+  const Case cases[] = {
+      // 2, 5, then the new LATE: 101 (R 106), 102 (R 208).
+      {"replaced by a new object of the same name", Change::Replace, 208, 102},
+      // Gone: the calls find nothing and the argument reads as the text "LATE" (0).
+      {"deleted", Change::Delete, 5, -999999},
+      // First found in the application; then the scene gains its own.
+      {"a nearer scope gains the name", Change::NearerScope, 208, 102},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TearDown();
+    SetUp();
+    // Parsed before LATE exists: the lines bind it the first time they find it.
+    behaviour("BODY", "T^SET(_I_);LATE^ADD(1);R^ADD(LATE);");
+    integer("R", 0);
+    CMC_Integer* t = integer("T", 0);
+    auto* first = new CMC_Integer(CXString("LATE"), 1);
+    CMC_ObjectsContainer* home = c.change == Change::NearerScope ? scene()->getParent() : scene();
+    first->setScene(home);
+    home->addObject(first);
+    auto* hook = add(new Hook(scene(), CXString("HOOK"), CXString()));
+    hook->action = [&] {
+      if (t->getValue() != 2) return;
+      if (c.change != Change::NearerScope) {
+        scene()->removeObject(first);
+        delete first;
+      }
+      if (c.change != Change::Delete) integer("LATE", 100);
+    };
+    t->addBehaviour(CXString("ONCHANGED"), hook, nullptr, scene());
+    run("@LOOP(BODY,0,4,1);");
+    EXPECT_EQ(intValue("R"), c.result);
+    EXPECT_EQ(intValue("LATE"), c.late);
+    if (c.change == Change::NearerScope) {
+      EXPECT_EQ(first->getValue(), 3);
+    }
+  }
+}
+
+// The loop runs its body's lines itself; what the body's own run would check still counts on every
+// iteration, and a kind of behaviour with a run of its own still gets every run.
+TEST_F(ScriptLanguage, LoopBodiesAreCheckedOnEveryIteration) {
+  integer("N", 0);
+  // Disabled by its second run: the loop goes on counting without running it.
+  behaviour("SELFSTOP", "N^ADD(1);@IF(N,\"_\",2,{SELFSTOP^DISABLE();},\"\");");
+  run("@LOOP(SELFSTOP,0,5,1);");
+  EXPECT_EQ(intValue("N"), 2);
+  EXPECT_EQ(intValue("_I_"), 4);
+  // A behaviour of a kind with a run of its own is run through it on every iteration.
+  int runs = 0;
+  auto* hook = add(new Hook(scene(), CXString("HOOKBODY"), CXString("N^ADD(1);")));
+  hook->init();
+  hook->action = [&] { ++runs; };
+  run("@LOOP(HOOKBODY,0,3,1);");
+  EXPECT_EQ(runs, 3);
+  EXPECT_EQ(intValue("N"), 2);  // the hook's run replaces the lines' run
 }
 
 TEST_F(ScriptLanguage, InlineArgumentsSeeTheCallersParameters) {

@@ -153,6 +153,12 @@ bool CMC_Array::insertAt(int i, CMC_Object* value) {
 bool CMC_Array::changeAt(int i, CMC_Object* value) {
   if (i < 0 || i >= getSize()) return false;
   auto& slot = elements_[static_cast<size_t>(i)];
+  if (slot->getType() == mc::TYPE_INTEGER && value && !mc::isControl(value) && value->getType() == mc::TYPE_INTEGER) {
+    // INTEGER over INTEGER, the usual case, copied in place.
+    static_cast<CMC_Integer*>(slot.get())->setValue(static_cast<CMC_Integer*>(value)->getValue());
+    notify(i);
+    return true;
+  }
   CMC_Variable* v = valueOf(value);
   if (v && v->getType() == slot->getType())
     mc::copyValue(slot.get(), v);  // same type: no new element needed
@@ -535,6 +541,25 @@ void appendCloneNames(CMC_Array* array, const CXString& name, int first, int las
 CMC_Object* CMC_Array_Runner::run(int id, CMC_Object* target, CMC_ObjectsContainer* scope, const CMC_Args* args) {
   if (!target || target->getType() != mc::TYPE_ARRAY) return CMC_Runner::run(id, target, scope, args);
   auto* array = static_cast<CMC_Array*>(target);
+  // The element methods loops call most, in a small frame.
+  switch (id) {
+    case GET: {
+      CMC_Variable* element = array->get(getParameterInteger(args, 0, -1));
+      return element ? elementCopy(element) : CMC_VariableFactory::string(CXString("NULL"));
+    }
+    case CHANGEAT:
+      array->changeAt(getParameterInteger(args, 0), getParameter(args, 1));
+      return nullptr;
+    case ADDAT:
+      array->applyAt(getParameterInteger(args, 0), mc::OP_ADD, valueArg(args, 1));
+      return nullptr;
+    default:
+      return runOther(id, array, scope, args);
+  }
+}
+
+CMC_Object* CMC_Array_Runner::runOther(int id, CMC_Array* array, CMC_ObjectsContainer* scope, const CMC_Args* args) {
+  CMC_Object* target = array;
   CMC_ObjectsContainer* where = scopeOf(scope, target);
   switch (id) {
     case ADD: {
@@ -551,16 +576,9 @@ CMC_Object* CMC_Array_Runner::run(int id, CMC_Object* target, CMC_ObjectsContain
     case REMOVEAT:
       array->removeAt(getParameterInteger(args, 0));
       return nullptr;
-    case CHANGEAT:
-      array->changeAt(getParameterInteger(args, 0), getParameter(args, 1));
-      return nullptr;
     case REMOVEALL:
       array->removeAll();
       return nullptr;
-    case GET: {
-      CMC_Variable* element = array->get(getParameterInteger(args, 0, -1));
-      return element ? elementCopy(element) : CMC_VariableFactory::string(CXString("NULL"));
-    }
     case REMOVE:
       array->remove(valueArg(args, 0));
       return nullptr;
@@ -620,7 +638,6 @@ CMC_Object* CMC_Array_Runner::run(int id, CMC_Object* target, CMC_ObjectsContain
                         getParameterInteger(args, 2, INT32_MAX));
       return nullptr;
     }
-    case ADDAT: array->applyAt(getParameterInteger(args, 0), mc::OP_ADD, valueArg(args, 1)); return nullptr;
     case SUBAT: array->applyAt(getParameterInteger(args, 0), mc::OP_SUB, valueArg(args, 1)); return nullptr;
     case MULAT: array->applyAt(getParameterInteger(args, 0), mc::OP_MUL, valueArg(args, 1)); return nullptr;
     case DIVAT: array->applyAt(getParameterInteger(args, 0), mc::OP_DIV, valueArg(args, 1)); return nullptr;

@@ -122,6 +122,9 @@ class CMC_Array_Runner : public CMC_Runner {
   MethodTable ownMethods() const override;
   CMC_Object* run(int id, CMC_Object* target, CMC_ObjectsContainer* scope, const CMC_Args* args) override;
   using CMC_Runner::run;
+
+ private:
+  CMC_Object* runOther(int id, CMC_Array* array, CMC_ObjectsContainer* scope, const CMC_Args* args);
 };
 
 // The ARRAY named by a method argument in the scope, or null.
