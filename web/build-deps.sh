@@ -65,11 +65,17 @@ cmake_lib() {  # cmake_lib SOURCE_DIR ARGS...: a static release build installed 
   printf 'prefix=%s\nName: lzo2\nDescription: LZO\nVersion: 2.10\nLibs: -L${prefix}/lib -llzo2\nCflags: -I${prefix}/include/lzo -I${prefix}/include\n' \
     "$prefix" > "$prefix/lib/pkgconfig/lzo2.pc" )
 
+# The three CMake builds at once: their configure checks run one at a time each, so together they
+# keep both cores busy.
 cmake_lib "$(source_dir libpng1.6)" -DPNG_SHARED=OFF -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF \
-  -DZLIB_LIBRARY="$prefix/lib/libz.a" -DZLIB_INCLUDE_DIR="$prefix/include"
-cmake_lib "$(source_dir libjpeg-turbo)" -DWITH_SIMD=OFF -DENABLE_SHARED=OFF -DWITH_TURBOJPEG=OFF
+  -DZLIB_LIBRARY="$prefix/lib/libz.a" -DZLIB_INCLUDE_DIR="$prefix/include" & png=$!
+cmake_lib "$(source_dir libjpeg-turbo)" -DWITH_SIMD=OFF -DENABLE_SHARED=OFF -DWITH_TURBOJPEG=OFF & jpeg=$!
 cmake_lib "$(source_dir libsndfile)" -DBUILD_PROGRAMS=OFF -DBUILD_EXAMPLES=OFF -DBUILD_TESTING=OFF \
-  -DENABLE_EXTERNAL_LIBS=OFF -DENABLE_MPEG=OFF -DENABLE_CPACK=OFF -DINSTALL_MANPAGES=OFF
+  -DENABLE_EXTERNAL_LIBS=OFF -DENABLE_MPEG=OFF -DENABLE_CPACK=OFF -DINSTALL_MANPAGES=OFF & sndfile=$!
+wait $png || { echo "libpng failed: see $out/src/*.log" >&2; exit 1; }
+wait $jpeg || { echo "libjpeg-turbo failed: see $out/src/*.log" >&2; exit 1; }
+wait $sndfile || { echo "libsndfile failed: see $out/src/*.log" >&2; exit 1; }
+
 # SDL2: its sources for the browser compiled directly with its own configuration for emscripten
 # (SDL_config_emscripten.h); its CMake build takes ten minutes of configure checks run under node.
 ( cd "$(source_dir libsdl2)"

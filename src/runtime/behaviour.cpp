@@ -136,6 +136,8 @@ void CMC_Behaviour::reportTooDeep() const {
   TLOG_ERROR("behaviour " << getName().c_str() << ": runs nested too deep (" << mc::ScriptDepth::depth()
                           << " levels); this run stops as if by BREAK, and so do the runs nested in the"
                              " same outermost run until it ends");
+  TLOG_DEBUG("behaviour " << getName().c_str() << ": " << mc::ScriptDepth::stackUsed(mc::ScriptDepth::stackPosition())
+                          << " bytes of stack in use, " << mc::ScriptDepth::budget() << " allowed");
 }
 
 // One run of the lines once the behaviour was found ready to run; true when it ended by a break.

@@ -21,6 +21,10 @@ namespace mc {
 
 size_t ScriptDepth::stackBudget() {
   static const size_t budget = [] {
+#ifdef __EMSCRIPTEN__
+    // The browser build's one stack, as the linker made it.
+    size_t size = static_cast<size_t>(emscripten_stack_get_base() - emscripten_stack_get_end());
+#else
     size_t size = 8u << 20;
     pthread_attr_t attr;
     if (pthread_getattr_np(pthread_self(), &attr) == 0) {
@@ -28,6 +32,7 @@ size_t ScriptDepth::stackBudget() {
       if (pthread_attr_getstacksize(&attr, &reported) == 0 && reported > 0) size = reported;
       pthread_attr_destroy(&attr);
     }
+#endif
     size = std::min<size_t>(size, 256u << 20);
     return size / 4 * 3;
   }();

@@ -1,6 +1,10 @@
 // CMC_Runner: method dispatch by name for one script type, the common methods, and the registry of runners.
 #pragma once
 
+#ifdef __EMSCRIPTEN__
+#include <emscripten/stack.h>
+#endif
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -80,7 +84,7 @@ class ScriptDepth {
   // Enters one level; false (and nothing entered) at the limit.
   static bool enter() {
     if (depth_ >= LIMIT) return false;
-    auto here = reinterpret_cast<uintptr_t>(__builtin_frame_address(0));
+    uintptr_t here = stackPosition();
     if (depth_ == 0) {
       base_ = here;
       if (budget_ == 0) budget_ = stackBudget();
@@ -103,6 +107,17 @@ class ScriptDepth {
     if (--depth_ == 0) tripped_ = false;
   }
   static int depth() { return depth_; }
+  // Bytes of stack between the outermost run's entry and the position given, and the budget.
+  static size_t stackUsed(uintptr_t at) { return base_ > at ? base_ - at : 0; }
+  static size_t budget() { return budget_; }
+  static uintptr_t stackPosition() {
+#ifdef __EMSCRIPTEN__
+    // WebAssembly keeps its C stack in memory of its own; its pointer is emscripten's to tell.
+    return emscripten_stack_get_current();
+#else
+    return reinterpret_cast<uintptr_t>(__builtin_frame_address(0));
+#endif
+  }
   // Bytes of stack nested runs may use: three quarters of the thread's stack.
   static size_t stackBudget();
 

@@ -98,8 +98,14 @@ struct Pools {
   Pool<CMC_String> strings{"STRING"};
 };
 
-// Made before any code runs (no guard on every use), gone after every other static object.
+// Made before any code runs (no guard on every use), gone after every other static object. The
+// browser build's library (libc++ 13) has no constant vector constructor: there it is made when the
+// program starts, before any script runs.
+#if defined(_LIBCPP_VERSION) && _LIBCPP_VERSION < 14000
+Pools g_pools;
+#else
 constinit Pools g_pools;
+#endif
 
 Pools& pools() { return g_pools; }
 
