@@ -421,7 +421,7 @@ int PlayerRun::play() {
 
   if (std::optional<int> status = startSaves(application)) return *status;
   lastFlush_ = engineClock().now();
-  CXString scene = application.getCurrentSceneName();
+  scene_ = application.getCurrentSceneName();
   // A replay must see the game it was recorded with: no reloads under --input.
   if (options_.watch && script_)
     std::fprintf(stderr, "tarnvik: --watch is ignored while an --input script is replayed\n");
@@ -430,7 +430,6 @@ int PlayerRun::play() {
   limit_ = options_.frames;
   if (!limit_ && options_.headless) limit_ = std::max(kHeadlessDefaultFrames, script_ ? script_->length() : 0);
   lastFrameTime_ = std::chrono::steady_clock::now();
-  scene_ = application.getCurrentSceneName();
   return runMainLoop(1000 / options_.frameMs, [this] { return playFrame(); }, [this] { return finishPlaying(); });
 }
 
@@ -440,14 +439,20 @@ bool PlayerRun::playFrame() {
   using namespace tarnvik;
   CApplication& application = *application_;
   if ((limit_ && frames_ >= *limit_) || g_stop || window_->isQuit()) return false;
-  if (!handleHostEvents(application)) return !(closed_ = true);
+  if (!handleHostEvents(application)) {
+    closed_ = true;
+    return false;
+  }
   frameStart_ = std::chrono::steady_clock::now();
   advanceClock();
   bool menuOpen = menu_->update();
   // Sound up to the tick's time is mixed before the tick, so a sound started in the tick begins
   // at the sample of the time the script saw (silence while the menu holds it).
   audio_->pump(hostClock_->now());
-  if (menu_->quitAsked()) return !(closed_ = true);
+  if (menu_->quitAsked()) {
+    closed_ = true;
+    return false;
+  }
   if (menuOpen) {
     ++frames_;
     pace();
