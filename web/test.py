@@ -40,6 +40,22 @@ def serve(site):
         def __init__(self, *args, **kwargs):
             super().__init__(*args, directory=str(site), **kwargs)
 
+        def do_GET(self):
+            if urllib.parse.urlsplit(self.path).path == '/test/start':
+                return self.send_start_page()
+            return super().do_GET()
+
+        def send_start_page(self):
+            """A blank page that opens the player's page once the browser has started: its first frame is
+            timed from the page's opening, as when a person follows a link, without the browser's own start."""
+            body = (b'<!doctype html><title>start</title><script>onload = () => setTimeout(() => '
+                    b'location.replace("/index.html" + location.search), 300)</script>')
+            self.send_response(200)
+            self.send_header('Content-Type', 'text/html')
+            self.send_header('Content-Length', str(len(body)))
+            self.end_headers()
+            self.wfile.write(body)
+
         def translate_path(self, path):
             # The play-through input is served beside the site, from the tests.
             if urllib.parse.urlsplit(path).path == '/test/playthrough.input':
@@ -85,7 +101,7 @@ def chromium(url, profile):
 
 def run_page(server, profile, query):
     reports = server.reports = Reports()
-    url = f'http://127.0.0.1:{server.server_port}/index.html?report&{query}'
+    url = f'http://127.0.0.1:{server.server_port}/test/start?report&{query}'
     browser = chromium(url, profile)
     try:
         if not reports.ended.wait(TIMEOUT):

@@ -497,9 +497,9 @@ int PlayerRun::finishPlaying() {
 
 // Pacing: a vsync present takes most of a frame and needs no help. A frame that came back much
 // sooner (no vsync, minimized, nothing presented, no display) sleeps out the rest of its period.
-// Headless runs on the virtual clock never wait.
+// Headless runs on the virtual clock never wait, nor do frames the loop calls at their rate (the browser).
 void PlayerRun::pace() {
-  if (options_.headless) return;
+  if (options_.headless || tarnvik::loopPacesFrames()) return;
   auto spent = std::chrono::steady_clock::now() - frameStart_;
   if (spent < kFallbackFrame / 4) std::this_thread::sleep_until(frameStart_ + kFallbackFrame);
 }

@@ -18,6 +18,8 @@ int runMainLoop(int, std::function<bool()> frame, std::function<int()> finish) {
 
 int endBeforeFrames(int status) { return status; }
 
+bool loopPacesFrames() { return false; }
+
 #else
 
 namespace {
@@ -34,20 +36,29 @@ struct Loop {
   bool shown = false;  // the first frame has been shown (the page measures its time)
 };
 
-// The browser calls this once a frame. The loop is cancelled before `finish` runs, so a run that
+// One frame; false when the run has no more (it is not finished yet).
+bool playOne(Loop* loop) {
+  if (!loop->frame()) return false;
+  if (!loop->shown) EM_ASM({ if (Module.onFirstFrame) Module.onFirstFrame(); });
+  loop->shown = true;
+  return true;
+}
+
+// The run's end: its outputs written, the loop gone, and the page told the status. The page keeps the
+// runtime, so the canvas and the saved files stay readable.
+void finishRun(Loop* loop) {
+  int status = loop->finish();
+  delete loop;
+  tellPage(status);
+}
+
+// The browser calls this once a frame. The loop is cancelled before the run finishes, so a run that
 // ends inside the frame does not get another one.
 void browserFrame(void* arg) {
   auto* loop = static_cast<Loop*>(arg);
-  if (loop->frame()) {
-    if (!loop->shown) EM_ASM({ if (Module.onFirstFrame) Module.onFirstFrame(); });
-    loop->shown = true;
-    return;
-  }
+  if (playOne(loop)) return;
   emscripten_cancel_main_loop();
-  int status = loop->finish();
-  delete loop;
-  // The page keeps the runtime (the canvas and the saved files stay readable) and is told the status.
-  tellPage(status);
+  finishRun(loop);
 }
 
 }  // namespace
@@ -66,9 +77,16 @@ int runMainLoop(int framesPerSecond, std::function<bool()> frame, std::function<
   // background (or a headless browser's virtual time) does not advance.
   framesBegun = true;
   auto* loop = new Loop{std::move(frame), std::move(finish)};
+  // The first frame at once, not a timer period later: the page is waiting to show something.
+  if (!playOne(loop)) {
+    finishRun(loop);
+    return 0;
+  }
   emscripten_set_main_loop_arg(browserFrame, loop, framesPerSecond > 0 ? framesPerSecond : 60, 0);
   return 0;
 }
+
+bool loopPacesFrames() { return true; }
 
 int endBeforeFrames(int status) {
   if (!framesBegun) tellPage(status);

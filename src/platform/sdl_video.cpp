@@ -156,7 +156,11 @@ class SdlVideo final : public SdlVideoOutput, public PlatformInput {
     // Start black rather than with whatever the texture memory held.
     std::vector<uint16_t> black(static_cast<size_t>(width) * height, 0);
     SDL_UpdateTexture(texture_, nullptr, black.data(), width * 2);
+#ifndef __EMSCRIPTEN__
+    // The page's canvas is black until the first frame; drawing it black first would only delay that
+    // frame (a whole-canvas copy in the browser's script).
     show();
+#endif
     return true;
   }
 
@@ -213,8 +217,10 @@ class SdlVideo final : public SdlVideoOutput, public PlatformInput {
         case SDL_WINDOWEVENT:
           if (e.window.event == SDL_WINDOWEVENT_FOCUS_GAINED) out.push_back({HostEvent::kFocusGained});
           if (e.window.event == SDL_WINDOWEVENT_FOCUS_LOST) out.push_back({HostEvent::kFocusLost});
-          // The texture still holds the last frame: show it again after the window was uncovered or resized.
-          if (e.window.event == SDL_WINDOWEVENT_EXPOSED || e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) show();
+          // The texture still holds the last frame: show it again after the window was uncovered or resized
+          // (once something was shown: the browser's canvas stays black until the first frame).
+          if ((e.window.event == SDL_WINDOWEVENT_EXPOSED || e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) && shown_)
+            show();
           break;
         case SDL_KEYDOWN:
           if (!e.key.repeat && hostKey(e.key.keysym, out)) break;
@@ -467,6 +473,7 @@ class SdlVideo final : public SdlVideoOutput, public PlatformInput {
   // with nearest pixels into a texture of its own, then linearly to the final size, so pixels stay
   // crisp without uneven widths.
   void show() {
+    shown_ = true;
     SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
     SDL_RenderClear(renderer_);
     Placement place = placement();
@@ -514,6 +521,7 @@ class SdlVideo final : public SdlVideoOutput, public PlatformInput {
     if (window_) SDL_DestroyWindow(window_);
     enlarged_ = nullptr;
     enlargedMultiple_ = 0;
+    shown_ = false;
     texture_ = nullptr;
     renderer_ = nullptr;
     window_ = nullptr;
@@ -548,6 +556,7 @@ class SdlVideo final : public SdlVideoOutput, public PlatformInput {
   bool dragging_ = false;
   int grabX_ = 0, grabY_ = 0;
   bool fullscreen_ = false;
+  bool shown_ = false;  // the window shows the texture (and shows it again when uncovered)
   bool started_ = false;
   std::string error_;
 };
