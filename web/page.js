@@ -10,8 +10,10 @@ const statusLine = document.getElementById('status');
 const persist = '/persist';
 // Options the address may give (?frames=700&virtual-clock&...), passed on as the player's own.
 const flagOptions = ['virtual-clock', 'list-saves', 'mute-unfocused'];
-const valueOptions = ['frames', 'frame-ms', 'seed', 'load-slot', 'scale', 'volume', 'log', 'autosave-minutes',
-                      'frame-cache'];
+const valueOptions = ['frames', 'frame-ms', 'seed', 'load-slot', 'volume', 'log', 'autosave-minutes', 'frame-cache'];
+// How the page enlarges the game's screen (?scale=): as the player's --scale does in a window.
+const scaleModes = ['pixel', 'automatic', 'fit', 'stretch'];
+const scaleMode = scaleModes.includes(params.get('scale')) ? params.get('scale') : 'pixel';
 let gameArchive = '/games/demo.pik';
 let inputFile = null;
 // The files the page fetches start downloading at once, beside the player's own.
@@ -79,9 +81,35 @@ function fetchInto(url, path) {
   }).finally(() => removeRunDependency(path));
 }
 
+// The canvas holds the game's screen at one pixel a pixel (the player sets its size). The page enlarges
+// it by the largest whole multiple that fits, counted in the screen's own pixels so that every game
+// pixel is as large as the next, and centres it on black; a window smaller than the game shrinks it to
+// fit. "automatic" is "fit" in full screen and where more than twice the game fits; "fit" keeps the
+// proportions, "stretch" fills the window. While the player's own full screen (the menu's) holds the
+// canvas, that places it.
+function placeCanvas() {
+  const width = canvas.width, height = canvas.height;
+  if (document.fullscreenElement === canvas || width < 2 || height < 2) return;
+  const viewWidth = window.innerWidth, viewHeight = window.innerHeight, ratio = window.devicePixelRatio || 1;
+  const whole = Math.floor(Math.min(viewWidth * ratio / width, viewHeight * ratio / height));
+  const fitting = Math.min(viewWidth / width, viewHeight / height);
+  const pixel = scaleMode === 'pixel' || (scaleMode === 'automatic' && whole <= 2 && !document.fullscreenElement);
+  let shownWidth = viewWidth, shownHeight = viewHeight;
+  if (scaleMode !== 'stretch') {
+    const scale = pixel && whole >= 1 ? whole / ratio : fitting;
+    shownWidth = width * scale;
+    shownHeight = height * scale;
+  }
+  canvas.classList.toggle('pixelated', pixel && whole >= 1);
+  canvas.style.width = shownWidth + 'px';
+  canvas.style.height = shownHeight + 'px';
+  canvas.style.left = Math.floor((viewWidth - shownWidth) / 2) + 'px';
+  canvas.style.top = Math.floor((viewHeight - shownHeight) / 2) + 'px';
+}
+window.addEventListener('resize', placeCanvas);
+
 function playerArguments() {
   const args = ['--archive', gameArchive];
-  if (!params.has('scale')) args.push('--scale', 'pixel');
   for (const name of flagOptions) if (params.has(name)) args.push('--' + name);
   for (const name of valueOptions) if (params.get(name)) args.push('--' + name, params.get(name));
   // --save-at takes a frame and a file: ?save-at=300,/persist/data/x.sav
@@ -103,6 +131,7 @@ var Module = {
     Module.callMain(playerArguments());
   },
   onFirstFrame: () => {
+    placeCanvas();
     const ms = performance.now();
     console.log('tarnvik: first frame ' + ms.toFixed(0) + ' ms after the page was opened');
     report('first-frame', ms.toFixed(1));

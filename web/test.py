@@ -4,7 +4,9 @@ save made in the page is loaded again after the browser is closed and opened on 
 
 Usage: web/test.py SITE NATIVE_BUILD   (make web-test)
 """
+import base64
 import http.server
+import json
 import os
 import subprocess
 import sys
@@ -18,9 +20,9 @@ PLAYTHROUGH = ROOT / 'tests/games/demo-references/playthrough.input'
 FRAMES = 700
 SAVE_AT = 350
 SIZE = (800, 600)
-# The browser's window: larger than the game, so the page shows it at one pixel a pixel with black bars
-# around (the window's own bars take part of it in headless Chromium too).
-WINDOW = (1000, 900)
+# The browser's window: room for the game twice enlarged, with black bars around (the window's own bars
+# take part of it in headless Chromium too).
+WINDOW = (1700, 1400)
 SIZE_LIMIT = 10 * 1024 * 1024  # the player and the demo together, as a page downloads them
 TIMEOUT = 240  # seconds for one page run; 700 frames take about 12 s of the page's timer
 
@@ -89,26 +91,76 @@ def serve(site):
     return server
 
 
-def chromium(url, profile):
-    """Headless Chromium on the page, with the options that keep it off the network."""
-    return subprocess.Popen(
-        ['chromium', '--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-         '--disable-background-networking', '--disable-component-update', '--disable-sync',
-         '--autoplay-policy=no-user-gesture-required', f'--window-size={WINDOW[0]},{WINDOW[1]}',
-         f'--user-data-dir={profile}', url],
-        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+class Chromium:
+    """Headless Chromium on the page, with the options that keep it off the network, and its DevTools
+    protocol on a pair of pipes (the browser reads commands on its descriptor 3, answers on 4)."""
+
+    def __init__(self, url, profile):
+        commands_in, self.commands = os.pipe()
+        self.answers, answers_out = os.pipe()
+
+        def pipes_as_3_and_4():
+            os.dup2(commands_in, 3)
+            os.dup2(answers_out, 4)
+
+        self.process = subprocess.Popen(
+            ['chromium', '--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+             '--disable-background-networking', '--disable-component-update', '--disable-sync',
+             '--autoplay-policy=no-user-gesture-required', f'--window-size={WINDOW[0]},{WINDOW[1]}',
+             '--remote-debugging-pipe', f'--user-data-dir={profile}', url],
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, pass_fds=(3, 4), preexec_fn=pipes_as_3_and_4)
+        os.close(commands_in)
+        os.close(answers_out)
+        self.pending, self.last_id, self.session = b'', 0, None
+
+    def call(self, method, **params):
+        """One command, answered (events that arrive meanwhile are passed over)."""
+        self.last_id += 1
+        message = {'id': self.last_id, 'method': method, 'params': params}
+        if self.session:
+            message['sessionId'] = self.session
+        os.write(self.commands, json.dumps(message).encode() + b'\0')
+        while True:
+            while b'\0' not in self.pending:
+                chunk = os.read(self.answers, 1 << 16)
+                if not chunk:
+                    raise RuntimeError(f'the browser closed its protocol pipe during {method}')
+                self.pending += chunk
+            text, self.pending = self.pending.split(b'\0', 1)
+            answer = json.loads(text)
+            if answer.get('id') == self.last_id:
+                if 'error' in answer:
+                    raise RuntimeError(f'{method}: {answer["error"]}')
+                return answer['result']
+
+    def screenshot(self, png):
+        """What the page shows, as a PNG, with the page's buttons and status line hidden."""
+        if not self.session:
+            page = next(t for t in self.call('Target.getTargets')['targetInfos'] if t['type'] == 'page')
+            self.session = self.call('Target.attachToTarget', targetId=page['targetId'], flatten=True)['sessionId']
+        self.call('Runtime.evaluate', expression="for (const id of ['bar', 'status']) "
+                                                 "document.getElementById(id).style.visibility = 'hidden'")
+        png.write_bytes(base64.b64decode(self.call('Page.captureScreenshot', format='png')['data']))
+
+    def close(self):
+        self.process.terminate()
+        self.process.wait(30)
+        os.close(self.commands)
+        os.close(self.answers)
 
 
-def run_page(server, profile, query):
+def run_page(server, profile, query, screenshot=None):
+    """One run of the page; `screenshot`, if given, receives what the page shows at its end."""
     reports = server.reports = Reports()
     url = f'http://127.0.0.1:{server.server_port}/test/start?report&{query}'
-    browser = chromium(url, profile)
+    browser = Chromium(url, profile)
     try:
         if not reports.ended.wait(TIMEOUT):
             sys.exit(f'web-test: the page did not end its run in {TIMEOUT} s ({url})\n' + '\n'.join(reports.lines))
+        if screenshot:
+            browser.screenshot(screenshot)
     finally:
-        browser.terminate()
-        browser.wait(30)
+        browser.close()
     return reports
 
 
@@ -118,25 +170,43 @@ def rgb_of_png(png):
 
 
 def picture_on_canvas(reports, what):
-    """The game's picture cut out of the canvas (centred at one pixel a pixel), after checking that the bars
-    around it are black."""
+    """The game's picture as the canvas holds it (one pixel a pixel), as 8-bit RGB."""
     width, height, rgba = reports.frame
-    x0, y0 = (width - SIZE[0]) // 2, (height - SIZE[1]) // 2
-    if x0 < 0 or y0 < 0:
-        sys.exit(f'web-test: {what}: the canvas is {width} x {height}, smaller than the game')
-    rgb, bars = bytearray(), 0
-    for y in range(height):
-        row = rgba[y * width * 4:(y + 1) * width * 4]
-        inside = y0 <= y < y0 + SIZE[1]
-        for x in range(width):
-            pixel = row[x * 4:x * 4 + 3]
-            if inside and x0 <= x < x0 + SIZE[0]:
-                rgb += pixel
-            elif pixel != b'\0\0\0':
-                bars += 1
-    if bars:
-        sys.exit(f'web-test: {what}: {bars} pixels around the picture are not black')
-    return bytes(rgb)
+    if (width, height) != SIZE:
+        sys.exit(f'web-test: {what}: the canvas is {width} x {height}, not the game\'s {SIZE[0]} x {SIZE[1]}')
+    return bytes(b for i, b in enumerate(rgba) if i % 4 != 3)
+
+
+def check_page_shows(png, picture, what):
+    """The page shows the canvas enlarged by the largest whole multiple that fits its view, every game pixel
+    as a square of that many screen pixels, centred, with black around."""
+    view = subprocess.run(['identify', '-format', '%w %h', str(png)], check=True, capture_output=True, text=True)
+    view_width, view_height = map(int, view.stdout.split())
+    shown = rgb_of_png(png)
+    scale = min(view_width // SIZE[0], view_height // SIZE[1])
+    if scale < 2:
+        sys.exit(f'web-test: {what}: the page\'s view of {view_width} x {view_height} is too small for the test')
+    left, top = (view_width - SIZE[0] * scale) // 2, (view_height - SIZE[1] * scale) // 2
+    stride = view_width * 3
+    black_row = bytes(stride)
+    for y in range(view_height):
+        row = shown[y * stride:(y + 1) * stride]
+        game_y = (y - top) // scale
+        if not 0 <= y - top < SIZE[1] * scale:
+            if row != black_row:
+                sys.exit(f'web-test: {what}: row {y} above or below the picture is not black')
+            continue
+        source = picture[game_y * SIZE[0] * 3:(game_y + 1) * SIZE[0] * 3]
+        expected = b''.join(source[x * 3:x * 3 + 3] * scale for x in range(SIZE[0]))
+        middle = row[left * 3:(left + SIZE[0] * scale) * 3]
+        if row[:left * 3] != bytes(left * 3) or row[(left + SIZE[0] * scale) * 3:] != bytes(stride - len(middle) - left * 3):
+            sys.exit(f'web-test: {what}: row {y} beside the picture is not black')
+        if middle != expected:
+            x = next(i for i in range(0, len(middle), 3) if middle[i:i + 3] != expected[i:i + 3]) // 3
+            sys.exit(f'web-test: {what}: the page shows ({left + x}, {y}) as {tuple(middle[x * 3:x * 3 + 3])}, '
+                     f'not the enlarged canvas\'s {tuple(expected[x * 3:x * 3 + 3])}')
+    print(f'web-test: {what}: the page shows the picture {scale} times enlarged, centred in its {view_width} x '
+          f'{view_height} view with black around')
 
 
 def to_16_bits(rgb):
@@ -160,8 +230,7 @@ def compare(reports, reference, what):
                  f'native {tuple(reference[first * 3:first * 3 + 3])}')
     if os.environ.get('WEB_TEST_VERBOSE'):
         print('\n'.join(reports.lines))
-    print(f'web-test: {what}: the last frame equals the native player\'s ({reports.frame[0]} x {reports.frame[1]} '
-          f'canvas, the picture centred)')
+    print(f'web-test: {what}: the last frame equals the native player\'s')
 
 
 def main():
@@ -182,8 +251,9 @@ def main():
         server = serve(site)
         play = f'virtual-clock&frames={FRAMES}&input=/test/playthrough.input'
         slot = '/persist/data/tarnvik/saves/demo/slot-1.sav'
-        whole = run_page(server, profile, f'{play}&save-at={SAVE_AT},{slot}')
+        whole = run_page(server, profile, f'{play}&save-at={SAVE_AT},{slot}', screenshot=tmp / 'page.png')
         compare(whole, reference, 'the play-through')
+        check_page_shows(tmp / 'page.png', picture_on_canvas(whole, 'the play-through'), 'the play-through')
         print(f'web-test: first frame {whole.first_frame_ms:.0f} ms after the page was opened')
         # The browser closed and opened again on the same profile: the save is still there.
         loaded = run_page(server, profile, f'{play}&load-slot=1')

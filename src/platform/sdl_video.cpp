@@ -110,8 +110,8 @@ class SdlVideo final : public SdlVideoOutput, public PlatformInput {
     SDL_ClearError();
     if (width <= 0 || height <= 0 || width > 16384 || height > 16384) return false;
 #ifdef __EMSCRIPTEN__
-    // In the browser the window is the page's canvas, sized by the page: SDL follows its size and
-    // the picture is placed in it as in a window (the page asks for full screen itself).
+    // In the browser the window is the page's canvas, placed and enlarged by the page (which also asks
+    // for full screen itself).
     windowed = true;
 #else
     const char* x11 = std::getenv("DISPLAY");
@@ -129,10 +129,11 @@ class SdlVideo final : public SdlVideoOutput, public PlatformInput {
     // request (a bare X server) the window would otherwise keep the logical size and cut the picture.
     windowScale_ = fittingScale(width, height);
 #ifdef __EMSCRIPTEN__
-    flags = SDL_WINDOW_RESIZABLE;
+    // The canvas holds the game's screen at one pixel a pixel and the page enlarges it (the browser
+    // scales on the graphics card): each frame copies only the game's pixels into the page.
+    flags = 0;
     windowScale_ = 1;
-    // A 2D canvas rather than WebGL: the page can read back what it shows, and the scaling by whole
-    // multiples needs no filtering.
+    // A 2D canvas rather than WebGL: the page can read back what it shows.
     SDL_SetHint(SDL_HINT_RENDER_DRIVER, "software");
 #endif
     int x = SDL_WINDOWPOS_CENTERED, y = SDL_WINDOWPOS_CENTERED, w = width * windowScale_, h = height * windowScale_;
