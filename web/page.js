@@ -10,7 +10,8 @@ const statusLine = document.getElementById('status');
 const persist = '/persist';
 // Options the address may give (?frames=700&virtual-clock&...), passed on as the player's own.
 const flagOptions = ['virtual-clock', 'list-saves', 'mute-unfocused'];
-const valueOptions = ['frames', 'frame-ms', 'seed', 'load-slot', 'volume', 'log', 'autosave-minutes', 'frame-cache'];
+const valueOptions = ['frames', 'frame-ms', 'seed', 'load-slot', 'volume', 'log', 'autosave-minutes', 'frame-cache',
+                      'record'];
 // How the page enlarges the game's screen (?scale=): as the player's --scale does in a window.
 const scaleModes = ['pixel', 'automatic', 'fit', 'stretch'];
 const scaleMode = scaleModes.includes(params.get('scale')) ? params.get('scale') : 'pixel';

@@ -19,6 +19,7 @@ ROOT = Path(__file__).resolve().parent.parent
 PLAYTHROUGH = ROOT / 'tests/games/demo-references/playthrough.input'
 FRAMES = 700
 SAVE_AT = 350
+INPUT_FRAMES = 300  # five seconds on the real clock: time enough for the input test's clicks
 SIZE = (800, 600)
 # The browser's window: room for the game twice enlarged, with black bars around (the window's own bars
 # take part of it in headless Chromium too).
@@ -32,7 +33,7 @@ class Reports:
 
     def __init__(self):
         self.lines, self.first_frame_ms, self.frame, self.status = [], None, None, None
-        self.ended = threading.Event()
+        self.shown, self.ended = threading.Event(), threading.Event()
 
 
 def serve(site):
@@ -73,6 +74,7 @@ def serve(site):
                 reports.lines.append(body.decode('utf-8', 'replace'))
             elif what == 'first-frame':
                 reports.first_frame_ms = float(body)
+                reports.shown.set()
             elif what == 'frame':
                 query = urllib.parse.parse_qs(url.query)
                 reports.frame = (int(query['width'][0]), int(query['height'][0]), body)
@@ -133,14 +135,29 @@ class Chromium:
                     raise RuntimeError(f'{method}: {answer["error"]}')
                 return answer['result']
 
-    def screenshot(self, png):
-        """What the page shows, as a PNG, with the page's buttons and status line hidden."""
+    def on_page(self, method, **params):
+        """A command to the page itself (the first one attaches to it)."""
         if not self.session:
             page = next(t for t in self.call('Target.getTargets')['targetInfos'] if t['type'] == 'page')
             self.session = self.call('Target.attachToTarget', targetId=page['targetId'], flatten=True)['sessionId']
-        self.call('Runtime.evaluate', expression="for (const id of ['bar', 'status']) "
-                                                 "document.getElementById(id).style.visibility = 'hidden'")
-        png.write_bytes(base64.b64decode(self.call('Page.captureScreenshot', format='png')['data']))
+        return self.call(method, **params)
+
+    def evaluate(self, expression):
+        return self.on_page('Runtime.evaluate', expression=expression, returnByValue=True)['result'].get('value')
+
+    def screenshot(self, png):
+        """What the page shows, as a PNG, with the page's buttons and status line hidden."""
+        self.evaluate("for (const id of ['bar', 'status']) document.getElementById(id).style.visibility = 'hidden'")
+        png.write_bytes(base64.b64decode(self.on_page('Page.captureScreenshot', format='png')['data']))
+
+    def click(self, x, y):
+        for kind in ('mouseMoved', 'mousePressed', 'mouseReleased'):
+            self.on_page('Input.dispatchMouseEvent', type=kind, x=x, y=y, button='left', clickCount=1)
+
+    def type_key(self, text, code, key_code):
+        self.on_page('Input.dispatchKeyEvent', type='keyDown', text=text, key=text, code=code,
+                     windowsVirtualKeyCode=key_code)
+        self.on_page('Input.dispatchKeyEvent', type='keyUp', key=text, code=code, windowsVirtualKeyCode=key_code)
 
     def close(self):
         self.process.terminate()
@@ -149,16 +166,21 @@ class Chromium:
         os.close(self.answers)
 
 
-def run_page(server, profile, query, screenshot=None):
-    """One run of the page; `screenshot`, if given, receives what the page shows at its end."""
+def run_page(server, profile, query, screenshot=None, while_playing=None, at_end=None):
+    """One run of the page. `screenshot`, if given, receives what the page shows at its end;
+    `while_playing(browser)` runs once the first frame is shown, `at_end(browser)` after the run
+    (its result is the report's `found`)."""
     reports = server.reports = Reports()
     url = f'http://127.0.0.1:{server.server_port}/test/start?report&{query}'
     browser = Chromium(url, profile)
     try:
+        if while_playing and reports.shown.wait(TIMEOUT):
+            while_playing(browser)
         if not reports.ended.wait(TIMEOUT):
             sys.exit(f'web-test: the page did not end its run in {TIMEOUT} s ({url})\n' + '\n'.join(reports.lines))
         if screenshot:
             browser.screenshot(screenshot)
+        reports.found = at_end(browser) if at_end else None
     finally:
         browser.close()
     return reports
@@ -207,6 +229,45 @@ def check_page_shows(png, picture, what):
                      f'not the enlarged canvas\'s {tuple(expected[x * 3:x * 3 + 3])}')
     print(f'web-test: {what}: the page shows the picture {scale} times enlarged, centred in its {view_width} x '
           f'{view_height} view with black around')
+
+
+# Where the input test clicks, in the game's pixels, and what it types.
+CLICK = (123, 77)
+
+
+def play_by_hand(browser):
+    """A person's input through the browser: a click on the (enlarged) game, a typed letter, and the
+    page's Menu button pressed twice (the player's menu opened and closed)."""
+    left, top, width = browser.evaluate(
+        "(() => { const r = document.getElementById('canvas').getBoundingClientRect(); "
+        "return [r.left, r.top, r.width]; })()")
+    scale = width / SIZE[0]
+    browser.click(left + (CLICK[0] + 0.5) * scale, top + (CLICK[1] + 0.5) * scale)
+    browser.type_key('q', 'KeyQ', 81)
+    menu = browser.evaluate(
+        "(() => { const r = document.getElementById('menu').getBoundingClientRect(); "
+        "return [r.left + r.width / 2, r.top + r.height / 2]; })()")
+    for _ in range(2):
+        browser.click(*menu)
+
+
+def check_recorded_by_hand(reports, recording):
+    """The player's recording of that session holds the click at the game's pixel, the letter and
+    the menu's opening and closing."""
+    if reports.status != 0 or not recording:
+        sys.exit(f'web-test: the input run ended with status {reports.status} and recorded '
+                 f'{recording!r}\n' + '\n'.join(reports.lines))
+    events = [line.split()[1:] for line in recording.splitlines() if line[:1].isdigit()]
+    wanted = {'the click': ['move', str(CLICK[0]), str(CLICK[1])], 'the press': ['down', 'left'],
+              'the letter': ['char', 'q']}
+    for what, event in wanted.items():
+        if event not in events:
+            sys.exit(f'web-test: the recording of the input run lacks {what} ({" ".join(event)}):\n{recording}')
+    if events.count(['menu']) != 2:
+        sys.exit(f'web-test: the Menu button was pressed twice, the recording holds {events.count(["menu"])} '
+                 f'menu lines:\n{recording}')
+    print(f'web-test: a click at the game\'s ({CLICK[0]}, {CLICK[1]}) on the enlarged page, a typed letter and '
+          f'the Menu button reached the player')
 
 
 def to_16_bits(rgb):
@@ -258,6 +319,11 @@ def main():
         # The browser closed and opened again on the same profile: the save is still there.
         loaded = run_page(server, profile, f'{play}&load-slot=1')
         compare(loaded, reference, f'the play-through loaded from the save of frame {SAVE_AT}')
+        # A person's input on the real clock, recorded by the player and read back from the page's files.
+        by_hand = run_page(server, profile, f'frames={INPUT_FRAMES}&record=/tmp/session.input', while_playing=play_by_hand,
+                           at_end=lambda browser: browser.evaluate("FS.readFile('/tmp/session.input', "
+                                                                   "{ encoding: 'utf8' })"))
+        check_recorded_by_hand(by_hand, by_hand.found)
 
 
 if __name__ == '__main__':
