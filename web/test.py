@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
-"""The browser player in headless Chromium: the demo's play-through gives the native player's last frame, and a
-save made in the page is loaded again after the browser is closed and opened on the same profile.
+"""The browser player in headless Chromium: the demo's play-through gives the native player's last frame, shown
+enlarged and centred; a save made in the page is loaded again after the browser is closed and opened on the
+same profile; a person's click, key and Menu button reach the player, and the page plays the game's sound.
 
 Usage: web/test.py SITE NATIVE_BUILD   (make web-test)
 """
@@ -8,11 +9,13 @@ import base64
 import http.server
 import json
 import os
+import struct
 import subprocess
 import sys
 import tempfile
 import threading
 import urllib.parse
+import wave
 from pathlib import Path
 
 ROOT = Path(__file__).resolve().parent.parent
@@ -235,9 +238,23 @@ def check_page_shows(png, picture, what):
 CLICK = (123, 77)
 
 
+# Listens to what the page plays: the loudest sample that SDL's audio node hands to the browser.
+LISTEN = """(() => {
+  const node = Module.SDL2.audio.scriptProcessorNode, play = node.onaudioprocess;
+  window.loudest = 0;
+  node.onaudioprocess = (e) => {
+    play(e);
+    for (let c = 0; c < e.outputBuffer.numberOfChannels; c++)
+      for (const v of e.outputBuffer.getChannelData(c)) window.loudest = Math.max(window.loudest, Math.abs(v));
+  };
+})()"""
+
+
 def play_by_hand(browser):
     """A person's input through the browser: a click on the (enlarged) game, a typed letter, and the
-    page's Menu button pressed twice (the player's menu opened and closed)."""
+    page's Menu button pressed twice (the player's menu opened and closed). The page's sound is
+    listened to from here on."""
+    browser.evaluate(LISTEN)
     left, top, width = browser.evaluate(
         "(() => { const r = document.getElementById('canvas').getBoundingClientRect(); "
         "return [r.left, r.top, r.width]; })()")
@@ -249,6 +266,28 @@ def play_by_hand(browser):
         "return [r.left + r.width / 2, r.top + r.height / 2]; })()")
     for _ in range(2):
         browser.click(*menu)
+
+
+def after_hand(browser):
+    return {'recording': browser.evaluate("FS.readFile('/tmp/session.input', { encoding: 'utf8' })"),
+            'loudest': browser.evaluate('window.loudest')}
+
+
+def check_heard(loudest, native_loudest):
+    """The page played the game's sound: its loudest sample is the native player's over the same frames
+    (the same mixer; the browser may resample, so within 2%)."""
+    if not loudest or abs(loudest - native_loudest) > 0.02 * native_loudest:
+        sys.exit(f'web-test: the page\'s loudest sample is {loudest}, the native player\'s {native_loudest:.4f}')
+    print(f'web-test: the page played the sound: its loudest sample {loudest:.4f}, the native player\'s '
+          f'{native_loudest:.4f}')
+
+
+def loudest_of_wav(wav, seconds):
+    with wave.open(str(wav)) as w:
+        count = min(w.getnframes(), int(seconds * w.getframerate()))
+        data = w.readframes(count)
+    samples = struct.unpack(f'<{len(data) // 2}h', data)
+    return max(abs(v) for v in samples) / 32768
 
 
 def check_recorded_by_hand(reports, recording):
@@ -306,6 +345,10 @@ def main():
         subprocess.run([str(native / 'tarnvik'), '--headless', '--frames', str(FRAMES), '--input', str(PLAYTHROUGH),
                         '--archive', str(native / 'demo.pik'), '--settings', str(tmp / 'native.ini'),
                         '--screenshot', str(tmp / 'native.png')], check=True, env=env, capture_output=True)
+        # The sound of the input test's frames without input (the title's music), for the page's to match.
+        subprocess.run([str(native / 'tarnvik'), '--headless', '--frames', str(INPUT_FRAMES), '--archive',
+                        str(native / 'demo.pik'), '--settings', str(tmp / 'native-sound.ini'), '--audio-out',
+                        str(tmp / 'native.wav')], check=True, env=env, capture_output=True)
         reference = rgb_of_png(tmp / 'native.png')
 
         profile = tmp / 'chromium'
@@ -321,9 +364,9 @@ def main():
         compare(loaded, reference, f'the play-through loaded from the save of frame {SAVE_AT}')
         # A person's input on the real clock, recorded by the player and read back from the page's files.
         by_hand = run_page(server, profile, f'frames={INPUT_FRAMES}&record=/tmp/session.input', while_playing=play_by_hand,
-                           at_end=lambda browser: browser.evaluate("FS.readFile('/tmp/session.input', "
-                                                                   "{ encoding: 'utf8' })"))
-        check_recorded_by_hand(by_hand, by_hand.found)
+                           at_end=after_hand)
+        check_recorded_by_hand(by_hand, by_hand.found['recording'])
+        check_heard(by_hand.found['loudest'], loudest_of_wav(tmp / 'native.wav', INPUT_FRAMES / 60))
 
 
 if __name__ == '__main__':
