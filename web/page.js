@@ -163,7 +163,11 @@ async function openGame(file) {
   const name = file.name.replace(/[^\p{L}\p{N}._-]/gu, '_');
   FS.writeFile(persist + '/games/' + name, new Uint8Array(await file.arrayBuffer()));
   await keepFiles();
-  location.search = '?game=' + encodeURIComponent(name);
+  // The page's own choices (scale, volume, ...) stay; what belonged to the other game goes.
+  const next = new URLSearchParams(location.search);
+  for (const option of ['archive', 'input', 'load-slot', 'save-at', 'record']) next.delete(option);
+  next.set('game', name);
+  location.search = '?' + next.toString();
 }
 document.getElementById('open').onchange = (e) => openGame(e.target.files[0]);
 document.addEventListener('dragover', (e) => { e.preventDefault(); document.body.classList.add('dragging'); });

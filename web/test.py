@@ -9,6 +9,7 @@ import base64
 import http.server
 import json
 import os
+import signal
 import struct
 import subprocess
 import sys
@@ -113,7 +114,8 @@ class Chromium:
              '--disable-background-networking', '--disable-component-update', '--disable-sync',
              '--autoplay-policy=no-user-gesture-required', f'--window-size={WINDOW[0]},{WINDOW[1]}',
              '--remote-debugging-pipe', f'--user-data-dir={profile}', url],
-            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, pass_fds=(3, 4), preexec_fn=pipes_as_3_and_4)
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, pass_fds=(3, 4), preexec_fn=pipes_as_3_and_4,
+            start_new_session=True)
         os.close(commands_in)
         os.close(answers_out)
         self.pending, self.last_id, self.session = b'', 0, None
@@ -163,7 +165,8 @@ class Chromium:
         self.on_page('Input.dispatchKeyEvent', type='keyUp', key=text, code=code, windowsVirtualKeyCode=key_code)
 
     def close(self):
-        self.process.terminate()
+        # The browser's helper processes go with it (they would go on writing into the profile).
+        os.killpg(self.process.pid, signal.SIGTERM)
         self.process.wait(30)
         os.close(self.commands)
         os.close(self.answers)
@@ -309,6 +312,26 @@ def check_recorded_by_hand(reports, recording):
           f'the Menu button reached the player')
 
 
+def open_game(server, profile, archive):
+    """Another game chosen with "Open game…": the page keeps the archive in the browser's storage and starts
+    again playing it (the player's log names the archive it runs)."""
+    reports = server.reports = Reports()
+    browser = Chromium(f'http://127.0.0.1:{server.server_port}/test/start?report&log=info', profile)
+    try:
+        if not reports.shown.wait(TIMEOUT):
+            sys.exit('web-test: the page for opening a game showed no frame\n' + '\n'.join(reports.lines))
+        document = browser.on_page('DOM.getDocument')['root']['nodeId']
+        chooser = browser.on_page('DOM.querySelector', nodeId=document, selector='#open')['nodeId']
+        reports.shown.clear()
+        browser.on_page('DOM.setFileInputFiles', nodeId=chooser, files=[str(archive)])
+        kept = '/persist/games/' + archive.name.replace(' ', '_')
+        if not reports.shown.wait(TIMEOUT) or not any(f'(archive {kept})' in line for line in reports.lines):
+            sys.exit(f'web-test: after opening {archive.name} the page does not play {kept}\n' + '\n'.join(reports.lines))
+    finally:
+        browser.close()
+    print(f'web-test: "{archive.name}" chosen with "Open game…" is kept as {kept} and played')
+
+
 def to_16_bits(rgb):
     shifts = (3, 2, 3) * (len(rgb) // 3)
     return bytes(v >> shift for v, shift in zip(rgb, shifts))
@@ -339,7 +362,7 @@ def main():
     print(f'web-test: the player and the demo take {size / 1048576:.1f} MB')
     if size >= SIZE_LIMIT:
         sys.exit(f'web-test: more than {SIZE_LIMIT // 1048576} MB to download')
-    with tempfile.TemporaryDirectory(prefix='tarnvik-web-test-') as tmp:
+    with tempfile.TemporaryDirectory(prefix='tarnvik-web-test-', ignore_cleanup_errors=True) as tmp:
         tmp = Path(tmp)
         env = dict(os.environ, XDG_DATA_HOME=str(tmp / 'data'), XDG_CONFIG_HOME=str(tmp / 'config'))
         subprocess.run([str(native / 'tarnvik'), '--headless', '--frames', str(FRAMES), '--input', str(PLAYTHROUGH),
@@ -367,6 +390,10 @@ def main():
                            at_end=after_hand)
         check_recorded_by_hand(by_hand, by_hand.found['recording'])
         check_heard(by_hand.found['loudest'], loudest_of_wav(tmp / 'native.wav', INPUT_FRAMES / 60))
+        # Another game from an archive of the person's own (a name with Polish letters and a blank).
+        chosen = tmp / 'Gra źródłowa.pik'
+        chosen.write_bytes((native / 'demo.pik').read_bytes())
+        open_game(server, profile, chosen)
 
 
 if __name__ == '__main__':
