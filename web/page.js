@@ -126,10 +126,11 @@ var Module = {
   printErr: (line) => { console.error(line); report('log', line); },
   onRuntimeInitialized: () => {
     console.log('tarnvik: the player is ready ' + performance.now().toFixed(0) + ' ms after the page was opened');
-    report('log', 'page: the player is ready at ' + performance.now().toFixed(0) + ' ms');
+    const args = playerArguments();
+    report('log', 'page: the player is ready at ' + performance.now().toFixed(0) + ' ms: tarnvik ' + args.join(' '));
     setStatus('');
     setInterval(keepFiles, 2000);
-    Module.callMain(playerArguments());
+    Module.callMain(args);
   },
   onFirstFrame: () => {
     placeCanvas();

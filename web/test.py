@@ -9,7 +9,6 @@ import base64
 import http.server
 import json
 import os
-import signal
 import struct
 import subprocess
 import sys
@@ -114,8 +113,7 @@ class Chromium:
              '--disable-background-networking', '--disable-component-update', '--disable-sync',
              '--autoplay-policy=no-user-gesture-required', f'--window-size={WINDOW[0]},{WINDOW[1]}',
              '--remote-debugging-pipe', f'--user-data-dir={profile}', url],
-            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, pass_fds=(3, 4), preexec_fn=pipes_as_3_and_4,
-            start_new_session=True)
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, pass_fds=(3, 4), preexec_fn=pipes_as_3_and_4)
         os.close(commands_in)
         os.close(answers_out)
         self.pending, self.last_id, self.session = b'', 0, None
@@ -165,8 +163,8 @@ class Chromium:
         self.on_page('Input.dispatchKeyEvent', type='keyUp', key=text, code=code, windowsVirtualKeyCode=key_code)
 
     def close(self):
-        # The browser's helper processes go with it (they would go on writing into the profile).
-        os.killpg(self.process.pid, signal.SIGTERM)
+        # SIGTERM: the browser closes as a person would close it, writing its storage out.
+        self.process.terminate()
         self.process.wait(30)
         os.close(self.commands)
         os.close(self.answers)
@@ -350,7 +348,7 @@ def compare(reports, reference, what):
         first = next(i for i in range(0, len(rgb), 3) if rgb[i:i + 3] != reference[i:i + 3]) // 3
         sys.exit(f'web-test: {what}: {differing} pixels differ from the native player\'s, the first at '
                  f'({first % width}, {first // width}): page {tuple(rgb[first * 3:first * 3 + 3])}, '
-                 f'native {tuple(reference[first * 3:first * 3 + 3])}')
+                 f'native {tuple(reference[first * 3:first * 3 + 3])}\n' + '\n'.join(reports.lines))
     if os.environ.get('WEB_TEST_VERBOSE'):
         print('\n'.join(reports.lines))
     print(f'web-test: {what}: the last frame equals the native player\'s')
@@ -362,6 +360,7 @@ def main():
     print(f'web-test: the player and the demo take {size / 1048576:.1f} MB')
     if size >= SIZE_LIMIT:
         sys.exit(f'web-test: more than {SIZE_LIMIT // 1048576} MB to download')
+    # The browser's helper processes may still be closing their files in the profile when it is removed.
     with tempfile.TemporaryDirectory(prefix='tarnvik-web-test-', ignore_cleanup_errors=True) as tmp:
         tmp = Path(tmp)
         env = dict(os.environ, XDG_DATA_HOME=str(tmp / 'data'), XDG_CONFIG_HOME=str(tmp / 'config'))
@@ -376,7 +375,7 @@ def main():
 
         profile = tmp / 'chromium'
         server = serve(site)
-        play = f'virtual-clock&frames={FRAMES}&input=/test/playthrough.input'
+        play = f'virtual-clock&frames={FRAMES}&input=/test/playthrough.input&log=info'
         slot = '/persist/data/tarnvik/saves/demo/slot-1.sav'
         whole = run_page(server, profile, f'{play}&save-at={SAVE_AT},{slot}', screenshot=tmp / 'page.png')
         compare(whole, reference, 'the play-through')
