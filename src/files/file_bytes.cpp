@@ -14,6 +14,17 @@ namespace {
 
 std::atomic<bool> g_mapping{true};
 
+// Fills `bytes` from the file at the offset; false when the file ends first or cannot be read.
+bool readAt(int fd, size_t offset, std::vector<uint8_t>& bytes) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t got = ::pread(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(offset + done));
+    if (got <= 0) return false;
+    done += static_cast<size_t>(got);
+  }
+  return true;
+}
+
 class MappedBytes : public FileBytes {
  public:
   MappedBytes(void* base, size_t length) : base_(base) {
@@ -39,6 +50,57 @@ class HeldBytes : public FileBytes {
   std::vector<uint8_t> bytes_;
 };
 
+// Files whose descriptors stay open for reading parts later, and how many may: past that, small
+// files are mapped as larger ones are (the process has other files to open).
+std::atomic<int> g_openForParts{0};
+constexpr int kMaxOpenForParts = 256;
+
+// Read when a part is asked for, through a descriptor kept open, so that a file replaced on disk
+// meanwhile (a new file renamed over it) still gives the bytes that were parsed.
+class OnDiskBytes : public FileBytes {
+ public:
+  OnDiskBytes(int fd, size_t size) : fd_(fd) { size_ = size; }
+  ~OnDiskBytes() override {
+    ::close(fd_);
+    --g_openForParts;
+  }
+  std::span<const uint8_t> part(size_t offset, size_t size, std::vector<uint8_t>& scratch) const override {
+    if (offset > size_ || size > size_ - offset) return {};
+    scratch.resize(size);
+    if (!readAt(fd_, offset, scratch)) return {};
+    return {scratch.data(), size};
+  }
+
+ private:
+  int fd_;
+};
+
+// A small file read whole for parsing; its parts are read from the file again later.
+class SmallFileBytes : public HeldBytes {
+ public:
+  SmallFileBytes(std::vector<uint8_t> bytes, int fd)
+      : HeldBytes(std::move(bytes)), onDisk_(std::make_shared<OnDiskBytes>(fd, size_)) {}
+  std::shared_ptr<const FileBytes> forParts() const override { return onDisk_; }
+
+ private:
+  std::shared_ptr<const FileBytes> onDisk_;
+};
+
+// A small file read whole, its descriptor kept for reading parts later; null when too many are kept
+// or it cannot be read.
+std::shared_ptr<const FileBytes> readSmall(int fd, size_t length) {
+  if (++g_openForParts > kMaxOpenForParts) {
+    --g_openForParts;
+    return nullptr;
+  }
+  std::vector<uint8_t> bytes(length);
+  if (!readAt(fd, 0, bytes)) {
+    --g_openForParts;
+    return nullptr;
+  }
+  return std::make_shared<SmallFileBytes>(std::move(bytes), fd);
+}
+
 class SliceBytes : public FileBytes {
  public:
   SliceBytes(std::shared_ptr<const FileBytes> whole, size_t offset, size_t size) : whole_(std::move(whole)) {
@@ -51,6 +113,11 @@ class SliceBytes : public FileBytes {
 };
 
 }  // namespace
+
+std::span<const uint8_t> FileBytes::part(size_t offset, size_t size, std::vector<uint8_t>& /*scratch*/) const {
+  if (!data_ || offset > size_ || size > size_ - offset) return {};
+  return {data_ + offset, size};
+}
 
 std::shared_ptr<const FileBytes> FileBytes::slice(std::shared_ptr<const FileBytes> whole, size_t offset, size_t size) {
   if (!whole || offset > whole->size() || size > whole->size() - offset) return nullptr;
@@ -70,7 +137,10 @@ std::shared_ptr<const FileBytes> FileBytes::map(const std::string& nativePath) {
     const size_t length = static_cast<size_t>(info.st_size);
     if (length == 0) {
       result = hold({});
-    } else {
+    } else if (length < kReadBelow && (result = readSmall(fd, length))) {
+      return result;  // the descriptor is the parts' now
+    }
+    if (!result) {
       void* base = mmap(nullptr, length, PROT_READ, MAP_PRIVATE, fd, 0);
       if (base != MAP_FAILED) result = std::make_shared<MappedBytes>(base, length);
     }

@@ -12,15 +12,26 @@ namespace tarnvik {
 
 // Parsers that keep parts of a file packed (animation frames) hold these bytes for as long as they
 // need them; a mapping saves the copy of reading and lets the system drop pages it can read again.
-class FileBytes {
+class FileBytes : public std::enable_shared_from_this<FileBytes> {
  public:
+  // Below this size a file is read rather than mapped: the system maps the pages around a touched one
+  // at once (up to 64 KB), so touching a small file's headers would make the whole of it resident.
+  static constexpr size_t kReadBelow = 64 * 1024;
+
   virtual ~FileBytes() = default;
+  // Null for the bytes of forParts() of a small file: those are read part by part.
   const uint8_t* data() const { return data_; }
   size_t size() const { return size_; }
   std::span<const uint8_t> span() const { return {data_, size_}; }
+  // The bytes [offset, offset + size): where they lie when they are in memory, else read again from
+  // the file into `scratch`. Empty when the range lies outside or the file cannot be read. Any thread.
+  virtual std::span<const uint8_t> part(size_t offset, size_t size, std::vector<uint8_t>& scratch) const;
+  // What a parser keeps for reading parts later: these bytes themselves, or for a small file read
+  // whole (map) its file on disk, read part by part, so that the copy goes once the parsing is done.
+  virtual std::shared_ptr<const FileBytes> forParts() const { return shared_from_this(); }
 
-  // The file at a real path mapped read-only; null when it cannot be opened or mapped, or mapping is
-  // off (the caller then reads). An empty file maps to empty bytes.
+  // The file at a real path mapped read-only (read whole below kReadBelow); null when it cannot be
+  // opened or mapped, or mapping is off (the caller then reads). An empty file maps to empty bytes.
   static std::shared_ptr<const FileBytes> map(const std::string& nativePath);
   // Whether map() maps (the default). A mapped file cut short on disk while in use would end
   // the process at the next touch of its lost pages, so a player that expects files to be edited
