@@ -75,41 +75,52 @@ class OnDiskBytes : public FileBytes {
   int fd_;
 };
 
-// A small file read whole for parsing; its parts are read from the file again later.
-class SmallFileBytes : public HeldBytes {
+// Bytes read for parsing; their parts are read from the file again later.
+class ReadWithParts : public HeldBytes {
  public:
-  SmallFileBytes(std::vector<uint8_t> bytes, int fd)
-      : HeldBytes(std::move(bytes)), onDisk_(std::make_shared<OnDiskBytes>(fd, size_)) {}
-  std::shared_ptr<const FileBytes> forParts() const override { return onDisk_; }
+  ReadWithParts(std::vector<uint8_t> bytes, std::shared_ptr<const FileBytes> parts)
+      : HeldBytes(std::move(bytes)), parts_(std::move(parts)) {}
+  std::shared_ptr<const FileBytes> forParts() const override { return parts_; }
 
  private:
-  std::shared_ptr<const FileBytes> onDisk_;
+  std::shared_ptr<const FileBytes> parts_;
 };
+
+// Counts the descriptor kept for parts; false (nothing counted) when there are enough already.
+bool mayKeepOpen() {
+  if (++g_openForParts <= kMaxOpenForParts) return true;
+  --g_openForParts;
+  return false;
+}
 
 // A small file read whole, its descriptor kept for reading parts later; null when too many are kept
 // or it cannot be read.
 std::shared_ptr<const FileBytes> readSmall(int fd, size_t length) {
-  if (++g_openForParts > kMaxOpenForParts) {
-    --g_openForParts;
-    return nullptr;
-  }
+  if (!mayKeepOpen()) return nullptr;
   std::vector<uint8_t> bytes(length);
   if (!readAt(fd, 0, bytes)) {
     --g_openForParts;
     return nullptr;
   }
-  return std::make_shared<SmallFileBytes>(std::move(bytes), fd);
+  const size_t size = bytes.size();
+  return std::make_shared<ReadWithParts>(std::move(bytes), std::make_shared<OnDiskBytes>(fd, size));
 }
 
 class SliceBytes : public FileBytes {
  public:
-  SliceBytes(std::shared_ptr<const FileBytes> whole, size_t offset, size_t size) : whole_(std::move(whole)) {
-    data_ = whole_->data() + offset;
+  SliceBytes(std::shared_ptr<const FileBytes> whole, size_t offset, size_t size)
+      : whole_(std::move(whole)), offset_(offset) {
+    data_ = whole_->data() ? whole_->data() + offset : nullptr;
     size_ = size;
+  }
+  std::span<const uint8_t> part(size_t offset, size_t size, std::vector<uint8_t>& scratch) const override {
+    if (offset > size_ || size > size_ - offset) return {};
+    return whole_->part(offset_ + offset, size, scratch);
   }
 
  private:
   std::shared_ptr<const FileBytes> whole_;
+  size_t offset_;
 };
 
 }  // namespace
@@ -151,6 +162,21 @@ std::shared_ptr<const FileBytes> FileBytes::map(const std::string& nativePath) {
 
 std::shared_ptr<const FileBytes> FileBytes::hold(std::vector<uint8_t> bytes) {
   return std::make_shared<HeldBytes>(std::move(bytes));
+}
+
+std::shared_ptr<const FileBytes> FileBytes::hold(std::vector<uint8_t> bytes, std::shared_ptr<const FileBytes> parts) {
+  return std::make_shared<ReadWithParts>(std::move(bytes), std::move(parts));
+}
+
+std::shared_ptr<const FileBytes> FileBytes::openForParts(const std::string& nativePath) {
+  int fd = ::open(nativePath.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  struct stat info {};
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0 || !mayKeepOpen()) {
+    ::close(fd);
+    return nullptr;
+  }
+  return std::make_shared<OnDiskBytes>(fd, static_cast<size_t>(info.st_size));
 }
 
 }  // namespace tarnvik

@@ -37,10 +37,15 @@ class FileBytes : public std::enable_shared_from_this<FileBytes> {
   // the process at the next touch of its lost pages, so a player that expects files to be edited
   // while it runs (--watch) reads them instead.
   static void setMapping(bool on);
-  // A part of other bytes (an entry of a mapped archive), keeping them alive; null when it lies outside.
+  // A part of other bytes (an entry of an archive), keeping them alive; null when it lies outside.
   static std::shared_ptr<const FileBytes> slice(std::shared_ptr<const FileBytes> whole, size_t offset, size_t size);
   // Bytes already read (an archive entry, a buffer in memory).
   static std::shared_ptr<const FileBytes> hold(std::vector<uint8_t> bytes);
+  // Bytes read for parsing whose parts are read again later from `parts` (forParts gives them).
+  static std::shared_ptr<const FileBytes> hold(std::vector<uint8_t> bytes, std::shared_ptr<const FileBytes> parts);
+  // A file read only part by part (data() is null), through a descriptor kept open; null when it
+  // cannot be opened (or too many are kept open).
+  static std::shared_ptr<const FileBytes> openForParts(const std::string& nativePath);
 
  protected:
   FileBytes() = default;
