@@ -292,40 +292,6 @@ TEST_F(FileOpen, ReadSharedGivesWholeFilesMappedOrReadAndArchiveEntries) {
   CFile::closeBigFile();
 }
 
-TEST_F(FileOpen, PartsOfAFileReadAgainGiveTheBytesParsedEvenAfterTheFileIsReplaced) {
-  struct Case {
-    const char* name;
-    size_t size;
-    bool readWhole;  // parts then come from the file, not from memory
-  };
-  const Case cases[] = {{"small.bin", 100, true}, {"large.bin", tarnvik::FileBytes::kReadBelow, false}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    std::string content(c.size, '\0');
-    for (size_t i = 0; i < c.size; ++i) content[i] = static_cast<char>('a' + i % 23);
-    write(c.name, content);
-    auto bytes = CFile::readShared(nullptr, CXString(c.name));
-    ASSERT_NE(bytes, nullptr);
-    ASSERT_EQ(std::string(reinterpret_cast<const char*>(bytes->data()), bytes->size()), content);
-    std::shared_ptr<const tarnvik::FileBytes> parts = bytes->forParts();
-    bytes.reset();
-    EXPECT_EQ(parts->data() == nullptr, c.readWhole);
-    EXPECT_EQ(parts->size(), c.size);
-    std::vector<uint8_t> scratch;
-    auto text = [&](size_t offset, size_t size) {
-      auto got = parts->part(offset, size, scratch);
-      return std::string(reinterpret_cast<const char*>(got.data()), got.size());
-    };
-    // Replaced the way a rewrite replaces files: a new file renamed over the old one.
-    write("new.bin", std::string(c.size, 'z'));
-    std::filesystem::rename(path("new.bin"), path(c.name));
-    EXPECT_EQ(text(10, 20), content.substr(10, 20));
-    EXPECT_EQ(text(c.size - 5, 5), content.substr(c.size - 5));
-    EXPECT_EQ(text(c.size - 5, 6), "") << "past the end";
-    EXPECT_EQ(text(c.size + 1, 0), "") << "past the end";
-  }
-}
-
 TEST_F(FileOpen, ExistenceAndEnumeration) {
   write("Dane/Scena/one.CNV", "1");
   write("Dane/Scena/two.cnv", "22");
