@@ -136,6 +136,7 @@ void CBigFile::close() {
   inMemory_ = false;
   handle_.reset();
   mapped_.reset();
+  onDisk_.reset();
   open_ = false;
   length_ = 0;
   folders_.clear();
@@ -489,11 +490,24 @@ bool CBigFile::read(const CXString& path, std::vector<uint8_t>& out) {
   return !rel.empty() && readFile(CXString("\\" + rel), out);
 }
 
+// An entry smaller than the pages the system maps around a touched one is read (touching it through
+// the map would make its neighbours resident too); its parts are read again from the archive.
+std::shared_ptr<const tarnvik::FileBytes> CBigFile::readSmallEntry(const FileEntry& f, const CXString& path) {
+  if (f.offset < 0 || f.size < 0 || static_cast<size_t>(f.size) >= tarnvik::FileBytes::kReadBelow) return nullptr;
+  if (!onDisk_ && handle_ && !handle_->getFullPath().isEmpty())
+    onDisk_ = tarnvik::FileBytes::openForParts(handle_->getFullPath().str());
+  auto parts = tarnvik::FileBytes::slice(onDisk_, static_cast<size_t>(f.offset), static_cast<size_t>(f.size));
+  std::vector<uint8_t> bytes;
+  if (!parts || !read(path, bytes) || bytes.size() != parts->size()) return nullptr;
+  return tarnvik::FileBytes::hold(std::move(bytes), std::move(parts));
+}
+
 std::shared_ptr<const tarnvik::FileBytes> CBigFile::readShared(const CXString& path) {
   std::string rel = relativeToMount(path);
   const int32_t index = rel.empty() ? -1 : findFile(CXString("\\" + rel));
   if (index < 0) return nullptr;
   const FileEntry& f = files_[static_cast<size_t>(index)];
+  if (auto small = readSmallEntry(f, path)) return small;
   if (!mapped_ && handle_ && !handle_->getFullPath().isEmpty()) mapped_ = tarnvik::FileBytes::map(handle_->getFullPath().str());
   if (mapped_ && f.offset >= 0 && f.size >= 0)
     if (auto entry = tarnvik::FileBytes::slice(mapped_, static_cast<size_t>(f.offset), static_cast<size_t>(f.size)))

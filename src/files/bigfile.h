@@ -135,6 +135,7 @@ class CBigFile : public CBigFileIfc {
   bool fail(const std::string& message);
   void index();
   std::string relativeToMount(const CXString& path) const;
+  std::shared_ptr<const tarnvik::FileBytes> readSmallEntry(const FileEntry& f, const CXString& path);
 
   bool open_ = false;
   std::string error_;
@@ -145,6 +146,7 @@ class CBigFile : public CBigFileIfc {
   int64_t length_ = 0;
   std::unique_ptr<CFile> handle_;
   std::shared_ptr<const tarnvik::FileBytes> mapped_;
+  std::shared_ptr<const tarnvik::FileBytes> onDisk_;  // the archive read part by part, for small entries
   Header header_;
   std::vector<FolderEntry> folders_;
   std::vector<FileEntry> files_;

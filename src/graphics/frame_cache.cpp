@@ -11,8 +11,14 @@ namespace tarnvik {
 
 UnpackedFrame unpackFrame(const PackedFrame& packed) {
   UnpackedFrame out;
-  out.ok = packed.file && framecodec::unpackBytes(packed.compression, packed.color, packed.alpha, packed.width,
-                                             packed.height, out.pixels, out.alpha);
+  if (!packed.file) return out;
+  // Where the blocks are read to when they are not in memory (one buffer per thread, kept for the next frame).
+  thread_local std::vector<uint8_t> scratch;
+  const size_t size = packed.colorSize + packed.alphaSize;
+  const std::span<const uint8_t> blocks = packed.file->part(packed.offset, size, scratch);
+  out.ok = blocks.size() == size && framecodec::unpackBytes(packed.compression, blocks.first(packed.colorSize),
+                                                            blocks.subspan(packed.colorSize), packed.width,
+                                                            packed.height, out.pixels, out.alpha);
   if (out.ok)
     out.opaque = out.alpha.empty() ? CXRect(0, 0, packed.width, packed.height)
                                    : canvas::largestOpaqueRect(out.alpha.data(), packed.width, packed.height);

@@ -22,10 +22,11 @@ class CAnimoFrame;
 
 namespace tarnvik {
 
-// A frame's stored colour and alpha blocks inside its file's bytes, which it keeps alive.
+// A frame's stored colour and alpha blocks inside its file's bytes (FileBytes::forParts), which it
+// keeps alive: the colour block at the offset, the alpha block right after it.
 struct PackedFrame {
   std::shared_ptr<const FileBytes> file;
-  std::span<const uint8_t> color, alpha;
+  size_t offset = 0, colorSize = 0, alphaSize = 0;
   int compression = 0;
   int width = 0, height = 0;
   explicit operator bool() const { return file != nullptr; }

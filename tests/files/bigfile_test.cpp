@@ -144,6 +144,8 @@ TEST_F(BigFileTest, NamesBeyondAsciiAreFoundWithoutLetterCase) {
 
 TEST_F(BigFileTest, TheProcessArchiveServesOpensExistenceAndListings) {
   write("g/Dane/INTRO/intro.cnv", "packed scene");
+  const std::string large(tarnvik::FileBytes::kReadBelow, 'L');
+  write("g/Dane/INTRO/large.ann", large);
   ASSERT_TRUE(CBigFile::Create(CXString(path("g")), CXString(), CXString(path("g.pik"))));
   std::filesystem::rename(root_ / "g", root_ / "gone");
   CPath::clearCache();
@@ -154,10 +156,17 @@ TEST_F(BigFileTest, TheProcessArchiveServesOpensExistenceAndListings) {
   EXPECT_TRUE(CFile::fileExists(CXString(path("g/Dane/intro/INTRO.CNV"))));
   EXPECT_TRUE(CFile::dirExists(CXString(path("g/Dane/INTRO"))));
   EXPECT_EQ(slurp(nullptr, path("g/Dane/INTRO/intro.cnv"), CFile::modeRead | CFile::modeBinary), "packed scene");
-  // As shared bytes: a slice of the mapped archive, valid after the archive is closed.
+  // As shared bytes, valid after the archive is closed: a small entry read, its parts read again from
+  // the archive; a large one a slice of the mapped archive, its parts in place.
   auto shared = CFile::readShared(nullptr, CXString(path("g/Dane/intro/INTRO.CNV")));
   ASSERT_NE(shared, nullptr);
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(shared->data()), shared->size()), "packed scene");
+  std::shared_ptr<const tarnvik::FileBytes> parts = shared->forParts();
+  EXPECT_EQ(parts->data(), nullptr);
+  auto largeShared = CFile::readShared(nullptr, CXString(path("g/Dane/intro/large.ann")));
+  ASSERT_NE(largeShared, nullptr);
+  EXPECT_EQ(largeShared->forParts(), largeShared);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(largeShared->data()), largeShared->size()), large);
   EXPECT_EQ(CFile::readShared(nullptr, CXString(path("g/Dane/INTRO/other.cnv"))), nullptr);
   // Readable although no file on disk has that path (sound names are probed this way).
   EXPECT_TRUE(CFile::getPath(nullptr, CXString(path("g/Dane/INTRO/intro.cnv"))).isEmpty());
@@ -179,6 +188,10 @@ TEST_F(BigFileTest, TheProcessArchiveServesOpensExistenceAndListings) {
   CFile::closeBigFile();
   EXPECT_EQ(CFile::getBigFileIfc(), nullptr);
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(shared->data()), shared->size()), "packed scene");
+  std::vector<uint8_t> scratch;
+  auto part = parts->part(7, 5, scratch);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(part.data()), part.size()), "scene");
+  EXPECT_TRUE(parts->part(7, 6, scratch).empty()) << "past the entry's end";
 }
 
 TEST_F(BigFileTest, RefusesBrokenArchivesAtOpenWithOneMessage) {

@@ -1,8 +1,11 @@
 // Animations: the ANN layouts read and written, bad files, and the playback state machine with its
 // notifications, timing through the animation manager, reverse, loops, random entries and sounds.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -658,6 +661,46 @@ TEST_F(FramesWhenDueTest, ADamagedFrameFoundWhenFirstShownStaysEmptyWithOneWarni
   EXPECT_NE(g_warnings[0].find("frame 4 cannot be unpacked"), std::string::npos) << g_warnings[0];
   EXPECT_EQ(late.GetFrame(4)->Width(), 0);
   EXPECT_EQ(late.GetFrame(3)->Width(), 64);
+}
+
+TEST_F(FramesWhenDueTest, FramesOfASmallFileAreReadFromItWhenDueAsParsedOrLeftEmptyWhenItWasCutShort) {
+  tarnvik::FrameDecoder::instance().setWorkers(0);
+  const std::vector<uint8_t> bytes = framesFile(4, 5);
+  ASSERT_LT(bytes.size(), tarnvik::FileBytes::kReadBelow);
+  CAnimo reference;
+  readAllAtOnce(reference, bytes);
+  const std::filesystem::path file =
+      std::filesystem::temp_directory_path() / ("tarnvik-frames-" + std::to_string(::getpid()) + ".ann");
+  auto writeFile = [](const std::filesystem::path& to, const std::vector<uint8_t>& content) {
+    std::ofstream(to, std::ios::binary)
+        .write(reinterpret_cast<const char*>(content.data()), static_cast<std::streamsize>(content.size()));
+  };
+  for (bool cutShort : {false, true}) {
+    SCOPED_TRACE(cutShort ? "cut short" : "replaced");
+    g_warnings.clear();
+    writeFile(file, bytes);
+    CAnimo late;
+    ASSERT_TRUE(late.LoadFromBytes(tarnvik::FileBytes::map(file.string())));
+    if (cutShort) {
+      std::filesystem::resize_file(file, 200);
+    } else {
+      writeFile(file.string() + ".new", std::vector<uint8_t>(bytes.size(), 0x55));
+      std::filesystem::rename(file.string() + ".new", file);
+    }
+    ASSERT_TRUE(reference.Play("all"));
+    ASSERT_TRUE(late.Play("all"));
+    for (int step = 0; step < 10; ++step) {
+      // Nothing was unpacked while reading: a file cut short has no frame left.
+      if (cutShort)
+        EXPECT_EQ(late.Width(), 0) << "step " << step;
+      else
+        EXPECT_EQ(shown(late), shown(reference)) << "step " << step;
+      reference.Next();
+      late.Next();
+    }
+    EXPECT_EQ(g_warnings.size(), cutShort ? 5u : 0u) << "one warning for each frame that could not be read";
+  }
+  std::filesystem::remove(file);
 }
 
 }  // namespace

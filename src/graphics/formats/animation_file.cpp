@@ -109,7 +109,11 @@ std::unique_ptr<CAnimoFrame> makeFrame(const FrameHeader& h, int depth, const st
     TLOG_WARN("animation: " << problem.view());
     return frame;
   }
-  frame->setPacked(tarnvik::PackedFrame{file, color, alpha, h.compression, h.width, h.height}, depth, index);
+  // The colour block is followed by the alpha block in every layout.
+  const size_t offset = static_cast<size_t>(color.data() - file->data());
+  frame->setPacked(tarnvik::PackedFrame{file->forParts(), offset, color.size(), alpha.size(), h.compression, h.width,
+                                        h.height},
+                   depth, index);
   if (g_unpackAtLoad) frame->keep();
   return frame;
 }
