@@ -375,6 +375,8 @@ void CMC_Behaviour_Entry::parseArguments(int open) {
       } else {
         a.kind = Argument::Kind::Sub;
         a.sub = std::make_unique<CMC_Behaviour_Entry>(scope_, behaviour_, text);
+        // Its result is read by this statement's method and given back in releaseArguments.
+        a.sub->holder_ = std::make_unique<mc::ValueHolder>();
       }
     } else if (text.GetAt(0) == '&') {
       CXString rest = text.Right(1);
@@ -511,7 +513,8 @@ void CMC_Behaviour_Entry::releaseArguments(RunState& state) {
   state.temporaries = false;
   CMC_Object** value = state.values.data();
   for (const Argument& a : args_) {
-    if (a.kind == Argument::Kind::Sub || a.kind == Argument::Kind::ParamSub) mc::release(*value);
+    if (a.kind == Argument::Kind::ParamSub || (a.kind == Argument::Kind::Sub && !a.sub->giveBack(*value)))
+      mc::release(*value);
     *value++ = nullptr;
   }
   if (!state.expressions.empty() || !state.inlineBehaviours.empty()) dropRunObjects(state);
@@ -643,8 +646,11 @@ CMC_Object* CMC_Behaviour_Entry::call(CMC_Object* current, CXArray* params, RunS
   // arguments ran first, and may have deleted the target or changed names.
   if (kind_ == Kind::Call && target_ && methodId_ >= 0 && runner_ && targetStillBound()) {
     if (discardResult_) mc::ResultUse::discardNext(target_);
+    else if (holder_ && !holder_->lent() && runner_->copiesIntoHolder(methodId_))
+      mc::ResultInto::offer(target_, holder_.get());
     result = runner_->run(methodId_, target_, scope_, args);
     mc::ResultUse::clear();
+    mc::ResultInto::clear();
   } else {
     result = dispatch(current, params, args);
   }
