@@ -166,6 +166,8 @@ class CMC_Behaviour_Entry : public CXObject {
   CXString methodName_;
   int methodId_ = -1;
   bool methodHasParam_ = false;
+  // The bound method writes a plain value it copies out into the holder offered (see holder_).
+  bool copiesIntoHolder_ = false;
   // The last dynamic target's runner and the method number resolved for it.
   CMC_Runner* cachedRunner_ = nullptr;
   int cachedId_ = -1;
