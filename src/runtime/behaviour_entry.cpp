@@ -330,6 +330,7 @@ CMC_Object* CMC_Behaviour_Entry::bindTarget() {
   targetLife_ = mc::lifeOf(found);
   runner_ = CMC_RunnerFactory::getRunnerFor(found);
   methodId_ = runner_ ? runner_->resolveMethod(methodName_.view()) : -1;
+  copiesIntoHolder_ = runner_ && methodId_ >= 0 && runner_->copiesIntoHolder(methodId_);
   return found;
 }
 
@@ -375,6 +376,8 @@ void CMC_Behaviour_Entry::parseArguments(int open) {
       } else {
         a.kind = Argument::Kind::Sub;
         a.sub = std::make_unique<CMC_Behaviour_Entry>(scope_, behaviour_, text);
+        // Its result is read by this statement's method and given back in releaseArguments.
+        a.sub->holder_ = std::make_unique<mc::ValueHolder>();
       }
     } else if (text.GetAt(0) == '&') {
       CXString rest = text.Right(1);
@@ -505,14 +508,16 @@ bool CMC_Behaviour_Entry::evaluateArguments(CMC_Object* current, CXArray* params
   return true;
 }
 
-void CMC_Behaviour_Entry::releaseArguments(RunState& state) {
+[[gnu::always_inline]] inline void CMC_Behaviour_Entry::releaseArguments(RunState& state) {
   // Named objects only: nothing to give back.
   if (!state.temporaries) return;
   state.temporaries = false;
   CMC_Object** value = state.values.data();
   for (const Argument& a : args_) {
-    if (a.kind == Argument::Kind::Sub || a.kind == Argument::Kind::ParamSub) mc::release(*value);
+    CMC_Object* v = *value;
     *value++ = nullptr;
+    if (!v || a.kind == Argument::Kind::Constant || a.kind == Argument::Kind::Inline) continue;
+    if (a.kind == Argument::Kind::ParamSub || !a.sub->giveBack(v)) mc::releaseObject(v);
   }
   if (!state.expressions.empty() || !state.inlineBehaviours.empty()) dropRunObjects(state);
 }
@@ -643,6 +648,8 @@ CMC_Object* CMC_Behaviour_Entry::call(CMC_Object* current, CXArray* params, RunS
   // arguments ran first, and may have deleted the target or changed names.
   if (kind_ == Kind::Call && target_ && methodId_ >= 0 && runner_ && targetStillBound()) {
     if (discardResult_) mc::ResultUse::discardNext(target_);
+    else if (copiesIntoHolder_ && holder_ && !holder_->lent())
+      mc::ResultInto::offer(target_, holder_.get());  // taken by the method first thing
     result = runner_->run(methodId_, target_, scope_, args);
     mc::ResultUse::clear();
   } else {

@@ -133,6 +133,8 @@ class CMC_Behaviour_Entry : public CXObject {
     return lateValue_ && lateValueVersion_ == CMC_ObjectsContainer::namesVersion() && !lateValueLife_.expired();
   }
   bool evaluateArguments(CMC_Object* current, CXArray* params, RunState& state);
+  // Takes back this argument statement's copy in its holder; false when `value` is not it.
+  bool giveBack(const CMC_Object* value) { return holder_ && holder_->giveBack(value); }
   // An argument whose text holds parameters, run as filled in for this run (kept out of the way of
   // evaluateArguments, whose usual arguments need none of its room).
   [[gnu::noinline]] CMC_Object* runParamArgument(const CXString& written, CMC_Object* current, CXArray* params,
@@ -164,6 +166,8 @@ class CMC_Behaviour_Entry : public CXObject {
   CXString methodName_;
   int methodId_ = -1;
   bool methodHasParam_ = false;
+  // The bound method writes a plain value it copies out into the holder offered (see holder_).
+  bool copiesIntoHolder_ = false;
   // The last dynamic target's runner and the method number resolved for it.
   CMC_Runner* cachedRunner_ = nullptr;
   int cachedId_ = -1;
@@ -189,4 +193,7 @@ class CMC_Behaviour_Entry : public CXObject {
   int running_ = 0;
   bool discardResult_ = false;
   std::unique_ptr<RunState> state_;
+  // An argument that is a call: where a method copying out a plain value may put it (see
+  // mc::ValueHolder); null for lines and everything else.
+  std::unique_ptr<mc::ValueHolder> holder_;
 };

@@ -44,6 +44,16 @@ void releaseObject(CMC_Object* result) {
   if (v && v->getPoolIndex() >= 0) CMC_VariableFactory::free(v);
 }
 
+CMC_Variable* ValueHolder::copyOther(CMC_Variable* from) {
+  int type = from ? from->getType() : TYPE_NONE;
+  if (type < TYPE_INTEGER || type > TYPE_DOUBLE) return nullptr;
+  std::unique_ptr<CMC_Variable>& slot = byType_[type - TYPE_INTEGER];
+  if (!slot) slot.reset(makeVariable(type, CXString()));
+  copyValue(slot.get(), from);
+  lent_ = slot.get();
+  return lent_;
+}
+
 CXString textOf(CMC_Object* object) {
   if (!object || isControl(object)) return CXString();
   CMC_Variable* v = asVariable(object);

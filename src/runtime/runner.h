@@ -16,6 +16,7 @@
 #include "foundation/xstring.h"
 #include "runtime/object.h"
 #include "runtime/variable.h"
+#include "runtime/variable_factory.h"
 
 class CMC_ObjectsContainer;
 
@@ -145,6 +146,73 @@ class ResultUse {
   static inline const CMC_Object* discardTarget_ = nullptr;
 };
 
+// Value variables, one per value type, that an argument statement owns for the results it hands to
+// the statement it is an argument of. A method whose result is a copy of a plain value (an element,
+// a field) writes it here instead of into a pooled temporary, and so needs no pool slot taken and
+// given back. One copy is out at a time: from the run that returns it until the owning statement
+// gives it back; a nested run of the same statement meanwhile copies into the pool.
+class ValueHolder {
+ public:
+  ValueHolder() = default;
+  ValueHolder(const ValueHolder&) = delete;
+  ValueHolder& operator=(const ValueHolder&) = delete;
+
+  bool lent() const { return lent_ != nullptr; }
+  // The holder of `from`'s type set to its value (without events: nothing listens to a holder), now
+  // lent; null when `from` is no value variable.
+  CMC_Variable* copyOf(CMC_Variable* from) {
+    auto* integer = static_cast<CMC_Integer*>(byType_[0].get());
+    if (!integer || from->getType() != TYPE_INTEGER) return copyOther(from);
+    integer->setValue(static_cast<CMC_Integer*>(from)->getValue());
+    lent_ = integer;
+    return integer;
+  }
+  // Takes back the copy that is out; false when `value` is not it (the caller releases it as usual).
+  bool giveBack(const CMC_Object* value) {
+    if (!value || value != lent_) return false;
+    lent_ = nullptr;
+    return true;
+  }
+
+ private:
+  // The other types, and a holder's first use (which makes it).
+  [[gnu::noinline]] CMC_Variable* copyOther(CMC_Variable* from);
+
+  CMC_Variable* lent_ = nullptr;
+  std::unique_ptr<CMC_Variable> byType_[4];
+};
+
+// An argument statement with a free holder offers it right before it calls a method that copies into
+// holders (CMC_Runner::copiesIntoHolder) on `target`. The method takes the offer before it does
+// anything else (before reading its arguments, which may run code), so no other call can take it.
+class ResultInto {
+ public:
+  static void offer(const CMC_Object* target, ValueHolder* holder) {
+    target_ = target;
+    holder_ = holder;
+  }
+  static ValueHolder* take(const CMC_Object* target) {
+    ValueHolder* h = target && target_ == target ? holder_ : nullptr;
+    target_ = nullptr;
+    holder_ = nullptr;
+    return h;
+  }
+  static void clear() {
+    target_ = nullptr;
+    holder_ = nullptr;
+  }
+
+ private:
+  static inline const CMC_Object* target_ = nullptr;
+  static inline ValueHolder* holder_ = nullptr;
+};
+
+// A copy of `value` for a method's result: in the offered holder when there is one, else a pooled
+// temporary; null when `value` is no value variable.
+inline CMC_Variable* resultCopy(CMC_Variable* value, ValueHolder* into) {
+  return into ? into->copyOf(value) : CMC_VariableFactory::copyVariable(value);
+}
+
 }  // namespace mc
 
 class CMC_Runner : public CXObject {
@@ -226,6 +294,9 @@ class CMC_Runner : public CXObject {
   // The number registered under exactly this name, or -1. Runners that pass calls on by name give
   // other names numbers of their own.
   virtual int resolveMethod(std::string_view name) const;
+  // Whether method `id` returns a copy of a plain value and writes it into the holder a calling
+  // statement offers (mc::ResultInto), taking the offer first thing.
+  virtual bool copiesIntoHolder(int /*id*/) const { return false; }
   // The names of the method table (for "did you mean" in diagnostics), sorted.
   std::vector<std::string> methodNames() const;
 

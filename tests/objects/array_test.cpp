@@ -18,7 +18,7 @@ class ArrayTest : public DataTest {
  protected:
   void SetUp() override {
     DataTest::SetUp();
-    declare({{"ARR", {{"TYPE", "ARRAY"}}}, {"OTHER", {{"TYPE", "ARRAY"}}}});
+    declare({{"ARR", {{"TYPE", "ARRAY"}}}, {"OTHER", {{"TYPE", "ARRAY"}}}, {"OUT", {{"TYPE", "ARRAY"}}}});
   }
   CMC_Array* arr() { return named<CMC_Array>("ARR"); }
   std::string text() { return arr()->toText().str(); }
@@ -70,6 +70,51 @@ TEST_F(ArrayTest, ElementMethodsTakeIndicesAndValuesOfEveryKind) {
   }
   run("N^SET(7);S^SET(ARR^GET(N));");
   EXPECT_EQ(textValue("S"), "NULL");
+}
+
+// An element handed to another method is a copy of its value: the method (or a handler it starts)
+// may remove, replace or empty the element's array before and after it reads the value.
+TEST_F(ArrayTest, AnElementPassedOnOutlivesChangesToItsArray) {
+  integer("R");
+  string("S");
+  behaviour("WIPE", "ARR^REMOVEALL();");
+  run("R^ADDBEHAVIOUR(\"ONCHANGED\",WIPE);S^ADDBEHAVIOUR(\"ONCHANGED\",WIPE);");
+  struct Case {
+    const char* fill;
+    const char* code;
+    const char* array;
+    const char* value;  // of R and S after the code
+  };
+  const Case cases[] = {
+      {"ARR^ADD(1,2,3);", "R^SET(ARR^GET(2));", "", "3 "},  // R's handler empties the array
+      {"ARR^ADD(\"a\",\"b\");", "S^SET(ARR^GET(1));", "", "0 b"},
+      {"ARR^ADD(1,2,3);", "ARR^REMOVE(ARR^GET(1));", "1,3", "0 "},
+      {"ARR^ADD(\"a\",\"b\",\"a\");", "ARR^REMOVE(ARR^GET(0));", "b,a", "0 "},
+      {"ARR^ADD(1,2,3);", "ARR^CHANGEAT(0,ARR^GET(2));ARR^CHANGEAT(2,ARR^GET(1));", "3,2,2", "0 "},
+      {"ARR^ADD(1,2,3);", "ARR^INSERTAT(0,ARR^GET(2));", "3,1,2,3", "0 "},
+      {"ARR^ADD(1,TRUE,\"x\");", "ARR^ADD(ARR^GET(0),ARR^GET(1),ARR^GET(2));ARR^REMOVEAT(0);", "TRUE,x,1,TRUE,x", "0 "},
+      {"ARR^ADD(4,5);", "ARR^ADDAT(1,ARR^GET(1));R^SET(ARR^GET(1));", "", "10 "},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.code);
+    run("R^SET(0);S^SET(\"\");ARR^REMOVEALL();");
+    run(c.fill);
+    run(c.code);
+    EXPECT_EQ(text(), c.array);
+    EXPECT_EQ(std::to_string(intValue("R")) + " " + textValue("S"), c.value);
+  }
+}
+
+// A handler that runs the same statement again while the outer run still holds the elements it
+// read: the outer run goes on with the values it read, not the inner run's.
+TEST_F(ArrayTest, AStatementRunAgainFromAHandlerKeepsTheValuesItRead) {
+  integer("N");
+  behaviour("AGAIN", "OUT^ADD(ARR^GET(0),ARR^GET(1));");
+  behaviour("ONOUT", "N^ADD(1);ARR^CHANGEAT(0,7);ARR^CHANGEAT(1,8);@IF(N,\"_\",1,AGAIN,\"\");");
+  run("ARR^ADD(1,2);OUT^SENDONCHANGE(TRUE);OUT^ADDBEHAVIOUR(\"ONCHANGED\",ONOUT);");
+  run("AGAIN^RUN();");
+  EXPECT_EQ(intValue("N"), 4);
+  EXPECT_EQ(named<CMC_Array>("OUT")->toText().str(), "1,7,8,2");
 }
 
 TEST_F(ArrayTest, SearchingAndComparing) {

@@ -544,8 +544,10 @@ CMC_Object* CMC_Array_Runner::run(int id, CMC_Object* target, CMC_ObjectsContain
   // The element methods loops call most, in a small frame.
   switch (id) {
     case GET: {
+      // Taken before the index is read: reading it may run code that calls GET again.
+      mc::ValueHolder* into = mc::ResultInto::take(array);
       CMC_Variable* element = array->get(getParameterInteger(args, 0, -1));
-      return element ? elementCopy(element) : CMC_VariableFactory::string(CXString("NULL"));
+      return element ? mc::resultCopy(element, into) : CMC_VariableFactory::string(CXString("NULL"));
     }
     case CHANGEAT:
       array->changeAt(getParameterInteger(args, 0), getParameter(args, 1));

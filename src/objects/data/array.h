@@ -122,6 +122,7 @@ class CMC_Array_Runner : public CMC_Runner {
   MethodTable ownMethods() const override;
   CMC_Object* run(int id, CMC_Object* target, CMC_ObjectsContainer* scope, const CMC_Args* args) override;
   using CMC_Runner::run;
+  bool copiesIntoHolder(int id) const override { return id == GET; }
 
  private:
   CMC_Object* runOther(int id, CMC_Array* array, CMC_ObjectsContainer* scope, const CMC_Args* args);
