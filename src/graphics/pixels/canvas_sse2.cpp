@@ -7,6 +7,8 @@
 // kernel call with an opacity above 255) go to the scalar kernels.
 #include "graphics/pixels/canvas.h"
 
+#include <cstring>
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -59,8 +61,16 @@ inline __m128i blendPixels(__m128i s, __m128i t, __m128i w) {
 
 inline __m128i load8(const uint16_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
 inline void store8(uint16_t* p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
-inline __m128i alphaLanes(const uint8_t* a) {
-  return _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(a)), _mm_setzero_si128());
+// Eight alpha values as one number: a block wholly transparent (0) or wholly opaque (all ones) is
+// told by one comparison, before any lane work.
+inline uint64_t alphaBits(const uint8_t* a) {
+  uint64_t bits;
+  std::memcpy(&bits, a, sizeof bits);
+  return bits;
+}
+constexpr uint64_t kAllOpaque = ~uint64_t{0};
+inline __m128i alphaLanes(uint64_t bits) {
+  return _mm_unpacklo_epi8(_mm_cvtsi64_si128(static_cast<long long>(bits)), _mm_setzero_si128());
 }
 inline __m128i select(__m128i mask, __m128i yes, __m128i no) {
   return _mm_or_si128(_mm_and_si128(mask, yes), _mm_andnot_si128(mask, no));
@@ -101,15 +111,16 @@ inline void eachBlock(const uint16_t* s, const uint8_t* a, uint16_t* d, int n, c
 template <typename L>
 void alphaRow(const uint16_t* s, const uint8_t* a, uint16_t* d, int n) {
   eachBlock(s, a, d, n, [](const uint16_t* bs, const uint8_t* ba, const uint16_t* bd, __m128i& out) {
-    const __m128i w = alphaLanes(ba);
-    const __m128i transparent = _mm_cmpeq_epi16(w, _mm_setzero_si128());
-    if (_mm_movemask_epi8(transparent) == 0xFFFF) return false;
-    const __m128i opaque = _mm_cmpeq_epi16(w, _mm_set1_epi16(255));
+    const uint64_t bits = alphaBits(ba);
+    if (bits == 0) return false;
     const __m128i sv = load8(bs);
-    if (_mm_movemask_epi8(opaque) == 0xFFFF) {
+    if (bits == kAllOpaque) {
       out = sv;
       return true;
     }
+    const __m128i w = alphaLanes(bits);
+    const __m128i transparent = _mm_cmpeq_epi16(w, _mm_setzero_si128());
+    const __m128i opaque = _mm_cmpeq_epi16(w, _mm_set1_epi16(255));
     const __m128i tv = load8(bd);
     out = select(transparent, tv, select(opaque, sv, blendPixels<L, true>(sv, tv, w)));
     return true;
@@ -138,7 +149,9 @@ void alphaBlendRow(const uint16_t* s, const uint8_t* a, uint16_t* d, int n, int 
   // mulhi(a, opacity * 256) = (a * opacity * 256) >> 16 = (a * opacity) >> 8, all unsigned 16-bit.
   const __m128i scale = _mm_set1_epi16(static_cast<short>(opacity << 8));
   eachBlock(s, a, d, n, [scale](const uint16_t* bs, const uint8_t* ba, const uint16_t* bd, __m128i& out) {
-    const __m128i w = _mm_mulhi_epu16(alphaLanes(ba), scale);
+    const uint64_t bits = alphaBits(ba);
+    if (bits == 0) return false;
+    const __m128i w = _mm_mulhi_epu16(alphaLanes(bits), scale);
     const __m128i skip = _mm_cmpeq_epi16(w, _mm_setzero_si128());
     if (_mm_movemask_epi8(skip) == 0xFFFF) return false;
     const __m128i tv = load8(bd);
