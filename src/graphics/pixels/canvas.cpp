@@ -68,8 +68,23 @@ inline uint32_t blend32(uint32_t s, uint32_t t, int w, bool plusOne) {
   return out;
 }
 
-const Kernels kScalar{alphaRow<k565>,      alphaRow<k555>,     blendRow<k565>,
-                      blendRow<k555>,      alphaBlendRow<k565>, alphaBlendRow<k555>};
+// The row rules over a rectangle.
+template <const Layout& L>
+void alphaRows(const uint16_t* s, const uint8_t* a, size_t sStep, uint16_t* d, size_t dStep, int n, int rows) {
+  for (int row = 0; row < rows; ++row, s += sStep, a += sStep, d += dStep) alphaRow<L>(s, a, d, n);
+}
+template <const Layout& L>
+void blendRows(const uint16_t* s, size_t sStep, uint16_t* d, size_t dStep, int n, int rows, int opacity) {
+  for (int row = 0; row < rows; ++row, s += sStep, d += dStep) blendRow<L>(s, d, n, opacity);
+}
+template <const Layout& L>
+void alphaBlendRows(const uint16_t* s, const uint8_t* a, size_t sStep, uint16_t* d, size_t dStep, int n, int rows,
+                    int opacity) {
+  for (int row = 0; row < rows; ++row, s += sStep, a += sStep, d += dStep) alphaBlendRow<L>(s, a, d, n, opacity);
+}
+
+const Kernels kScalar{alphaRows<k565>,      alphaRows<k555>,      blendRows<k565>,
+                      blendRows<k555>,      alphaBlendRows<k565>, alphaBlendRows<k555>};
 bool g_useSimd = true;
 
 // The part of the source that lands inside the destination.
@@ -151,8 +166,8 @@ void copyRows32(Rows r, uint32_t* dp, int bpp, Mode mode, int opacity) {
   }
 }
 
-// 16-bit rows of the same layout: the kernel is chosen once for the rectangle, and each row costs
-// one call with pointers already stepped (clipped draws are many short rows).
+// 16-bit rows of the same layout: one kernel call for the whole rectangle (clipped draws are many
+// short rows).
 void copyRows16(Rows r, uint16_t* dp, bool is565, Mode mode, int opacity) {
   const Kernels& k = activeKernels();
   const uint16_t* sp = r.s;
@@ -167,22 +182,11 @@ void copyRows16(Rows r, uint16_t* dp, bool is565, Mode mode, int opacity) {
         for (int i = 0; i < r.w; ++i)
           if (ap[i]) dp[i] = sp[i];
       break;
-    case Mode::alpha: {
-      const auto kernel = is565 ? k.alpha16 : k.alpha15;
-      for (int row = 0; row < r.h; ++row, sp += r.sStep, ap += r.sStep, dp += r.dStep) kernel(sp, ap, dp, r.w);
+    case Mode::alpha: (is565 ? k.alpha16 : k.alpha15)(sp, ap, r.sStep, dp, r.dStep, r.w, r.h); break;
+    case Mode::blend: (is565 ? k.blend16 : k.blend15)(sp, r.sStep, dp, r.dStep, r.w, r.h, opacity); break;
+    case Mode::alphaBlend:
+      (is565 ? k.alphaBlend16 : k.alphaBlend15)(sp, ap, r.sStep, dp, r.dStep, r.w, r.h, opacity);
       break;
-    }
-    case Mode::blend: {
-      const auto kernel = is565 ? k.blend16 : k.blend15;
-      for (int row = 0; row < r.h; ++row, sp += r.sStep, dp += r.dStep) kernel(sp, dp, r.w, opacity);
-      break;
-    }
-    case Mode::alphaBlend: {
-      const auto kernel = is565 ? k.alphaBlend16 : k.alphaBlend15;
-      for (int row = 0; row < r.h; ++row, sp += r.sStep, ap += r.sStep, dp += r.dStep)
-        kernel(sp, ap, dp, r.w, opacity);
-      break;
-    }
   }
 }
 
