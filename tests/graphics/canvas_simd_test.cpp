@@ -23,10 +23,12 @@ enum class Kind { alpha, blend, alphaBlend };
 
 void runKernel(const Kernels& k, Kind kind, bool is565, const uint16_t* s, const uint8_t* a, uint16_t* d, int n,
                int opacity) {
+  // One row: the steps are never taken.
+  const size_t step = static_cast<size_t>(n);
   switch (kind) {
-    case Kind::alpha: (is565 ? k.alpha16 : k.alpha15)(s, a, d, n); break;
-    case Kind::blend: (is565 ? k.blend16 : k.blend15)(s, d, n, opacity); break;
-    case Kind::alphaBlend: (is565 ? k.alphaBlend16 : k.alphaBlend15)(s, a, d, n, opacity); break;
+    case Kind::alpha: (is565 ? k.alpha16 : k.alpha15)(s, a, step, d, step, n, 1); break;
+    case Kind::blend: (is565 ? k.blend16 : k.blend15)(s, step, d, step, n, 1, opacity); break;
+    case Kind::alphaBlend: (is565 ? k.alphaBlend16 : k.alphaBlend15)(s, a, step, d, step, n, 1, opacity); break;
   }
 }
 

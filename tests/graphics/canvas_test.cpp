@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "graphics/pixels/canvas.h"
@@ -172,41 +173,67 @@ TEST_P(CanvasTest, CopyToCanvasKeepsTheDestinationAlpha) {
 }
 
 TEST_P(CanvasTest, ClippingAtEveryEdgeNeverWritesOutside) {
-  // A 4 x 4 source of distinct values drawn into a 6 x 6 destination with guard memory around it.
-  std::vector<uint16_t> src(16);
-  for (int i = 0; i < 16; ++i) src[static_cast<size_t>(i)] = static_cast<uint16_t>(100 + i);
+  // A 20 x 4 source of distinct values and mixed alpha (whole groups of eight and a tail per row)
+  // drawn by every copy into a 24 x 6 destination with guard memory around it.
+  constexpr int kW = 20, kH = 4, kDW = 24, kDH = 6;
+  std::vector<uint16_t> src(kW * kH);
+  std::vector<uint8_t> alpha(kW * kH);
+  for (int i = 0; i < kW * kH; ++i) {
+    src[static_cast<size_t>(i)] = static_cast<uint16_t>(100 + i * 331);
+    alpha[static_cast<size_t>(i)] = static_cast<uint8_t>(i % 9 < 3 ? 0 : i % 9 < 6 ? 255 : i * 47);
+  }
+  const uint16_t fill = 0xBEEF;
+  // Each copy with the value it leaves on a drawn pixel over `fill`.
+  struct Copy {
+    const char* name;
+    bool (*draw)(const _canvas&, const _canvas&);
+    uint16_t (*expect)(uint16_t s, int a);
+  };
+  const Copy copies[] = {
+      {"plain", copyPlain, [](uint16_t s, int) { return s; }},
+      {"alpha", copyAlpha, [](uint16_t s, int a) { return alphaRef(s, fill, a, 16); }},
+      {"mask", copyAlphaAsMask, [](uint16_t s, int a) { return a ? s : fill; }},
+      {"alpha at opacity 200", [](const _canvas& c, const _canvas& d) { return copyBlend(c, d, 200); },
+       [](uint16_t s, int a) { return a * 200 > 255 ? blendRefPixel(s, fill, (a * 200) >> 8, 16) : fill; }},
+  };
   struct Case {
     int x, y;
     CXRect clip;
   };
   const int guard = 64;
-  for (Case k : {Case{-2, -3, {}}, Case{4, 5, {}}, Case{-2, 1, {}}, Case{1, 1, {1, 1, 3, 2}}, Case{3, -1, {0, 2, 4, 4}},
-                 Case{-100000, 2, {}}, Case{2000000000, 2000000000, {}}, Case{-2000000000, 0, {}},
-                 Case{1, 1, {5, 5, 9, 9}}, Case{0, 0, {-3, -3, 2, 2}}}) {
-    std::vector<uint16_t> memory(guard + 36 + guard, 0xBEEF);
-    _canvas c;
-    c.pixels = src.data();
-    c.width = c.height = 4;
-    c.x = k.x;
-    c.y = k.y;
-    c.clip = k.clip;
-    _canvas d;
-    d.pixels = memory.data() + guard;
-    d.width = d.height = 6;
-    copyPlain(c, d);
-    CXRect clip = k.clip.isEmpty() ? CXRect(0, 0, 4, 4) : k.clip.intersection(CXRect(0, 0, 4, 4));
-    for (int i = 0; i < guard; ++i) {
-      ASSERT_EQ(memory[static_cast<size_t>(i)], 0xBEEF) << "before, case " << k.x << "," << k.y;
-      ASSERT_EQ(memory[static_cast<size_t>(guard + 36 + i)], 0xBEEF) << "after, case " << k.x << "," << k.y;
-    }
-    for (int y = 0; y < 6; ++y)
-      for (int x = 0; x < 6; ++x) {
-        int64_t sx = static_cast<int64_t>(x) - k.x, sy = static_cast<int64_t>(y) - k.y;
-        bool drawn = sx >= clip.left && sx < clip.right && sy >= clip.top && sy < clip.bottom;
-        uint16_t expect = drawn ? static_cast<uint16_t>(100 + sy * 4 + sx) : 0xBEEF;
-        EXPECT_EQ(memory[static_cast<size_t>(guard + y * 6 + x)], expect) << k.x << "," << k.y << " at " << x << "," << y;
+  for (const Copy& copy : copies)
+    for (Case k : {Case{-2, -3, {}}, Case{4, 5, {}}, Case{-2, 1, {}}, Case{1, 1, {1, 1, 3, 2}}, Case{3, -1, {0, 2, 4, 4}},
+                   Case{6, 0, {}}, Case{-5, 1, {3, 0, 17, 3}}, Case{-100000, 2, {}}, Case{2000000000, 2000000000, {}},
+                   Case{-2000000000, 0, {}}, Case{1, 1, {5, 5, 9, 9}}, Case{0, 0, {-3, -3, 2, 2}}}) {
+      std::vector<uint16_t> memory(guard + kDW * kDH + guard, fill);
+      _canvas c;
+      c.pixels = src.data();
+      c.alpha = copy.draw == copyPlain ? nullptr : alpha.data();
+      c.width = kW;
+      c.height = kH;
+      c.x = k.x;
+      c.y = k.y;
+      c.clip = k.clip;
+      _canvas d;
+      d.pixels = memory.data() + guard;
+      d.width = kDW;
+      d.height = kDH;
+      copy.draw(c, d);
+      const std::string where = std::string(copy.name) + " at " + std::to_string(k.x) + "," + std::to_string(k.y);
+      CXRect clip = k.clip.isEmpty() ? CXRect(0, 0, kW, kH) : k.clip.intersection(CXRect(0, 0, kW, kH));
+      for (int i = 0; i < guard; ++i) {
+        ASSERT_EQ(memory[static_cast<size_t>(i)], fill) << "before, " << where;
+        ASSERT_EQ(memory[static_cast<size_t>(guard + kDW * kDH + i)], fill) << "after, " << where;
       }
-  }
+      for (int y = 0; y < kDH; ++y)
+        for (int x = 0; x < kDW; ++x) {
+          int64_t sx = static_cast<int64_t>(x) - k.x, sy = static_cast<int64_t>(y) - k.y;
+          bool drawn = sx >= clip.left && sx < clip.right && sy >= clip.top && sy < clip.bottom;
+          size_t at = drawn ? static_cast<size_t>(sy * kW + sx) : 0;
+          uint16_t expect = drawn ? copy.expect(src[at], alpha[at]) : fill;
+          EXPECT_EQ(memory[static_cast<size_t>(guard + y * kDW + x)], expect) << where << ": pixel " << x << "," << y;
+        }
+    }
 }
 
 TEST_P(CanvasTest, NothingToDrawIsHandled) {

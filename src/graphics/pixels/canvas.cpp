@@ -2,6 +2,7 @@
 #include "graphics/pixels/canvas.h"
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 namespace tarnvik::canvas {
@@ -67,8 +68,23 @@ inline uint32_t blend32(uint32_t s, uint32_t t, int w, bool plusOne) {
   return out;
 }
 
-const Kernels kScalar{alphaRow<k565>,      alphaRow<k555>,     blendRow<k565>,
-                      blendRow<k555>,      alphaBlendRow<k565>, alphaBlendRow<k555>};
+// The row rules over a rectangle.
+template <const Layout& L>
+void alphaRows(const uint16_t* s, const uint8_t* a, size_t sStep, uint16_t* d, size_t dStep, int n, int rows) {
+  for (int row = 0; row < rows; ++row, s += sStep, a += sStep, d += dStep) alphaRow<L>(s, a, d, n);
+}
+template <const Layout& L>
+void blendRows(const uint16_t* s, size_t sStep, uint16_t* d, size_t dStep, int n, int rows, int opacity) {
+  for (int row = 0; row < rows; ++row, s += sStep, d += dStep) blendRow<L>(s, d, n, opacity);
+}
+template <const Layout& L>
+void alphaBlendRows(const uint16_t* s, const uint8_t* a, size_t sStep, uint16_t* d, size_t dStep, int n, int rows,
+                    int opacity) {
+  for (int row = 0; row < rows; ++row, s += sStep, a += sStep, d += dStep) alphaBlendRow<L>(s, a, d, n, opacity);
+}
+
+const Kernels kScalar{alphaRows<k565>,      alphaRows<k555>,      blendRows<k565>,
+                      blendRows<k555>,      alphaBlendRows<k565>, alphaBlendRows<k555>};
 bool g_useSimd = true;
 
 // The part of the source that lands inside the destination.
@@ -113,6 +129,67 @@ const uint8_t* alphaRowOf(const uint8_t* base, int rowLength, int x, int y) {
 
 enum class Mode { plain, alpha, mask, blend, alphaBlend };
 
+// The rows of one copy: pointers to the first row's first pixel, stepped by the row lengths.
+struct Rows {
+  const uint16_t* s;
+  const uint8_t* a;  // null without an alpha plane
+  size_t sStep, dStep;
+  int w, h;
+};
+
+// 16-bit sources into a 32-bit destination, pixel by pixel (a rare path: the copies' own reference).
+void copyRows32(Rows r, uint32_t* dp, int bpp, Mode mode, int opacity) {
+  for (int row = 0; row < r.h; ++row, r.s += r.sStep, dp += r.dStep) {
+    const uint16_t* sp = r.s;
+    const uint8_t* ap = r.a ? r.a + static_cast<size_t>(row) * r.sStep : nullptr;
+    for (int i = 0; i < r.w; ++i) {
+      uint32_t sv = to32(sp[i], bpp);
+      switch (mode) {
+        case Mode::plain: dp[i] = sv; break;
+        case Mode::mask:
+          if (ap[i]) dp[i] = sv;
+          break;
+        case Mode::alpha:
+          if (ap[i] == 255) dp[i] = sv;
+          else if (ap[i]) dp[i] = blend32(sv, dp[i], ap[i], true);
+          break;
+        case Mode::blend:
+          if (opacity > 0) dp[i] = blend32(sv, dp[i], opacity, false);
+          break;
+        case Mode::alphaBlend: {
+          int v = ap[i] * opacity;
+          if (v > 255) dp[i] = blend32(sv, dp[i], v >> 8, false);
+          break;
+        }
+      }
+    }
+  }
+}
+
+// 16-bit rows of the same layout: one kernel call for the whole rectangle (clipped draws are many
+// short rows).
+void copyRows16(Rows r, uint16_t* dp, bool is565, Mode mode, int opacity) {
+  const Kernels& k = activeKernels();
+  const uint16_t* sp = r.s;
+  const uint8_t* ap = r.a;
+  switch (mode) {
+    case Mode::plain:
+      for (int row = 0; row < r.h; ++row, sp += r.sStep, dp += r.dStep)
+        std::memcpy(dp, sp, static_cast<size_t>(r.w) * sizeof(uint16_t));
+      break;
+    case Mode::mask:
+      for (int row = 0; row < r.h; ++row, sp += r.sStep, ap += r.sStep, dp += r.dStep)
+        for (int i = 0; i < r.w; ++i)
+          if (ap[i]) dp[i] = sp[i];
+      break;
+    case Mode::alpha: (is565 ? k.alpha16 : k.alpha15)(sp, ap, r.sStep, dp, r.dStep, r.w, r.h); break;
+    case Mode::blend: (is565 ? k.blend16 : k.blend15)(sp, r.sStep, dp, r.dStep, r.w, r.h, opacity); break;
+    case Mode::alphaBlend:
+      (is565 ? k.alphaBlend16 : k.alphaBlend15)(sp, ap, r.sStep, dp, r.dStep, r.w, r.h, opacity);
+      break;
+  }
+}
+
 bool run(const _canvas& s, const _canvas& d, Mode mode, int opacity) {
   if (!is16(s.bpp) || !s.pixels || !d.pixels) return false;
   if ((mode == Mode::alpha || mode == Mode::mask || mode == Mode::alphaBlend) && !s.alpha) mode = Mode::plain;
@@ -120,49 +197,18 @@ bool run(const _canvas& s, const _canvas& d, Mode mode, int opacity) {
   if (d.bpp == 24) return true;  // drawn as nothing, as the 24-bit display path always was
   Area a;
   if (!resolve(s, d, a)) return true;
-  const Kernels& k = activeKernels();
-  const bool is565 = s.bpp == 16;
-  for (int row = 0; row < a.h; ++row) {
-    const uint16_t* sp = rowOf<uint16_t>(s.pixels, s.width, a.sx, a.sy + row);
-    const uint8_t* ap = s.alpha ? alphaRowOf(s.alpha, s.width, a.sx, a.sy + row) : nullptr;
-    if (d.bpp == 32) {
-      uint32_t* dp = rowOf<uint32_t>(d.pixels, d.width, a.dx, a.dy + row);
-      for (int i = 0; i < a.w; ++i) {
-        uint32_t sv = to32(sp[i], s.bpp);
-        switch (mode) {
-          case Mode::plain: dp[i] = sv; break;
-          case Mode::mask:
-            if (ap[i]) dp[i] = sv;
-            break;
-          case Mode::alpha:
-            if (ap[i] == 255) dp[i] = sv;
-            else if (ap[i]) dp[i] = blend32(sv, dp[i], ap[i], true);
-            break;
-          case Mode::blend:
-            if (opacity > 0) dp[i] = blend32(sv, dp[i], opacity, false);
-            break;
-          case Mode::alphaBlend: {
-            int v = ap[i] * opacity;
-            if (v > 255) dp[i] = blend32(sv, dp[i], v >> 8, false);
-            break;
-          }
-        }
-      }
-      continue;
-    }
-    if (!is16(d.bpp) || d.bpp != s.bpp) return false;
-    uint16_t* dp = rowOf<uint16_t>(d.pixels, d.width, a.dx, a.dy + row);
-    switch (mode) {
-      case Mode::plain: std::copy(sp, sp + a.w, dp); break;
-      case Mode::mask:
-        for (int i = 0; i < a.w; ++i)
-          if (ap[i]) dp[i] = sp[i];
-        break;
-      case Mode::alpha: (is565 ? k.alpha16 : k.alpha15)(sp, ap, dp, a.w); break;
-      case Mode::blend: (is565 ? k.blend16 : k.blend15)(sp, dp, a.w, opacity); break;
-      case Mode::alphaBlend: (is565 ? k.alphaBlend16 : k.alphaBlend15)(sp, ap, dp, a.w, opacity); break;
-    }
+  const Rows rows{rowOf<uint16_t>(s.pixels, s.width, a.sx, a.sy),
+                  s.alpha ? alphaRowOf(s.alpha, s.width, a.sx, a.sy) : nullptr,
+                  static_cast<size_t>(s.width),
+                  static_cast<size_t>(d.width),
+                  a.w,
+                  a.h};
+  if (d.bpp == 32) {
+    copyRows32(rows, rowOf<uint32_t>(d.pixels, d.width, a.dx, a.dy), s.bpp, mode, opacity);
+    return true;
   }
+  if (!is16(d.bpp) || d.bpp != s.bpp) return false;
+  copyRows16(rows, rowOf<uint16_t>(d.pixels, d.width, a.dx, a.dy), s.bpp == 16, mode, opacity);
   return true;
 }
 

@@ -2,6 +2,7 @@
 // canvas that keeps its own alpha plane. 16-bit sources into 15, 16 or 32-bit destinations.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "foundation/geometry.h"
@@ -18,18 +19,21 @@ struct _canvas {
 
 namespace tarnvik::canvas {
 
-// Row kernels: n pixels of one row. The blends follow one rule per channel c (5 or 6 bits):
+// Kernels over a rectangle: `rows` rows of n pixels, the source and its alpha plane stepping by sStep
+// pixels from one row to the next, the destination by dStep (one call per copy, so that a clipped
+// draw of many short rows pays its set-up once). The blends follow one rule per channel c (5 or 6 bits):
 //   blend(s, t, w) = (t * 256 + (s - t) * w) >> 8
 // alpha:       a == 0 skip, a == 255 copy, else min(blend(s, t, a) + 1, channel max)
 // blend:       w = opacity (0 skips the row), blend(s, t, w)
 // alphaBlend:  v = a * opacity; only when v > 255: blend(s, t, v >> 8)
 struct Kernels {
-  void (*alpha16)(const uint16_t* s, const uint8_t* a, uint16_t* d, int n);
-  void (*alpha15)(const uint16_t* s, const uint8_t* a, uint16_t* d, int n);
-  void (*blend16)(const uint16_t* s, uint16_t* d, int n, int opacity);
-  void (*blend15)(const uint16_t* s, uint16_t* d, int n, int opacity);
-  void (*alphaBlend16)(const uint16_t* s, const uint8_t* a, uint16_t* d, int n, int opacity);
-  void (*alphaBlend15)(const uint16_t* s, const uint8_t* a, uint16_t* d, int n, int opacity);
+  using Alpha = void (*)(const uint16_t* s, const uint8_t* a, size_t sStep, uint16_t* d, size_t dStep, int n, int rows);
+  using Blend = void (*)(const uint16_t* s, size_t sStep, uint16_t* d, size_t dStep, int n, int rows, int opacity);
+  using AlphaBlend = void (*)(const uint16_t* s, const uint8_t* a, size_t sStep, uint16_t* d, size_t dStep, int n,
+                              int rows, int opacity);
+  Alpha alpha16, alpha15;
+  Blend blend16, blend15;
+  AlphaBlend alphaBlend16, alphaBlend15;
 };
 
 // The portable kernels, the reference for every faster path.

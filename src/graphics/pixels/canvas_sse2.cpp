@@ -7,6 +7,8 @@
 // kernel call with an opacity above 255) go to the scalar kernels.
 #include "graphics/pixels/canvas.h"
 
+#include <cstring>
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -59,8 +61,16 @@ inline __m128i blendPixels(__m128i s, __m128i t, __m128i w) {
 
 inline __m128i load8(const uint16_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
 inline void store8(uint16_t* p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
-inline __m128i alphaLanes(const uint8_t* a) {
-  return _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(a)), _mm_setzero_si128());
+// Eight alpha values as one number: a block wholly transparent (0) or wholly opaque (all ones) is
+// told by one comparison, before any lane work.
+inline uint64_t alphaBits(const uint8_t* a) {
+  uint64_t bits;
+  std::memcpy(&bits, a, sizeof bits);
+  return bits;
+}
+constexpr uint64_t kAllOpaque = ~uint64_t{0};
+inline __m128i alphaLanes(uint64_t bits) {
+  return _mm_unpacklo_epi8(_mm_cvtsi64_si128(static_cast<long long>(bits)), _mm_setzero_si128());
 }
 inline __m128i select(__m128i mask, __m128i yes, __m128i no) {
   return _mm_or_si128(_mm_and_si128(mask, yes), _mm_andnot_si128(mask, no));
@@ -99,27 +109,26 @@ inline void eachBlock(const uint16_t* s, const uint8_t* a, uint16_t* d, int n, c
 
 // Alpha copy: groups of eight that are all transparent are skipped, all opaque ones copied whole.
 template <typename L>
-void alphaRow(const uint16_t* s, const uint8_t* a, uint16_t* d, int n) {
+inline void alphaRow(const uint16_t* s, const uint8_t* a, uint16_t* d, int n) {
   eachBlock(s, a, d, n, [](const uint16_t* bs, const uint8_t* ba, const uint16_t* bd, __m128i& out) {
-    const __m128i w = alphaLanes(ba);
-    const __m128i transparent = _mm_cmpeq_epi16(w, _mm_setzero_si128());
-    if (_mm_movemask_epi8(transparent) == 0xFFFF) return false;
-    const __m128i opaque = _mm_cmpeq_epi16(w, _mm_set1_epi16(255));
+    const uint64_t bits = alphaBits(ba);
+    if (bits == 0) return false;
     const __m128i sv = load8(bs);
-    if (_mm_movemask_epi8(opaque) == 0xFFFF) {
+    if (bits == kAllOpaque) {
       out = sv;
       return true;
     }
+    const __m128i w = alphaLanes(bits);
+    const __m128i transparent = _mm_cmpeq_epi16(w, _mm_setzero_si128());
+    const __m128i opaque = _mm_cmpeq_epi16(w, _mm_set1_epi16(255));
     const __m128i tv = load8(bd);
     out = select(transparent, tv, select(opaque, sv, blendPixels<L, true>(sv, tv, w)));
     return true;
   });
 }
 
-template <typename L, void (*Scalar)(const uint16_t*, uint16_t*, int, int)>
-void blendRow(const uint16_t* s, uint16_t* d, int n, int opacity) {
-  if (opacity <= 0) return;
-  if (opacity > 255) return Scalar(s, d, n, opacity);
+template <typename L>
+inline void blendRow(const uint16_t* s, uint16_t* d, int n, int opacity) {
   const __m128i w = _mm_set1_epi16(static_cast<short>(opacity));
   eachBlock(s, nullptr, d, n, [w](const uint16_t* bs, const uint8_t*, const uint16_t* bd, __m128i& out) {
     out = blendPixels<L, false>(load8(bs), load8(bd), w);
@@ -131,14 +140,14 @@ void blendRow(const uint16_t* s, uint16_t* d, int n, int opacity) {
 // destination pixel stays. A blend with weight 0 gives back the destination's channels, so in 5-6-5
 // no lane needs a separate test; in 5-5-5 it would clear the unused top bit, so those lanes keep the
 // destination pixel.
-template <typename L, void (*Scalar)(const uint16_t*, const uint8_t*, uint16_t*, int, int)>
-void alphaBlendRow(const uint16_t* s, const uint8_t* a, uint16_t* d, int n, int opacity) {
-  if (opacity <= 0) return;
-  if (opacity > 255) return Scalar(s, a, d, n, opacity);
+template <typename L>
+inline void alphaBlendRow(const uint16_t* s, const uint8_t* a, uint16_t* d, int n, int opacity) {
   // mulhi(a, opacity * 256) = (a * opacity * 256) >> 16 = (a * opacity) >> 8, all unsigned 16-bit.
   const __m128i scale = _mm_set1_epi16(static_cast<short>(opacity << 8));
   eachBlock(s, a, d, n, [scale](const uint16_t* bs, const uint8_t* ba, const uint16_t* bd, __m128i& out) {
-    const __m128i w = _mm_mulhi_epu16(alphaLanes(ba), scale);
+    const uint64_t bits = alphaBits(ba);
+    if (bits == 0) return false;
+    const __m128i w = _mm_mulhi_epu16(alphaLanes(bits), scale);
     const __m128i skip = _mm_cmpeq_epi16(w, _mm_setzero_si128());
     if (_mm_movemask_epi8(skip) == 0xFFFF) return false;
     const __m128i tv = load8(bd);
@@ -148,22 +157,47 @@ void alphaBlendRow(const uint16_t* s, const uint8_t* a, uint16_t* d, int n, int 
   });
 }
 
-// Opacities outside 0..255 (only a direct kernel call can pass them) run the scalar kernels.
-void blend16Scalar(const uint16_t* s, uint16_t* d, int n, int o) { scalarKernels().blend16(s, d, n, o); }
-void blend15Scalar(const uint16_t* s, uint16_t* d, int n, int o) { scalarKernels().blend15(s, d, n, o); }
-void alphaBlend16Scalar(const uint16_t* s, const uint8_t* a, uint16_t* d, int n, int o) {
-  scalarKernels().alphaBlend16(s, a, d, n, o);
-}
-void alphaBlend15Scalar(const uint16_t* s, const uint8_t* a, uint16_t* d, int n, int o) {
-  scalarKernels().alphaBlend15(s, a, d, n, o);
+// The rows of a rectangle; opacities outside 0..255 (only a direct kernel call can pass them) run
+// the scalar kernels.
+template <typename L>
+void alphaRows(const uint16_t* s, const uint8_t* a, size_t sStep, uint16_t* d, size_t dStep, int n, int rows) {
+  for (int row = 0; row < rows; ++row, s += sStep, a += sStep, d += dStep) alphaRow<L>(s, a, d, n);
 }
 
-const Kernels kSse2{alphaRow<L565>,
-                    alphaRow<L555>,
-                    blendRow<L565, blend16Scalar>,
-                    blendRow<L555, blend15Scalar>,
-                    alphaBlendRow<L565, alphaBlend16Scalar>,
-                    alphaBlendRow<L555, alphaBlend15Scalar>};
+template <typename L, Kernels::Blend Scalar>
+void blendRows(const uint16_t* s, size_t sStep, uint16_t* d, size_t dStep, int n, int rows, int opacity) {
+  if (opacity <= 0) return;
+  if (opacity > 255) return Scalar(s, sStep, d, dStep, n, rows, opacity);
+  for (int row = 0; row < rows; ++row, s += sStep, d += dStep) blendRow<L>(s, d, n, opacity);
+}
+
+template <typename L, Kernels::AlphaBlend Scalar>
+void alphaBlendRows(const uint16_t* s, const uint8_t* a, size_t sStep, uint16_t* d, size_t dStep, int n, int rows,
+                    int opacity) {
+  if (opacity <= 0) return;
+  if (opacity > 255) return Scalar(s, a, sStep, d, dStep, n, rows, opacity);
+  for (int row = 0; row < rows; ++row, s += sStep, a += sStep, d += dStep) alphaBlendRow<L>(s, a, d, n, opacity);
+}
+
+void blend16Scalar(const uint16_t* s, size_t ss, uint16_t* d, size_t ds, int n, int rows, int o) {
+  scalarKernels().blend16(s, ss, d, ds, n, rows, o);
+}
+void blend15Scalar(const uint16_t* s, size_t ss, uint16_t* d, size_t ds, int n, int rows, int o) {
+  scalarKernels().blend15(s, ss, d, ds, n, rows, o);
+}
+void alphaBlend16Scalar(const uint16_t* s, const uint8_t* a, size_t ss, uint16_t* d, size_t ds, int n, int rows, int o) {
+  scalarKernels().alphaBlend16(s, a, ss, d, ds, n, rows, o);
+}
+void alphaBlend15Scalar(const uint16_t* s, const uint8_t* a, size_t ss, uint16_t* d, size_t ds, int n, int rows, int o) {
+  scalarKernels().alphaBlend15(s, a, ss, d, ds, n, rows, o);
+}
+
+const Kernels kSse2{alphaRows<L565>,
+                    alphaRows<L555>,
+                    blendRows<L565, blend16Scalar>,
+                    blendRows<L555, blend15Scalar>,
+                    alphaBlendRows<L565, alphaBlend16Scalar>,
+                    alphaBlendRows<L555, alphaBlend15Scalar>};
 
 }  // namespace
 
