@@ -116,7 +116,7 @@ Scene& scene() {
 // Our side: the engine's refresh manager over an 800 x 600 back buffer, the background image and the
 // sprites registered as drawables in the order of the scene (later ones on top).
 struct OurScreen {
-  CRefreshScreen refresh{nullptr, CXSize(kWidth, kHeight), 16};
+  CRefreshScreen refresh{CXSize(kWidth, kHeight), 16};
   CGraphicsObject target{kWidth, kHeight, 16};
   CGraphicsObject background{kWidth, kHeight, 16};
   std::vector<std::unique_ptr<CGraphicsObject>> sprites;

@@ -102,8 +102,8 @@ class CRefreshScreen::CBackgroundManager {
 
 void CRefreshScreen::setImageLoader(ImageLoader loader) { imageLoader() = std::move(loader); }
 
-CRefreshScreen::CRefreshScreen(CWindow* window, const CXSize& screen, int bpp)
-    : window_(window), region_(screen), background_(std::make_unique<CBackgroundManager>()), screenBpp_(bpp) {
+CRefreshScreen::CRefreshScreen(const CXSize& screen, int bpp)
+    : region_(screen), background_(std::make_unique<CBackgroundManager>()), screenBpp_(bpp) {
   setSize(screen.width, screen.height);
 }
 

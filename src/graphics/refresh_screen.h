@@ -69,7 +69,7 @@ class CRefreshScreen : public CGraphicsObject, public CDrawableCanvas {
   using ImageLoader = std::function<std::unique_ptr<CGraphicsObject>(const CXString& name)>;
   static void setImageLoader(ImageLoader loader);
 
-  CRefreshScreen(CWindow* window, const CXSize& screen, int bpp);
+  CRefreshScreen(const CXSize& screen, int bpp);
   ~CRefreshScreen() override;
 
   // --- the drawables ---
@@ -180,7 +180,6 @@ class CRefreshScreen : public CGraphicsObject, public CDrawableCanvas {
                    CValidationElement& element, size_t index);
   void toGrey(CGraphicsObject* destination);
 
-  CWindow* window_;
   CValidationQuene queue_;
   CRefreshRegion region_;
   std::unique_ptr<CBackgroundManager> background_;

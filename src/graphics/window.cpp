@@ -49,7 +49,7 @@ int CWindow::SetDisplayMode(int width, int height, int bpp) {
   // Composition is 16-bit; deeper displays get 5-6-5 converted on the way out.
   int bufferBpp = bpp == 15 ? 15 : 16;
   backBuffer_ = std::make_unique<CDirectDrawSurface>(CXSize(width, height), bufferBpp);
-  refresh_ = std::make_unique<CRefreshScreen>(this, CXSize(width, height), bufferBpp);
+  refresh_ = std::make_unique<CRefreshScreen>(CXSize(width, height), bufferBpp);
   refresh_->SetBackground(static_cast<const CColor*>(nullptr));
   setErrorCode(0);
   return 0;

@@ -125,7 +125,7 @@ struct EndWitness : CDrawableWatcher {
 };
 
 TEST_F(CollisionTest, ADestroyedDrawableOnScreenAndMonitoredLeavesNoRecordInEither) {
-  CRefreshScreen screenOwner(&window, CXSize(100, 100), 16);
+  CRefreshScreen screenOwner(CXSize(100, 100), 16);
   CRefreshScreen* screen = &screenOwner;
   EndWitness witness;
   witness.screen = screen;
@@ -162,7 +162,7 @@ TEST_F(CollisionTest, AnInspectorOrScreenThatGoesFirstIsNotToldLater) {
     own.addMonitoredObject(drawable.get(), false);
     drawable->SetPosition(1, 1);
     EXPECT_TRUE(own.find(drawable.get())->moved) << "a move reaches any inspector that watches it";
-    CRefreshScreen screen(&window, CXSize(20, 20), 16);
+    CRefreshScreen screen(CXSize(20, 20), 16);
     screen.put(drawable.get(), 0);
     EXPECT_EQ(drawable->GetCanvas(), static_cast<CDrawableCanvas*>(&screen));
   }

@@ -184,7 +184,7 @@ TEST(OcclusionTest, PartialFramesGiveThePictureOfDrawingEverythingInOrder) {
        1},
   };
   for (const FrameCase& c : cases) {
-    CRefreshScreen refresh(nullptr, CXSize(kW, kH), 16);
+    CRefreshScreen refresh(CXSize(kW, kH), 16);
     CGraphicsObject target(kW, kH, 16);
     CColor grey(90, 100, 110);
     refresh.SetBackground(&grey);

@@ -74,7 +74,7 @@ TEST(RefreshRegionTest, WholeScreenOrNothingTurnsToFullScreenMode) {
 struct Screen {
   CRefreshScreen refresh;
   CGraphicsObject target;
-  explicit Screen(int w = 40, int h = 30) : refresh(nullptr, CXSize(w, h), 16), target(w, h, 16) {}
+  explicit Screen(int w = 40, int h = 30) : refresh(CXSize(w, h), 16), target(w, h, 16) {}
   uint16_t at(int x, int y) const { return target.GetPixel(x, y); }
   bool frame() {
     bool init = false;
@@ -571,7 +571,7 @@ TEST(RefreshScreenTest, HostileDrawablesNeverDrawOutsideTheScreen) {
   std::vector<uint16_t> memory(guard + w * h + guard, 0xBEEF);
   CGraphicsObject target;
   target.SetDataPtr(memory.data() + guard, w, h, 16, w);
-  CRefreshScreen refresh(nullptr, CXSize(w, h), 16);
+  CRefreshScreen refresh(CXSize(w, h), 16);
   uint32_t seed = 12345;
   auto next = [&seed] {
     seed = seed * 1664525u + 1013904223u;
