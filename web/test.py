@@ -6,9 +6,11 @@ same profile; a person's click, key and Menu button reach the player, and the pa
 Usage: web/test.py SITE NATIVE_BUILD   (make web-test)
 """
 import base64
+import fcntl
 import http.server
 import json
 import os
+import select
 import struct
 import subprocess
 import sys
@@ -105,8 +107,10 @@ class Chromium:
         self.answers, answers_out = os.pipe()
 
         def pipes_as_3_and_4():
-            os.dup2(commands_in, 3)
-            os.dup2(answers_out, 4)
+            # Moved above 4 first: either pipe end may itself be 3 or 4.
+            reading, writing = (fcntl.fcntl(fd, fcntl.F_DUPFD, 10) for fd in (commands_in, answers_out))
+            os.dup2(reading, 3)
+            os.dup2(writing, 4)
 
         self.process = subprocess.Popen(
             ['chromium', '--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
@@ -127,6 +131,8 @@ class Chromium:
         os.write(self.commands, json.dumps(message).encode() + b'\0')
         while True:
             while b'\0' not in self.pending:
+                if not select.select([self.answers], [], [], TIMEOUT)[0]:
+                    raise RuntimeError(f'the browser did not answer {method} in {TIMEOUT} s')
                 chunk = os.read(self.answers, 1 << 16)
                 if not chunk:
                     raise RuntimeError(f'the browser closed its protocol pipe during {method}')
