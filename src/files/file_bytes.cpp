@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 
 namespace tarnvik {
 
@@ -19,6 +20,7 @@ bool readAt(int fd, size_t offset, std::vector<uint8_t>& bytes) {
   size_t done = 0;
   while (done < bytes.size()) {
     const ssize_t got = ::pread(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(offset + done));
+    if (got < 0 && errno == EINTR) continue;  // a signal came first: nothing was read
     if (got <= 0) return false;
     done += static_cast<size_t>(got);
   }
