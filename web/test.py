@@ -206,7 +206,10 @@ def picture_on_canvas(reports, what):
     width, height, rgba = reports.frame
     if (width, height) != SIZE:
         sys.exit(f'web-test: {what}: the canvas is {width} x {height}, not the game\'s {SIZE[0]} x {SIZE[1]}')
-    return bytes(b for i, b in enumerate(rgba) if i % 4 != 3)
+    rgb = bytearray(width * height * 3)
+    for channel in range(3):
+        rgb[channel::3] = rgba[channel::4]
+    return bytes(rgb)
 
 
 def check_page_shows(png, picture, what):

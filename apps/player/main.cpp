@@ -491,7 +491,6 @@ int PlayerRun::finishPlaying() {
   application.OnExit();
   if (application.getConfig()->isDirty() && !application.getConfig()->flush())
     std::fprintf(stderr, "tarnvik: cannot write the settings file %s\n", settingsFile_.c_str());
-  log::reportRepeats();
   return status;
 }
 
@@ -678,6 +677,8 @@ int main(int argc, char** argv) {
   return endBeforeFrames((new PlayerRun(std::move(options)))->run());
 #else
   PlayerRun run(std::move(options));
-  return run.run();
+  int status = run.run();
+  log::reportRepeats();
+  return status;
 #endif
 }

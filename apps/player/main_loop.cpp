@@ -4,6 +4,8 @@
 #ifdef __EMSCRIPTEN__
 #include <SDL.h>
 #include <emscripten.h>
+
+#include "foundation/log.h"
 #endif
 
 namespace tarnvik {
@@ -26,7 +28,10 @@ namespace {
 
 bool framesBegun = false;
 
-void tellPage(int status) {
+// Every run in the browser ends here, after its frames or before them: the log's repeats are told,
+// then the page (which keeps the runtime, so the canvas and the saved files stay readable).
+void endRun(int status) {
+  log::reportRepeats();
   EM_ASM({ if (Module.onRunEnded) Module.onRunEnded($0); }, status);
 }
 
@@ -44,12 +49,11 @@ bool playOne(Loop* loop) {
   return true;
 }
 
-// The run's end: its outputs written, the loop gone, and the page told the status. The page keeps the
-// runtime, so the canvas and the saved files stay readable.
+// The run's end after its frames: its outputs written, the loop gone.
 void finishRun(Loop* loop) {
   int status = loop->finish();
   delete loop;
-  tellPage(status);
+  endRun(status);
 }
 
 // The browser calls this once a frame. The loop is cancelled before the run finishes, so a run that
@@ -89,7 +93,7 @@ int runMainLoop(int framesPerSecond, std::function<bool()> frame, std::function<
 bool loopPacesFrames() { return true; }
 
 int endBeforeFrames(int status) {
-  if (!framesBegun) tellPage(status);
+  if (!framesBegun) endRun(status);
   return status;
 }
 

@@ -9,7 +9,6 @@
 #include "graphics/pixels/canvas.h"
 #include "graphics/pixels/color.h"
 
-
 CGraphicsObject::CGraphicsObject(int width, int height, int bpp, bool withAlpha) { create(width, height, bpp, withAlpha); }
 
 CGraphicsObject::~CGraphicsObject() {
