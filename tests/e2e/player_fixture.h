@@ -89,10 +89,11 @@ inline bool onPath(const char* program) {
   return false;
 }
 
-// Shell lines for a test script under Xvfb: waits up to ten seconds for the player's window (its
-// process id in $pid) and puts the window id into $id; without a window kills the player, exit 11.
+// Shell lines for a test script under Xvfb: waits up to thirty seconds for the player's window (its
+// process id in $pid; a loaded machine running other window tests beside it can take over ten) and
+// puts the window id into $id; without a window kills the player, exit 11.
 inline constexpr const char* kFindPlayerWindow = R"sh(id=""
-for i in $(seq 1 100); do
+for i in $(seq 1 300); do
   id=$(xdotool search --onlyvisible --name '^Tarnvik$' 2>/dev/null | tail -n 1)
   [ -n "$id" ] && break
   sleep 0.1
