@@ -42,6 +42,11 @@ struct CXSize {
   friend constexpr bool operator==(const CXSize&, const CXSize&) = default;
 };
 
+// The columns [left, right) of one row of pixels (left >= right: none).
+struct RowSpan {
+  int32_t left = 0, right = 0;
+};
+
 // Right and bottom are exclusive, as in the platform's rectangles: (0, 0, 2, 2) covers four pixels.
 struct CXRect {
   int32_t left = 0;

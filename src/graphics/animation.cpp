@@ -546,6 +546,13 @@ CXRect CAnimo::opaqueRect() {
   return CGraphicsObject::opaqueRect();
 }
 
+std::shared_ptr<const std::vector<RowSpan>> CAnimo::shownRows() {
+  // Found once per frame picture rather than at every change of frame.
+  CAnimoFrame* f = frameAt(currentFrame_);
+  if (f && f->isUnpacked() && alphaGeneration() == frameAlpha_) return f->shownRows();
+  return CGraphicsObject::shownRows();
+}
+
 bool CAnimo::redraw(CGraphicsObject* destination) {
   CAnimoFrame* f = frameAt(currentFrame_);
   if (f && destination) {

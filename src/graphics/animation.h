@@ -253,6 +253,7 @@ class CAnimo : public CGraphicsObject, public CPlayable {
   bool redraw(CGraphicsObject* destination) override;
   // The shown frame's, which keeps it for as long as its pixels last.
   CXRect opaqueRect() override;
+  std::shared_ptr<const std::vector<RowSpan>> shownRows() override;
 
   // Makes the animation's own picture the shown frame's again: pixels, alpha and place (after the
   // frame's pixels were edited).

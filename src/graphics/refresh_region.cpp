@@ -17,8 +17,10 @@ void CRefreshRegion::add(const CXRect* area) {
     full_ = true;
     return;
   }
-  // Pieces still to place, each with the index of the first rectangle it may overlap.
-  std::vector<std::pair<CXRect, size_t>> work{{*area, 0}};
+  // Pieces still to place, each with the index of the first rectangle it may overlap (kept between
+  // calls: drawables invalidate twice a move).
+  std::vector<std::pair<CXRect, size_t>>& work = work_;
+  work.assign(1, {*area, 0});
   while (!work.empty()) {
     auto [n, from] = work.back();
     work.pop_back();

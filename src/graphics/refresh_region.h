@@ -1,6 +1,7 @@
 // CRefreshRegion: the screen areas changed since the last frame, kept as disjoint rectangles.
 #pragma once
 
+#include <utility>
 #include <vector>
 
 #include "foundation/geometry.h"
@@ -24,4 +25,5 @@ class CRefreshRegion {
   CXSize screen_;
   std::vector<CXRect> rects_;
   bool full_ = false;
+  std::vector<std::pair<CXRect, size_t>> work_;
 };

@@ -72,6 +72,7 @@ class CRefreshScreen::CBackgroundManager {
     dst.bpp = destination->GetRealBpp();
     dst.width = destination->GetPitch();
     dst.height = destination->Height();
+    dst.window = destination->drawWindow();
     for (const CXRect& rect : rects) {
       // Copies start one background width (height) before the offset when wrapping, and repeat
       // until the rectangle is covered: two per axis for a background at least as large as the screen.
@@ -121,7 +122,11 @@ void CRefreshScreen::put(CGraphicsObject* object, int priority) {
 }
 
 void CRefreshScreen::release(CGraphicsObject* object) {
-  if (object && queue_.remove(object) && object->GetCanvas() == this) object->SetCanvas(nullptr);
+  if (!object || !queue_.remove(object)) return;
+  // Its earlier changes counted on it being walked in the next frame: that frame recomposes its
+  // dirty areas whole.
+  areaInvalidated_ = true;
+  if (object->GetCanvas() == this) object->SetCanvas(nullptr);
 }
 
 void CRefreshScreen::remove(CGraphicsObject* object) {
@@ -137,6 +142,7 @@ void CRefreshScreen::onDrawableDestroyed(CGraphicsObject* object) {
   CXRect box = object->GetBoundingBox();
   if (object->isVisible()) Invalidate(&box);
   queue_.remove(object);
+  areaInvalidated_ = true;
 }
 
 void CRefreshScreen::SetPriority(CGraphicsObject* object, int priority) {
@@ -176,11 +182,17 @@ void CRefreshScreen::Invalidate(CGraphicsObject* object) {
 }
 
 void CRefreshScreen::Invalidate(const CXRect* area) {
+  areaInvalidated_ = true;
   if (!area) {
     region_.add(nullptr);
     return;
   }
   CXRect cut = area->intersection(CXRect(CXPoint(0, 0), Size()));
+  if (!cut.isEmpty()) region_.add(&cut);
+}
+
+void CRefreshScreen::invalidateDrawable(const CXRect& box) {
+  CXRect cut = box.intersection(CXRect(CXPoint(0, 0), Size()));
   if (!cut.isEmpty()) region_.add(&cut);
 }
 
@@ -212,6 +224,7 @@ bool CRefreshScreen::compose(CGraphicsObject* destination) {
   const std::vector<CXRect> areas = dirtyAreas(screen);
   // Drawing runs no script code, so the order, the flags and the covers hold for the whole walk.
   prepareLayers(destination, areas);
+  destination->setDrawWindow(prepareWindow(*destination) ? window_.data() : nullptr);
   std::vector<CXRect> shown;
   for (const CXRect& area : areas) {
     uncovered(area, 0, pieces_);
@@ -232,6 +245,7 @@ bool CRefreshScreen::compose(CGraphicsObject* destination) {
       if (object->GetBoundingBox().intersects(rect)) drawClipped(object, destination, rect, element, i);
     }
   }
+  destination->setDrawWindow(nullptr);
   if (dirty && notify_) notify(CCanvasObserver::kFrameComposed);
   queue_.clearMarks();
   if (dirty && (refreshFlags_ & kGrey)) toGrey(destination);
@@ -292,6 +306,67 @@ void CRefreshScreen::prepareLayers(CGraphicsObject* destination, const std::vect
       CXRect part = opaque.intersection(area);
       if (!part.isEmpty()) covers_.push_back({i, part});
     }
+  }
+}
+
+bool CRefreshScreen::prepareWindow(const CGraphicsObject& destination) {
+  // Every copy honours a window, but greying works on whole areas, and a destination with its own
+  // alpha plane is left to the plain rule.
+  const int bpp = destination.GetRealBpp();
+  bool usable = !region_.isFullScreen() && !areaInvalidated_ && !(refreshFlags_ & kGrey) &&
+                !destination.hasAlpha() && (bpp == 15 || bpp == 16) && destination.Height() == Height();
+  if (usable) {
+    window_.resize(static_cast<size_t>(std::max(Height(), 0)));
+    for (int32_t y = windowTop_; y < std::min<int32_t>(windowBottom_, Height()); ++y) window_[static_cast<size_t>(y)] = {};
+    windowTop_ = Height();
+    windowBottom_ = 0;
+  }
+  const CXRect screen(CXPoint(0, 0), Size());
+  for (size_t i = 0; i < queue_.size(); ++i) {
+    CValidationElement& element = queue_.at(i);
+    CGraphicsObject* object = element.object;
+    const bool visible = object->isVisible();
+    if (!(visible ? invalidated_[i] != 0 : object->hasPendingInvalidation())) continue;
+    // What it showed must be recomposed as well as what it shows now.
+    CValidationElement::Footprint& f = element.footprint;
+    if (usable && !f.known) usable = false;
+    if (usable) widenWindow(f);
+    f.known = true;
+    f.box = object->GetBoundingBox();
+    f.reach = visible ? f.box.intersection(screen) : CXRect();
+    CXRect clip = object->GetClippingRect();
+    if (!clip.isEmpty() && !f.reach.isEmpty()) {
+      clip.offset(f.box.left, f.box.top);
+      f.reach = f.reach.intersection(clip);
+    }
+    f.rows = f.reach.isEmpty() ? nullptr : object->shownRows();
+    if (usable) widenWindow(f);
+  }
+  return usable;
+}
+
+void CRefreshScreen::widenWindow(const CValidationElement::Footprint& f) {
+  if (f.reach.isEmpty() || !f.rows) return;
+  // A footprint from before the screen changed size may reach past it.
+  const int32_t top = std::max(f.reach.top, 0), bottom = std::min<int32_t>(f.reach.bottom, static_cast<int32_t>(window_.size()));
+  if (top >= bottom) return;
+  windowTop_ = std::min(windowTop_, top);
+  windowBottom_ = std::max(windowBottom_, bottom);
+  // Rows of a picture shorter than its box leave nothing to go by: those are whole. Kept in locals,
+  // as the window's rows could otherwise alias the footprint.
+  const std::vector<RowSpan>& rows = *f.rows;
+  const int32_t known = std::min<int32_t>(bottom, f.box.top + static_cast<int32_t>(rows.size()));
+  const int32_t reachLeft = f.reach.left, reachRight = f.reach.right, boxLeft = f.box.left;
+  const RowSpan whole{0, f.box.width()};
+  RowSpan* w = window_.data() + top;
+  for (int32_t y = top; y < bottom; ++y, ++w) {
+    const RowSpan span = y < known ? rows[static_cast<size_t>(y - f.box.top)] : whole;
+    const int32_t left = std::max(reachLeft, boxLeft + span.left);
+    const int32_t right = std::min(reachRight, boxLeft + span.right);
+    if (left >= right) continue;
+    const bool empty = w->left >= w->right;
+    w->left = empty ? left : std::min(w->left, left);
+    w->right = empty ? right : std::max(w->right, right);
   }
 }
 
@@ -499,8 +574,8 @@ void CRefreshScreen::composeRestored(CGraphicsObject* destination) {
   compose(destination);
   notify_ = notify;
   frames_ = frames;
-  region_.clear();
-  for (CXRect& r : pendingAfterLoad_) region_.add(&r);
+  clearRegion();
+  for (CXRect& r : pendingAfterLoad_) Invalidate(&r);
   pendingAfterLoad_.clear();
 }
 

@@ -38,6 +38,13 @@ struct CValidationElement {
   int flags = 0;
   bool draw = true;
   bool mark = false;  // drawn whole in the current frame
+  // Where the drawable was last drawn whole: its box, the part of the screen its draw could reach,
+  // and the spans of its picture's rows then. Unknown until drawn whole once on this screen.
+  struct Footprint {
+    bool known = false;
+    CXRect box, reach;
+    std::shared_ptr<const std::vector<RowSpan>> rows;
+  } footprint;
 };
 
 // The drawables sorted by priority; equal priorities keep their insertion order.
@@ -98,7 +105,10 @@ class CRefreshScreen : public CGraphicsObject, public CDrawableCanvas {
   int getRefreshFlags() const { return refreshFlags_; }
   int getIndex(const CGraphicsObject* object) const { return queue_.find(object); }
   size_t count() const { return queue_.size(); }
-  void Empty() { queue_.removeAll(); }
+  void Empty() {
+    queue_.removeAll();
+    areaInvalidated_ = true;
+  }
   // Shows or hides every registered drawable.
   void setAllVisible(bool visible);
 
@@ -109,8 +119,12 @@ class CRefreshScreen : public CGraphicsObject, public CDrawableCanvas {
   void Invalidate(const CXRect* area) override;
   void Invalidate() override { Invalidate(static_cast<const CXRect*>(nullptr)); }
   void invalidateArea(const CXRect& area) override { Invalidate(&area); }
+  void invalidateDrawable(const CXRect& box) override;
   const CRefreshRegion& region() const { return region_; }
-  void clearRegion() { region_.clear(); }
+  void clearRegion() {
+    region_.clear();
+    areaInvalidated_ = false;
+  }
 
   // --- composition ---
   using CGraphicsObject::Redraw;
@@ -173,6 +187,12 @@ class CRefreshScreen : public CGraphicsObject, public CDrawableCanvas {
   std::vector<CXRect> dirtyAreas(const CXRect& screen) const;
   // Reads (and clears) the invalidated flags of the visible drawables, and finds the covers.
   void prepareLayers(CGraphicsObject* destination, const std::vector<CXRect>& areas);
+  // Records where each changed drawable is drawn now and, when only drawables changed, gathers per
+  // screen row the columns they were and will be drawn in: the window outside which no pixel can
+  // differ from the last frame. False when the frame must recompose its areas whole.
+  bool prepareWindow(const CGraphicsObject& destination);
+  // Adds the columns of each row the footprint covers to the window.
+  void widenWindow(const CValidationElement::Footprint& footprint);
   // What is left of the area once the covers of drawables from index `above` up are taken out:
   // disjoint pieces whose union holds every pixel no cover hides.
   void uncovered(const CXRect& area, size_t above, std::vector<CXRect>& pieces);
@@ -196,4 +216,8 @@ class CRefreshScreen : public CGraphicsObject, public CDrawableCanvas {
   std::vector<char> invalidated_;
   std::vector<Cover> covers_;
   std::vector<CXRect> pieces_, spare_;  // kept between frames: no allocation per draw
+  // Set when an area was invalidated other than by a drawable changing itself (see prepareWindow).
+  bool areaInvalidated_ = false;
+  std::vector<RowSpan> window_;  // per screen row, while a frame is composed
+  int32_t windowTop_ = 0, windowBottom_ = 0;  // the rows of window_ that are not empty
 };

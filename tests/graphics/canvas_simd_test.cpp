@@ -14,6 +14,7 @@ namespace {
 using tarnvik::canvas::Kernels;
 using tarnvik::canvas::scalarKernels;
 using tarnvik::canvas::simdKernels;
+using tarnvik::canvas::Window;
 
 using Pixels = std::vector<uint16_t>;
 using Alpha = std::vector<uint8_t>;
@@ -26,9 +27,9 @@ void runKernel(const Kernels& k, Kind kind, bool is565, const uint16_t* s, const
   // One row: the steps are never taken.
   const size_t step = static_cast<size_t>(n);
   switch (kind) {
-    case Kind::alpha: (is565 ? k.alpha16 : k.alpha15)(s, a, step, d, step, n, 1); break;
-    case Kind::blend: (is565 ? k.blend16 : k.blend15)(s, step, d, step, n, 1, opacity); break;
-    case Kind::alphaBlend: (is565 ? k.alphaBlend16 : k.alphaBlend15)(s, a, step, d, step, n, 1, opacity); break;
+    case Kind::alpha: (is565 ? k.alpha16 : k.alpha15)(s, a, step, d, step, n, 1, {}); break;
+    case Kind::blend: (is565 ? k.blend16 : k.blend15)(s, step, d, step, n, 1, opacity, {}); break;
+    case Kind::alphaBlend: (is565 ? k.alphaBlend16 : k.alphaBlend15)(s, a, step, d, step, n, 1, opacity, {}); break;
   }
 }
 
@@ -113,6 +114,48 @@ TEST(CanvasSimdTest, OnlyTheRowIsWritten) {
             }
           }
         }
+      }
+    }
+  }
+}
+
+TEST(CanvasSimdTest, AWindowCutsEveryRowOfARectangleToItsSpan) {
+  // A 30 x 6 rectangle at destination column 5 of rows 40 wide. Row spans: whole, cut on both sides,
+  // empty, reversed, starting left of the rectangle, ending right of it. Inside its span a row gets
+  // what a copy without a window gives; outside it stays as it was.
+  constexpr int kW = 40, kRows = 6, kX = 5, kN = 30;
+  const RowSpan spans[kRows] = {{0, 40}, {9, 21}, {12, 12}, {20, 10}, {-3, 8}, {33, 90}};
+  Pixels s(kW * kRows), d(kW * kRows);
+  Alpha a(kW * kRows);
+  for (size_t i = 0; i < s.size(); ++i) {
+    s[i] = static_cast<uint16_t>(i * 2654435761u >> 7);
+    d[i] = static_cast<uint16_t>(i * 40503u + 77);
+    a[i] = static_cast<uint8_t>(i % 3 == 0 ? 255 : i * 37);
+  }
+  for (bool is565 : {true, false}) {
+    for (const Kernels* k : {&scalarKernels(), &simdKernels()}) {
+      for (Kind kind : {Kind::alpha, Kind::blend, Kind::alphaBlend}) {
+        auto run = [&](Pixels& out, Window window) {
+          const uint16_t* sp = s.data() + kX;
+          const uint8_t* ap = a.data() + kX;
+          uint16_t* dp = out.data() + kX;
+          switch (kind) {
+            case Kind::alpha: (is565 ? k->alpha16 : k->alpha15)(sp, ap, kW, dp, kW, kN, kRows, window); break;
+            case Kind::blend: (is565 ? k->blend16 : k->blend15)(sp, kW, dp, kW, kN, kRows, 150, window); break;
+            case Kind::alphaBlend:
+              (is565 ? k->alphaBlend16 : k->alphaBlend15)(sp, ap, kW, dp, kW, kN, kRows, 150, window);
+              break;
+          }
+        };
+        Pixels whole = d, cut = d;
+        run(whole, {});
+        run(cut, Window{spans, kX});
+        for (int row = 0; row < kRows; ++row)
+          for (int x = 0; x < kW; ++x) {
+            const size_t at = static_cast<size_t>(row) * kW + x;
+            const bool inside = x >= kX && x < kX + kN && x >= spans[row].left && x < spans[row].right;
+            ASSERT_EQ(cut[at], inside ? whole[at] : d[at]) << "row " << row << " column " << x;
+          }
       }
     }
   }

@@ -1,6 +1,7 @@
 // Drawables hidden under opaque ones: opaque rectangles, and partial frames that leave them out exactly.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <string>
@@ -211,6 +212,125 @@ TEST(OcclusionTest, PartialFramesGiveThePictureOfDrawingEverythingInOrder) {
       for (int x = 0; x < kW; ++x) differing += target.GetPixel(x, y) != expected.GetPixel(x, y);
     EXPECT_EQ(differing, 0) << c.name;
   }
+}
+
+// A round sprite: transparent corners, a soft ring (alpha 128) and an opaque middle.
+std::unique_ptr<Counted> blob(int size, int x, int y, uint16_t seed) {
+  auto o = sprite(size, size, x, y, 1, seed);
+  const double r = size / 2.0;
+  for (int py = 0; py < size; ++py)
+    for (int px = 0; px < size; ++px) {
+      const double dx = px + 0.5 - r, dy = py + 0.5 - r, d = dx * dx + dy * dy;
+      o->GetAlphaPtr()[py * size + px] = d > r * r ? 0 : d > (r - 2) * (r - 2) ? 128 : 255;
+    }
+  return o;
+}
+
+TEST(OcclusionTest, PartialFramesAfterEveryKindOfChangeGiveTheFullPicture) {
+  // Each step changes the scene as scripts do and composes a partial frame; the picture must be the
+  // one drawing everything in order gives.
+  using List = std::vector<std::unique_ptr<Counted>>;
+  auto nudge = [](Counted& o, int dx, int dy) {
+    o.Invalidate();
+    o.Move(dx, dy);
+    o.Invalidate();
+  };
+  CRefreshScreen refresh(CXSize(kW, kH), 16), other(CXSize(kW, kH), 16);
+  CGraphicsObject target(kW, kH, 16);
+  CColor grey(90, 100, 110);
+  refresh.SetBackground(&grey);
+  List l;
+  l.push_back(blob(20, 4, 6, 1));
+  l.push_back(blob(16, 14, 10, 2));
+  l.back()->SetOpacity(150);
+  l.push_back(blob(24, 20, 14, 3));
+  l.push_back(sprite(12, 10, 40, 30, 2, 4));
+  for (size_t i = 0; i < l.size(); ++i) refresh.put(l[i].get(), static_cast<int>(i));
+  const std::vector<std::pair<std::string, std::function<void()>>> steps = {
+      {"a move", [&] { nudge(*l[0], 5, 0); }},
+      {"a move under two others", [&] { nudge(*l[1], 3, 4); }},
+      {"two moves back", [&] { nudge(*l[0], -5, 0), nudge(*l[2], -6, -2); }},
+      {"the shape shrinks, told once after",
+       [&] {
+         uint8_t* a = l[2]->GetAlphaPtr();
+         for (int i = 0; i < 24 * 6; ++i) a[i] = 0;
+         l[2]->Invalidate();
+       }},
+      {"hidden", [&] { l[2]->Visible(false); }},
+      {"moved while hidden", [&] { nudge(*l[2], 10, 6); }},
+      {"shown again", [&] { l[2]->Visible(true); }},
+      {"clipped", [&] {
+         l[3]->SetClippingRect(CXRect(2, 2, 8, 6));
+         l[3]->Invalidate();
+       }},
+      {"unclipped and faded", [&] {
+         l[3]->SetClippingRect(CXRect());
+         l[3]->SetOpacity(60);
+         l[3]->Invalidate();
+       }},
+      {"an area told by a script, with a move", [&] {
+         CXRect area(30, 0, 50, 20);
+         refresh.Invalidate(&area);
+         nudge(*l[1], -2, 0);
+       }},
+      {"a new drawable", [&] {
+         l.push_back(blob(14, 30, 20, 5));
+         refresh.put(l.back().get(), 2);
+       }},
+      {"moved behind another", [&] {
+         refresh.SetPriority(l[0].get(), 9);
+         nudge(*l[0], 8, 8);
+       }},
+      {"removed", [&] { refresh.remove(l[4].get()); }},
+      {"moved, then handed to another screen", [&] {
+         nudge(*l[3], -4, 2);
+         other.put(l[3].get(), 0);
+       }},
+      {"moved off the edge", [&] { nudge(*l[1], -20, -5); }},
+  };
+  bool init = false;
+  refresh.Redraw(&target, nullptr, init);
+  refresh.clearRegion();
+  for (const auto& [name, change] : steps) {
+    change();
+    refresh.Redraw(&target, nullptr, init);
+    refresh.clearRegion();
+    CGraphicsObject expected(kW, kH, 16);
+    expected.Fill(&grey);
+    std::vector<Counted*> order;
+    for (auto& d : l)
+      if (refresh.contains(d.get()) && d->isVisible()) order.push_back(d.get());
+    std::sort(order.begin(), order.end(), [&](Counted* a, Counted* b) { return refresh.getIndex(a) < refresh.getIndex(b); });
+    for (Counted* o : order) o->CGraphicsObject::redraw(&expected);
+    int differing = 0;
+    for (int y = 0; y < kH; ++y)
+      for (int x = 0; x < kW; ++x) differing += target.GetPixel(x, y) != expected.GetPixel(x, y);
+    ASSERT_EQ(differing, 0) << name;
+  }
+}
+
+TEST(OcclusionTest, APartialFrameLeavesPixelsNoChangedDrawableCoversAlone) {
+  // A moved round sprite dirties its old and new box; the transparent corners of both (and pixels
+  // no drawable ever covers) cannot change, so a mark put there survives the frame.
+  CRefreshScreen refresh(CXSize(kW, kH), 16);
+  CGraphicsObject target(kW, kH, 16);
+  CColor grey(90, 100, 110);
+  refresh.SetBackground(&grey);
+  auto o = blob(20, 10, 10, 1);
+  refresh.put(o.get(), 0);
+  bool init = false;
+  refresh.Redraw(&target, nullptr, init);
+  refresh.clearRegion();
+  const uint16_t mark = 0x1234;
+  const CXPoint corners[] = {{10, 10}, {29, 10}, {10, 29}, {32, 29}};  // old and new corners
+  for (CXPoint p : corners) static_cast<uint16_t*>(target.GetDataPtr())[p.y * target.GetPitch() + p.x] = mark;
+  static_cast<uint16_t*>(target.GetDataPtr())[20 * target.GetPitch() + 20] = mark;  // under the sprite
+  o->Invalidate();
+  o->Move(3, 0);
+  o->Invalidate();
+  refresh.Redraw(&target, nullptr, init);
+  for (CXPoint p : corners) EXPECT_EQ(target.GetPixel(p.x, p.y), mark) << p.x << "," << p.y;
+  EXPECT_NE(target.GetPixel(20, 20), mark) << "what the sprite covers is composed again";
 }
 
 }  // namespace

@@ -70,17 +70,27 @@ inline uint32_t blend32(uint32_t s, uint32_t t, int w, bool plusOne) {
 
 // The row rules over a rectangle.
 template <const Layout& L>
-void alphaRows(const uint16_t* s, const uint8_t* a, size_t sStep, uint16_t* d, size_t dStep, int n, int rows) {
-  for (int row = 0; row < rows; ++row, s += sStep, a += sStep, d += dStep) alphaRow<L>(s, a, d, n);
+void alphaRows(const uint16_t* s, const uint8_t* a, size_t sStep, uint16_t* d, size_t dStep, int n, int rows,
+               Window window) {
+  forEachRow(n, rows, window, [&](int r, int from, int to) {
+    const size_t sAt = r * sStep + from;
+    alphaRow<L>(s + sAt, a + sAt, d + r * dStep + from, to - from);
+  });
 }
 template <const Layout& L>
-void blendRows(const uint16_t* s, size_t sStep, uint16_t* d, size_t dStep, int n, int rows, int opacity) {
-  for (int row = 0; row < rows; ++row, s += sStep, d += dStep) blendRow<L>(s, d, n, opacity);
+void blendRows(const uint16_t* s, size_t sStep, uint16_t* d, size_t dStep, int n, int rows, int opacity,
+               Window window) {
+  forEachRow(n, rows, window, [&](int r, int from, int to) {
+    blendRow<L>(s + r * sStep + from, d + r * dStep + from, to - from, opacity);
+  });
 }
 template <const Layout& L>
 void alphaBlendRows(const uint16_t* s, const uint8_t* a, size_t sStep, uint16_t* d, size_t dStep, int n, int rows,
-                    int opacity) {
-  for (int row = 0; row < rows; ++row, s += sStep, a += sStep, d += dStep) alphaBlendRow<L>(s, a, d, n, opacity);
+                    int opacity, Window window) {
+  forEachRow(n, rows, window, [&](int r, int from, int to) {
+    const size_t sAt = r * sStep + from;
+    alphaBlendRow<L>(s + sAt, a + sAt, d + r * dStep + from, to - from, opacity);
+  });
 }
 
 const Kernels kScalar{alphaRows<k565>,      alphaRows<k555>,      blendRows<k565>,
@@ -138,57 +148,66 @@ struct Rows {
 };
 
 // 16-bit sources into a 32-bit destination, pixel by pixel (a rare path: the copies' own reference).
-void copyRows32(Rows r, uint32_t* dp, int bpp, Mode mode, int opacity) {
-  for (int row = 0; row < r.h; ++row, r.s += r.sStep, dp += r.dStep) {
-    const uint16_t* sp = r.s;
-    const uint8_t* ap = r.a ? r.a + static_cast<size_t>(row) * r.sStep : nullptr;
-    for (int i = 0; i < r.w; ++i) {
+void copyRows32(const Rows& r, uint32_t* dp, int bpp, Mode mode, int opacity, Window window) {
+  forEachRow(r.w, r.h, window, [&](int row, int from, int to) {
+    const uint16_t* sp = r.s + row * r.sStep;
+    const uint8_t* ap = r.a ? r.a + row * r.sStep : nullptr;
+    uint32_t* out = dp + row * r.dStep;
+    for (int i = from; i < to; ++i) {
       uint32_t sv = to32(sp[i], bpp);
       switch (mode) {
-        case Mode::plain: dp[i] = sv; break;
+        case Mode::plain: out[i] = sv; break;
         case Mode::mask:
-          if (ap[i]) dp[i] = sv;
+          if (ap[i]) out[i] = sv;
           break;
         case Mode::alpha:
-          if (ap[i] == 255) dp[i] = sv;
-          else if (ap[i]) dp[i] = blend32(sv, dp[i], ap[i], true);
+          if (ap[i] == 255) out[i] = sv;
+          else if (ap[i]) out[i] = blend32(sv, out[i], ap[i], true);
           break;
         case Mode::blend:
-          if (opacity > 0) dp[i] = blend32(sv, dp[i], opacity, false);
+          if (opacity > 0) out[i] = blend32(sv, out[i], opacity, false);
           break;
         case Mode::alphaBlend: {
           int v = ap[i] * opacity;
-          if (v > 255) dp[i] = blend32(sv, dp[i], v >> 8, false);
+          if (v > 255) out[i] = blend32(sv, out[i], v >> 8, false);
           break;
         }
       }
     }
-  }
+  });
 }
 
 // 16-bit rows of the same layout: one kernel call for the whole rectangle (clipped draws are many
 // short rows).
-void copyRows16(Rows r, uint16_t* dp, bool is565, Mode mode, int opacity) {
+void copyRows16(const Rows& r, uint16_t* dp, bool is565, Mode mode, int opacity, Window window) {
   const Kernels& k = activeKernels();
   const uint16_t* sp = r.s;
   const uint8_t* ap = r.a;
   switch (mode) {
     case Mode::plain:
-      for (int row = 0; row < r.h; ++row, sp += r.sStep, dp += r.dStep)
-        std::memcpy(dp, sp, static_cast<size_t>(r.w) * sizeof(uint16_t));
+      forEachRow(r.w, r.h, window, [&](int row, int from, int to) {
+        std::memcpy(dp + row * r.dStep + from, sp + row * r.sStep + from, static_cast<size_t>(to - from) * sizeof(uint16_t));
+      });
       break;
     case Mode::mask:
-      for (int row = 0; row < r.h; ++row, sp += r.sStep, ap += r.sStep, dp += r.dStep)
-        for (int i = 0; i < r.w; ++i)
-          if (ap[i]) dp[i] = sp[i];
+      forEachRow(r.w, r.h, window, [&](int row, int from, int to) {
+        const uint16_t* s = sp + row * r.sStep;
+        const uint8_t* a = ap + row * r.sStep;
+        uint16_t* d = dp + row * r.dStep;
+        for (int i = from; i < to; ++i)
+          if (a[i]) d[i] = s[i];
+      });
       break;
-    case Mode::alpha: (is565 ? k.alpha16 : k.alpha15)(sp, ap, r.sStep, dp, r.dStep, r.w, r.h); break;
-    case Mode::blend: (is565 ? k.blend16 : k.blend15)(sp, r.sStep, dp, r.dStep, r.w, r.h, opacity); break;
+    case Mode::alpha: (is565 ? k.alpha16 : k.alpha15)(sp, ap, r.sStep, dp, r.dStep, r.w, r.h, window); break;
+    case Mode::blend: (is565 ? k.blend16 : k.blend15)(sp, r.sStep, dp, r.dStep, r.w, r.h, opacity, window); break;
     case Mode::alphaBlend:
-      (is565 ? k.alphaBlend16 : k.alphaBlend15)(sp, ap, r.sStep, dp, r.dStep, r.w, r.h, opacity);
+      (is565 ? k.alphaBlend16 : k.alphaBlend15)(sp, ap, r.sStep, dp, r.dStep, r.w, r.h, opacity, window);
       break;
   }
 }
+
+// The destination's window from the rectangle's first row on (none without one).
+Window windowAt(const _canvas& d, int x, int y) { return d.window ? Window{d.window + y, x} : Window{}; }
 
 bool run(const _canvas& s, const _canvas& d, Mode mode, int opacity) {
   if (!is16(s.bpp) || !s.pixels || !d.pixels) return false;
@@ -204,11 +223,12 @@ bool run(const _canvas& s, const _canvas& d, Mode mode, int opacity) {
                   a.w,
                   a.h};
   if (d.bpp == 32) {
-    copyRows32(rows, rowOf<uint32_t>(d.pixels, d.width, a.dx, a.dy), s.bpp, mode, opacity);
+    copyRows32(rows, rowOf<uint32_t>(d.pixels, d.width, a.dx, a.dy), s.bpp, mode, opacity, windowAt(d, a.dx, a.dy));
     return true;
   }
   if (!is16(d.bpp) || d.bpp != s.bpp) return false;
-  copyRows16(rows, rowOf<uint16_t>(d.pixels, d.width, a.dx, a.dy), s.bpp == 16, mode, opacity);
+  copyRows16(rows, rowOf<uint16_t>(d.pixels, d.width, a.dx, a.dy), s.bpp == 16, mode, opacity,
+             windowAt(d, a.dx, a.dy));
   return true;
 }
 
@@ -266,12 +286,12 @@ bool copyToCanvas(const _canvas& s, const _canvas& d) {
   if (!is16(s.bpp) || s.bpp != d.bpp || !d.alpha || !s.pixels || !d.pixels) return false;
   Area a;
   if (!resolve(s, d, a)) return true;
-  for (int row = 0; row < a.h; ++row) {
+  forEachRow(a.w, a.h, windowAt(d, a.dx, a.dy), [&](int row, int from, int to) {
     const uint16_t* sp = rowOf<uint16_t>(s.pixels, s.width, a.sx, a.sy + row);
     const uint8_t* ap = s.alpha ? alphaRowOf(s.alpha, s.width, a.sx, a.sy + row) : nullptr;
     uint16_t* dp = rowOf<uint16_t>(d.pixels, d.width, a.dx, a.dy + row);
     uint8_t* da = d.alpha + static_cast<size_t>(a.dy + row) * d.width + a.dx;
-    for (int i = 0; i < a.w; ++i) {
+    for (int i = from; i < to; ++i) {
       int sa = ap ? ap[i] : 255;  // no alpha plane: every pixel opaque
       if (sa == 0) continue;
       if (sa == 255) {
@@ -285,7 +305,7 @@ bool copyToCanvas(const _canvas& s, const _canvas& d) {
         da[i] = static_cast<uint8_t>(std::min(255, da[i] + sa));
       }
     }
-  }
+  });
   return true;
 }
 

@@ -2,6 +2,7 @@
 // canvas that keeps its own alpha plane. 16-bit sources into 15, 16 or 32-bit destinations.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 
@@ -15,6 +16,9 @@ struct _canvas {
   int x = 0, y = 0;           // source only: its position in the destination
   int width = 0, height = 0;  // width is the row length in pixels
   CXRect clip;                // source only: the part of the source to copy (empty = all of it)
+  // Destination only: per destination row (from row 0), the columns a copy may write; null = all.
+  // The refresh manager recomposes only the pixels a change can have touched.
+  const RowSpan* window = nullptr;
 };
 
 namespace tarnvik::canvas {
@@ -26,15 +30,36 @@ namespace tarnvik::canvas {
 // alpha:       a == 0 skip, a == 255 copy, else min(blend(s, t, a) + 1, channel max)
 // blend:       w = opacity (0 skips the row), blend(s, t, w)
 // alphaBlend:  v = a * opacity; only when v > 255: blend(s, t, v >> 8)
+// With a window (see Window) each row is cut to its span; without one every row is written whole.
+struct Window {
+  const RowSpan* rows = nullptr;  // the span of the rectangle's first row, then one per row
+  int x = 0;                      // the destination column of the rectangle's first pixel
+};
 struct Kernels {
-  using Alpha = void (*)(const uint16_t* s, const uint8_t* a, size_t sStep, uint16_t* d, size_t dStep, int n, int rows);
-  using Blend = void (*)(const uint16_t* s, size_t sStep, uint16_t* d, size_t dStep, int n, int rows, int opacity);
+  using Alpha = void (*)(const uint16_t* s, const uint8_t* a, size_t sStep, uint16_t* d, size_t dStep, int n, int rows,
+                         Window window);
+  using Blend = void (*)(const uint16_t* s, size_t sStep, uint16_t* d, size_t dStep, int n, int rows, int opacity,
+                         Window window);
   using AlphaBlend = void (*)(const uint16_t* s, const uint8_t* a, size_t sStep, uint16_t* d, size_t dStep, int n,
-                              int rows, int opacity);
+                              int rows, int opacity, Window window);
   Alpha alpha16, alpha15;
   Blend blend16, blend15;
   AlphaBlend alphaBlend16, alphaBlend15;
 };
+
+// Calls row(r, from, to) for the columns [from, to) of each row r of a rectangle n pixels wide that
+// the window lets a copy write: every row whole without a window, rows cut to nothing skipped.
+template <typename Row>
+inline void forEachRow(int n, int rows, Window window, Row&& row) {
+  if (!window.rows) {
+    for (int r = 0; r < rows; ++r) row(r, 0, n);
+    return;
+  }
+  for (int r = 0; r < rows; ++r) {
+    const int from = std::max(0, window.rows[r].left - window.x), to = std::min(n, window.rows[r].right - window.x);
+    if (from < to) row(r, from, to);
+  }
+}
 
 // The portable kernels, the reference for every faster path.
 const Kernels& scalarKernels();

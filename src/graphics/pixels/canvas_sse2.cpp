@@ -160,36 +160,48 @@ inline void alphaBlendRow(const uint16_t* s, const uint8_t* a, uint16_t* d, int 
 // The rows of a rectangle; opacities outside 0..255 (only a direct kernel call can pass them) run
 // the scalar kernels.
 template <typename L>
-void alphaRows(const uint16_t* s, const uint8_t* a, size_t sStep, uint16_t* d, size_t dStep, int n, int rows) {
-  for (int row = 0; row < rows; ++row, s += sStep, a += sStep, d += dStep) alphaRow<L>(s, a, d, n);
+void alphaRows(const uint16_t* s, const uint8_t* a, size_t sStep, uint16_t* d, size_t dStep, int n, int rows,
+               Window window) {
+  forEachRow(n, rows, window, [&](int r, int from, int to) {
+    const size_t sAt = r * sStep + from;
+    alphaRow<L>(s + sAt, a + sAt, d + r * dStep + from, to - from);
+  });
 }
 
 template <typename L, Kernels::Blend Scalar>
-void blendRows(const uint16_t* s, size_t sStep, uint16_t* d, size_t dStep, int n, int rows, int opacity) {
+void blendRows(const uint16_t* s, size_t sStep, uint16_t* d, size_t dStep, int n, int rows, int opacity,
+               Window window) {
   if (opacity <= 0) return;
-  if (opacity > 255) return Scalar(s, sStep, d, dStep, n, rows, opacity);
-  for (int row = 0; row < rows; ++row, s += sStep, d += dStep) blendRow<L>(s, d, n, opacity);
+  if (opacity > 255) return Scalar(s, sStep, d, dStep, n, rows, opacity, window);
+  forEachRow(n, rows, window, [&](int r, int from, int to) {
+    blendRow<L>(s + r * sStep + from, d + r * dStep + from, to - from, opacity);
+  });
 }
 
 template <typename L, Kernels::AlphaBlend Scalar>
 void alphaBlendRows(const uint16_t* s, const uint8_t* a, size_t sStep, uint16_t* d, size_t dStep, int n, int rows,
-                    int opacity) {
+                    int opacity, Window window) {
   if (opacity <= 0) return;
-  if (opacity > 255) return Scalar(s, a, sStep, d, dStep, n, rows, opacity);
-  for (int row = 0; row < rows; ++row, s += sStep, a += sStep, d += dStep) alphaBlendRow<L>(s, a, d, n, opacity);
+  if (opacity > 255) return Scalar(s, a, sStep, d, dStep, n, rows, opacity, window);
+  forEachRow(n, rows, window, [&](int r, int from, int to) {
+    const size_t sAt = r * sStep + from;
+    alphaBlendRow<L>(s + sAt, a + sAt, d + r * dStep + from, to - from, opacity);
+  });
 }
 
-void blend16Scalar(const uint16_t* s, size_t ss, uint16_t* d, size_t ds, int n, int rows, int o) {
-  scalarKernels().blend16(s, ss, d, ds, n, rows, o);
+void blend16Scalar(const uint16_t* s, size_t ss, uint16_t* d, size_t ds, int n, int rows, int o, Window w) {
+  scalarKernels().blend16(s, ss, d, ds, n, rows, o, w);
 }
-void blend15Scalar(const uint16_t* s, size_t ss, uint16_t* d, size_t ds, int n, int rows, int o) {
-  scalarKernels().blend15(s, ss, d, ds, n, rows, o);
+void blend15Scalar(const uint16_t* s, size_t ss, uint16_t* d, size_t ds, int n, int rows, int o, Window w) {
+  scalarKernels().blend15(s, ss, d, ds, n, rows, o, w);
 }
-void alphaBlend16Scalar(const uint16_t* s, const uint8_t* a, size_t ss, uint16_t* d, size_t ds, int n, int rows, int o) {
-  scalarKernels().alphaBlend16(s, a, ss, d, ds, n, rows, o);
+void alphaBlend16Scalar(const uint16_t* s, const uint8_t* a, size_t ss, uint16_t* d, size_t ds, int n, int rows, int o,
+                        Window w) {
+  scalarKernels().alphaBlend16(s, a, ss, d, ds, n, rows, o, w);
 }
-void alphaBlend15Scalar(const uint16_t* s, const uint8_t* a, size_t ss, uint16_t* d, size_t ds, int n, int rows, int o) {
-  scalarKernels().alphaBlend15(s, a, ss, d, ds, n, rows, o);
+void alphaBlend15Scalar(const uint16_t* s, const uint8_t* a, size_t ss, uint16_t* d, size_t ds, int n, int rows, int o,
+                        Window w) {
+  scalarKernels().alphaBlend15(s, a, ss, d, ds, n, rows, o, w);
 }
 
 const Kernels kSse2{alphaRows<L565>,

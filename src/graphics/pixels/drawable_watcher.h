@@ -30,4 +30,7 @@ class CDrawableCanvas : public CDrawableWatcher {
   virtual int GetPriority(const CGraphicsObject* object) const = 0;
   // A drawable on this canvas changed the area (screen coordinates).
   virtual void invalidateArea(const CXRect& area) = 0;
+  // A drawable on this canvas changed itself (its picture, place or visibility) within the box. The
+  // canvas may then recompose only where the drawable was drawn and will be drawn.
+  virtual void invalidateDrawable(const CXRect& box) { invalidateArea(box); }
 };

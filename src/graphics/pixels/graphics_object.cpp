@@ -269,6 +269,7 @@ bool CGraphicsObject::redraw(CGraphicsObject* destination) {
   dst.bpp = dbpp;
   dst.width = destination->GetPitch();
   dst.height = destination->Height();
+  dst.window = destination->drawWindow();
   using namespace tarnvik::canvas;
   if (opacity_ < 255) return copyBlend(src, dst, opacity_);
   if (dst.alpha) return copyToCanvas(src, dst);
@@ -294,6 +295,31 @@ CXRect CGraphicsObject::opaqueRect() {
     opaqueKnown_ = true;
   }
   return opaque_;
+}
+
+std::shared_ptr<const std::vector<RowSpan>> CGraphicsObject::shownRows() {
+  const size_t rows = static_cast<size_t>(std::max(height_, 0));
+  if (shown_ && shown_->size() == rows) return shown_;
+  auto spans = std::make_shared<std::vector<RowSpan>>(rows, RowSpan{0, width_});
+  if (const uint8_t* alpha = alphaData()) {
+    // Transparent margins are passed eight bytes at a time.
+    auto zero8 = [](const uint8_t* p) {
+      uint64_t v;
+      std::memcpy(&v, p, sizeof v);
+      return v == 0;
+    };
+    for (size_t y = 0; y < rows; ++y) {
+      const uint8_t* row = alpha + y * static_cast<size_t>(width_);
+      int left = 0, right = width_;
+      while (right - left >= 8 && zero8(row + left)) left += 8;
+      while (left < right && row[left] == 0) ++left;
+      while (right - left >= 8 && zero8(row + right - 8)) right -= 8;
+      while (right > left && row[right - 1] == 0) --right;
+      (*spans)[y] = RowSpan{left, right};
+    }
+  }
+  shown_ = std::move(spans);
+  return shown_;
 }
 
 CXRect CGraphicsObject::opaqueArea(const CGraphicsObject& destination) {
@@ -328,7 +354,9 @@ void CGraphicsObject::removeAllObjects() {
 
 void CGraphicsObject::Invalidate() {
   CXRect box = GetBoundingBox();
-  Invalidate(&box);
+  if (canvas_) canvas_->invalidateDrawable(box);
+  notifyInvalidate(box);
+  invalidated_ = true;
 }
 
 void CGraphicsObject::Invalidate(const CXRect* area) {

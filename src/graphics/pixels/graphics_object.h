@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "foundation/geometry.h"
@@ -125,12 +126,20 @@ class CGraphicsObject : public CXObject, public CInvalidateObserver {
   // clipping and the destination. Empty below full opacity, with children drawn in, or without pixels.
   CXRect opaqueArea(const CGraphicsObject& destination);
   bool hasChildren() const { return !children_.empty(); }
+  // Per row of the object, the columns from its first to past its last pixel of non-zero alpha (the
+  // whole row without an alpha plane): no draw writes outside them. Found when first asked and kept
+  // until the alpha plane changes; a holder of the old spans keeps them as they were.
+  virtual std::shared_ptr<const std::vector<RowSpan>> shownRows();
 
   // --- drawing ---
   // The screen the drawable is on; the canvas sets itself when the drawable is put on it.
   void SetCanvas(CDrawableCanvas* canvas) { canvas_ = canvas; }
   CDrawableCanvas* GetCanvas() const { return canvas_; }
   void SetDestiny(CGraphicsObject* destination) { destiny_ = destination; }
+  // As a destination: per row, the columns that draws into this object may write (see _canvas);
+  // null lets them write everywhere. The caller keeps the spans alive while it is set.
+  void setDrawWindow(const RowSpan* window) { drawWindow_ = window; }
+  const RowSpan* drawWindow() const { return drawWindow_; }
   CGraphicsObject* GetDestiny() const { return destiny_; }
   // Draws this object into the destination at its position; false when nothing could be drawn.
   virtual bool redraw(CGraphicsObject* destination);
@@ -144,9 +153,12 @@ class CGraphicsObject : public CXObject, public CInvalidateObserver {
   void removeAllObjects();
 
   // --- invalidation ---
-  // The bounding box goes to the canvas as a dirty area, observers are told, the flag is set.
+  // The bounding box goes to the canvas as a dirty area, observers are told, the flag is set. Without
+  // an area the canvas hears that the drawable itself changed (see invalidateDrawable).
   virtual void Invalidate();
   virtual void Invalidate(const CXRect* area);
+  // The flag, left as it is.
+  bool hasPendingInvalidation() const { return invalidated_; }
   // Returns the flag and clears it.
   bool isInvalidated() {
     bool was = invalidated_;
@@ -183,6 +195,7 @@ class CGraphicsObject : public CXObject, public CInvalidateObserver {
   uint8_t* alphaData() const { return alphaView_ ? alphaView_ : alpha_.empty() ? nullptr : const_cast<uint8_t*>(alpha_.data()); }
   void alphaChanged() {
     opaqueKnown_ = false;
+    shown_.reset();
     ++alphaGeneration_;
   }
   void dropKept();
@@ -210,6 +223,8 @@ class CGraphicsObject : public CXObject, public CInvalidateObserver {
   bool opaqueKnown_ = false;
   uint32_t alphaGeneration_ = 0;
   CXRect opaque_;
+  std::shared_ptr<const std::vector<RowSpan>> shown_;
+  const RowSpan* drawWindow_ = nullptr;
   std::vector<CInvalidateObserver*> observers_;
   std::vector<CDrawableWatcher*> watchers_;
   std::vector<CGraphicsObject*> children_;
