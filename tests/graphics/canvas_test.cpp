@@ -174,7 +174,8 @@ TEST_P(CanvasTest, CopyToCanvasKeepsTheDestinationAlpha) {
 
 TEST_P(CanvasTest, ClippingAtEveryEdgeNeverWritesOutside) {
   // A 20 x 4 source of distinct values and mixed alpha (whole groups of eight and a tail per row)
-  // drawn by every copy into a 24 x 6 destination with guard memory around it.
+  // drawn by every copy into a 24 x 6 destination with guard memory around it, without and with a
+  // window on the destination's rows (whole, cut, empty, reversed, reaching past either side).
   constexpr int kW = 20, kH = 4, kDW = 24, kDH = 6;
   std::vector<uint16_t> src(kW * kH);
   std::vector<uint8_t> alpha(kW * kH);
@@ -201,39 +202,76 @@ TEST_P(CanvasTest, ClippingAtEveryEdgeNeverWritesOutside) {
     CXRect clip;
   };
   const int guard = 64;
-  for (const Copy& copy : copies)
-    for (Case k : {Case{-2, -3, {}}, Case{4, 5, {}}, Case{-2, 1, {}}, Case{1, 1, {1, 1, 3, 2}}, Case{3, -1, {0, 2, 4, 4}},
-                   Case{6, 0, {}}, Case{-5, 1, {3, 0, 17, 3}}, Case{-100000, 2, {}}, Case{2000000000, 2000000000, {}},
-                   Case{-2000000000, 0, {}}, Case{1, 1, {5, 5, 9, 9}}, Case{0, 0, {-3, -3, 2, 2}}}) {
-      std::vector<uint16_t> memory(guard + kDW * kDH + guard, fill);
-      _canvas c;
-      c.pixels = src.data();
-      c.alpha = copy.draw == copyPlain ? nullptr : alpha.data();
-      c.width = kW;
-      c.height = kH;
-      c.x = k.x;
-      c.y = k.y;
-      c.clip = k.clip;
-      _canvas d;
-      d.pixels = memory.data() + guard;
-      d.width = kDW;
-      d.height = kDH;
-      copy.draw(c, d);
-      const std::string where = std::string(copy.name) + " at " + std::to_string(k.x) + "," + std::to_string(k.y);
-      CXRect clip = k.clip.isEmpty() ? CXRect(0, 0, kW, kH) : k.clip.intersection(CXRect(0, 0, kW, kH));
-      for (int i = 0; i < guard; ++i) {
-        ASSERT_EQ(memory[static_cast<size_t>(i)], fill) << "before, " << where;
-        ASSERT_EQ(memory[static_cast<size_t>(guard + kDW * kDH + i)], fill) << "after, " << where;
-      }
-      for (int y = 0; y < kDH; ++y)
-        for (int x = 0; x < kDW; ++x) {
-          int64_t sx = static_cast<int64_t>(x) - k.x, sy = static_cast<int64_t>(y) - k.y;
-          bool drawn = sx >= clip.left && sx < clip.right && sy >= clip.top && sy < clip.bottom;
-          size_t at = drawn ? static_cast<size_t>(sy * kW + sx) : 0;
-          uint16_t expect = drawn ? copy.expect(src[at], alpha[at]) : fill;
-          EXPECT_EQ(memory[static_cast<size_t>(guard + y * kDW + x)], expect) << where << ": pixel " << x << "," << y;
+  const RowSpan window[kDH] = {{0, 24}, {3, 9}, {5, 5}, {10, 2}, {-4, 6}, {12, 40}};
+  for (bool windowed : {false, true})
+    for (const Copy& copy : copies)
+      for (Case k : {Case{-2, -3, {}}, Case{4, 5, {}}, Case{-2, 1, {}}, Case{1, 1, {1, 1, 3, 2}}, Case{3, -1, {0, 2, 4, 4}},
+                     Case{6, 0, {}}, Case{-5, 1, {3, 0, 17, 3}}, Case{-100000, 2, {}}, Case{2000000000, 2000000000, {}},
+                     Case{-2000000000, 0, {}}, Case{1, 1, {5, 5, 9, 9}}, Case{0, 0, {-3, -3, 2, 2}}}) {
+        std::vector<uint16_t> memory(guard + kDW * kDH + guard, fill);
+        _canvas c;
+        c.pixels = src.data();
+        c.alpha = copy.draw == copyPlain ? nullptr : alpha.data();
+        c.width = kW;
+        c.height = kH;
+        c.x = k.x;
+        c.y = k.y;
+        c.clip = k.clip;
+        _canvas d;
+        d.pixels = memory.data() + guard;
+        d.width = kDW;
+        d.height = kDH;
+        d.window = windowed ? window : nullptr;
+        copy.draw(c, d);
+        const std::string where = std::string(copy.name) + " at " + std::to_string(k.x) + "," + std::to_string(k.y) +
+                                  (windowed ? " in the window" : "");
+        CXRect clip = k.clip.isEmpty() ? CXRect(0, 0, kW, kH) : k.clip.intersection(CXRect(0, 0, kW, kH));
+        for (int i = 0; i < guard; ++i) {
+          ASSERT_EQ(memory[static_cast<size_t>(i)], fill) << "before, " << where;
+          ASSERT_EQ(memory[static_cast<size_t>(guard + kDW * kDH + i)], fill) << "after, " << where;
         }
-    }
+        for (int y = 0; y < kDH; ++y)
+          for (int x = 0; x < kDW; ++x) {
+            int64_t sx = static_cast<int64_t>(x) - k.x, sy = static_cast<int64_t>(y) - k.y;
+            bool drawn = sx >= clip.left && sx < clip.right && sy >= clip.top && sy < clip.bottom &&
+                         (!windowed || (x >= window[y].left && x < window[y].right));
+            size_t at = drawn ? static_cast<size_t>(sy * kW + sx) : 0;
+            uint16_t expect = drawn ? copy.expect(src[at], alpha[at]) : fill;
+            EXPECT_EQ(memory[static_cast<size_t>(guard + y * kDW + x)], expect) << where << ": pixel " << x << "," << y;
+          }
+      }
+}
+
+TEST_P(CanvasTest, AWindowHoldsOnThirtyTwoBitDestinationsAndCanvases) {
+  // One row of four opaque pixels; the window lets only columns 1 and 2 be written.
+  const RowSpan window[1] = {{1, 3}};
+  std::vector<uint16_t> src = {0xF800, 0x07E0, 0x001F, 0xFFFF};
+  std::vector<uint8_t> alpha(4, 255);
+  _canvas c;
+  c.pixels = src.data();
+  c.alpha = alpha.data();
+  c.width = 4;
+  c.height = 1;
+  std::vector<uint32_t> wide(4, 0x123456);
+  _canvas d32;
+  d32.pixels = wide.data();
+  d32.bpp = 32;
+  d32.width = 4;
+  d32.height = 1;
+  d32.window = window;
+  copyAlpha(c, d32);
+  EXPECT_EQ(wide, (std::vector<uint32_t>{0x123456, to32(0x07E0, 16), to32(0x001F, 16), 0x123456}));
+  std::vector<uint16_t> pixels(4, 0x1111);
+  std::vector<uint8_t> own(4, 0);
+  _canvas canvas;
+  canvas.pixels = pixels.data();
+  canvas.alpha = own.data();
+  canvas.width = 4;
+  canvas.height = 1;
+  canvas.window = window;
+  copyToCanvas(c, canvas);
+  EXPECT_EQ(pixels, (std::vector<uint16_t>{0x1111, 0x07E0, 0x001F, 0x1111}));
+  EXPECT_EQ(own, (std::vector<uint8_t>{0, 255, 255, 0}));
 }
 
 TEST_P(CanvasTest, NothingToDrawIsHandled) {
