@@ -103,9 +103,12 @@ void setBuiltinFontData(const uint8_t* data, size_t size) {
 
 CSimpleFont6* builtinFont() {
   static std::unique_ptr<CSimpleFont6> font;
-  if (!font) {
+  // A font asked for before its data was installed is loaded again once the data is there.
+  static const uint8_t* tried = nullptr;
+  const BuiltinData& bytes = builtinData();
+  if (!font || (font->getLetterCount() == 0 && bytes.data != tried)) {
     font = std::make_unique<CSimpleFont6>();
-    const BuiltinData& bytes = builtinData();
+    tried = bytes.data;
     if (!bytes.data || !font->LoadFromMemory(bytes.data, bytes.size)) TLOG_WARN("the built-in font is missing");
     font->setFamily(CXString("built-in"));
   }
