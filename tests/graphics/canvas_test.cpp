@@ -245,31 +245,24 @@ TEST_P(CanvasTest, ClippingAtEveryEdgeNeverWritesOutside) {
 TEST_P(CanvasTest, AWindowHoldsOnThirtyTwoBitDestinationsAndCanvases) {
   // One row of four opaque pixels; the window lets only columns 1 and 2 be written.
   const RowSpan window[1] = {{1, 3}};
+  auto row = [](void* pixels, uint8_t* alpha, int bpp, const RowSpan* rows) {
+    _canvas c;
+    c.pixels = pixels;
+    c.alpha = alpha;
+    c.bpp = bpp;
+    c.width = 4;
+    c.height = 1;
+    c.window = rows;
+    return c;
+  };
   std::vector<uint16_t> src = {0xF800, 0x07E0, 0x001F, 0xFFFF};
   std::vector<uint8_t> alpha(4, 255);
-  _canvas c;
-  c.pixels = src.data();
-  c.alpha = alpha.data();
-  c.width = 4;
-  c.height = 1;
   std::vector<uint32_t> wide(4, 0x123456);
-  _canvas d32;
-  d32.pixels = wide.data();
-  d32.bpp = 32;
-  d32.width = 4;
-  d32.height = 1;
-  d32.window = window;
-  copyAlpha(c, d32);
+  copyAlpha(row(src.data(), alpha.data(), 16, nullptr), row(wide.data(), nullptr, 32, window));
   EXPECT_EQ(wide, (std::vector<uint32_t>{0x123456, to32(0x07E0, 16), to32(0x001F, 16), 0x123456}));
   std::vector<uint16_t> pixels(4, 0x1111);
   std::vector<uint8_t> own(4, 0);
-  _canvas canvas;
-  canvas.pixels = pixels.data();
-  canvas.alpha = own.data();
-  canvas.width = 4;
-  canvas.height = 1;
-  canvas.window = window;
-  copyToCanvas(c, canvas);
+  copyToCanvas(row(src.data(), alpha.data(), 16, nullptr), row(pixels.data(), own.data(), 16, window));
   EXPECT_EQ(pixels, (std::vector<uint16_t>{0x1111, 0x07E0, 0x001F, 0x1111}));
   EXPECT_EQ(own, (std::vector<uint8_t>{0, 255, 255, 0}));
 }
