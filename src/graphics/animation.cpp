@@ -539,18 +539,21 @@ void CAnimo::flipFrames(bool horizontal) {
 void CAnimo::FlipH() { flipFrames(true); }
 void CAnimo::FlipV() { flipFrames(false); }
 
-CXRect CAnimo::opaqueRect() {
+CAnimoFrame* CAnimo::frameShownAsIs() const {
   // The own alpha is the shown frame's copy until something writes into it (MERGEALPHA on the animation).
   CAnimoFrame* f = frameAt(currentFrame_);
-  if (f && f->isUnpacked() && alphaGeneration() == frameAlpha_) return f->opaqueRect();
-  return CGraphicsObject::opaqueRect();
+  return f && f->isUnpacked() && alphaGeneration() == frameAlpha_ ? f : nullptr;
+}
+
+// Both are kept by the frame, so they are found once per frame picture, not at every change of frame.
+CXRect CAnimo::opaqueRect() {
+  CAnimoFrame* f = frameShownAsIs();
+  return f ? f->opaqueRect() : CGraphicsObject::opaqueRect();
 }
 
 std::shared_ptr<const std::vector<RowSpan>> CAnimo::shownRows() {
-  // Found once per frame picture rather than at every change of frame.
-  CAnimoFrame* f = frameAt(currentFrame_);
-  if (f && f->isUnpacked() && alphaGeneration() == frameAlpha_) return f->shownRows();
-  return CGraphicsObject::shownRows();
+  CAnimoFrame* f = frameShownAsIs();
+  return f ? f->shownRows() : CGraphicsObject::shownRows();
 }
 
 bool CAnimo::redraw(CGraphicsObject* destination) {

@@ -280,6 +280,9 @@ class CAnimo : public CGraphicsObject, public CPlayable {
   void restartTiming();
   // The frame as it is (perhaps still packed).
   CAnimoFrame* frameAt(int n) const;
+  // The shown frame when the animation's picture is still exactly its (unpacked, alpha not written
+  // into since); else null.
+  CAnimoFrame* frameShownAsIs() const;
   // Offers the next frames of the playing event to the worker threads.
   void unpackAhead();
   bool entrySoundPlays(const CAnimoEvent& event);

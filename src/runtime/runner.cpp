@@ -45,8 +45,8 @@ void releaseObject(CMC_Object* result) {
 }
 
 CMC_Variable* ValueHolder::copyOther(CMC_Variable* from) {
-  int type = from ? from->getType() : TYPE_NONE;
-  if (type < TYPE_INTEGER || type > TYPE_DOUBLE) return nullptr;
+  const int type = from ? from->getType() : TYPE_NONE;
+  if (!CMC_Variable::isValueType(type)) return nullptr;
   std::unique_ptr<CMC_Variable>& slot = byType_[type - TYPE_INTEGER];
   if (!slot) slot.reset(makeVariable(type, CXString()));
   copyValue(slot.get(), from);

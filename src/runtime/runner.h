@@ -197,10 +197,6 @@ class ResultInto {
     holder_ = nullptr;
     return h;
   }
-  static void clear() {
-    target_ = nullptr;
-    holder_ = nullptr;
-  }
 
  private:
   static inline const CMC_Object* target_ = nullptr;

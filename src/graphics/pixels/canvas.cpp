@@ -68,33 +68,9 @@ inline uint32_t blend32(uint32_t s, uint32_t t, int w, bool plusOne) {
   return out;
 }
 
-// The row rules over a rectangle.
-template <const Layout& L>
-void alphaRows(const uint16_t* s, const uint8_t* a, size_t sStep, uint16_t* d, size_t dStep, int n, int rows,
-               Window window) {
-  forEachRow(n, rows, window, [&](int r, int from, int to) {
-    const size_t sAt = r * sStep + from;
-    alphaRow<L>(s + sAt, a + sAt, d + r * dStep + from, to - from);
-  });
-}
-template <const Layout& L>
-void blendRows(const uint16_t* s, size_t sStep, uint16_t* d, size_t dStep, int n, int rows, int opacity,
-               Window window) {
-  forEachRow(n, rows, window, [&](int r, int from, int to) {
-    blendRow<L>(s + r * sStep + from, d + r * dStep + from, to - from, opacity);
-  });
-}
-template <const Layout& L>
-void alphaBlendRows(const uint16_t* s, const uint8_t* a, size_t sStep, uint16_t* d, size_t dStep, int n, int rows,
-                    int opacity, Window window) {
-  forEachRow(n, rows, window, [&](int r, int from, int to) {
-    const size_t sAt = r * sStep + from;
-    alphaBlendRow<L>(s + sAt, a + sAt, d + r * dStep + from, to - from, opacity);
-  });
-}
-
-const Kernels kScalar{alphaRows<k565>,      alphaRows<k555>,      blendRows<k565>,
-                      blendRows<k555>,      alphaBlendRows<k565>, alphaBlendRows<k555>};
+const Kernels kScalar{alphaRowsOf<alphaRow<k565>>,      alphaRowsOf<alphaRow<k555>>,
+                      blendRowsOf<blendRow<k565>>,      blendRowsOf<blendRow<k555>>,
+                      alphaBlendRowsOf<alphaBlendRow<k565>>, alphaBlendRowsOf<alphaBlendRow<k555>>};
 bool g_useSimd = true;
 
 // The part of the source that lands inside the destination.

@@ -61,6 +61,31 @@ inline void forEachRow(int n, int rows, Window window, Row&& row) {
   }
 }
 
+// A rectangle's rows through a row rule, each cut to the window: the one walk every kernel table
+// builds its entries from (with an alpha plane, without one, with both an alpha plane and opacity).
+template <void (*Row)(const uint16_t*, const uint8_t*, uint16_t*, int)>
+void alphaRowsOf(const uint16_t* s, const uint8_t* a, size_t sStep, uint16_t* d, size_t dStep, int n, int rows,
+                 Window window) {
+  forEachRow(n, rows, window, [&](int r, int from, int to) {
+    const size_t sAt = r * sStep + from;
+    Row(s + sAt, a + sAt, d + r * dStep + from, to - from);
+  });
+}
+template <void (*Row)(const uint16_t*, uint16_t*, int, int)>
+void blendRowsOf(const uint16_t* s, size_t sStep, uint16_t* d, size_t dStep, int n, int rows, int opacity,
+                 Window window) {
+  forEachRow(n, rows, window,
+             [&](int r, int from, int to) { Row(s + r * sStep + from, d + r * dStep + from, to - from, opacity); });
+}
+template <void (*Row)(const uint16_t*, const uint8_t*, uint16_t*, int, int)>
+void alphaBlendRowsOf(const uint16_t* s, const uint8_t* a, size_t sStep, uint16_t* d, size_t dStep, int n, int rows,
+                      int opacity, Window window) {
+  forEachRow(n, rows, window, [&](int r, int from, int to) {
+    const size_t sAt = r * sStep + from;
+    Row(s + sAt, a + sAt, d + r * dStep + from, to - from, opacity);
+  });
+}
+
 // The portable kernels, the reference for every faster path.
 const Kernels& scalarKernels();
 // The fastest kernels this processor runs (SSE2 on x86-64); entries without a faster form are scalar.

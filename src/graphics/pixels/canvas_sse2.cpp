@@ -159,23 +159,12 @@ inline void alphaBlendRow(const uint16_t* s, const uint8_t* a, uint16_t* d, int 
 
 // The rows of a rectangle; opacities outside 0..255 (only a direct kernel call can pass them) run
 // the scalar kernels.
-template <typename L>
-void alphaRows(const uint16_t* s, const uint8_t* a, size_t sStep, uint16_t* d, size_t dStep, int n, int rows,
-               Window window) {
-  forEachRow(n, rows, window, [&](int r, int from, int to) {
-    const size_t sAt = r * sStep + from;
-    alphaRow<L>(s + sAt, a + sAt, d + r * dStep + from, to - from);
-  });
-}
-
 template <typename L, Kernels::Blend Scalar>
 void blendRows(const uint16_t* s, size_t sStep, uint16_t* d, size_t dStep, int n, int rows, int opacity,
                Window window) {
   if (opacity <= 0) return;
   if (opacity > 255) return Scalar(s, sStep, d, dStep, n, rows, opacity, window);
-  forEachRow(n, rows, window, [&](int r, int from, int to) {
-    blendRow<L>(s + r * sStep + from, d + r * dStep + from, to - from, opacity);
-  });
+  blendRowsOf<blendRow<L>>(s, sStep, d, dStep, n, rows, opacity, window);
 }
 
 template <typename L, Kernels::AlphaBlend Scalar>
@@ -183,10 +172,7 @@ void alphaBlendRows(const uint16_t* s, const uint8_t* a, size_t sStep, uint16_t*
                     int opacity, Window window) {
   if (opacity <= 0) return;
   if (opacity > 255) return Scalar(s, a, sStep, d, dStep, n, rows, opacity, window);
-  forEachRow(n, rows, window, [&](int r, int from, int to) {
-    const size_t sAt = r * sStep + from;
-    alphaBlendRow<L>(s + sAt, a + sAt, d + r * dStep + from, to - from, opacity);
-  });
+  alphaBlendRowsOf<alphaBlendRow<L>>(s, a, sStep, d, dStep, n, rows, opacity, window);
 }
 
 void blend16Scalar(const uint16_t* s, size_t ss, uint16_t* d, size_t ds, int n, int rows, int o, Window w) {
@@ -204,8 +190,8 @@ void alphaBlend15Scalar(const uint16_t* s, const uint8_t* a, size_t ss, uint16_t
   scalarKernels().alphaBlend15(s, a, ss, d, ds, n, rows, o, w);
 }
 
-const Kernels kSse2{alphaRows<L565>,
-                    alphaRows<L555>,
+const Kernels kSse2{alphaRowsOf<alphaRow<L565>>,
+                    alphaRowsOf<alphaRow<L555>>,
                     blendRows<L565, blend16Scalar>,
                     blendRows<L555, blend15Scalar>,
                     alphaBlendRows<L565, alphaBlend16Scalar>,
