@@ -29,6 +29,7 @@ void CValidationQuene::insert(CGraphicsObject* object, int priority, int flags) 
   element.priority = priority;
   element.flags = flags;
   items_.insert(at, element);
+  ++generation_;
 }
 
 int CValidationQuene::find(const CGraphicsObject* object) const {
@@ -41,6 +42,7 @@ bool CValidationQuene::remove(const CGraphicsObject* object) {
   int i = find(object);
   if (i < 0) return false;
   items_.erase(items_.begin() + i);
+  ++generation_;
   return true;
 }
 
@@ -105,6 +107,7 @@ void CRefreshScreen::setImageLoader(ImageLoader loader) { imageLoader() = std::m
 
 CRefreshScreen::CRefreshScreen(const CXSize& screen, int bpp)
     : region_(screen), background_(std::make_unique<CBackgroundManager>()), screenBpp_(bpp) {
+  late_.setScreen(screen);
   setSize(screen.width, screen.height);
 }
 
@@ -125,7 +128,7 @@ void CRefreshScreen::release(CGraphicsObject* object) {
   if (!object || !queue_.remove(object)) return;
   // Its earlier changes counted on it being walked in the next frame: that frame recomposes its
   // dirty areas whole.
-  areaInvalidated_ = true;
+  noteAreaInvalidated();
   if (object->GetCanvas() == this) object->SetCanvas(nullptr);
 }
 
@@ -142,7 +145,7 @@ void CRefreshScreen::onDrawableDestroyed(CGraphicsObject* object) {
   CXRect box = object->GetBoundingBox();
   if (object->isVisible()) Invalidate(&box);
   queue_.remove(object);
-  areaInvalidated_ = true;
+  noteAreaInvalidated();
 }
 
 void CRefreshScreen::SetPriority(CGraphicsObject* object, int priority) {
@@ -181,19 +184,38 @@ void CRefreshScreen::Invalidate(CGraphicsObject* object) {
   Invalidate(&box);
 }
 
-void CRefreshScreen::Invalidate(const CXRect* area) {
+void CRefreshScreen::noteAreaInvalidated() {
   areaInvalidated_ = true;
+  if (composing_) lateAreaInvalidated_ = true;
+}
+
+void CRefreshScreen::Invalidate(const CXRect* area) {
+  noteAreaInvalidated();
   if (!area) {
     region_.add(nullptr);
+    if (composing_) late_.add(nullptr);
     return;
   }
   CXRect cut = area->intersection(CXRect(CXPoint(0, 0), Size()));
-  if (!cut.isEmpty()) region_.add(&cut);
+  if (cut.isEmpty()) return;
+  region_.add(&cut);
+  if (composing_) late_.add(&cut);
 }
 
 void CRefreshScreen::invalidateDrawable(const CXRect& box) {
   CXRect cut = box.intersection(CXRect(CXPoint(0, 0), Size()));
-  if (!cut.isEmpty()) region_.add(&cut);
+  if (cut.isEmpty()) return;
+  region_.add(&cut);
+  if (composing_) late_.add(&cut);
+}
+
+void CRefreshScreen::clearRegion() {
+  region_.clear();
+  areaInvalidated_ = std::exchange(lateAreaInvalidated_, false);
+  if (late_.isFullScreen()) region_.add(nullptr);
+  else
+    for (const CXRect& r : late_.rects()) region_.add(&r);
+  late_.clear();
 }
 
 void CRefreshScreen::requestInitialUpdate(std::function<void()> update) {
@@ -218,11 +240,14 @@ bool CRefreshScreen::Redraw(CGraphicsObject* destination, CSurface*, bool& ranIn
 }
 
 bool CRefreshScreen::compose(CGraphicsObject* destination) {
+  if (composing_) return false;  // asked for by script code run from within the frame
+  composing_ = true;
   const bool dirty = !region_.isEmpty();
   ++frames_;
   const CXRect screen(CXPoint(0, 0), Size());
   const std::vector<CXRect> areas = dirtyAreas(screen);
-  // Drawing runs no script code, so the order, the flags and the covers hold for the whole walk.
+  // Drawing runs no script code (only the observers of the frame's start do, below), so the order,
+  // the flags and the covers hold for the whole walk.
   prepareLayers(destination, areas);
   destination->setDrawWindow(prepareWindow(*destination) ? window_.data() : nullptr);
   std::vector<CXRect> shown;
@@ -231,21 +256,29 @@ bool CRefreshScreen::compose(CGraphicsObject* destination) {
     shown.insert(shown.end(), pieces_.begin(), pieces_.end());
   }
   background_->Redraw(destination, shown);
-  if (!queue_.empty() && notify_) notify(CCanvasObserver::kFrameStarted);
-  for (size_t i = 0; i < queue_.size(); ++i) {
-    CValidationElement& element = queue_.at(i);
+  if (!queue_.empty() && notify_) {
+    // The observers run script code, which may add drawables to the order or take them out: then
+    // the places found above are stale, and this frame draws every visible drawable in the dirty
+    // areas without covers or window, and the next one recomposes the whole screen.
+    const uint64_t order = queue_.generation();
+    notify(CCanvasObserver::kFrameStarted);
+    if (queue_.generation() != order) redoLayersAfterReorder(destination);
+  }
+  for (const Layer& layer : layers_) {
+    CValidationElement& element = queue_.at(layer.index);
     CGraphicsObject* object = element.object;
-    if (!object->isVisible()) continue;
-    if (invalidated_[i]) {
-      drawClipped(object, destination, screen, element, i);
+    if (!object->isVisible()) continue;  // hidden by an observer of the frame's start
+    if (layer.invalidated) {
+      drawClipped(object, destination, screen, element, layer.index);
       continue;
     }
     for (const CXRect& rect : areas) {
       if (element.mark) break;
-      if (object->GetBoundingBox().intersects(rect)) drawClipped(object, destination, rect, element, i);
+      if (object->GetBoundingBox().intersects(rect)) drawClipped(object, destination, rect, element, layer.index);
     }
   }
   destination->setDrawWindow(nullptr);
+  composing_ = false;
   if (dirty && notify_) notify(CCanvasObserver::kFrameComposed);
   queue_.clearMarks();
   if (dirty && (refreshFlags_ & kGrey)) toGrey(destination);
@@ -280,25 +313,31 @@ std::vector<CXRect> CRefreshScreen::dirtyAreas(const CXRect& screen) const {
 }
 
 void CRefreshScreen::prepareLayers(CGraphicsObject* destination, const std::vector<CXRect>& areas) {
-  invalidated_.assign(queue_.size(), 0);
+  layers_.clear();
+  changed_.clear();
   covers_.clear();
   // Pixels copied unblended replace what lies under them only on a plain 15 or 16-bit destination
   // (onto one with its own alpha plane the alpha adds up).
   const bool canHide = !destination->hasAlpha() && (destination->GetRealBpp() == 15 || destination->GetRealBpp() == 16);
   const CXRect screen(CXPoint(0, 0), Size());
+  // One pass over the drawables: the rest of the frame visits only those it draws or that changed.
   for (size_t i = 0; i < queue_.size(); ++i) {
     CGraphicsObject* object = queue_.at(i).object;
-    if (!object->isVisible()) continue;
-    invalidated_[i] = object->isInvalidated();
-    if (!canHide) continue;
-    // An invalidated drawable is drawn on the whole screen, any other one only inside the dirty areas.
-    const bool whole = invalidated_[i] || region_.isFullScreen();
-    const CXRect box = object->GetBoundingBox();
-    if (!whole && std::none_of(areas.begin(), areas.end(), [&](const CXRect& a) { return a.intersects(box); }))
+    if (!object->isVisible()) {
+      if (object->hasPendingInvalidation()) changed_.push_back(i);
       continue;
+    }
+    const bool invalidated = object->isInvalidated();
+    if (invalidated) changed_.push_back(i);
+    // An invalidated drawable is drawn on the whole screen, any other one only inside the dirty areas.
+    const CXRect box = object->GetBoundingBox();
+    if (!invalidated && std::none_of(areas.begin(), areas.end(), [&](const CXRect& a) { return a.intersects(box); }))
+      continue;
+    layers_.push_back({i, invalidated});
+    if (!canHide) continue;
     const CXRect opaque = object->opaqueArea(*destination).intersection(screen);
     if (opaque.isEmpty()) continue;
-    if (whole) {
+    if (invalidated || region_.isFullScreen()) {
       covers_.push_back({i, opaque});
       continue;
     }
@@ -307,6 +346,15 @@ void CRefreshScreen::prepareLayers(CGraphicsObject* destination, const std::vect
       if (!part.isEmpty()) covers_.push_back({i, part});
     }
   }
+}
+
+void CRefreshScreen::redoLayersAfterReorder(CGraphicsObject* destination) {
+  covers_.clear();
+  layers_.clear();
+  for (size_t i = 0; i < queue_.size(); ++i)
+    if (queue_.at(i).object->isVisible()) layers_.push_back({i, queue_.at(i).object->isInvalidated()});
+  destination->setDrawWindow(nullptr);
+  Invalidate();
 }
 
 bool CRefreshScreen::prepareWindow(const CGraphicsObject& destination) {
@@ -322,11 +370,10 @@ bool CRefreshScreen::prepareWindow(const CGraphicsObject& destination) {
     windowBottom_ = 0;
   }
   const CXRect screen(CXPoint(0, 0), Size());
-  for (size_t i = 0; i < queue_.size(); ++i) {
+  for (size_t i : changed_) {
     CValidationElement& element = queue_.at(i);
     CGraphicsObject* object = element.object;
     const bool visible = object->isVisible();
-    if (!(visible ? invalidated_[i] != 0 : object->hasPendingInvalidation())) continue;
     // What it showed must be recomposed as well as what it shows now.
     CValidationElement::Footprint& f = element.footprint;
     if (usable && !f.known) usable = false;

@@ -55,15 +55,22 @@ class CValidationQuene {
   // Index of the object, -1 when absent.
   int find(const CGraphicsObject* object) const;
   bool remove(const CGraphicsObject* object);
-  void removeAll() { items_.clear(); }
+  void removeAll() {
+    items_.clear();
+    ++generation_;
+  }
   void clearMarks();
   size_t size() const { return items_.size(); }
   bool empty() const { return items_.empty(); }
   CValidationElement& at(size_t i) { return items_[i]; }
   const CValidationElement& at(size_t i) const { return items_[i]; }
+  // Changes with every insertion and removal: places in the order taken before stay valid while it
+  // stays the same.
+  uint64_t generation() const { return generation_; }
 
  private:
   std::vector<CValidationElement> items_;
+  uint64_t generation_ = 0;
 };
 
 class CRefreshScreen : public CGraphicsObject, public CDrawableCanvas {
@@ -121,10 +128,9 @@ class CRefreshScreen : public CGraphicsObject, public CDrawableCanvas {
   void invalidateArea(const CXRect& area) override { Invalidate(&area); }
   void invalidateDrawable(const CXRect& box) override;
   const CRefreshRegion& region() const { return region_; }
-  void clearRegion() {
-    region_.clear();
-    areaInvalidated_ = false;
-  }
+  // What was invalidated while a frame was being composed (by observers of its start) is not in that
+  // frame: it stays for the next one.
+  void clearRegion();
 
   // --- composition ---
   using CGraphicsObject::Redraw;
@@ -185,12 +191,16 @@ class CRefreshScreen : public CGraphicsObject, public CDrawableCanvas {
   bool compose(CGraphicsObject* destination);
   // The dirty rectangles cut to the screen (the whole screen in full-screen mode).
   std::vector<CXRect> dirtyAreas(const CXRect& screen) const;
-  // Reads (and clears) the invalidated flags of the visible drawables, and finds the covers.
+  // Reads (and clears) the invalidated flags of the visible drawables, finds the drawables the frame
+  // draws and those that changed, and the covers.
   void prepareLayers(CGraphicsObject* destination, const std::vector<CXRect>& areas);
   // Records where each changed drawable is drawn now and, when only drawables changed, gathers per
   // screen row the columns they were and will be drawn in: the window outside which no pixel can
   // differ from the last frame. False when the frame must recompose its areas whole.
   bool prepareWindow(const CGraphicsObject& destination);
+  void noteAreaInvalidated();
+  // After observers of the frame's start changed the order: the layers anew, no covers, no window.
+  void redoLayersAfterReorder(CGraphicsObject* destination);
   // Adds the columns of each row the footprint covers to the window.
   void widenWindow(const CValidationElement::Footprint& footprint);
   // What is left of the area once the covers of drawables from index `above` up are taken out:
@@ -212,12 +222,22 @@ class CRefreshScreen : public CGraphicsObject, public CDrawableCanvas {
   int frames_ = 0;
   std::vector<CCanvasObserver*> observers_;
   std::vector<CXRect> pendingAfterLoad_;  // read by serializeState, put back by composeRestored
-  // The frame being composed: the drawables' invalidated flags and the covers, in drawing order.
-  std::vector<char> invalidated_;
+  // The frame being composed, in drawing order: the visible drawables it draws (with their
+  // invalidated flags), the drawables that changed since the last frame, and the covers.
+  struct Layer {
+    size_t index;
+    bool invalidated;  // drawn on the whole screen
+  };
+  std::vector<Layer> layers_;
+  std::vector<size_t> changed_;
   std::vector<Cover> covers_;
   std::vector<CXRect> pieces_, spare_;  // kept between frames: no allocation per draw
   // Set when an area was invalidated other than by a drawable changing itself (see prepareWindow).
   bool areaInvalidated_ = false;
+  // While a frame is composed, invalidations also go here, to survive the clearing after it.
+  bool composing_ = false;
+  CRefreshRegion late_;
+  bool lateAreaInvalidated_ = false;
   std::vector<RowSpan> window_;  // per screen row, while a frame is composed
   int32_t windowTop_ = 0, windowBottom_ = 0;  // the rows of window_ that are not empty
 };

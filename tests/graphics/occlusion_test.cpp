@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "graphics/animation.h"
@@ -226,6 +227,23 @@ std::unique_ptr<Counted> blob(int size, int x, int y, uint16_t seed) {
   return o;
 }
 
+// How many pixels of the target differ from the registered, visible drawables drawn in order over
+// the background colour.
+int differsFromFullPicture(const CGraphicsObject& target, CRefreshScreen& refresh,
+                           const std::vector<std::unique_ptr<Counted>>& drawables, const CColor& background) {
+  CGraphicsObject expected(kW, kH, 16);
+  expected.Fill(&background);
+  std::vector<Counted*> order;
+  for (auto& d : drawables)
+    if (d && refresh.contains(d.get()) && d->isVisible()) order.push_back(d.get());
+  std::sort(order.begin(), order.end(), [&](Counted* a, Counted* b) { return refresh.getIndex(a) < refresh.getIndex(b); });
+  for (Counted* o : order) o->CGraphicsObject::redraw(&expected);
+  int differing = 0;
+  for (int y = 0; y < kH; ++y)
+    for (int x = 0; x < kW; ++x) differing += target.GetPixel(x, y) != expected.GetPixel(x, y);
+  return differing;
+}
+
 TEST(OcclusionTest, PartialFramesAfterEveryKindOfChangeGiveTheFullPicture) {
   // Each step changes the scene as scripts do and composes a partial frame; the picture must be the
   // one drawing everything in order gives.
@@ -295,17 +313,70 @@ TEST(OcclusionTest, PartialFramesAfterEveryKindOfChangeGiveTheFullPicture) {
     change();
     refresh.Redraw(&target, nullptr, init);
     refresh.clearRegion();
-    CGraphicsObject expected(kW, kH, 16);
-    expected.Fill(&grey);
-    std::vector<Counted*> order;
-    for (auto& d : l)
-      if (refresh.contains(d.get()) && d->isVisible()) order.push_back(d.get());
-    std::sort(order.begin(), order.end(), [&](Counted* a, Counted* b) { return refresh.getIndex(a) < refresh.getIndex(b); });
-    for (Counted* o : order) o->CGraphicsObject::redraw(&expected);
-    int differing = 0;
-    for (int y = 0; y < kH; ++y)
-      for (int x = 0; x < kW; ++x) differing += target.GetPixel(x, y) != expected.GetPixel(x, y);
-    ASSERT_EQ(differing, 0) << name;
+    ASSERT_EQ(differsFromFullPicture(target, refresh, l, grey), 0) << name;
+  }
+}
+
+TEST(OcclusionTest, ChangesMadeWhenAFrameStartsShowInTheNextFrame) {
+  // Observers of a frame's start run script code in the middle of the frame: what they change, even
+  // the order of the drawables, must neither break this frame nor be lost for the next.
+  using List = std::vector<std::unique_ptr<Counted>>;
+  struct Cases {
+    std::string name;
+    std::function<void(CRefreshScreen&, List&)> change;
+  };
+  const std::vector<Cases> cases = {
+      {"a move", [](CRefreshScreen&, List& l) {
+         l[1]->Invalidate();
+         l[1]->Move(9, 3);
+         l[1]->Invalidate();
+       }},
+      {"a drawable hidden", [](CRefreshScreen&, List& l) { l[2]->Visible(false); }},
+      {"a drawable put in below the others", [](CRefreshScreen& r, List& l) {
+         l.push_back(blob(18, 26, 8, 7));
+         r.put(l.back().get(), -1);
+       }},
+      {"a drawable taken out", [](CRefreshScreen& r, List& l) { r.remove(l[0].get()); }},
+      {"a drawable destroyed", [](CRefreshScreen&, List& l) { l[1].reset(); }},
+      {"the whole screen told", [](CRefreshScreen& r, List& l) {
+         l[3]->SetPosition(2, 2);  // no invalidation of its own
+         r.Invalidate();
+       }},
+  };
+  for (const Cases& c : cases) {
+    struct Observer : CCanvasObserver {
+      std::function<void()> atStart;
+      void onCanvasEvent(int event) override {
+        if (event == CCanvasObserver::kFrameStarted && atStart) std::exchange(atStart, nullptr)();
+      }
+    } observer;
+    CRefreshScreen refresh(CXSize(kW, kH), 16);
+    CGraphicsObject target(kW, kH, 16);
+    CColor grey(90, 100, 110);
+    refresh.SetBackground(&grey);
+    List l;
+    l.push_back(blob(20, 4, 6, 1));
+    l.push_back(blob(16, 14, 10, 2));
+    l.push_back(blob(24, 20, 14, 3));
+    l.push_back(sprite(12, 10, 40, 30, 2, 4));
+    for (size_t i = 0; i < l.size(); ++i) refresh.put(l[i].get(), static_cast<int>(i));
+    refresh.addNotifier(&observer);
+    refresh.enableNotifyFlag(true);
+    bool init = false;
+    auto frame = [&] {
+      refresh.Redraw(&target, nullptr, init);
+      refresh.clearRegion();
+    };
+    frame();
+    // A move in the frame itself, so that it runs partial, with covers and a window.
+    l[0]->Invalidate();
+    l[0]->Move(2, 1);
+    l[0]->Invalidate();
+    observer.atStart = [&] { c.change(refresh, l); };
+    frame();
+    frame();
+    EXPECT_EQ(differsFromFullPicture(target, refresh, l, grey), 0) << c.name;
+    refresh.removeNotifier(&observer);
   }
 }
 

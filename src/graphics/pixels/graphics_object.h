@@ -200,31 +200,33 @@ class CGraphicsObject : public CXObject, public CInvalidateObserver {
   }
   void dropKept();
 
-  CXString fileName_;
-  CDrawableCanvas* canvas_ = nullptr;
-  CGraphicsObject* destiny_ = nullptr;
-  CGraphicsObject* parent_ = nullptr;
-  tarnvik::PixelBytes owned_;      // pixel storage when the object owns its pixels
-  tarnvik::PixelBytes alpha_;
-  uint8_t* alphaView_ = nullptr;   // a borrowed alpha plane, beside borrowed pixels
-  tarnvik::PixelBytes kept_;       // own pixels before children were drawn in
+  // What every frame reads of every drawable comes first, to share the fewest cache lines.
   void* pixels_ = nullptr;
+  uint8_t* alphaView_ = nullptr;   // a borrowed alpha plane, beside borrowed pixels
+  CGraphicsObject* destiny_ = nullptr;
   int bpp_ = 16;
   int width_ = 0, height_ = 0, pitch_ = 0;
-  CXPoint position_, anchor_;
+  CXPoint position_;
   CXRect clip_;
+  int opacity_ = 255;
   bool autoClip_ = false;
   bool visible_ = true;
-  int opacity_ = 255;
   bool alphaAsMask_ = false;
-  int flags_ = 0;
-  bool flippedH_ = false, flippedV_ = false;
   bool invalidated_ = false;
   bool opaqueKnown_ = false;
-  uint32_t alphaGeneration_ = 0;
+  bool flippedH_ = false, flippedV_ = false;
   CXRect opaque_;
-  std::shared_ptr<const std::vector<RowSpan>> shown_;
   const RowSpan* drawWindow_ = nullptr;
+  tarnvik::PixelBytes alpha_;
+  CXPoint anchor_;
+  int flags_ = 0;
+  uint32_t alphaGeneration_ = 0;
+  CDrawableCanvas* canvas_ = nullptr;
+  CGraphicsObject* parent_ = nullptr;
+  std::shared_ptr<const std::vector<RowSpan>> shown_;
+  tarnvik::PixelBytes owned_;      // pixel storage when the object owns its pixels
+  tarnvik::PixelBytes kept_;       // own pixels before children were drawn in
+  CXString fileName_;
   std::vector<CInvalidateObserver*> observers_;
   std::vector<CDrawableWatcher*> watchers_;
   std::vector<CGraphicsObject*> children_;
