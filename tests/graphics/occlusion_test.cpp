@@ -227,6 +227,19 @@ std::unique_ptr<Counted> blob(int size, int x, int y, uint16_t seed) {
   return o;
 }
 
+// Three overlapping round sprites (the middle one translucent) and a square one apart, put on the
+// screen in that order.
+std::vector<std::unique_ptr<Counted>> overlappingDrawables(CRefreshScreen& refresh) {
+  std::vector<std::unique_ptr<Counted>> l;
+  l.push_back(blob(20, 4, 6, 1));
+  l.push_back(blob(16, 14, 10, 2));
+  l.back()->SetOpacity(150);
+  l.push_back(blob(24, 20, 14, 3));
+  l.push_back(sprite(12, 10, 40, 30, 2, 4));
+  for (size_t i = 0; i < l.size(); ++i) refresh.put(l[i].get(), static_cast<int>(i));
+  return l;
+}
+
 // How many pixels of the target differ from the registered, visible drawables drawn in order over
 // the background colour.
 int differsFromFullPicture(const CGraphicsObject& target, CRefreshScreen& refresh,
@@ -257,13 +270,7 @@ TEST(OcclusionTest, PartialFramesAfterEveryKindOfChangeGiveTheFullPicture) {
   CGraphicsObject target(kW, kH, 16);
   CColor grey(90, 100, 110);
   refresh.SetBackground(&grey);
-  List l;
-  l.push_back(blob(20, 4, 6, 1));
-  l.push_back(blob(16, 14, 10, 2));
-  l.back()->SetOpacity(150);
-  l.push_back(blob(24, 20, 14, 3));
-  l.push_back(sprite(12, 10, 40, 30, 2, 4));
-  for (size_t i = 0; i < l.size(); ++i) refresh.put(l[i].get(), static_cast<int>(i));
+  List l = overlappingDrawables(refresh);
   const std::vector<std::pair<std::string, std::function<void()>>> steps = {
       {"a move", [&] { nudge(*l[0], 5, 0); }},
       {"a move under two others", [&] { nudge(*l[1], 3, 4); }},
@@ -354,12 +361,7 @@ TEST(OcclusionTest, ChangesMadeWhenAFrameStartsShowInTheNextFrame) {
     CGraphicsObject target(kW, kH, 16);
     CColor grey(90, 100, 110);
     refresh.SetBackground(&grey);
-    List l;
-    l.push_back(blob(20, 4, 6, 1));
-    l.push_back(blob(16, 14, 10, 2));
-    l.push_back(blob(24, 20, 14, 3));
-    l.push_back(sprite(12, 10, 40, 30, 2, 4));
-    for (size_t i = 0; i < l.size(); ++i) refresh.put(l[i].get(), static_cast<int>(i));
+    List l = overlappingDrawables(refresh);
     refresh.addNotifier(&observer);
     refresh.enableNotifyFlag(true);
     bool init = false;
