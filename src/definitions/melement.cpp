@@ -33,7 +33,9 @@ bool CMProperty::equals(const CXObject* other) const {
 }
 
 void CMProperties::add(CMProperty* property) {
-  if (property) items_.emplace_back(property);
+  if (!property) return;
+  if (items_.empty()) items_.reserve(4);  // most elements hold a few keys: one allocation, not three
+  items_.emplace_back(property);
 }
 
 CMProperty* CMProperties::get(const CXString& name) const {
@@ -42,7 +44,10 @@ CMProperty* CMProperties::get(const CXString& name) const {
       item->markRead();
       return item.get();
     }
-  if (asked_.size() < 64 && std::find(asked_.begin(), asked_.end(), name.view()) == asked_.end()) asked_.emplace_back(name.str());
+  if (asked_.size() < 64 && std::find(asked_.begin(), asked_.end(), name.view()) == asked_.end()) {
+    if (asked_.empty()) asked_.reserve(8);  // a type asks for a few keys an element leaves out: one allocation
+    asked_.emplace_back(name.str());
+  }
   return nullptr;
 }
 

@@ -19,6 +19,7 @@ bool isSeparator(char c) { return c == ':' || c == '=' || c == '\n'; }
 // Tokens at ':', '=' and line feed; runs of separators give no empty tokens.
 std::vector<CXString> tokenize(std::string_view line) {
   std::vector<CXString> tokens;
+  tokens.reserve(4);  // a statement is mostly NAME:KEY=VALUE
   size_t start = 0;
   for (size_t i = 0; i <= line.size(); ++i) {
     if (i < line.size() && !isSeparator(line[i])) continue;
@@ -153,20 +154,18 @@ CXString CMElementsLoader::getLine(CTextCoder* coder, int& consumed) {
   while (true) {
     CXString raw = coder->getLine();
     ++consumed;
-    std::string line;
-    line.reserve(raw.str().size());
+    // Every line from the coder ends in the line feed it added; joined lines meet without it.
+    std::string_view piece = raw.view();
+    if (!piece.empty() && piece.back() == '\n') piece.remove_suffix(1);
+    const bool first = result.empty();
+    result.reserve(result.size() + piece.size());
     bool slash = false;
-    for (char c : raw.str()) {
+    for (char c : piece) {
       if (c == '\t') continue;
       if (c == '/') slash = true;
-      line += c;
+      if (first && c == ' ' && result.empty()) continue;  // leading blanks of the statement
+      result += c;
     }
-    // Every line from the coder ends in the line feed it added; joined lines meet without it.
-    if (!line.empty() && line.back() == '\n') line.pop_back();
-    std::string_view piece = line;
-    if (result.empty())
-      while (!piece.empty() && piece.front() == ' ') piece.remove_prefix(1);
-    result += piece;
     while (!result.empty() && result.back() == ' ') result.pop_back();
     if (!slash || coder->_eof()) break;
   }

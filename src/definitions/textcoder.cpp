@@ -84,7 +84,11 @@ bool CTextCoder::_eof() {
 
 CXString CTextCoder::getLine() {
   if (getErrorCode() != 0) return CXString("\n");
-  if (!coded_) return reader_->getLine() + "\n";
+  if (!coded_) {
+    std::string line = std::move(reader_->getLine().str());
+    line += '\n';
+    return CXString(std::move(line));
+  }
   if (codedEnd_) return CXString("\n");
   bool justRead = false;
   if (decodedLines_ % cycle_ == 0) {

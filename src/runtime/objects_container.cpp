@@ -269,6 +269,9 @@ std::vector<CMElement*> CMC_ObjectsContainer::resolveObjects(CMElements* element
   for (CMElement* e : all) types.push_back(e->getPropertyValue(kTypeKey));
 
   std::vector<CMC_Object*> made(all.size(), nullptr);
+  // Most elements become an object: the tables grow once, not by doubling through a large scene.
+  names_.reserve(names_.size() + all.size());
+  objects_.reserve(objects_.size() + all.size());
   auto pass = [&](const TypeList& list) {
     for (size_t i = 0; i < all.size(); ++i) {
       if (consumed[i] || !inList(list, types[i])) continue;
@@ -320,8 +323,9 @@ std::vector<CMElement*> CMC_ObjectsContainer::resolveObjects(CMElements* element
     }
   }
   // (An object replaced by a later one of the same name is gone: only those still here are judged.)
+  const std::unordered_set<const CMC_Object*> present(objects_.begin(), objects_.end());
   for (size_t i = 0; i < all.size(); ++i)
-    if (made[i] && std::find(objects_.begin(), objects_.end(), made[i]) != objects_.end()) warnUnreadKeys(all[i], made[i]);
+    if (made[i] && present.count(made[i])) warnUnreadKeys(all[i], made[i]);
 
   std::vector<CMElement*> rest;
   for (size_t i = 0; i < all.size(); ++i)
