@@ -45,7 +45,7 @@ CMProperty* CMProperties::get(const CXString& name) const {
       return item.get();
     }
   if (asked_.size() < 64 && std::find(asked_.begin(), asked_.end(), name.view()) == asked_.end()) {
-    if (asked_.empty()) asked_.reserve(8);  // a type asks for a few keys an element leaves out: one allocation
+    if (asked_.empty()) asked_.reserve(4);  // a type asks for a few keys an element leaves out: one allocation
     asked_.emplace_back(name.str());
   }
   return nullptr;
