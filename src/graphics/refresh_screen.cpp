@@ -259,10 +259,10 @@ bool CRefreshScreen::compose(CGraphicsObject* destination) {
   if (!queue_.empty() && notify_) {
     // The observers run script code, which may add drawables to the order or take them out: then
     // the places found above are stale, and this frame draws every visible drawable in the dirty
-    // areas without covers or window, and the next one recomposes the whole screen.
+    // areas without covers, and the next one recomposes the whole screen.
     const uint64_t order = queue_.generation();
     notify(CCanvasObserver::kFrameStarted);
-    if (queue_.generation() != order) redoLayersAfterReorder(destination);
+    if (queue_.generation() != order) redoLayersAfterReorder();
   }
   for (const Layer& layer : layers_) {
     CValidationElement& element = queue_.at(layer.index);
@@ -348,12 +348,12 @@ void CRefreshScreen::prepareLayers(CGraphicsObject* destination, const std::vect
   }
 }
 
-void CRefreshScreen::redoLayersAfterReorder(CGraphicsObject* destination) {
+void CRefreshScreen::redoLayersAfterReorder() {
+  // The window stays: the background went only where it lets copies write.
   covers_.clear();
   layers_.clear();
   for (size_t i = 0; i < queue_.size(); ++i)
     if (queue_.at(i).object->isVisible()) layers_.push_back({i, queue_.at(i).object->isInvalidated()});
-  destination->setDrawWindow(nullptr);
   Invalidate();
 }
 

@@ -199,8 +199,8 @@ class CRefreshScreen : public CGraphicsObject, public CDrawableCanvas {
   // differ from the last frame. False when the frame must recompose its areas whole.
   bool prepareWindow(const CGraphicsObject& destination);
   void noteAreaInvalidated();
-  // After observers of the frame's start changed the order: the layers anew, no covers, no window.
-  void redoLayersAfterReorder(CGraphicsObject* destination);
+  // After observers of the frame's start changed the order: the layers anew, no covers.
+  void redoLayersAfterReorder();
   // Adds the columns of each row the footprint covers to the window.
   void widenWindow(const CValidationElement::Footprint& footprint);
   // What is left of the area once the covers of drawables from index `above` up are taken out:
