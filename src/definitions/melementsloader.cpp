@@ -66,7 +66,7 @@ void parseDef(const std::string& line, CMElements* list, const tarnvik::log::Ori
 
 // A statement from token `index` on; OBJECT, IMPORT, ADD and APPLY go on with the tokens left.
 void parseStatement(const std::vector<CXString>& tokens, size_t index, CMElements* list,
-                    const tarnvik::log::Origin& where) {
+                    const tarnvik::log::Origin& where, CMElement*& last) {
   const size_t count = tokens.size();
   while (index < count) {
     const CXString& first = tokens[index];
@@ -80,13 +80,17 @@ void parseStatement(const std::vector<CXString>& tokens, size_t index, CMElement
         element->setOrigin(where);
         if (first == "IMPORT") element->addProperty("TYPE", "SEQUENCE");
         list->add(element);
+        last = element;
       }
       index += 2;
       continue;
     }
     if (first == "DEF") return;  // DEF declares only as a whole line
-    CMElement* element = list->get(first);
+    // The lines of an object mostly follow one another: the element of the line before is asked
+    // first (it is the first of its name, which is what the list's lookup gives).
+    CMElement* element = last && last->getName() == first ? last : list->get(first);
     if (!element || index + 1 >= count) return;
+    last = element;
     const CXString& key = tokens[index + 1];
     if (key == "ADD" || key == "APPLY") {
       if (index + 2 >= count) return;
@@ -186,6 +190,7 @@ CMElements* CMElementsLoader::load(CTextCoder* coder, const std::string& name) {
   std::shared_ptr<const std::string> file;
   if (!name.empty()) file = std::make_shared<const std::string>(name);
   int consumed = 0;
+  CMElement* last = nullptr;
   while (!coder->_eof()) {
     tarnvik::log::Origin where{file, consumed + 1};
     CXString line = getLine(coder, consumed);
@@ -197,7 +202,7 @@ CMElements* CMElementsLoader::load(CTextCoder* coder, const std::string& name) {
     if (tokens[0] == "DEF")
       parseDef(line.str(), list.get(), where);
     else
-      parseStatement(tokens, 0, list.get(), where);
+      parseStatement(tokens, 0, list.get(), where, last);
   }
   return list.release();
 }

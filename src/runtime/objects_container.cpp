@@ -124,18 +124,19 @@ bool CMC_ObjectsContainer::owns(const CMC_Object* object) const {
 
 void CMC_ObjectsContainer::addObject(CMC_Object* object) {
   if (!object) return;
-  auto it = names_.find(object->getName().view());
-  if (it != names_.end()) {
+  // One lookup for the common case, a name not yet here (a large scene adds its objects so).
+  auto [it, added] = names_.try_emplace(object->getName().str(), object);
+  if (!added) {
     CMC_Object* old = it->second;
     if (old == object) return;
     if (isParentEntry(old)) {
-      names_.erase(it);
+      it->second = object;
     } else {
       removeObject(old);
       if (!isStructureType(old->getType())) delete old;
+      names_.insert_or_assign(object->getName().str(), object);
     }
   }
-  names_.emplace(object->getName().str(), object);
   objects_.push_back(object);
   ++namesVersion_;
 }
@@ -323,9 +324,12 @@ std::vector<CMElement*> CMC_ObjectsContainer::resolveObjects(CMElements* element
     }
   }
   // (An object replaced by a later one of the same name is gone: only those still here are judged.)
-  const std::unordered_set<const CMC_Object*> present(objects_.begin(), objects_.end());
-  for (size_t i = 0; i < all.size(); ++i)
-    if (made[i] && present.count(made[i])) warnUnreadKeys(all[i], made[i]);
+  if (tarnvik::log::mistakesWanted()) {
+    std::vector<const CMC_Object*> present(objects_.begin(), objects_.end());
+    std::sort(present.begin(), present.end());
+    for (size_t i = 0; i < all.size(); ++i)
+      if (made[i] && std::binary_search(present.begin(), present.end(), made[i])) warnUnreadKeys(all[i], made[i]);
+  }
 
   std::vector<CMElement*> rest;
   for (size_t i = 0; i < all.size(); ++i)
