@@ -189,8 +189,7 @@ void CRefreshScreen::noteAreaInvalidated() {
   if (composing_) lateAreaInvalidated_ = true;
 }
 
-void CRefreshScreen::Invalidate(const CXRect* area) {
-  noteAreaInvalidated();
+void CRefreshScreen::addDirty(const CXRect* area) {
   if (!area) {
     region_.add(nullptr);
     if (composing_) late_.add(nullptr);
@@ -202,12 +201,12 @@ void CRefreshScreen::Invalidate(const CXRect* area) {
   if (composing_) late_.add(&cut);
 }
 
-void CRefreshScreen::invalidateDrawable(const CXRect& box) {
-  CXRect cut = box.intersection(CXRect(CXPoint(0, 0), Size()));
-  if (cut.isEmpty()) return;
-  region_.add(&cut);
-  if (composing_) late_.add(&cut);
+void CRefreshScreen::Invalidate(const CXRect* area) {
+  noteAreaInvalidated();
+  addDirty(area);
 }
+
+void CRefreshScreen::invalidateDrawable(const CXRect& box) { addDirty(&box); }
 
 void CRefreshScreen::clearRegion() {
   region_.clear();

@@ -199,6 +199,8 @@ class CRefreshScreen : public CGraphicsObject, public CDrawableCanvas {
   // differ from the last frame. False when the frame must recompose its areas whole.
   bool prepareWindow(const CGraphicsObject& destination);
   void noteAreaInvalidated();
+  // Adds the area cut to the screen (null: the whole screen) to the dirty region.
+  void addDirty(const CXRect* area);
   // After observers of the frame's start changed the order: the layers anew, no covers.
   void redoLayersAfterReorder();
   // Adds the columns of each row the footprint covers to the window.
