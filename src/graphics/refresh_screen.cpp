@@ -186,19 +186,19 @@ void CRefreshScreen::Invalidate(CGraphicsObject* object) {
 
 void CRefreshScreen::noteAreaInvalidated() {
   areaInvalidated_ = true;
-  if (composing_) lateAreaInvalidated_ = true;
+  if (areasTaken_) lateAreaInvalidated_ = true;
 }
 
 void CRefreshScreen::addDirty(const CXRect* area) {
   if (!area) {
     region_.add(nullptr);
-    if (composing_) late_.add(nullptr);
+    if (areasTaken_) late_.add(nullptr);
     return;
   }
   CXRect cut = area->intersection(CXRect(CXPoint(0, 0), Size()));
   if (cut.isEmpty()) return;
   region_.add(&cut);
-  if (composing_) late_.add(&cut);
+  if (areasTaken_) late_.add(&cut);
 }
 
 void CRefreshScreen::Invalidate(const CXRect* area) {
@@ -215,6 +215,7 @@ void CRefreshScreen::clearRegion() {
   else
     for (const CXRect& r : late_.rects()) region_.add(&r);
   late_.clear();
+  areasTaken_ = false;
 }
 
 void CRefreshScreen::requestInitialUpdate(std::function<void()> update) {
@@ -241,6 +242,10 @@ bool CRefreshScreen::Redraw(CGraphicsObject* destination, CSurface*, bool& ranIn
 bool CRefreshScreen::compose(CGraphicsObject* destination) {
   if (composing_) return false;  // asked for by script code run from within the frame
   composing_ = true;
+  // From here until the region is cleared, what is invalidated is not in this frame.
+  late_.clear();
+  lateAreaInvalidated_ = false;
+  areasTaken_ = true;
   const bool dirty = !region_.isEmpty();
   ++frames_;
   const CXRect screen(CXPoint(0, 0), Size());

@@ -114,7 +114,7 @@ class CRefreshScreen : public CGraphicsObject, public CDrawableCanvas {
   size_t count() const { return queue_.size(); }
   void Empty() {
     queue_.removeAll();
-    areaInvalidated_ = true;
+    noteAreaInvalidated();
   }
   // Shows or hides every registered drawable.
   void setAllVisible(bool visible);
@@ -128,8 +128,8 @@ class CRefreshScreen : public CGraphicsObject, public CDrawableCanvas {
   void invalidateArea(const CXRect& area) override { Invalidate(&area); }
   void invalidateDrawable(const CXRect& box) override;
   const CRefreshRegion& region() const { return region_; }
-  // What was invalidated while a frame was being composed (by observers of its start) is not in that
-  // frame: it stays for the next one.
+  // What was invalidated after a frame took its dirty areas (by observers of its start or of its
+  // end) is not in that frame: it stays for the next one.
   void clearRegion();
 
   // --- composition ---
@@ -236,8 +236,10 @@ class CRefreshScreen : public CGraphicsObject, public CDrawableCanvas {
   std::vector<CXRect> pieces_, spare_;  // kept between frames: no allocation per draw
   // Set when an area was invalidated other than by a drawable changing itself (see prepareWindow).
   bool areaInvalidated_ = false;
-  // While a frame is composed, invalidations also go here, to survive the clearing after it.
   bool composing_ = false;
+  // From the moment a frame takes its dirty areas until the region is cleared after it, invalidations
+  // also go here, to survive that clearing.
+  bool areasTaken_ = false;
   CRefreshRegion late_;
   bool lateAreaInvalidated_ = false;
   std::vector<RowSpan> window_;  // per screen row, while a frame is composed

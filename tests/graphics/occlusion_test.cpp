@@ -324,13 +324,15 @@ TEST(OcclusionTest, PartialFramesAfterEveryKindOfChangeGiveTheFullPicture) {
   }
 }
 
-TEST(OcclusionTest, ChangesMadeWhenAFrameStartsShowInTheNextFrame) {
-  // Observers of a frame's start run script code in the middle of the frame: what they change, even
-  // the order of the drawables, must neither break this frame nor be lost for the next.
+TEST(OcclusionTest, ChangesMadeByObserversOfAFrameShowInTheNextFrame) {
+  // Observers of a frame's start run script code in the middle of the frame, those of its end after
+  // it but before the region is cleared: what they change, even the order of the drawables, must
+  // neither break this frame nor be lost for the next.
   using List = std::vector<std::unique_ptr<Counted>>;
   struct Cases {
     std::string name;
     std::function<void(CRefreshScreen&, List&)> change;
+    int event = CCanvasObserver::kFrameStarted;
   };
   const std::vector<Cases> cases = {
       {"a move", [](CRefreshScreen&, List& l) {
@@ -349,12 +351,20 @@ TEST(OcclusionTest, ChangesMadeWhenAFrameStartsShowInTheNextFrame) {
          l[3]->SetPosition(2, 2);  // no invalidation of its own
          r.Invalidate();
        }},
+      {"a move when the frame is composed",
+       [](CRefreshScreen&, List& l) {
+         l[2]->Invalidate();
+         l[2]->Move(-7, 5);
+         l[2]->Invalidate();
+       },
+       CCanvasObserver::kFrameComposed},
   };
   for (const Cases& c : cases) {
     struct Observer : CCanvasObserver {
-      std::function<void()> atStart;
-      void onCanvasEvent(int event) override {
-        if (event == CCanvasObserver::kFrameStarted && atStart) std::exchange(atStart, nullptr)();
+      int event = 0;
+      std::function<void()> change;
+      void onCanvasEvent(int e) override {
+        if (e == event && change) std::exchange(change, nullptr)();
       }
     } observer;
     CRefreshScreen refresh(CXSize(kW, kH), 16);
@@ -374,7 +384,8 @@ TEST(OcclusionTest, ChangesMadeWhenAFrameStartsShowInTheNextFrame) {
     l[0]->Invalidate();
     l[0]->Move(2, 1);
     l[0]->Invalidate();
-    observer.atStart = [&] { c.change(refresh, l); };
+    observer.event = c.event;
+    observer.change = [&] { c.change(refresh, l); };
     frame();
     frame();
     EXPECT_EQ(differsFromFullPicture(target, refresh, l, grey), 0) << c.name;
