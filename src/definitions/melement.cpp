@@ -44,11 +44,31 @@ CMProperty* CMProperties::get(const CXString& name) const {
       item->markRead();
       return item.get();
     }
-  if (asked_.size() < 64 && std::find(asked_.begin(), asked_.end(), name.view()) == asked_.end()) {
-    if (asked_.empty()) asked_.reserve(4);  // a type asks for a few keys an element leaves out: one allocation
-    asked_.emplace_back(name.str());
+  if (asked_.size() < 1024 && !name.isEmpty() && name.view().find('\n') == std::string_view::npos) {
+    std::string_view view = name.view();
+    bool known = false;
+    for (size_t at = 0; !known && at < asked_.size();) {
+      size_t end = asked_.find('\n', at);
+      known = std::string_view(asked_).substr(at, end - at) == view;
+      at = end + 1;
+    }
+    if (!known) {
+      if (asked_.empty()) asked_.reserve(48);  // mostly a few short keys: one allocation
+      asked_ += view;
+      asked_ += '\n';
+    }
   }
   return nullptr;
+}
+
+std::vector<std::string> CMProperties::askedFor() const {
+  std::vector<std::string> names;
+  for (size_t at = 0; at < asked_.size();) {
+    size_t end = asked_.find('\n', at);
+    names.emplace_back(std::string_view(asked_).substr(at, end - at));
+    at = end + 1;
+  }
+  return names;
 }
 
 CMProperty* CMProperties::getAt(int index) const {
@@ -62,10 +82,12 @@ void CMProperties::remove(const CXString& name) {
 
 CMElements::~CMElements() { removeAll(); }
 
+std::string_view CMElements::nameOf(const CMElement* element) { return element->getName().view(); }
+
 void CMElements::add(CMElement* element) {
   if (!element) return;
   items_.push_back(element);
-  first_.try_emplace(element->getName().view(), element);
+  first_.insert(element);
 }
 
 CMElement* CMElements::getAt(int index) const {
@@ -74,8 +96,7 @@ CMElement* CMElements::getAt(int index) const {
 }
 
 CMElement* CMElements::get(const CXString& name) const {
-  auto found = first_.find(name.view());
-  return found == first_.end() ? nullptr : found->second;
+  return first_.find(name.view());
 }
 
 void CMElements::forget(CMElement* element) {
@@ -83,12 +104,11 @@ void CMElements::forget(CMElement* element) {
 }
 
 void CMElements::reindex(const CMElement* element) {
-  auto found = first_.find(element->getName().view());
-  if (found == first_.end() || found->second != element) return;
-  first_.erase(found);
+  if (first_.find(element->getName().view()) != element) return;
+  first_.erase(element->getName().view());
   for (CMElement* item : items_)
     if (item->getName() == element->getName()) {
-      first_.emplace(item->getName().view(), item);
+      first_.insert(item);
       return;
     }
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "foundation/log.h"
+#include "foundation/name_index.h"
 #include "foundation/xobject.h"
 #include "foundation/xstring.h"
 
@@ -70,7 +71,7 @@ class CMProperties {
   // The earliest property of that name, marked as read; a name not found is kept in askedFor.
   CMProperty* get(const CXString& name) const;
   // The names looked up that no property had (the keys a type knows but the author left out).
-  const std::vector<std::string>& askedFor() const { return asked_; }
+  std::vector<std::string> askedFor() const;
   bool contains(const CXString& name) const { return get(name) != nullptr; }
   int size() const { return static_cast<int>(items_.size()); }
   int getCount() const { return size(); }
@@ -81,7 +82,9 @@ class CMProperties {
 
  private:
   std::vector<std::unique_ptr<CMProperty>> items_;
-  mutable std::vector<std::string> asked_;
+  // Those names, each ended by a line feed: one small string, as every object of a large scene
+  // asks for a few keys its definition leaves out.
+  mutable std::string asked_;
 };
 
 class CMElement;
@@ -118,9 +121,10 @@ class CMElements {
 
   bool owning_;
   std::vector<CMElement*> items_;
+  static std::string_view nameOf(const CMElement* element);
   // The first member of each name, so that lookups cost the same in a file of 100 or 100,000
-  // elements. Keys view the members' names, which never change while they are listed.
-  std::unordered_map<std::string_view, CMElement*> first_;
+  // elements. Keys are the members' names, which never change while they are listed.
+  CNameIndex<CMElement, &CMElements::nameOf> first_;
 };
 
 // One declared thing: a name, its properties in declaration order and non-owned children.

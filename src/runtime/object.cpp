@@ -163,16 +163,13 @@ void CMC_Object::clone(CMC_Object* copy) {
   copy->setName(getCloneName());
   copy->events_ = eventList();
   copy->handlerFlags_ = handlerFlags_;
-  copy->handlers_.reset();
-  if (handlers_) {
-    for (const auto& [key, list] : *handlers_) {
-      if (key == mc::EV_ONINIT) continue;
-      CXString k(key);
-      if (!copy->verifyBehaviour(k)) continue;
-      if (list.empty()) continue;
-      if (!copy->handlers_) copy->handlers_ = std::make_unique<CMC_NameMap<CMC_HandlerList>>();
-      (*copy->handlers_)[key] = list;
-    }
+  copy->handlers_.clear();
+  for (const auto& [key, list] : handlers_) {
+    if (key == mc::EV_ONINIT) continue;
+    CXString k(key);
+    if (!copy->verifyBehaviour(k)) continue;
+    if (list.empty()) continue;
+    copy->handlersFor(key) = list;
   }
   if (!scene_) {
     TLOG_WARN("clone " << copy->getName().c_str() << " of " << name_.c_str() << " has no scene; dropped");
@@ -216,7 +213,7 @@ void CMC_Object::resetObjectState() {
   isClone_ = false;
   temporary_ = false;
   overrideSignals_ = true;
-  if (handlers_) handlers_.reset();
+  CMC_HandlerTable().swap(handlers_);
   inlineBehaviours_.clear();
   std::fill(handlerFlags_.begin(), handlerFlags_.end(), 0);
   scene_ = nullptr;
@@ -255,8 +252,8 @@ void CMC_Object::initializeBehaviours(CMC_ObjectsContainer* scope, CMElement* el
   if (!list) return;
 
   if (!element) {
-    if (!handlers_ || !scope) return;
-    for (auto& [key, entries] : *handlers_) {
+    if (!scope) return;
+    for (auto& [key, entries] : handlers_) {
       int index = getSignalIndex(CXString(key));
       for (auto& entry : entries) {
         CMC_Object* found = scope->getObject(entry.behaviourName);
@@ -357,17 +354,25 @@ void CMC_Object::warnUnknownEvent(const CMC_EventList& list, const CMProperty& p
                                                                  << tarnvik::didYouMean(event, names));
 }
 
+namespace {
+bool keyBefore(const std::pair<std::string, CMC_HandlerList>& entry, std::string_view key) { return entry.first < key; }
+}  // namespace
+
 CMC_HandlerList* CMC_Object::findHandlers(std::string_view key) const {
-  if (!handlers_) return nullptr;
-  auto it = handlers_->find(key);
-  return it == handlers_->end() ? nullptr : &it->second;
+  auto it = std::lower_bound(handlers_.begin(), handlers_.end(), key, keyBefore);
+  return it == handlers_.end() || it->first != key ? nullptr : &it->second;
+}
+
+CMC_HandlerList& CMC_Object::handlersFor(std::string_view key) {
+  auto it = std::lower_bound(handlers_.begin(), handlers_.end(), key, keyBefore);
+  if (it == handlers_.end() || it->first != key) it = handlers_.emplace(it, std::string(key), CMC_HandlerList());
+  return it->second;
 }
 
 void CMC_Object::addBehaviour(const CXString& key, CMC_Behaviour* behaviour, CXArray* params,
                               CMC_ObjectsContainer* scope) {
   auto owned = ownParams(params);
   if (!verifyBehaviour(key)) return;
-  if (!handlers_) handlers_ = std::make_unique<CMC_NameMap<CMC_HandlerList>>();
   if (overrideSignals_) removeBehaviourForce(key);
   setHandlerFlag(getSignalIndex(key));
   CMC_HandlerEntry entry;
@@ -375,7 +380,7 @@ void CMC_Object::addBehaviour(const CXString& key, CMC_Behaviour* behaviour, CXA
   entry.params = std::move(owned);
   entry.scope = scope;
   if (behaviour) entry.behaviourName = behaviour->getName();
-  (*handlers_)[key.str()].push_back(std::move(entry));
+  handlersFor(key.view()).push_back(std::move(entry));
 }
 
 void CMC_Object::removeBehaviour(const CXString& key, CMC_ObjectsContainer* scope) {
@@ -390,7 +395,7 @@ void CMC_Object::removeBehaviourForce(const CXString& key) {
 }
 
 void CMC_Object::removeAllBehaviours() {
-  handlers_.reset();
+  CMC_HandlerTable().swap(handlers_);
   inlineBehaviours_.clear();
   events_ = nullptr;
   std::fill(handlerFlags_.begin(), handlerFlags_.end(), 0);
@@ -413,8 +418,7 @@ std::vector<CMC_Behaviour*> CMC_Object::getTmpBehList() const {
 
 std::vector<CXString> CMC_Object::getBehaviourKeys() const {
   std::vector<CXString> keys;
-  if (!handlers_) return keys;
-  for (const auto& [key, list] : *handlers_)
+  for (const auto& [key, list] : handlers_)
     if (!list.empty()) keys.emplace_back(key);
   return keys;
 }
@@ -470,11 +474,10 @@ bool CMC_Object::fireEvent(int eventIndex, const char* event, const CXString& pa
 
 void CMC_Object::onSceneDone(CMC_ObjectsContainer* scope) {
   std::erase_if(inlineBehaviours_, [scope](const auto& p) { return p.second == scope; });
-  if (!handlers_) return;
-  for (auto it = handlers_->begin(); it != handlers_->end();) {
+  for (auto it = handlers_.begin(); it != handlers_.end();) {
     std::erase_if(it->second, [scope](const CMC_HandlerEntry& e) { return e.scope == scope; });
     if (it->second.empty())
-      it = handlers_->erase(it);
+      it = handlers_.erase(it);
     else
       ++it;
   }
@@ -483,11 +486,10 @@ void CMC_Object::onSceneDone(CMC_ObjectsContainer* scope) {
 void CMC_Object::removeBehavioursOf(const std::unordered_set<const CMC_Object*>& gone) {
   if (gone.empty()) return;
   std::erase_if(inlineBehaviours_, [&](const auto& p) { return gone.contains(p.first); });
-  if (!handlers_) return;
-  for (auto it = handlers_->begin(); it != handlers_->end();) {
+  for (auto it = handlers_.begin(); it != handlers_.end();) {
     std::erase_if(it->second, [&](const CMC_HandlerEntry& e) { return gone.contains(e.behaviour); });
     if (it->second.empty())
-      it = handlers_->erase(it);
+      it = handlers_.erase(it);
     else
       ++it;
   }

@@ -149,7 +149,7 @@ bool CMC_ObjectsContainer::removeObject(CMC_Object* object) {
   if (pos == objects_.rend()) return false;
   objects_.erase(std::next(pos).base());
   ++namesVersion_;
-  for (Walk* walk = walk_; walk; walk = walk->outer_) walk->present_.erase(object);
+  for (Walk* walk = walk_; walk; walk = walk->outer_) walk->left_.insert(object);
   auto it = names_.find(object->getName().view());
   if (it != names_.end() && it->second == object) {
     names_.erase(it);
@@ -265,9 +265,14 @@ std::vector<CMElement*> CMC_ObjectsContainer::resolveObjects(CMElements* element
     for (CMElement* e : *elements)
       if (e) all.push_back(e);
   std::vector<char> consumed(all.size(), 0);
-  std::vector<CXString> types;
-  types.reserve(all.size());
-  for (CMElement* e : all) types.push_back(e->getPropertyValue(kTypeKey));
+  // The TYPE of each element, read in place (the elements outlive the call).
+  static const CXString kNoType;
+  std::vector<const CXString*> typeOf;
+  typeOf.reserve(all.size());
+  for (CMElement* e : all) {
+    const CMProperty* type = e->getProperty(kTypeKey);
+    typeOf.push_back(type ? &type->getValue() : &kNoType);
+  }
 
   std::vector<CMC_Object*> made(all.size(), nullptr);
   // Most elements become an object: the tables grow once, not by doubling through a large scene.
@@ -275,8 +280,8 @@ std::vector<CMElement*> CMC_ObjectsContainer::resolveObjects(CMElements* element
   objects_.reserve(objects_.size() + all.size());
   auto pass = [&](const TypeList& list) {
     for (size_t i = 0; i < all.size(); ++i) {
-      if (consumed[i] || !inList(list, types[i])) continue;
-      if (CMC_Object* object = create(types[i], all[i])) {
+      if (consumed[i] || !inList(list, *typeOf[i])) continue;
+      if (CMC_Object* object = create(*typeOf[i], all[i])) {
         consumed[i] = 1;
         made[i] = object;
         addObject(object);
@@ -294,7 +299,7 @@ std::vector<CMElement*> CMC_ObjectsContainer::resolveObjects(CMElements* element
 
   for (size_t i = 0; i < all.size(); ++i) {
     if (consumed[i]) continue;
-    const CXString& type = types[i];
+    const CXString& type = *typeOf[i];
     CMElement* element = all[i];
     if (inList(kPass7, type)) {
       const char* single = nullptr;
@@ -350,7 +355,6 @@ CMC_Object* CMC_ObjectsContainer::resolveEx(CMElement* /*element*/) { return nul
 CMC_ObjectsContainer::Walk::Walk(CMC_ObjectsContainer& container)
     : container_(container),
       snapshot_(container.objects_),
-      present_(snapshot_.begin(), snapshot_.end()),
       outer_(container.walk_) {
   container.walk_ = this;
 }
@@ -379,10 +383,11 @@ void CMC_ObjectsContainer::unload() {
   doomed.swap(objects_);
   names_.clear();
   enterParents();  // counts as a change of names
+  // The container's own handlers must not point at the behaviours deleted now (only behaviours
+  // are handlers, so the other objects need no entry).
   std::unordered_set<const CMC_Object*> gone;
   for (CMC_Object* o : doomed)
-    if (owns(o)) gone.insert(o);
-  // The container's own handlers must not point at the behaviours deleted now.
+    if (o->getType() == mc::TYPE_BEHAVIOUR && owns(o)) gone.insert(o);
   removeBehavioursOf(gone);
   for (CMC_Object* o : doomed)
     if (owns(o)) delete o;

@@ -100,13 +100,16 @@ class CMC_ObjectsContainer : public CMC_Object {
     Walk(const Walk&) = delete;
     Walk& operator=(const Walk&) = delete;
     const std::vector<CMC_Object*>& snapshot() const { return snapshot_; }
-    bool present(CMC_Object* object) const { return present_.contains(object); }
+    // For members of the snapshot: whether the object is still in the container.
+    bool present(CMC_Object* object) const { return left_.empty() || !left_.contains(object); }
 
    private:
     friend class CMC_ObjectsContainer;
     CMC_ObjectsContainer& container_;
     std::vector<CMC_Object*> snapshot_;
-    std::unordered_set<CMC_Object*> present_;
+    // What was taken out during the walk: mostly nothing, so a walk over a large scene builds no
+    // table of all its objects.
+    std::unordered_set<CMC_Object*> left_;
     Walk* outer_;
   };
 

@@ -107,6 +107,26 @@ TEST(Elements, RemovingTheFirstOfANameLetsLookupsFindTheNextOne) {
   EXPECT_FALSE(list.contains("B"));
 }
 
+TEST(Elements, LookupsOfALargeListAgreeWithTheListAsMembersAreRemoved) {
+  // Thousands of names (with repeats) crowd the index, so removals close gaps inside runs of
+  // neighbouring entries; every name must still lead to its first member in list order.
+  CMElements list(true);
+  for (int i = 0; i < 3000; ++i) list.add(new CMElement(CXString("E") + CXString::toString(i % 2200)));
+  auto firstInList = [&](const CXString& name) -> CMElement* {
+    for (CMElement* e : list)
+      if (e->getName() == name) return e;
+    return nullptr;
+  };
+  for (int round = 0; round < 3; ++round) {
+    for (int i = round; i < list.size(); i += 3 + round) list.remove(list.getAt(i));
+    for (int n = 0; n < 2200; ++n) {
+      CXString name = CXString("E") + CXString::toString(n);
+      ASSERT_EQ(list.get(name), firstInList(name)) << name.view() << " after round " << round;
+    }
+  }
+  EXPECT_EQ(list.get("E2200"), nullptr);
+}
+
 TEST(Elements, RemovingAnElementDropsItFromChildLists) {
   std::unique_ptr<CMElements> list(deftest::parse("OBJECT=P\nOBJECT=C\nP:APPLY=C\nC:APPLY=C\nP:APPLY=C\n"));
   CMElement* p = list->get("P");

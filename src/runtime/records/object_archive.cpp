@@ -13,21 +13,18 @@ bool CMC_Object::serializeHandlers(CXArchive* archive, CMC_ObjectsContainer* sco
   if (!archive) return false;
   if (archive->isStoring()) {
     int32_t count = 0;
-    if (handlers_)
-      for (const auto& [key, list] : *handlers_) count += static_cast<int32_t>(list.size());
+    for (const auto& [key, list] : handlers_) count += static_cast<int32_t>(list.size());
     *archive << count;
-    if (handlers_) {
-      for (const auto& [key, list] : *handlers_) {
-        for (const CMC_HandlerEntry& entry : list) {
-          *archive << CXString(key);
-          *archive << (entry.live() ? entry.behaviour->getName() : entry.behaviourName);
-          CXArray* params = entry.getParams();
-          int32_t n = params ? params->size() : 0;
-          *archive << n;
-          for (int32_t i = 0; i < n; ++i) {
-            CXString* p = params->stringAt(i);
-            *archive << (p ? *p : CXString());
-          }
+    for (const auto& [key, list] : handlers_) {
+      for (const CMC_HandlerEntry& entry : list) {
+        *archive << CXString(key);
+        *archive << (entry.live() ? entry.behaviour->getName() : entry.behaviourName);
+        CXArray* params = entry.getParams();
+        int32_t n = params ? params->size() : 0;
+        *archive << n;
+        for (int32_t i = 0; i < n; ++i) {
+          CXString* p = params->stringAt(i);
+          *archive << (p ? *p : CXString());
         }
       }
     }
@@ -61,7 +58,6 @@ bool CMC_Object::serializeHandlers(CXArchive* archive, CMC_ObjectsContainer* sco
       CXString::releaseToVector(params);
       continue;
     }
-    if (!handlers_) handlers_ = std::make_unique<CMC_NameMap<CMC_HandlerList>>();
     eventList();
     setHandlerFlag(getSignalIndex(key));
     CMC_HandlerEntry entry;
@@ -69,7 +65,7 @@ bool CMC_Object::serializeHandlers(CXArchive* archive, CMC_ObjectsContainer* sco
     entry.params = params ? std::shared_ptr<CXArray>(params, [](CXArray* a) { CXString::releaseToVector(a); }) : nullptr;
     entry.scope = scope;
     entry.behaviourName = behaviourName;
-    (*handlers_)[key.str()].push_back(std::move(entry));
+    handlersFor(key.view()).push_back(std::move(entry));
   }
   if (!archive->isOk()) TLOG_DEBUG("object " << name_.c_str() << ": saved handlers cut short");
   return archive->isOk();
