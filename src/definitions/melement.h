@@ -9,6 +9,7 @@
 
 #include "foundation/log.h"
 #include "foundation/name_index.h"
+#include "foundation/small_pool.h"
 #include "foundation/xobject.h"
 #include "foundation/xstring.h"
 
@@ -18,7 +19,7 @@ struct CXSize;
 struct CXRect;
 
 // One named string value with typed readings computed on demand.
-class CMProperty : public CXObject {
+class CMProperty : public CXObject, public tarnvik::Pooled {
  public:
   explicit CMProperty(const CXString& name, const CXString& value = CXString());
 
@@ -81,10 +82,10 @@ class CMProperties {
   void removeAll() { items_.clear(); }
 
  private:
-  std::vector<std::unique_ptr<CMProperty>> items_;
+  std::vector<std::unique_ptr<CMProperty>, tarnvik::PoolAllocator<std::unique_ptr<CMProperty>>> items_;
   // Those names, each ended by a line feed: one small string, as every object of a large scene
   // asks for a few keys its definition leaves out.
-  mutable std::string asked_;
+  mutable std::basic_string<char, std::char_traits<char>, tarnvik::PoolAllocator<char>> asked_;
 };
 
 class CMElement;
@@ -128,7 +129,7 @@ class CMElements {
 };
 
 // One declared thing: a name, its properties in declaration order and non-owned children.
-class CMElement : public CXObject {
+class CMElement : public CXObject, public tarnvik::Pooled {
  public:
   explicit CMElement(const CXString& name);
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "foundation/log.h"
+#include "foundation/small_pool.h"
 #include "foundation/xobject.h"
 #include "foundation/xstring.h"
 #include "runtime/type_ids.h"
@@ -53,7 +54,7 @@ struct CMC_HandlerEntry {
 
   CXArray* getParams() const { return params.get(); }
 };
-using CMC_HandlerList = std::vector<CMC_HandlerEntry>;
+using CMC_HandlerList = std::vector<CMC_HandlerEntry, tarnvik::PoolAllocator<CMC_HandlerEntry>>;
 
 // Hash of name keys that also accepts std::string_view and const char* without building a string.
 struct CMC_NameHash {
@@ -65,14 +66,16 @@ struct CMC_NameEq {
   bool operator()(std::string_view a, std::string_view b) const noexcept { return a == b; }
 };
 template <typename V>
-using CMC_NameMap = std::unordered_map<std::string, V, CMC_NameHash, CMC_NameEq>;
+using CMC_NameMap =
+    std::unordered_map<std::string, V, CMC_NameHash, CMC_NameEq, tarnvik::PoolAllocator<std::pair<const std::string, V>>>;
 
 // An object's handlers by event key ("ONCHANGED", "ONCHANGED^5"), sorted by key. An object has a few
 // keys: a sorted list is searched as fast as a hash table and costs one allocation, not four, which
 // counts in a scene of many objects.
-using CMC_HandlerTable = std::vector<std::pair<std::string, CMC_HandlerList>>;
+using CMC_HandlerTable =
+    std::vector<std::pair<std::string, CMC_HandlerList>, tarnvik::PoolAllocator<std::pair<std::string, CMC_HandlerList>>>;
 
-class CMC_Object : public CXObject {
+class CMC_Object : public CXObject, public tarnvik::Pooled {
  public:
   // An object made by code, without a definition element.
   CMC_Object(CXString name, int type);

@@ -1,6 +1,14 @@
-// CXArray and CXVector: growth rules, editing operations and string helpers.
+// CXArray and CXVector: growth rules, editing operations and string helpers; the small-object pool.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "foundation/small_pool.h"
 #include "foundation/xarray.h"
 #include "foundation/xstring.h"
 
@@ -119,4 +127,77 @@ TEST(CXVectorObjects, StringsAndCopies) {
   int n = 0;
   for (CXObject* o : v) n += o != nullptr;
   EXPECT_EQ(n, 3);
+}
+
+namespace {
+
+// Live blocks of the given sizes, each filled with its own byte: none may overlap another.
+struct Blocks {
+  std::vector<std::pair<unsigned char*, size_t>> live;
+  void take(size_t size) {
+    auto* p = static_cast<unsigned char*>(tarnvik::pool::allocate(size));
+    std::memset(p, static_cast<int>(live.size() % 251), size);
+    live.emplace_back(p, size);
+  }
+  bool intact() const {
+    for (size_t i = 0; i < live.size(); ++i)
+      for (size_t b = 0; b < live[i].second; ++b)
+        if (live[i].first[b] != static_cast<unsigned char>(i % 251)) return false;
+    return true;
+  }
+  void giveBack() {
+    for (auto [p, size] : live) tarnvik::pool::release(p, size);
+    live.clear();
+  }
+};
+
+}  // namespace
+
+TEST(SmallPool, BlocksOfEverySizeAreAlignedAndDistinct) {
+  Blocks blocks;
+  for (size_t size : {1, 8, 15, 16, 17, 100, 208, 224, 1000, 1023, 1024, 1025, 4096, 70000})
+    for (int copy = 0; copy < 50; ++copy) blocks.take(size);
+  for (auto [p, size] : blocks.live) EXPECT_EQ(reinterpret_cast<uintptr_t>(p) % 16, 0u) << size;
+  EXPECT_TRUE(blocks.intact());
+  blocks.giveBack();
+}
+
+TEST(SmallPool, WhatIsReleasedServesTheNextRequestOfItsSize) {
+  if (!tarnvik::pool::active()) GTEST_SKIP() << "the pool steps aside in this build";
+  const auto before = tarnvik::pool::usage();
+  void* first = tarnvik::pool::allocate(200);
+  void* other = tarnvik::pool::allocate(40);
+  EXPECT_EQ(tarnvik::pool::usage().inUse, before.inUse + 208 + 48);
+  tarnvik::pool::release(first, 200);
+  void* again = tarnvik::pool::allocate(193);  // the same size class (193 to 208 bytes)
+  EXPECT_EQ(again, first);
+  void* fresh = tarnvik::pool::allocate(200);
+  EXPECT_NE(fresh, first);
+  tarnvik::pool::release(other, 40);
+  void* small = tarnvik::pool::allocate(33);
+  EXPECT_EQ(small, other);
+  // 2 MB of one size fill what is left of the current block and at most one new one.
+  std::vector<void*> many;
+  for (int i = 0; i < 2048; ++i) many.push_back(tarnvik::pool::allocate(1024));
+  EXPECT_LE(tarnvik::pool::usage().reserved, before.reserved + 2 * (size_t{2} << 20));
+  for (void* p : many) tarnvik::pool::release(p, 1024);
+  for (auto [p, size] : {std::pair{again, 193}, {fresh, 200}, {small, 33}}) tarnvik::pool::release(p, size);
+  EXPECT_EQ(tarnvik::pool::usage().inUse, before.inUse);
+}
+
+TEST(SmallPool, ThreadsTakingAndGivingBackAtOnceNeverShareABlock) {
+  auto work = [](int seed, bool* ok) {
+    Blocks blocks;
+    for (int round = 0; round < 20; ++round) {
+      for (int i = 0; i < 200; ++i) blocks.take(static_cast<size_t>(16 + (i * 37 + seed) % 900));
+      *ok = *ok && blocks.intact();
+      blocks.giveBack();
+    }
+  };
+  bool ok1 = true, ok2 = true;
+  std::thread a(work, 1, &ok1), b(work, 2, &ok2);
+  a.join();
+  b.join();
+  EXPECT_TRUE(ok1);
+  EXPECT_TRUE(ok2);
 }
