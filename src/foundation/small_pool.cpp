@@ -42,6 +42,7 @@ struct State {
   char* end = nullptr;
   std::size_t reserved = 0;
   std::size_t inUse = 0;
+  std::size_t served = 0;
 };
 
 constinit State g_state;
@@ -95,6 +96,7 @@ void* allocate(std::size_t size) {
   const std::size_t bytes = (c + 1) * kGrain;
   Hold hold;
   g_state.inUse += bytes;
+  ++g_state.served;
   if (FreeSlot* slot = g_state.free[c]) {
     g_state.free[c] = slot->next;
     return slot;
@@ -128,7 +130,7 @@ void release(void* memory, std::size_t size) noexcept {
 
 Usage usage() {
   Hold hold;
-  return Usage{g_state.reserved, g_state.inUse};
+  return Usage{g_state.reserved, g_state.inUse, g_state.served};
 }
 
 }  // namespace tarnvik::pool

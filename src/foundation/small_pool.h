@@ -19,10 +19,12 @@ void* allocate(std::size_t size);
 // `size` must be the size given to allocate.
 void release(void* memory, std::size_t size) noexcept;
 
-// Bytes held in blocks and bytes handed out now (for tests and the benchmarks).
+// Bytes held in blocks, bytes handed out now, and the requests served from the pool so far (those
+// passed to the global allocator are not counted), for tests and benchmarks that count allocations.
 struct Usage {
   std::size_t reserved = 0;
   std::size_t inUse = 0;
+  std::size_t served = 0;
 };
 Usage usage();
 // Whether requests are served from the pool in this build.
