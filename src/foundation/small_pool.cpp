@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstdint>
 #include <new>
+#include <thread>
 
 #if defined(__linux__) && !defined(__EMSCRIPTEN__)
 #include <sys/mman.h>
@@ -36,7 +37,7 @@ struct FreeSlot {
 // Plain members only: the state must outlive every static object that frees pooled memory at exit,
 // so it has no destructor and is made before any code runs.
 struct State {
-  std::atomic_flag busy;
+  std::atomic<bool> busy{false};
   FreeSlot* free[kClasses] = {};
   char* next = nullptr;
   char* end = nullptr;
@@ -51,12 +52,10 @@ constinit State g_state;
 class Hold {
  public:
   Hold() {
-    while (g_state.busy.test_and_set(std::memory_order_acquire)) g_state.busy.wait(true, std::memory_order_relaxed);
+    while (g_state.busy.exchange(true, std::memory_order_acquire))
+      while (g_state.busy.load(std::memory_order_relaxed)) std::this_thread::yield();
   }
-  ~Hold() {
-    g_state.busy.clear(std::memory_order_release);
-    g_state.busy.notify_one();
-  }
+  ~Hold() { g_state.busy.store(false, std::memory_order_release); }
   Hold(const Hold&) = delete;
   Hold& operator=(const Hold&) = delete;
 };
