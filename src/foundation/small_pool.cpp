@@ -113,7 +113,7 @@ void release(void* memory, std::size_t size) noexcept {
   if (!memory) return;
 #ifdef TARNVIK_POOL_BLOCKS
   if (size == 0 || size > kLargest) {
-    ::operator delete(memory, size);
+    ::operator delete(memory);
     return;
   }
   const std::size_t c = classOf(size);
@@ -123,7 +123,8 @@ void release(void* memory, std::size_t size) noexcept {
   slot->next = g_state.free[c];
   g_state.free[c] = slot;
 #else
-  ::operator delete(memory, size);
+  (void)size;
+  ::operator delete(memory);
 #endif
 }
 

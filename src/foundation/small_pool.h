@@ -44,8 +44,8 @@ struct Pooled {
   static void operator delete(void*, void*) noexcept {}
   // A type aligned beyond 16 bytes is served by the global allocator, which honours its alignment.
   static void* operator new(std::size_t size, std::align_val_t align) { return ::operator new(size, align); }
-  static void operator delete(void* memory, std::size_t size, std::align_val_t align) noexcept {
-    ::operator delete(memory, size, align);
+  static void operator delete(void* memory, std::size_t /*size*/, std::align_val_t align) noexcept {
+    ::operator delete(memory, align);  // unsized: not every compiler declares the sized form
   }
 };
 
