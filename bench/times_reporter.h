@@ -1,5 +1,6 @@
 // A console reporter that also keeps the real and the CPU time per iteration of every run, for the
 // ratios the benchmark programs print at the end (on a shared machine the CPU time is the steadier).
+// With repetitions, the fastest repetition of each benchmark is kept.
 #pragma once
 
 #include <benchmark/benchmark.h>
@@ -14,9 +15,15 @@ class TimesReporter : public benchmark::ConsoleReporter {
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& run : runs)
       if (run.run_type == Run::RT_Iteration) {
-        times[run.benchmark_name()] = run.GetAdjustedRealTime();
-        cpuTimes[run.benchmark_name()] = run.GetAdjustedCPUTime();
+        keepFastest(times, run.benchmark_name(), run.GetAdjustedRealTime());
+        keepFastest(cpuTimes, run.benchmark_name(), run.GetAdjustedCPUTime());
       }
     ConsoleReporter::ReportRuns(runs);
+  }
+
+ private:
+  static void keepFastest(std::map<std::string, double>& kept, const std::string& name, double time) {
+    auto [at, fresh] = kept.emplace(name, time);
+    if (!fresh && time < at->second) at->second = time;
   }
 };
