@@ -38,36 +38,43 @@ void CMProperties::add(CMProperty* property) {
   items_.emplace_back(property);
 }
 
+namespace {
+
+// Calls `visit` with each name of a text of names that each end in a line feed, until it says stop.
+template <typename Visit>
+bool anyName(std::string_view names, Visit visit) {
+  for (size_t at = 0; at < names.size();) {
+    const size_t end = names.find('\n', at);
+    if (visit(names.substr(at, end - at))) return true;
+    at = end + 1;
+  }
+  return false;
+}
+
+}  // namespace
+
 CMProperty* CMProperties::get(const CXString& name) const {
   for (const auto& item : items_)
     if (item->getName() == name) {
       item->markRead();
       return item.get();
     }
-  if (asked_.size() < 1024 && !name.isEmpty() && name.view().find('\n') == std::string_view::npos) {
-    std::string_view view = name.view();
-    bool known = false;
-    for (size_t at = 0; !known && at < asked_.size();) {
-      size_t end = asked_.find('\n', at);
-      known = std::string_view(asked_).substr(at, end - at) == view;
-      at = end + 1;
-    }
-    if (!known) {
-      if (asked_.empty()) asked_.reserve(48);  // mostly a few short keys: one allocation
-      asked_ += view;
-      asked_ += '\n';
-    }
+  const std::string_view view = name.view();
+  if (asked_.size() < 1024 && !view.empty() && view.find('\n') == std::string_view::npos &&
+      !anyName(asked_, [view](std::string_view asked) { return asked == view; })) {
+    if (asked_.empty()) asked_.reserve(48);  // mostly a few short keys: one allocation
+    asked_ += view;
+    asked_ += '\n';
   }
   return nullptr;
 }
 
 std::vector<std::string> CMProperties::askedFor() const {
   std::vector<std::string> names;
-  for (size_t at = 0; at < asked_.size();) {
-    size_t end = asked_.find('\n', at);
-    names.emplace_back(std::string_view(asked_).substr(at, end - at));
-    at = end + 1;
-  }
+  anyName(asked_, [&names](std::string_view asked) {
+    names.emplace_back(asked);
+    return false;
+  });
   return names;
 }
 
