@@ -5,7 +5,8 @@
 // of sprite area per second, the background copy included in the frame time), their ratio, and the
 // cost of a frame in which one sprite moves (5% of the screen dirty) against a full frame: each frame
 // another sprite (a place the caches have not seen for 39 frames), and each sprite ten frames in a
-// row (as a walking figure moves).
+// row (as a walking figure moves). Also a swarm of 300 small sprites all moving every frame, against
+// a full frame of the same scene.
 #include <benchmark/benchmark.h>
 #include <pixman.h>
 
@@ -172,6 +173,60 @@ struct OurScreen {
   }
 };
 
+// A swarm: 300 small round sprites (24 x 24, half of them translucent) that all move 3 pixels every
+// frame, as falling snow or a flock does. Their old and new places leave several hundred dirty
+// rectangles per frame, side by side and stacked, which the frame joins and recomposes.
+constexpr int kSwarm = 300, kSwarmSize = 24, kSwarmStep = 3;
+
+struct Swarm {
+  CRefreshScreen refresh{CXSize(kWidth, kHeight), 16};
+  CGraphicsObject target{kWidth, kHeight, 16};
+  CGraphicsObject background{kWidth, kHeight, 16};
+  std::vector<std::unique_ptr<CGraphicsObject>> sprites;
+
+  explicit Swarm(const Scene& sc) {
+    std::copy(sc.background.begin(), sc.background.end(), background.pixels16());
+    refresh.SetBackground(&background);
+    std::mt19937 random(7);
+    const double r = kSwarmSize / 2.0;
+    for (int i = 0; i < kSwarm; ++i) {
+      auto o = std::make_unique<CGraphicsObject>(kSwarmSize, kSwarmSize, 16, true);
+      for (int y = 0; y < kSwarmSize; ++y)
+        for (int x = 0; x < kSwarmSize; ++x) {
+          const double dx = x + 0.5 - r, dy = y + 0.5 - r, d = std::sqrt(dx * dx + dy * dy);
+          const size_t at = static_cast<size_t>(y) * kSwarmSize + x;
+          o->pixels16()[at] = static_cast<uint16_t>(random());
+          o->GetAlphaPtr()[at] = static_cast<uint8_t>(std::clamp((r - d) / 3, 0.0, 1.0) * 255);
+        }
+      o->SetOpacity(i % 2 ? 255 : 128);
+      o->SetPosition(static_cast<int>(random() % (kWidth - kSwarmSize)), static_cast<int>(random() % (kHeight - kSwarmSize)));
+      refresh.put(o.get(), i);
+      sprites.push_back(std::move(o));
+    }
+    fullFrame();
+  }
+  void frame() {
+    bool initialised = false;
+    refresh.Redraw(&target, nullptr, initialised);
+    refresh.clearRegion();
+  }
+  void fullFrame() {
+    refresh.Invalidate();
+    frame();
+  }
+  // Every sprite moves down and sideways, wrapping at the screen's edges.
+  void moveAll() {
+    for (size_t i = 0; i < sprites.size(); ++i) {
+      CGraphicsObject* o = sprites[i].get();
+      const CXPoint at = o->GetPosition();
+      o->Invalidate();
+      o->SetPosition((at.x + (i % 2 ? kSwarmStep : kWidth - kSwarmStep)) % (kWidth - kSwarmSize),
+                     (at.y + kSwarmStep) % (kHeight - kSwarmSize));
+      o->Invalidate();
+    }
+  }
+};
+
 void composePixman(const Scene& sc, pixman_image_t* frame) {
   pixman_image_composite32(PIXMAN_OP_SRC, sc.backgroundImage, nullptr, frame, 0, 0, 0, 0, 0, 0, kWidth, kHeight);
   for (const Sprite& s : sc.sprites)
@@ -216,6 +271,23 @@ void BM_Ours_PartialFrameTenInARow(benchmark::State& state) {
   }
 }
 
+void BM_Ours_SwarmFrame(benchmark::State& state) {
+  Swarm swarm(scene());
+  for (auto _ : state) {
+    swarm.moveAll();
+    swarm.frame();
+    benchmark::ClobberMemory();
+  }
+}
+
+void BM_Ours_SwarmFullFrame(benchmark::State& state) {
+  Swarm swarm(scene());
+  for (auto _ : state) {
+    swarm.fullFrame();
+    benchmark::ClobberMemory();
+  }
+}
+
 void BM_Pixman_FullFrame(benchmark::State& state) {
   const Scene& sc = scene();
   std::vector<uint16_t> frame(static_cast<size_t>(kWidth) * kHeight);
@@ -238,6 +310,8 @@ BENCHMARK(BM_Pixman_FullFrame)->Unit(benchmark::kMicrosecond)->ComputeStatistics
 BENCHMARK(BM_OursScalar_FullFrame)->Unit(benchmark::kMicrosecond)->ComputeStatistics("min", fastest);
 BENCHMARK(BM_Ours_PartialFrame)->Unit(benchmark::kMicrosecond)->ComputeStatistics("min", fastest);
 BENCHMARK(BM_Ours_PartialFrameTenInARow)->Unit(benchmark::kMicrosecond)->ComputeStatistics("min", fastest);
+BENCHMARK(BM_Ours_SwarmFrame)->Unit(benchmark::kMicrosecond)->ComputeStatistics("min", fastest);
+BENCHMARK(BM_Ours_SwarmFullFrame)->Unit(benchmark::kMicrosecond)->ComputeStatistics("min", fastest);
 
 // Keeps the CPU time per iteration of every run for the figures printed at the end (the machine is
 // shared, so wall time also counts other processes; each run is single-threaded). With
@@ -324,6 +398,9 @@ int main(int argc, char** argv) {
               ours > 0 ? partial * 100 / ours : 0);
   std::printf("compose partial, each sprite ten frames in a row: %.0f us per frame, share %.1f%%\n", inARow,
               ours > 0 ? inARow * 100 / ours : 0);
+  const double swarm = reporter.get("BM_Ours_SwarmFrame"), swarmFull = reporter.get("BM_Ours_SwarmFullFrame");
+  std::printf("compose, %d small sprites moving at once: %.0f us per frame, full %.0f us per frame, ratio %.2f\n",
+              kSwarm, swarm, swarmFull, swarmFull > 0 ? swarm / swarmFull : 0);
   std::printf("compose: ours %.1f MP/s, pixman %.1f MP/s, ratio %.2f\n", rate(ours), rate(pixman),
               rate(pixman) > 0 ? rate(ours) / rate(pixman) : 0);
   benchmark::Shutdown();

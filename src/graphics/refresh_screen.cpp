@@ -2,6 +2,7 @@
 #include "graphics/refresh_screen.h"
 
 #include <algorithm>
+#include <tuple>
 #include <utility>
 
 #include "files/state_fields.h"
@@ -17,6 +18,33 @@ CRefreshScreen::ImageLoader& imageLoader() {
 }
 
 int64_t positiveMod(int64_t v, int64_t m) { return ((v % m) + m) % m; }
+
+// Joins disjoint rectangles that share a whole edge: side by side (the same rows) or stacked (the
+// same columns). Sorted by rows then left (or columns then top), every pair that can join is next
+// to each other, so one pass joins each run, in n log n even for the hundreds of rectangles many
+// small moving drawables leave. True when any were joined.
+bool joinRuns(std::vector<CXRect>& areas, bool sideways) {
+  std::sort(areas.begin(), areas.end(), [sideways](const CXRect& x, const CXRect& y) {
+    return sideways ? std::tie(x.top, x.bottom, x.left) < std::tie(y.top, y.bottom, y.left)
+                    : std::tie(x.left, x.right, x.top) < std::tie(y.left, y.right, y.top);
+  });
+  size_t kept = 0;
+  for (const CXRect& next : areas) {
+    if (kept > 0) {
+      CXRect& last = areas[kept - 1];
+      const bool joins = sideways ? last.top == next.top && last.bottom == next.bottom && last.right == next.left
+                                  : last.left == next.left && last.right == next.right && last.bottom == next.top;
+      if (joins) {
+        last = last.united(next);
+        continue;
+      }
+    }
+    areas[kept++] = next;
+  }
+  const bool joined = kept < areas.size();
+  areas.resize(kept);
+  return joined;
+}
 }  // namespace
 
 // --- the refresh order ---
@@ -249,17 +277,18 @@ bool CRefreshScreen::compose(CGraphicsObject* destination) {
   const bool dirty = !region_.isEmpty();
   ++frames_;
   const CXRect screen(CXPoint(0, 0), Size());
-  const std::vector<CXRect> areas = dirtyAreas(screen);
+  dirtyAreas(screen, areas_);
+  const std::vector<CXRect>& areas = areas_;
   // Drawing runs no script code (only the observers of the frame's start do, below), so the order,
   // the flags and the covers hold for the whole walk.
   prepareLayers(destination, areas);
   destination->setDrawWindow(prepareWindow(*destination) ? window_.data() : nullptr);
-  std::vector<CXRect> shown;
+  shown_.clear();
   for (const CXRect& area : areas) {
     uncovered(area, 0, pieces_);
-    shown.insert(shown.end(), pieces_.begin(), pieces_.end());
+    shown_.insert(shown_.end(), pieces_.begin(), pieces_.end());
   }
-  background_->Redraw(destination, shown);
+  background_->Redraw(destination, shown_);
   if (!queue_.empty() && notify_) {
     // The observers run script code, which may add drawables to the order or take them out: then
     // the places found above are stale, and this frame draws every visible drawable in the dirty
@@ -289,31 +318,26 @@ bool CRefreshScreen::compose(CGraphicsObject* destination) {
   return dirty;
 }
 
-std::vector<CXRect> CRefreshScreen::dirtyAreas(const CXRect& screen) const {
-  if (region_.isFullScreen()) return {screen};
-  std::vector<CXRect> areas;
-  areas.reserve(region_.rects().size());
+void CRefreshScreen::dirtyAreas(const CXRect& screen, std::vector<CXRect>& areas) const {
+  areas.clear();
+  if (region_.isFullScreen()) {
+    areas.push_back(screen);
+    return;
+  }
   for (const CXRect& rect : region_.rects()) {
     CXRect cut = rect.intersection(screen);
     if (!cut.isEmpty()) areas.push_back(cut);
   }
   // Rectangles sharing a whole edge become one (a sideways move leaves the old place and a strip
-  // beside it): the same pixels, composed in fewer and longer rows.
-  for (bool merged = true; merged;) {
-    merged = false;
-    for (size_t a = 0; a < areas.size() && !merged; ++a)
-      for (size_t b = a + 1; b < areas.size() && !merged; ++b) {
-        CXRect &x = areas[a], &y = areas[b];
-        const bool sideBySide = x.top == y.top && x.bottom == y.bottom && (x.right == y.left || y.right == x.left);
-        const bool stacked = x.left == y.left && x.right == y.right && (x.bottom == y.top || y.bottom == x.top);
-        if (sideBySide || stacked) {
-          x = x.united(y);
-          areas.erase(areas.begin() + static_cast<ptrdiff_t>(b));
-          merged = true;
-        }
-      }
+  // beside it): the same pixels, composed in fewer and longer rows. A row of rectangles side by side
+  // may stack onto a like row, so the two kinds of joins take turns until neither finds more.
+  // (A few turns join nearly everything that can be joined; what stays apart is merely drawn apart.)
+  constexpr int kMostTurns = 8;
+  for (int turn = 0; turn < kMostTurns && areas.size() > 1; ++turn) {
+    const bool sideBySide = joinRuns(areas, true);
+    const bool stacked = joinRuns(areas, false);
+    if (!sideBySide && !stacked) break;
   }
-  return areas;
 }
 
 void CRefreshScreen::prepareLayers(CGraphicsObject* destination, const std::vector<CXRect>& areas) {

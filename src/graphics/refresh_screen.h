@@ -189,8 +189,9 @@ class CRefreshScreen : public CGraphicsObject, public CDrawableCanvas {
     CXRect area;
   };
   bool compose(CGraphicsObject* destination);
-  // The dirty rectangles cut to the screen (the whole screen in full-screen mode).
-  std::vector<CXRect> dirtyAreas(const CXRect& screen) const;
+  // The dirty rectangles cut to the screen (the whole screen in full-screen mode), those that share
+  // a whole edge joined, into `areas`.
+  void dirtyAreas(const CXRect& screen, std::vector<CXRect>& areas) const;
   // Reads (and clears) the invalidated flags of the visible drawables, finds the drawables the frame
   // draws and those that changed, and the covers.
   void prepareLayers(CGraphicsObject* destination, const std::vector<CXRect>& areas);
@@ -233,7 +234,8 @@ class CRefreshScreen : public CGraphicsObject, public CDrawableCanvas {
   std::vector<Layer> layers_;
   std::vector<size_t> changed_;
   std::vector<Cover> covers_;
-  std::vector<CXRect> pieces_, spare_;  // kept between frames: no allocation per draw
+  // Kept between frames: no allocation per frame or per draw.
+  std::vector<CXRect> areas_, shown_, pieces_, spare_;
   // Set when an area was invalidated other than by a drawable changing itself (see prepareWindow).
   bool areaInvalidated_ = false;
   bool composing_ = false;

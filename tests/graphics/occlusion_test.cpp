@@ -271,6 +271,7 @@ TEST(OcclusionTest, PartialFramesAfterEveryKindOfChangeGiveTheFullPicture) {
   CColor grey(90, 100, 110);
   refresh.SetBackground(&grey);
   List l = overlappingDrawables(refresh);
+  size_t crowd = 0;
   const std::vector<std::pair<std::string, std::function<void()>>> steps = {
       {"a move", [&] { nudge(*l[0], 5, 0); }},
       {"a move under two others", [&] { nudge(*l[1], 3, 4); }},
@@ -312,6 +313,17 @@ TEST(OcclusionTest, PartialFramesAfterEveryKindOfChangeGiveTheFullPicture) {
          other.put(l[3].get(), 0);
        }},
       {"moved off the edge", [&] { nudge(*l[1], -20, -5); }},
+      // Many small moves at once leave many dirty rectangles, side by side and stacked.
+      {"a crowd of small drawables", [&] {
+         crowd = l.size();
+         for (int i = 0; i < 30; ++i) {
+           l.push_back(blob(6, (i * 7) % 58, (i * 11) % 42, static_cast<uint16_t>(10 + i)));
+           refresh.put(l.back().get(), 10 + i);
+         }
+       }},
+      {"the whole crowd moves at once", [&] {
+         for (size_t i = crowd; i < l.size(); ++i) nudge(*l[i], 1 + static_cast<int>(i % 3), static_cast<int>(i % 2));
+       }},
   };
   bool init = false;
   refresh.Redraw(&target, nullptr, init);
