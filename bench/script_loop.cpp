@@ -3,11 +3,9 @@
 // steady-state run.
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <map>
 #include <memory>
 #include <new>
@@ -220,14 +218,8 @@ double allocationsPerStatement(const char* loop) {
 int main(int argc, char** argv) {
   // Each loop runs three times and the fastest counts, unless repetitions are asked for: on a shared
   // machine a single run of one loop now and then takes half as long again.
-  std::vector<char*> args(argv, argv + argc);
-  static char repetitions[] = "--benchmark_repetitions=3";
-  if (std::none_of(args.begin(), args.end(), [](const char* a) { return std::strncmp(a, "--benchmark_repetitions", 23) == 0; }))
-    args.push_back(repetitions);
-  argc = static_cast<int>(args.size());
-  args.push_back(nullptr);
-  argv = args.data();
-  benchmark::Initialize(&argc, argv);
+  BenchmarkArgs args(argc, argv, {"--benchmark_repetitions=3"});
+  benchmark::Initialize(args.argc(), args.argv());
   TimesReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   std::printf("\n");
