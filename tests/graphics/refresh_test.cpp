@@ -54,6 +54,65 @@ TEST(RefreshRegionTest, KeepsDisjointRectanglesCoveringEverythingAdded) {
   EXPECT_FALSE(region.isFullScreen());
 }
 
+// The list the adding rule gives, kept the plain way: each new area examined against the list in
+// order, cut at the first rectangle it overlaps.
+std::vector<CXRect> addedInOrder(const std::vector<CXRect>& areas) {
+  std::vector<CXRect> list;
+  for (const CXRect& area : areas) {
+    std::vector<CXRect> work{area};
+    while (!work.empty()) {
+      CXRect n = work.back();
+      work.pop_back();
+      if (n.isEmpty()) continue;
+      auto e = std::find_if(list.begin(), list.end(), [&](const CXRect& r) { return r.intersects(n); });
+      if (e == list.end()) {
+        list.push_back(n);
+      } else if (n.left <= e->left && n.top <= e->top && n.right >= e->right && n.bottom >= e->bottom) {
+        list.erase(e);
+        work.push_back(n);
+      } else {
+        const CXRect x = *e;
+        const int32_t l = std::max(n.left, x.left), r = std::min(n.right, x.right);
+        for (CXRect part : {CXRect(l, x.bottom, r, n.bottom), CXRect(l, n.top, r, x.top),
+                            CXRect(x.right, n.top, n.right, n.bottom), CXRect(n.left, n.top, x.left, n.bottom)})
+          work.push_back(part);
+      }
+    }
+  }
+  return list;
+}
+
+TEST(RefreshRegionTest, HundredsOfAreasGiveTheListAddingInOrderGives) {
+  // Small areas all over the screen and past its edges, some covering others, as many drawables
+  // moving at once leave them; the screen then changes size with the list kept.
+  std::vector<CXRect> areas;
+  uint32_t seed = 2026;
+  auto next = [&seed](int range) {
+    seed = seed * 1664525u + 1013904223u;
+    return static_cast<int>((seed >> 8) % static_cast<uint32_t>(range));
+  };
+  for (int i = 0; i < 600; ++i) {
+    const int w = 1 + next(i % 50 == 0 ? 300 : 40), h = 1 + next(i % 50 == 0 ? 200 : 40);
+    const int x = next(860) - 30, y = next(660) - 30;
+    areas.emplace_back(x, y, x + w, y + h);
+  }
+  CRefreshRegion region(CXSize(800, 600));
+  for (const CXRect& a : areas) region.add(&a);
+  const std::vector<CXRect> expected = addedInOrder(areas);
+  EXPECT_EQ(region.rects(), expected);
+  EXPECT_EQ(areaOf(region.rects()), pixelsOf(areas).size()) << "rectangles overlap or miss pixels";
+
+  region.setScreen(CXSize(320, 200));
+  EXPECT_EQ(region.rects(), expected) << "a new screen size keeps the list";
+  CXRect more(100, 100, 400, 150);
+  region.add(&more);
+  areas.push_back(more);
+  EXPECT_EQ(region.rects(), addedInOrder(areas));
+  region.clear();
+  EXPECT_TRUE(region.isEmpty());
+  EXPECT_TRUE(region.rects().empty());
+}
+
 TEST(RefreshRegionTest, WholeScreenOrNothingTurnsToFullScreenMode) {
   CRefreshRegion region(CXSize(800, 600));
   CXRect r(1, 1, 5, 5);
