@@ -324,9 +324,25 @@ void CRefreshScreen::dirtyAreas(const CXRect& screen, std::vector<CXRect>& areas
     areas.push_back(screen);
     return;
   }
+  int64_t dirtyPixels = 0;
   for (const CXRect& rect : region_.rects()) {
     CXRect cut = rect.intersection(screen);
-    if (!cut.isEmpty()) areas.push_back(cut);
+    if (cut.isEmpty()) continue;
+    areas.push_back(cut);
+    dirtyPixels += static_cast<int64_t>(cut.width()) * cut.height();
+  }
+  // Each rectangle costs about as much as recomposing a couple of thousand pixels (a background
+  // piece, a look at every drawable, a draw of each one it meets). When many small drawables move at
+  // once, their hundreds of rectangles cost more than the whole screen: the frame then composes the
+  // screen as one area, which the window (see prepareWindow) still narrows to the columns the
+  // changed drawables were and are drawn in. Not in grey mode, which greys the dirty rectangles only.
+  constexpr int64_t kPixelsPerArea = 2000;
+  constexpr size_t kFewAreas = 32;  // always composed one by one
+  const int64_t screenPixels = static_cast<int64_t>(screen.width()) * screen.height();
+  if (areas.size() > kFewAreas && !(refreshFlags_ & kGrey) &&
+      static_cast<int64_t>(areas.size()) * kPixelsPerArea + dirtyPixels > screenPixels) {
+    areas.assign(1, screen);
+    return;
   }
   // Rectangles sharing a whole edge become one (a sideways move leaves the old place and a strip
   // beside it): the same pixels, composed in fewer and longer rows. A row of rectangles side by side

@@ -321,6 +321,10 @@ TEST(OcclusionTest, PartialFramesAfterEveryKindOfChangeGiveTheFullPicture) {
            refresh.put(l.back().get(), 10 + i);
          }
        }},
+      {"six of the crowd move", [&] {
+         for (size_t i = crowd; i < crowd + 6; ++i) nudge(*l[i], 2, static_cast<int>(i % 2));
+       }},
+      // Past a few dozen rectangles the frame composes the screen as one area.
       {"the whole crowd moves at once", [&] {
          for (size_t i = crowd; i < l.size(); ++i) nudge(*l[i], 1 + static_cast<int>(i % 3), static_cast<int>(i % 2));
        }},
