@@ -49,6 +49,11 @@ void CRefreshRegion::setScreen(const CXSize& screen) {
 }
 
 uint32_t CRefreshRegion::firstOverlap(const CXRect& n, uint32_t from) const {
+  if (!gridded_) {
+    for (size_t i = from; i < slots_.size(); ++i)
+      if (!gone_[i] && slots_[i].intersects(n)) return static_cast<uint32_t>(i);
+    return kNone;
+  }
   const Cells c = cellsOf(n);
   uint32_t first = kNone;
   for (int y = c.top; y <= c.bottom; ++y)
@@ -69,7 +74,17 @@ void CRefreshRegion::append(const CXRect& n) {
   gone_.push_back(0);
   ++live_;
   gathered_ = false;
-  const Cells c = cellsOf(n);
+  if (gridded_) {
+    index(slot);
+  } else if (slots_.size() > kGridFrom) {
+    gridded_ = true;
+    for (uint32_t s = 0; s < slots_.size(); ++s)
+      if (!gone_[s]) index(s);
+  }
+}
+
+void CRefreshRegion::index(uint32_t slot) {
+  const Cells c = cellsOf(slots_[slot]);
   for (int y = c.top; y <= c.bottom; ++y)
     for (int x = c.left; x <= c.right; ++x) {
       const size_t cell = static_cast<size_t>(y) * columns_ + x;
@@ -137,6 +152,7 @@ void CRefreshRegion::clear() {
   live_ = 0;
   for (uint32_t cell : usedCells_) cells_[cell].clear();
   usedCells_.clear();
+  gridded_ = false;
   rects_.clear();
   gathered_ = true;
   full_ = false;

@@ -45,7 +45,11 @@ class CRefreshRegion {
   size_t live_ = 0;
   // A grid of cells over the screen, each with the slots (ascending) of the rectangles reaching it:
   // the search for the first overlap looks only at the rectangles near the new one, so many small
-  // drawables moving at once (hundreds of rectangles) do not make each addition walk them all.
+  // drawables moving at once (hundreds of rectangles) do not make each addition walk them all. Built
+  // once the list is longer than a few rectangles; until then a walk over them is cheaper.
+  static constexpr size_t kGridFrom = 16;
+  void index(uint32_t slot);
+  bool gridded_ = false;
   int cellWidth_ = 1, cellHeight_ = 1, columns_ = 1, rows_ = 1;
   std::vector<std::vector<uint32_t>> cells_;
   std::vector<uint32_t> usedCells_;
