@@ -117,22 +117,37 @@ Scene& scene() {
   return s;
 }
 
-// Our side: the engine's refresh manager over an 800 x 600 back buffer, the background image and the
-// sprites registered as drawables in the order of the scene (later ones on top).
-struct OurScreen {
+// The engine's refresh manager over an 800 x 600 back buffer, with the scene's background image.
+struct Screen {
   CRefreshScreen refresh{CXSize(kWidth, kHeight), 16};
   CGraphicsObject target{kWidth, kHeight, 16};
   CGraphicsObject background{kWidth, kHeight, 16};
   std::vector<std::unique_ptr<CGraphicsObject>> sprites;
+
+  explicit Screen(const Scene& sc) {
+    std::copy(sc.background.begin(), sc.background.end(), background.pixels16());
+    refresh.SetBackground(&background);
+  }
+  void frame() {
+    bool initialised = false;
+    refresh.Redraw(&target, nullptr, initialised);
+    refresh.clearRegion();
+  }
+  void fullFrame() {
+    refresh.Invalidate();
+    frame();
+  }
+};
+
+// Our side: the scene's sprites registered as drawables in its order (later ones on top).
+struct OurScreen : Screen {
   // Partial frames move one sprite each, in turn: it jumps kMoveBy pixels sideways (right when
   // there is room, else left) or back, so its old and new place together are 5% of the screen.
   std::vector<CXPoint> home, away;
   size_t next = 0;
   size_t movesInARow = 1;  // frames each sprite moves before the next one does
 
-  explicit OurScreen(const Scene& sc) {
-    std::copy(sc.background.begin(), sc.background.end(), background.pixels16());
-    refresh.SetBackground(&background);
+  explicit OurScreen(const Scene& sc) : Screen(sc) {
     for (const Sprite& s : sc.sprites) {
       auto o = std::make_unique<CGraphicsObject>(kSize, kSize, 16, true);
       std::copy(s.pixels.begin(), s.pixels.end(), o->pixels16());
@@ -145,15 +160,6 @@ struct OurScreen {
       away.emplace_back(s.x + kMoveBy + kSize <= kWidth ? s.x + kMoveBy : s.x - kMoveBy, s.y);
     }
     fullFrame();
-  }
-  void frame() {
-    bool initialised = false;
-    refresh.Redraw(&target, nullptr, initialised);
-    refresh.clearRegion();
-  }
-  void fullFrame() {
-    refresh.Invalidate();
-    frame();
   }
   // Moves the next sprite to its other place, as a script's move does: old and new area are dirty.
   void moveNext() {
@@ -179,15 +185,8 @@ struct OurScreen {
 // rectangles per frame, side by side and stacked, which the frame joins and recomposes.
 constexpr int kSwarm = 300, kSwarmSize = 24, kSwarmStep = 3;
 
-struct Swarm {
-  CRefreshScreen refresh{CXSize(kWidth, kHeight), 16};
-  CGraphicsObject target{kWidth, kHeight, 16};
-  CGraphicsObject background{kWidth, kHeight, 16};
-  std::vector<std::unique_ptr<CGraphicsObject>> sprites;
-
-  explicit Swarm(const Scene& sc) {
-    std::copy(sc.background.begin(), sc.background.end(), background.pixels16());
-    refresh.SetBackground(&background);
+struct Swarm : Screen {
+  explicit Swarm(const Scene& sc) : Screen(sc) {
     std::mt19937 random(7);
     const double r = kSwarmSize / 2.0;
     for (int i = 0; i < kSwarm; ++i) {
@@ -205,15 +204,6 @@ struct Swarm {
       sprites.push_back(std::move(o));
     }
     fullFrame();
-  }
-  void frame() {
-    bool initialised = false;
-    refresh.Redraw(&target, nullptr, initialised);
-    refresh.clearRegion();
-  }
-  void fullFrame() {
-    refresh.Invalidate();
-    frame();
   }
   // Every sprite moves down and sideways, wrapping at the screen's edges.
   void moveAll() {
