@@ -19,8 +19,8 @@ extern "C" {
 }
 
 #include "definitions/melementsloader.h"
-#include "foundation/small_pool.h"
 #include "definitions/textfilereader.h"
+#include "foundation/small_pool.h"
 #include "objects/register.h"
 #include "runtime/behaviour.h"
 #include "runtime/objects_container.h"

@@ -19,6 +19,16 @@ CRefreshScreen::ImageLoader& imageLoader() {
 
 int64_t positiveMod(int64_t v, int64_t m) { return ((v % m) + m) % m; }
 
+// Each rectangle costs about as much as recomposing a couple of thousand pixels (a background piece,
+// a look at every drawable, a draw of each one it meets). When many small drawables move at once,
+// their hundreds of rectangles cost more than the whole screen composed as one area.
+bool wholeScreenIsCheaper(size_t areas, int64_t dirtyPixels, const CXRect& screen) {
+  constexpr int64_t kPixelsPerArea = 2000;
+  constexpr size_t kFewAreas = 32;  // always composed one by one
+  const int64_t screenPixels = static_cast<int64_t>(screen.width()) * screen.height();
+  return areas > kFewAreas && static_cast<int64_t>(areas) * kPixelsPerArea + dirtyPixels > screenPixels;
+}
+
 // Joins disjoint rectangles that share a whole edge: side by side (the same rows) or stacked (the
 // same columns). Sorted by rows then left (or columns then top), every pair that can join is next
 // to each other, so one pass joins each run, in n log n even for the hundreds of rectangles many
@@ -331,16 +341,9 @@ void CRefreshScreen::dirtyAreas(const CXRect& screen, std::vector<CXRect>& areas
     areas.push_back(cut);
     dirtyPixels += static_cast<int64_t>(cut.width()) * cut.height();
   }
-  // Each rectangle costs about as much as recomposing a couple of thousand pixels (a background
-  // piece, a look at every drawable, a draw of each one it meets). When many small drawables move at
-  // once, their hundreds of rectangles cost more than the whole screen: the frame then composes the
-  // screen as one area, which the window (see prepareWindow) still narrows to the columns the
-  // changed drawables were and are drawn in. Not in grey mode, which greys the dirty rectangles only.
-  constexpr int64_t kPixelsPerArea = 2000;
-  constexpr size_t kFewAreas = 32;  // always composed one by one
-  const int64_t screenPixels = static_cast<int64_t>(screen.width()) * screen.height();
-  if (areas.size() > kFewAreas && !(refreshFlags_ & kGrey) &&
-      static_cast<int64_t>(areas.size()) * kPixelsPerArea + dirtyPixels > screenPixels) {
+  // The window (see prepareWindow) still narrows a whole-screen area to the columns the changed
+  // drawables were and are drawn in. Grey mode greys the dirty rectangles only, so it keeps them.
+  if (!(refreshFlags_ & kGrey) && wholeScreenIsCheaper(areas.size(), dirtyPixels, screen)) {
     areas.assign(1, screen);
     return;
   }

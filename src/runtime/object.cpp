@@ -472,27 +472,24 @@ bool CMC_Object::fireEvent(int eventIndex, const char* event, const CXString& pa
   return onSignalWithParam(event, param);
 }
 
+namespace {
+// Takes the entries `drop` picks out of every handler list, then the lists left empty.
+template <typename Drop>
+void dropHandlers(CMC_HandlerTable& handlers, Drop drop) {
+  for (auto& [key, list] : handlers) std::erase_if(list, drop);
+  std::erase_if(handlers, [](const auto& keyed) { return keyed.second.empty(); });
+}
+}  // namespace
+
 void CMC_Object::onSceneDone(CMC_ObjectsContainer* scope) {
   std::erase_if(inlineBehaviours_, [scope](const auto& p) { return p.second == scope; });
-  for (auto it = handlers_.begin(); it != handlers_.end();) {
-    std::erase_if(it->second, [scope](const CMC_HandlerEntry& e) { return e.scope == scope; });
-    if (it->second.empty())
-      it = handlers_.erase(it);
-    else
-      ++it;
-  }
+  dropHandlers(handlers_, [scope](const CMC_HandlerEntry& e) { return e.scope == scope; });
 }
 
 void CMC_Object::removeBehavioursOf(const std::unordered_set<const CMC_Object*>& gone) {
   if (gone.empty()) return;
   std::erase_if(inlineBehaviours_, [&](const auto& p) { return gone.contains(p.first); });
-  for (auto it = handlers_.begin(); it != handlers_.end();) {
-    std::erase_if(it->second, [&](const CMC_HandlerEntry& e) { return gone.contains(e.behaviour); });
-    if (it->second.empty())
-      it = handlers_.erase(it);
-    else
-      ++it;
-  }
+  dropHandlers(handlers_, [&](const CMC_HandlerEntry& e) { return gone.contains(e.behaviour); });
 }
 
 int CMC_Object::getTypeId(const CXString& name) {
