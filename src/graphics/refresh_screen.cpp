@@ -411,8 +411,8 @@ bool CRefreshScreen::prepareWindow(const CGraphicsObject& destination) {
   bool usable = !region_.isFullScreen() && !areaInvalidated_ && !(refreshFlags_ & kGrey) &&
                 !destination.hasAlpha() && (bpp == 15 || bpp == 16) && destination.Height() == Height();
   if (usable) {
-    window_.resize(static_cast<size_t>(std::max(Height(), 0)));
-    for (int32_t y = windowTop_; y < std::min<int32_t>(windowBottom_, Height()); ++y) window_[static_cast<size_t>(y)] = {};
+    window_.resize(static_cast<size_t>(std::max(Height(), 0)), kNoColumns);
+    for (int32_t y = windowTop_; y < std::min<int32_t>(windowBottom_, Height()); ++y) window_[static_cast<size_t>(y)] = kNoColumns;
     windowTop_ = Height();
     windowBottom_ = 0;
   }
@@ -447,21 +447,23 @@ void CRefreshScreen::widenWindow(const CValidationElement::Footprint& f) {
   windowTop_ = std::min(windowTop_, top);
   windowBottom_ = std::max(windowBottom_, bottom);
   // Rows of a picture shorter than its box leave nothing to go by: those are whole. Kept in locals,
-  // as the window's rows could otherwise alias the footprint.
+  // as the window's rows could otherwise alias the footprint. An empty row of the window is the
+  // widest empty span (see kNoColumns), so joining a span is a plain minimum and maximum; a span the
+  // reach cuts to nothing becomes that empty one first.
   const std::vector<RowSpan>& rows = *f.rows;
-  const int32_t known = std::min<int32_t>(bottom, f.box.top + static_cast<int32_t>(rows.size()));
+  const int32_t known = std::max(top, std::min<int32_t>(bottom, f.box.top + static_cast<int32_t>(rows.size())));
   const int32_t reachLeft = f.reach.left, reachRight = f.reach.right, boxLeft = f.box.left;
+  auto join = [&](RowSpan& w, const RowSpan& span) {
+    const int32_t left = std::max(reachLeft, boxLeft + span.left), right = std::min(reachRight, boxLeft + span.right);
+    const bool shows = left < right;
+    w.left = std::min(w.left, shows ? left : kNoColumns.left);
+    w.right = std::max(w.right, shows ? right : kNoColumns.right);
+  };
+  RowSpan* w = window_.data();
+  const RowSpan* span = rows.data() + (top - f.box.top);  // the reach lies within the box
+  for (int32_t y = top; y < known; ++y) join(w[y], *span++);
   const RowSpan whole{0, f.box.width()};
-  RowSpan* w = window_.data() + top;
-  for (int32_t y = top; y < bottom; ++y, ++w) {
-    const RowSpan span = y < known ? rows[static_cast<size_t>(y - f.box.top)] : whole;
-    const int32_t left = std::max(reachLeft, boxLeft + span.left);
-    const int32_t right = std::min(reachRight, boxLeft + span.right);
-    if (left >= right) continue;
-    const bool empty = w->left >= w->right;
-    w->left = empty ? left : std::min(w->left, left);
-    w->right = empty ? right : std::max(w->right, right);
-  }
+  for (int32_t y = known; y < bottom; ++y) join(w[y], whole);
 }
 
 void CRefreshScreen::uncovered(const CXRect& area, size_t above, std::vector<CXRect>& pieces) {

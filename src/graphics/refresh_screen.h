@@ -244,6 +244,9 @@ class CRefreshScreen : public CGraphicsObject, public CDrawableCanvas {
   bool areasTaken_ = false;
   CRefreshRegion late_;
   bool lateAreaInvalidated_ = false;
+  // An empty row of the window: the columns of every span lie between its ends, and a copy's own
+  // columns (within kMaxSide) taken from them stay far from overflowing.
+  static constexpr RowSpan kNoColumns{1 << 29, -(1 << 29)};
   std::vector<RowSpan> window_;  // per screen row, while a frame is composed
   int32_t windowTop_ = 0, windowBottom_ = 0;  // the rows of window_ that are not empty
 };

@@ -76,12 +76,18 @@ inline __m128i select(__m128i mask, __m128i yes, __m128i no) {
   return _mm_or_si128(_mm_and_si128(mask, yes), _mm_andnot_si128(mask, no));
 }
 
-// Runs a block of eight over the row. A block computes its eight results from the pixels as they
-// were and tells whether they differ from the destination (false: nothing to store). Each result
-// depends on its own pixel alone, so the last, partial group of a row of eight or more is computed
-// first as the overlapping block ending at the row's end and stored after the others: the pixels it
-// shares with the last full block get the same values twice. Rows under eight pixels go through a
-// padded copy of which only the row's own pixels are written back.
+// Lanes 0 to k - 1 set (k from 0 to 8).
+inline __m128i firstLanes(int k) {
+  return _mm_cmpgt_epi16(_mm_set1_epi16(static_cast<short>(k)), _mm_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7));
+}
+
+// Runs a block of eight over the row, in order. A block computes its eight results from the pixels
+// of the destination as they are and tells whether they differ from them (false: nothing to store).
+// The last block of a row of eight or more ends at the row's end; when the row is not a multiple of
+// eight it overlaps the block before it, and the lanes that block wrote keep what it wrote (their
+// results here would blend a second time). Rows of every length so take the same steps, which keeps
+// the branches predictable in a frame whose rows the dirty areas cut to many lengths. Rows under
+// eight pixels go through a padded copy of which only the row's own pixels are written back.
 template <typename Block>
 inline void eachBlock(const uint16_t* s, const uint8_t* a, uint16_t* d, int n, const Block& block) {
   __m128i out;
@@ -99,12 +105,13 @@ inline void eachBlock(const uint16_t* s, const uint8_t* a, uint16_t* d, int n, c
     for (int i = 0; i < n; ++i) d[i] = td[i];
     return;
   }
-  __m128i last;
   const int lastAt = n - 8;
-  const bool lastChanges = (n % 8) != 0 && block(s + lastAt, a ? a + lastAt : nullptr, d + lastAt, last);
-  for (int i = 0; i + 8 <= n; i += 8)
+  for (int i = 0; i < lastAt; i += 8)
     if (block(s + i, a ? a + i : nullptr, d + i, out)) store8(d + i, out);
-  if (lastChanges) store8(d + lastAt, last);
+  if (block(s + lastAt, a ? a + lastAt : nullptr, d + lastAt, out)) {
+    const __m128i written = firstLanes((8 - n % 8) % 8);
+    store8(d + lastAt, select(written, load8(d + lastAt), out));
+  }
 }
 
 // Alpha copy: groups of eight that are all transparent are skipped, all opaque ones copied whole.
