@@ -76,18 +76,14 @@ inline __m128i select(__m128i mask, __m128i yes, __m128i no) {
   return _mm_or_si128(_mm_and_si128(mask, yes), _mm_andnot_si128(mask, no));
 }
 
-// Lanes 0 to k - 1 set (k from 0 to 8).
-inline __m128i firstLanes(int k) {
-  return _mm_cmpgt_epi16(_mm_set1_epi16(static_cast<short>(k)), _mm_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7));
-}
-
 // Runs a block of eight over the row, in order. A block computes its eight results from the pixels
-// of the destination as they are and tells whether they differ from them (false: nothing to store).
-// The last block of a row of eight or more ends at the row's end; when the row is not a multiple of
-// eight it overlaps the block before it, and the lanes that block wrote keep what it wrote (their
-// results here would blend a second time). Rows of every length so take the same steps, which keeps
-// the branches predictable in a frame whose rows the dirty areas cut to many lengths. Rows under
-// eight pixels go through a padded copy of which only the row's own pixels are written back.
+// as they were and tells whether they differ from the destination (false: nothing to store). Each
+// result depends on its own pixel alone. The last block of a row of eight or more ends at the row's
+// end; when the row is not a multiple of eight it overlaps the one before it, so these two are both
+// computed before either is stored (the pixels they share get the same values twice). Rows of every
+// length take the same steps, which keeps the branches predictable in a frame whose rows the dirty
+// areas cut to many lengths. Rows under eight pixels go through a padded copy of which only the
+// row's own pixels are written back.
 template <typename Block>
 inline void eachBlock(const uint16_t* s, const uint8_t* a, uint16_t* d, int n, const Block& block) {
   __m128i out;
@@ -105,13 +101,15 @@ inline void eachBlock(const uint16_t* s, const uint8_t* a, uint16_t* d, int n, c
     for (int i = 0; i < n; ++i) d[i] = td[i];
     return;
   }
-  const int lastAt = n - 8;
-  for (int i = 0; i < lastAt; i += 8)
+  // The block before the last starts at the largest multiple of eight below the last one's start.
+  const int lastAt = n - 8, beforeAt = lastAt > 0 ? (lastAt - 1) & ~7 : -1;
+  for (int i = 0; i < beforeAt; i += 8)
     if (block(s + i, a ? a + i : nullptr, d + i, out)) store8(d + i, out);
-  if (block(s + lastAt, a ? a + lastAt : nullptr, d + lastAt, out)) {
-    const __m128i written = firstLanes((8 - n % 8) % 8);
-    store8(d + lastAt, select(written, load8(d + lastAt), out));
-  }
+  __m128i before = _mm_setzero_si128(), last;
+  const bool beforeChanges = beforeAt >= 0 && block(s + beforeAt, a ? a + beforeAt : nullptr, d + beforeAt, before);
+  const bool lastChanges = block(s + lastAt, a ? a + lastAt : nullptr, d + lastAt, last);
+  if (beforeChanges) store8(d + beforeAt, before);
+  if (lastChanges) store8(d + lastAt, last);
 }
 
 // Alpha copy: groups of eight that are all transparent are skipped, all opaque ones copied whole.
